@@ -1,0 +1,12 @@
+#include "app/appstate.h"
+
+namespace AppState {
+int screenWidth = 0;
+int screenHeight = 0;
+int availableHeight = 0;
+QString machineId;
+QFont appFont;
+QSharedMemory instanceGuard(QStringLiteral("KestrelOpened"));
+QString appDir;
+QString currentBasePath;
+} // namespace AppState

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QFont>
+#include <QSharedMemory>
+#include <QString>
+
+// What start-up measured, process-wide. Only currentBasePath changes after start-up.
+namespace AppState {
+extern int screenWidth;
+extern int screenHeight;
+extern int availableHeight;
+extern QString machineId;
+extern QFont appFont;
+extern QSharedMemory instanceGuard;
+extern QString appDir;
+extern QString currentBasePath;
+} // namespace AppState

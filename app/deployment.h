@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+// Where the speech service lives and who we are to it. Compiled-in defaults (CMake cache variables)
+// may be overridden by a read-only "quillora.ini" beside the executable; the program never writes it.
+struct DeploymentConfig
+{
+    QString tokenHost;    // host or host:port of the token endpoint
+    QString apiHost;      // host or host:port of the recognition endpoint
+    QString clientId;
+    QString clientSecret;
+    QString homePageAddress;
+
+    // Token URL: query keys in the order grant_type, client_id, client_secret, unescaped.
+    QString tokenUrl() const;
+    QString recognitionUrl() const;
+};
+
+DeploymentConfig defaultDeploymentConfig();
+// Defaults overridden by the [service]/[homepage] keys of the file, when it exists and is readable.
+DeploymentConfig loadDeploymentConfig(const QString &iniPath);
+// The configuration in force: the defaults and appDir + "/quillora.ini".
+const DeploymentConfig &deploymentConfig();

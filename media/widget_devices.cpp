@@ -1,0 +1,10 @@
+#include "ui/widget.h"
+
+void Widget::getAudioDev()
+{
+}
+
+void Widget::slotAudioDeviceChanged(QString)
+{
+}
+

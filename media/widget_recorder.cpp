@@ -1,0 +1,10 @@
+#include "ui/widget.h"
+
+void Widget::slotBeginRecord(bool)
+{
+}
+
+void Widget::sltSetRecordTime()
+{
+}
+

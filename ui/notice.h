@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QWidget;
+
+// Every modal question the window asks goes through here, so tests can answer instead of a person.
+namespace Notice {
+
+// Modal information box titled "提示", one OK button, no default button.
+void information(QWidget *parent, const QString &text);
+
+// Modal question box; returns the button pressed.
+QMessageBox::StandardButton question(QWidget *parent, const QString &title, const QString &text,
+                                     QMessageBox::StandardButtons buttons,
+                                     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+
+// Test hook: when set, no box is shown. The hook receives the text and returns the button to answer
+// with (ignored for information boxes).
+using Hook = std::function<QMessageBox::StandardButton(const QString &text)>;
+void setTestHook(Hook hook);
+
+// Test hook for file dialogs: the next dialog returns these paths at once without showing
+// (an empty list means "cancelled"). Consumed by one dialog.
+void setNextFileNames(const QStringList &paths);
+bool takeNextFileNames(QStringList *paths);
+
+} // namespace Notice

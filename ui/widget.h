@@ -1,0 +1,154 @@
+#pragma once
+
+#include <QLabel>
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+
+#include <phonon/AudioOutput>
+#include <phonon/MediaObject>
+#include <phonon/Path>
+
+class QComboBox;
+class QLineEdit;
+class QListWidgetItem;
+class QMouseEvent;
+class QProcess;
+class QPushButton;
+class QTextEdit;
+class QTimer;
+class MyListWidget;
+class QtHttpClass;
+namespace Phonon {
+class SeekSlider;
+}
+
+// The main window: owns the widget tree, the child processes, the timers, the HTTP client and the
+// player, and every slot of the program. Member functions live beside the subsystem they belong to:
+// ui/ (construction, chrome), pipeline/ (conversion), media/ (devices, recorder, player),
+// library/ (lists, list operations, document viewer).
+class Widget : public QLabel
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(Widget)
+
+public:
+    explicit Widget(QWidget *parent = nullptr);
+    ~Widget() override;
+
+    QString playFilePath;
+    QLabel *captionLabel = nullptr;
+    QLabel *iconLabel = nullptr;
+    QLabel *leftPanel = nullptr;
+    QPushButton *uploadBtn = nullptr;
+    QPushButton *wavBtn = nullptr;
+    QPushButton *addWavBtn = nullptr;
+    QPushButton *txtBtn = nullptr;
+    MyListWidget *wavList = nullptr;
+    MyListWidget *wordList = nullptr;
+    QLabel *rightPanel = nullptr;
+    QLabel *recordBar = nullptr;
+    qint64 recordStartMs = 0;
+    int recordSeconds = 0;
+    QTimer *recordTimer = nullptr;
+    bool playStarted = false;
+    QString recordFilePath;
+    QPushButton *recordBtn = nullptr;
+    QLabel *recordTimeLabel = nullptr;
+    QPushButton *playBtn = nullptr;
+    QPushButton *pauseBtn = nullptr;
+    QPushButton *stopBtn = nullptr;
+    QLabel *playTimeLabel = nullptr;
+    QString deviceName;
+    QLabel *taskBar = nullptr;
+    QComboBox *audioCombo = nullptr;
+    QPushButton *clearListBtn = nullptr;
+    QPushButton *beginCoverBtn = nullptr;
+    QPushButton *stopCoverBtn = nullptr;
+    QPushButton *closeWordBtn = nullptr;
+    QTextEdit *wordTextEdit = nullptr;
+    QPushButton *minBtn = nullptr;
+    QPushButton *maxBtn = nullptr;
+    QPushButton *closeBtn = nullptr;
+    QPushButton *homePageBtn = nullptr;
+    QProcess *lengthProcess = nullptr;
+    QProcess *convertProcess = nullptr;
+    QProcess *cutProcess = nullptr;
+    QProcess *recordProcess = nullptr;
+    bool dragging = false;
+    QPoint dragPos;
+    QtHttpClass *httpClient = nullptr;
+    QString accessToken;
+    QStringList taskFiles;
+    QStringList segmentFileList;
+    QStringList wavFiles;
+    QStringList wordFiles;
+    int audioSeconds = 0;
+    int segmentCount = 0;
+    int segmentIndex = 0;
+    QComboBox *languageBox = nullptr;
+    QComboBox *deviceCombo = nullptr;
+    QString wordFilePath;
+    QTimer *tokenTimer = nullptr;
+    Phonon::MediaObject mediaObject;
+    Phonon::AudioOutput audioOutput;
+    Phonon::Path audioPath;
+    Phonon::SeekSlider *seekSlider = nullptr;
+
+    QLineEdit *taskLineEdit = nullptr;
+
+    // --- library (folders and lists, list operations, document viewer) ---
+    void loadWavFiles();
+    void loadWordFiles();
+    void delFile(const QString &kind, const QString &name);
+    void saveFileAs(const QString &kind, const QString &name);
+    void renameFile(const QString &kind, const QString &name);
+
+    // --- conversion pipeline ---
+    void requestToken();
+    void clearFolder(const QString &path);
+    void delayMsec(int msec);
+
+    // --- recorder ---
+
+    // --- player ---
+
+public slots:
+    void slotShowMaxSize();
+    void slotReadJson(int id, QByteArray body);
+    void slotReadJsonError(int id, QByteArray body);
+    void slotOpenWav();
+    void slotAudioChanged(QString text);
+    void slotPlay();
+    void slotClose();
+    void slotWavBtnChecked(bool checked);
+    void slotTxtBtnChecked(bool checked);
+    void slotWordOpen(QListWidgetItem *item);
+    void slotBeginRecord(bool checked);
+    void sltSetRecordTime();
+    void slotBeginCover();
+    void slotCloseWord();
+    void slotBeginUpload();
+    void slotGetAudioLengthFinish();
+    void slotAudioDeviceChanged(QString text);
+    void slotCutAudioFinish();
+    void onReadOutput();
+    void convertAudioFormat();
+    void slotConvertAudioFormatFinish();
+    void getAudioLength();
+    void slotForward();
+    void slotPause();
+    void slotAddWav();
+    void sltTokenTimeout();
+    void updateCurrentTime();
+    void playend();
+    void showHomePage();
+    void getAudioDev();
+    void slotLoadWav();
+    void slotStopCover();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+};
