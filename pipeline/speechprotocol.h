@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The speech service's wire format: token URL, recognition request body, reply decoding.
+// Pure functions; the window's slots call them.
+namespace SpeechProtocol {
+
+enum RequestId { TokenRequest = 0, RecognitionRequest = 2 };
+
+// dev_pid for a languageBox text, or -1 when the text is not in the table.
+int devPidForLanguage(const QString &language);
+
+// The recognition request body as JsonCpp's styled writer writes it (keys ascending, three-space
+// indent, final newline). An unreadable segment gives empty "speech" and "len" 0.
+QByteArray buildRecognitionBody(const QString &segmentPath, const QString &accessToken, const QString &machineId,
+                                const QString &language);
+
+// Token reply: the body up to its first NUL parsed as JSON. ok is false when it does not parse;
+// otherwise the access_token (empty when absent).
+struct TokenReply
+{
+    bool ok = false;
+    QString accessToken;
+};
+TokenReply decodeTokenReply(const QByteArray &body);
+
+struct RecognitionOutcome
+{
+    enum Kind { Success, Retry, Fail, Ignored, Unparsable };
+    Kind kind = Unparsable;
+    int errNo = 0;
+    bool hasText = false;
+    QString text;    // Success with hasText
+    QString message; // Fail: the message shown to the user
+};
+RecognitionOutcome decodeRecognitionReply(const QByteArray &body);
+
+} // namespace SpeechProtocol
