@@ -1,13 +1,25 @@
 #include "app/appstate.h"
+#include "app/machineid.h"
+#include "app/ui_startup.h"
 #include "ui/widget.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    AppState::appDir = QCoreApplication::applicationDirPath().replace(QLatin1Char('\\'), QLatin1Char('/'));
+    prepareApplication();
+    if (checkSingleInstance())
+        return 0;
+
+    AppState::machineId = readMachineId();
+    QIcon icon;
+    icon.addPixmap(QPixmap(QStringLiteral(":/images/marlinLogo.png")), QIcon::Normal, QIcon::Off);
+    QApplication::setWindowIcon(icon);
+
     auto *window = new Widget(nullptr);
+    window->move((AppState::screenWidth - 1024) / 2, (AppState::screenHeight - 728) / 2);
     app.exec();
     delete window;
     return 0;

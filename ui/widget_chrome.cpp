@@ -1,35 +1,121 @@
 #include "ui/widget.h"
 
+#include "app/appstate.h"
+#include "app/deployment.h"
+#include "library/mylistwidget.h"
+#include "platform/processes.h"
+#include "ui/chromelayout.h"
+
+#include <QDesktopServices>
+#include <QFile>
 #include <QMouseEvent>
+#include <QProcess>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QUrl>
 
-void Widget::mousePressEvent(QMouseEvent *)
+void Widget::mousePressEvent(QMouseEvent *event)
 {
+    if (event->button() != Qt::LeftButton)
+        return;
+    dragPos = event->pos();
+    dragging = true;
 }
 
-void Widget::mouseReleaseEvent(QMouseEvent *)
+void Widget::mouseReleaseEvent(QMouseEvent *event)
 {
+    dragging = false;
+    event->accept();
 }
 
-void Widget::mouseMoveEvent(QMouseEvent *)
+void Widget::mouseMoveEvent(QMouseEvent *event)
 {
+    // A maximised window (as wide as the desktop) stays where it is.
+    if (event->buttons() == Qt::LeftButton && dragging && width() != AppState::screenWidth)
+        move(event->globalPos() - dragPos);
 }
 
 void Widget::slotShowMaxSize()
 {
+    const bool restore = width() == AppState::screenWidth;
+    const ChromeLayout layout = restore ? normalLayout(AppState::screenWidth, AppState::screenHeight)
+                                        : maximisedLayout(AppState::screenWidth, AppState::availableHeight);
+    if (restore) {
+        maxBtn->setStyleSheet(
+            QStringLiteral("QPushButton{border:0px solid black;border-image:url(:/images/maxBtn_p.png);}"));
+        maxBtn->setToolTip(QStringLiteral("最大化"));
+    } else {
+        maxBtn->setStyleSheet(
+            QStringLiteral("QPushButton{border:0px solid black;border-image:url(:/images/normal_p.png);}"));
+        maxBtn->setToolTip(QStringLiteral("还原"));
+    }
+    setFixedSize(layout.window.size());
+    captionLabel->resize(layout.captionWidth, 30);
+    move(layout.window.topLeft());
+    homePageBtn->setGeometry(layout.homePageX, 2, 26, 26);
+    minBtn->setGeometry(layout.minX, 2, 26, 26);
+    maxBtn->setGeometry(layout.maxX, 2, 26, 26);
+    closeBtn->setGeometry(layout.closeX, 2, 26, 26);
+    leftPanel->setGeometry(layout.leftPanel);
+    rightPanel->setGeometry(layout.rightPanel);
+    recordBar->setGeometry(0, 0, rightPanel->width(), 50);
+    taskBar->setGeometry(0, 50, rightPanel->width(), 40);
+    closeWordBtn->setGeometry(taskBar->width() - 85, 5, 80, 30);
+    wordTextEdit->resize(layout.textView);
+
+    // Toggling the checked page buttons shares the new panel height between the visible lists.
+    for (QPushButton *pageButton : {wavBtn, txtBtn}) {
+        if (pageButton->isChecked()) {
+            pageButton->setChecked(false);
+            pageButton->setChecked(true);
+        }
+    }
 }
 
 void Widget::slotClose()
 {
+    killRunningProcesses({recordProcess, convertProcess, lengthProcess, cutProcess});
+    QFile::remove(AppState::appDir + QStringLiteral("/recordTest.wav"));
+    close();
 }
 
 void Widget::showHomePage()
 {
+    QDesktopServices::openUrl(QUrl(deploymentConfig().homePageAddress));
 }
 
-void Widget::slotWavBtnChecked(bool)
+void Widget::slotWavBtnChecked(bool checked)
 {
+    const ListHeights heights = listHeights(leftPanel->height(), wavBtn->height());
+    if (checked) {
+        if (wordList->isHidden()) {
+            wavList->setFixedHeight(heights.full);
+        } else {
+            wavList->setFixedHeight(heights.upper);
+            wordList->setFixedHeight(heights.lower);
+        }
+        wavList->show();
+    } else {
+        wavList->hide();
+        if (!wordList->isHidden())
+            wordList->setFixedHeight(heights.full);
+    }
 }
 
-void Widget::slotTxtBtnChecked(bool)
+void Widget::slotTxtBtnChecked(bool checked)
 {
+    const ListHeights heights = listHeights(leftPanel->height(), wavBtn->height());
+    if (checked) {
+        if (wavList->isHidden()) {
+            wordList->setFixedHeight(heights.full);
+        } else {
+            wavList->setFixedHeight(heights.upper);
+            wordList->setFixedHeight(heights.lower);
+        }
+        wordList->show();
+    } else {
+        wordList->hide();
+        if (!wavList->isHidden())
+            wavList->setFixedHeight(heights.full);
+    }
 }
