@@ -12,13 +12,16 @@ enum RequestId { TokenRequest = 0, RecognitionRequest = 2 };
 // dev_pid for a languageBox text, or -1 when the text is not in the table.
 int devPidForLanguage(const QString &language);
 
+// The message of a failing err_no of the error table; empty for 3304 and for codes outside the table.
+QString failMessageForErrNo(int errNo);
+
 // The recognition request body as JsonCpp's styled writer writes it (keys ascending, three-space
 // indent, final newline). An unreadable segment gives empty "speech" and "len" 0.
-QByteArray buildRecognitionBody(const QString &segmentPath, const QString &accessToken, const QString &machineId,
-                                const QString &language);
+QByteArray buildRecognitionBody(
+    const QString &segmentPath, const QString &accessToken, const QString &machineId, const QString &language);
 
-// Token reply: the body up to its first NUL parsed as JSON. ok is false when it does not parse;
-// otherwise the access_token (empty when absent).
+// Token reply: the body up to its first NUL parsed as JSON. ok is false when it does not parse (or is
+// not a JSON object); otherwise the access_token (empty when absent).
 struct TokenReply
 {
     bool ok = false;
@@ -32,7 +35,7 @@ struct RecognitionOutcome
     Kind kind = Unparsable;
     int errNo = 0;
     bool hasText = false;
-    QString text;    // Success with hasText
+    QString text; // Success with hasText
     QString message; // Fail: the message shown to the user
 };
 RecognitionOutcome decodeRecognitionReply(const QByteArray &body);

@@ -1,0 +1,164 @@
+#include "pipeline/localspeechservice.h"
+
+#include "app/appstate.h"
+
+#include <QDateTime>
+#include <QHostAddress>
+#include <QProcess>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+const int pollIntervalMs = 200;
+const int probeTimeoutMs = 1000;
+
+QUrl hostUrl(const QString &hostAndPort)
+{
+    return QUrl(QStringLiteral("http://") + hostAndPort + QLatin1Char('/'));
+}
+
+bool isLoopbackHost(const QString &host)
+{
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QHostAddress address(host);
+    return !address.isNull() && address.isLoopback();
+}
+
+} // namespace
+
+LocalSpeechService::LocalSpeechService(QObject *parent)
+    : LocalSpeechService(deploymentConfig(), parent)
+{ }
+
+LocalSpeechService::LocalSpeechService(const DeploymentConfig &config, QObject *parent)
+    : QObject(parent)
+    , config(config)
+    , pollTimer(new QTimer(this))
+{
+    pollTimer->setSingleShot(true);
+    connect(pollTimer, &QTimer::timeout, this, &LocalSpeechService::probe);
+}
+
+LocalSpeechService::~LocalSpeechService()
+{
+    stopChild();
+}
+
+bool LocalSpeechService::isLocalDeployment(const DeploymentConfig &config)
+{
+    const QUrl token = hostUrl(config.tokenHost);
+    const QUrl api = hostUrl(config.apiHost);
+    return token.isValid() && api.isValid() && isLoopbackHost(token.host()) && token.host() == api.host()
+        && token.port(80) == api.port(80);
+}
+
+bool LocalSpeechService::ownsRunningChild() const
+{
+    return child && child->state() != QProcess::NotRunning;
+}
+
+void LocalSpeechService::ensureRunning()
+{
+    if (state != State::Idle)
+        return; // the start in progress will report
+    if (!isLocalDeployment(config)) {
+        QTimer::singleShot(0, this, [this] { emit ready(true); });
+        return;
+    }
+    state = State::Probing;
+    probe();
+}
+
+void LocalSpeechService::probe()
+{
+    if (probeSocket) {
+        probeSocket->disconnect(this);
+        probeSocket->abort();
+        probeSocket->deleteLater();
+    }
+    probeSocket = new QTcpSocket(this);
+    connect(probeSocket, &QTcpSocket::connected, this, &LocalSpeechService::onProbeAnswered);
+    connect(probeSocket, &QTcpSocket::errorOccurred, this, &LocalSpeechService::onProbeFailed);
+    // A refused loopback connection fails at once; this only guards against a host that never replies.
+    QTimer::singleShot(probeTimeoutMs, probeSocket, [socket = probeSocket] { socket->abort(); });
+    const QUrl url = hostUrl(config.apiHost);
+    probeSocket->connectToHost(url.host(), quint16(url.port(80)));
+}
+
+void LocalSpeechService::onProbeAnswered()
+{
+    finish(true);
+}
+
+void LocalSpeechService::onProbeFailed()
+{
+    if (state == State::Probing) {
+        startChild();
+        return;
+    }
+    if (state != State::Starting)
+        return;
+    if (QDateTime::currentMSecsSinceEpoch() >= startDeadlineMs) {
+        stopChild();
+        finish(false);
+        return;
+    }
+    pollTimer->start(pollIntervalMs);
+}
+
+void LocalSpeechService::startChild()
+{
+    stopChild();
+    state = State::Starting;
+    startDeadlineMs = QDateTime::currentMSecsSinceEpoch() + startTimeoutMs;
+
+    const QUrl url = hostUrl(config.apiHost);
+    child = new QProcess(this);
+    child->setProgram(AppState::appDir + QStringLiteral("/quillora-speechd"));
+    // The child must listen where we will call and accept the credentials we will present.
+    child->setArguments({QStringLiteral("--listen"), url.host() + QLatin1Char(':') + QString::number(url.port(80)),
+        QStringLiteral("--client-id"), config.clientId, QStringLiteral("--client-secret"), config.clientSecret});
+    child->setProcessChannelMode(QProcess::ForwardedChannels);
+    connect(child, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart && state == State::Starting)
+            finish(false);
+    });
+    connect(child, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this, [this] {
+        if (state == State::Starting)
+            finish(false);
+    });
+    child->start();
+    pollTimer->start(pollIntervalMs);
+}
+
+void LocalSpeechService::finish(bool ok)
+{
+    state = State::Idle;
+    pollTimer->stop();
+    if (probeSocket) {
+        probeSocket->disconnect(this);
+        probeSocket->abort();
+        probeSocket->deleteLater();
+        probeSocket = nullptr;
+    }
+    emit ready(ok);
+}
+
+void LocalSpeechService::stopChild()
+{
+    if (!child)
+        return;
+    child->disconnect(this);
+    if (child->state() != QProcess::NotRunning) {
+        child->terminate();
+        if (!child->waitForFinished(3000)) {
+            child->kill();
+            child->waitForFinished(1000);
+        }
+    }
+    delete child;
+    child = nullptr;
+}

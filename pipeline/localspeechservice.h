@@ -1,0 +1,57 @@
+#pragma once
+
+#include "app/deployment.h"
+
+#include <QObject>
+
+class QProcess;
+class QTcpSocket;
+class QTimer;
+
+// Our own offline speech service, started on demand when the deployment points at loopback and
+// nothing answers there yet.
+class LocalSpeechService : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(LocalSpeechService)
+
+public:
+    explicit LocalSpeechService(QObject *parent = nullptr);
+    // For a configuration other than the one in force (tests use a free port).
+    explicit LocalSpeechService(const DeploymentConfig &config, QObject *parent = nullptr);
+    ~LocalSpeechService() override; // ends the child it started, if any
+
+    // Both endpoints on the same loopback host and port: the service we ship can stand in for them.
+    static bool isLocalDeployment(const DeploymentConfig &config);
+
+    // Never blocks. If the deployment is local and nothing answers at its address, starts
+    // AppState::appDir + "/quillora-speechd" as a child and polls (bounded) until it answers.
+    // Emits ready(true) when the service answers (at once, via a queued emit, if it already does or the
+    // deployment is remote), ready(false) when it could not be started or never answered.
+    void ensureRunning();
+
+    // How long ensureRunning waits for a child it started to answer.
+    int startTimeoutMs = 15000;
+    // True while the child this instance started is running.
+    bool ownsRunningChild() const;
+
+signals:
+    void ready(bool ok);
+
+private:
+    enum class State { Idle, Probing, Starting };
+
+    void probe();
+    void onProbeAnswered();
+    void onProbeFailed();
+    void startChild();
+    void finish(bool ok);
+    void stopChild();
+
+    DeploymentConfig config;
+    State state = State::Idle;
+    QProcess *child = nullptr;
+    QTcpSocket *probeSocket = nullptr;
+    QTimer *pollTimer = nullptr;
+    qint64 startDeadlineMs = 0;
+};

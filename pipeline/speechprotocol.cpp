@@ -1,0 +1,170 @@
+#include "pipeline/speechprotocol.h"
+
+#include <QFile>
+#include <QTextCodec>
+
+#include <json/json.h>
+
+#include <exception>
+
+namespace SpeechProtocol {
+
+namespace {
+
+struct LanguageRow
+{
+    const char *text; // UTF-8
+    int devPid;
+};
+
+const LanguageRow languageTable[] = {
+    {"中文近场", 1537},
+    {"中文远场", 1936},
+    {"英文", 1737},
+    {"粤语", 1637},
+    {"四川话", 1837},
+};
+
+struct ErrorRow
+{
+    int errNo;
+    const char *message; // UTF-8
+};
+
+const ErrorRow errorTable[] = {
+    {3301, "语音识别结果实际为空！"},
+    {3302, "鉴权失败！"},
+    {3303, "语音服务器后端繁忙，或是音频质量过低！"},
+    {3307, "语音服务器后端识别出错！"},
+    {3309, "服务端无法将音频转为pcm格式，可能是音频格式问题！"},
+    {3313, "语音服务器解析超时！"},
+    {3314, "音频长度过短！"},
+    {3315, "语音服务器处理超时！"},
+    {3316, "音频转为pcm失败！"},
+};
+
+// The 8-bit text the locale codec makes of a string (the codec start-up installs for C strings).
+std::string localBytes(const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    return std::string(bytes.constData(), size_t(bytes.size()));
+}
+
+// The reply up to its first NUL, parsed leniently with comments collected. A reply whose root is not an
+// object has none of the members we read, and reading members of a non-object would throw, so it counts
+// as unparsable too. The reader throws on nesting deeper than its stack limit: that is a parse failure.
+bool parseReply(const QByteArray &body, Json::Value &root)
+{
+    const int nul = body.indexOf('\0');
+    const QByteArray text = nul < 0 ? body : body.left(nul);
+    try {
+        Json::Reader reader;
+        if (!reader.parse(text.constData(), text.constData() + text.size(), root, true))
+            return false;
+    } catch (const std::exception &) {
+        return false;
+    }
+    return root.isObject();
+}
+
+QString utf8String(const Json::Value &value)
+{
+    const std::string text = value.asString();
+    return QString::fromUtf8(text.data(), int(text.size()));
+}
+
+} // namespace
+
+int devPidForLanguage(const QString &language)
+{
+    for (const LanguageRow &row : languageTable) {
+        if (language == QString::fromUtf8(row.text))
+            return row.devPid;
+    }
+    return -1;
+}
+
+QString failMessageForErrNo(int errNo)
+{
+    for (const ErrorRow &row : errorTable) {
+        if (row.errNo == errNo)
+            return QString::fromUtf8(row.message);
+    }
+    return QString();
+}
+
+QByteArray buildRecognitionBody(
+    const QString &segmentPath, const QString &accessToken, const QString &machineId, const QString &language)
+{
+    // An unreadable segment is still sent; the service then reports the problem.
+    QByteArray audio;
+    QFile file(segmentPath);
+    if (file.open(QIODevice::ReadOnly))
+        audio = file.readAll();
+    const QByteArray speech = audio.toBase64();
+
+    Json::Value root(Json::objectValue);
+    root["format"] = "wav";
+    root["rate"] = 16000;
+    const int devPid = devPidForLanguage(language);
+    if (devPid >= 0)
+        root["dev_pid"] = devPid;
+    root["channel"] = 1;
+    root["token"] = localBytes(accessToken);
+    root["cuid"] = localBytes(machineId);
+    // The length of the bytes actually sent, so that "len" always agrees with "speech".
+    root["len"] = Json::Int(audio.size());
+    root["speech"] = std::string(speech.constData(), size_t(speech.size()));
+
+    Json::StyledWriter writer;
+    const std::string text = writer.write(root);
+    return QTextCodec::codecForLocale()->toUnicode(text.data(), int(text.size())).toUtf8();
+}
+
+TokenReply decodeTokenReply(const QByteArray &body)
+{
+    TokenReply reply;
+    Json::Value root;
+    if (!parseReply(body, root))
+        return reply;
+    reply.ok = true;
+    const Json::Value &token = root["access_token"];
+    if (token.isConvertibleTo(Json::stringValue))
+        reply.accessToken = utf8String(token);
+    return reply;
+}
+
+RecognitionOutcome decodeRecognitionReply(const QByteArray &body)
+{
+    RecognitionOutcome outcome;
+    Json::Value root;
+    if (!parseReply(body, root))
+        return outcome;
+
+    const Json::Value &errNo = root["err_no"];
+    if (!errNo.isConvertibleTo(Json::intValue)) {
+        // A code that is no integer matches no row of the table.
+        outcome.kind = RecognitionOutcome::Ignored;
+        return outcome;
+    }
+    outcome.errNo = errNo.asInt();
+
+    if (outcome.errNo == 0) {
+        outcome.kind = RecognitionOutcome::Success;
+        const Json::Value &result = root["result"];
+        if (result.isArray() && !result.empty() && result[0].isConvertibleTo(Json::stringValue)) {
+            outcome.hasText = true;
+            outcome.text = utf8String(result[0]);
+        }
+        return outcome;
+    }
+    if (outcome.errNo == 3304) {
+        outcome.kind = RecognitionOutcome::Retry;
+        return outcome;
+    }
+    outcome.message = failMessageForErrNo(outcome.errNo);
+    outcome.kind = outcome.message.isEmpty() ? RecognitionOutcome::Ignored : RecognitionOutcome::Fail;
+    return outcome;
+}
+
+} // namespace SpeechProtocol
