@@ -1,0 +1,84 @@
+#include "speechd/options.h"
+
+#include <cstdlib>
+
+namespace speechd {
+
+namespace {
+
+bool parseNumber(const std::string &text, long long minimum, long long maximum, long long &value)
+{
+    if (text.empty() || text.size() > 18)
+        return false;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    value = std::atoll(text.c_str());
+    return value >= minimum && value <= maximum;
+}
+
+} // namespace
+
+bool splitHostPort(const std::string &text, std::string &host, int &port)
+{
+    std::string portText;
+    if (!text.empty() && text.front() == '[') {
+        const size_t close = text.find(']');
+        if (close == std::string::npos)
+            return false;
+        host = text.substr(1, close - 1);
+        if (close + 1 < text.size()) {
+            if (text[close + 1] != ':')
+                return false;
+            portText = text.substr(close + 2);
+        }
+    } else {
+        const size_t colon = text.rfind(':');
+        host = text.substr(0, colon);
+        if (colon != std::string::npos)
+            portText = text.substr(colon + 1);
+    }
+    long long value = 80;
+    if (!portText.empty() && !parseNumber(portText, 0, 65535, value))
+        return false;
+    port = int(value);
+    return !host.empty();
+}
+
+bool parseArguments(const std::vector<std::string> &arguments, Options &options, std::string &error)
+{
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string &name = arguments[i];
+        if (i + 1 >= arguments.size()) {
+            error = "unknown option or missing value: " + name;
+            return false;
+        }
+        const std::string &value = arguments[++i];
+        long long number = 0;
+        if (name == "--listen") {
+            if (!splitHostPort(value, options.host, options.port)) {
+                error = "--listen needs ADDR:PORT, not " + value;
+                return false;
+            }
+        } else if (name == "--client-id") {
+            options.credentials.clientId = value;
+        } else if (name == "--client-secret") {
+            options.credentials.clientSecret = value;
+        } else if (name == "--model-dir") {
+            options.modelDir = value;
+        } else if (name == "--queue" && parseNumber(value, 0, 1000, number)) {
+            options.queueCapacity = int(number);
+        } else if (name == "--workers" && parseNumber(value, 1, 64, number)) {
+            options.workers = int(number);
+        } else if (name == "--token-lifetime" && parseNumber(value, 1, 1LL << 40, number)) {
+            options.tokenLifetimeSeconds = number;
+        } else {
+            error = "unknown option or bad value: " + name + " " + value;
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace speechd

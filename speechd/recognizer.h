@@ -1,0 +1,74 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct ps_decoder_s;
+struct cmd_ln_s;
+
+namespace speechd {
+
+// One English PocketSphinx decoder. Loading the model takes about half a second, so it is loaded once;
+// a decoder is not thread-safe, so each worker thread owns its own.
+class Recognizer
+{
+public:
+    Recognizer() = default;
+    ~Recognizer();
+    Recognizer(const Recognizer &) = delete;
+    Recognizer &operator=(const Recognizer &) = delete;
+
+    // modelDir holds en-us/ (acoustic model), en-us/en-us.lm.bin and en-us/cmudict-en-us.dict.
+    bool load(const std::string &modelDir);
+
+    // Streams the audio in small blocks and ends an utterance whenever speech stops, which keeps the
+    // search small; the utterances' words joined by spaces.
+    std::string decode(const int16_t *samples, size_t count);
+
+private:
+    cmd_ln_s *config = nullptr;
+    ps_decoder_s *decoder = nullptr;
+};
+
+// Decoding outside the HTTP threads: worker threads, each with its own recognizer, take jobs from a
+// queue that holds at most `capacity` waiting jobs.
+class DecodeQueue
+{
+public:
+    DecodeQueue(std::vector<std::unique_ptr<Recognizer>> recognizers, size_t capacity);
+    ~DecodeQueue();
+    DecodeQueue(const DecodeQueue &) = delete;
+    DecodeQueue &operator=(const DecodeQueue &) = delete;
+
+    // Blocks the calling thread until a worker has decoded the samples. False, at once, when the queue
+    // is full.
+    bool decode(std::vector<int16_t> samples, std::string &text);
+
+private:
+    struct Job
+    {
+        std::vector<int16_t> samples;
+        std::promise<std::string> result;
+    };
+
+    void work(Recognizer *recognizer);
+
+    std::vector<std::unique_ptr<Recognizer>> recognizers;
+    const size_t capacity;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<Job> waiting;
+    bool stopping = false;
+    size_t idleWorkers = 0; // workers waiting for a job: what they will take at once needs no queue room
+    std::vector<std::thread> workers;
+};
+
+} // namespace speechd

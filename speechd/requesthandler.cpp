@@ -1,0 +1,204 @@
+#include "speechd/requesthandler.h"
+
+#include "speechd/recognizer.h"
+#include "speechd/tokenstore.h"
+#include "speechd/wavaudio.h"
+
+#include <json/json.h>
+
+#include <exception>
+#include <memory>
+
+namespace speechd {
+
+namespace {
+
+std::string compactJson(const Json::Value &value)
+{
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = "";
+    builder["emitUTF8"] = true;
+    return Json::writeString(builder, value);
+}
+
+Reply recognitionAnswer(int errNo, const std::string &message, const std::string *text = nullptr)
+{
+    Json::Value root(Json::objectValue);
+    root["err_no"] = errNo;
+    root["err_msg"] = message;
+    if (text) {
+        root["result"] = Json::Value(Json::arrayValue);
+        root["result"].append(*text);
+    }
+    Reply reply;
+    reply.body = compactJson(root);
+    reply.errNo = errNo;
+    return reply;
+}
+
+Reply tokenError(int status, const char *error, const char *description)
+{
+    Json::Value root(Json::objectValue);
+    root["error"] = error;
+    root["error_description"] = description;
+    Reply reply;
+    reply.status = status;
+    reply.body = compactJson(root);
+    return reply;
+}
+
+// Compares in time that depends only on the lengths, so a wrong secret reveals nothing by timing.
+bool sameSecret(const std::string &given, const std::string &expected)
+{
+    unsigned char difference = given.size() == expected.size() ? 0 : 1;
+    for (size_t i = 0; i < given.size(); ++i)
+        difference |= static_cast<unsigned char>(given[i] ^ expected[i % (expected.empty() ? 1 : expected.size())]);
+    return difference == 0 && !expected.empty();
+}
+
+bool parseObject(const std::string &body, Json::Value &root)
+{
+    Json::CharReaderBuilder builder;
+    builder["collectComments"] = false;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    std::string errors;
+    try {
+        if (!reader->parse(body.data(), body.data() + body.size(), &root, &errors))
+            return false;
+    } catch (const std::exception &) {
+        return false; // nesting deeper than the reader's stack limit
+    }
+    return root.isObject();
+}
+
+bool isIntEqual(const Json::Value &value, int expected)
+{
+    return value.isInt() && value.asInt() == expected;
+}
+
+int base64Value(unsigned char c)
+{
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 26;
+    if (c >= '0' && c <= '9')
+        return c - '0' + 52;
+    if (c == '+')
+        return 62;
+    if (c == '/')
+        return 63;
+    return -1;
+}
+
+} // namespace
+
+bool decodeBase64(const std::string &text, std::string &bytes)
+{
+    bytes.clear();
+    if (text.size() % 4 != 0)
+        return false;
+    bytes.reserve(text.size() / 4 * 3);
+    for (size_t i = 0; i < text.size(); i += 4) {
+        const bool last = i + 4 == text.size();
+        int values[4];
+        int padding = 0;
+        for (int k = 0; k < 4; ++k) {
+            const unsigned char c = static_cast<unsigned char>(text[i + k]);
+            if (c == '=' && last && k >= 2) {
+                values[k] = 0;
+                ++padding;
+                continue;
+            }
+            if (padding > 0)
+                return false; // data after padding
+            values[k] = base64Value(c);
+            if (values[k] < 0)
+                return false;
+        }
+        const unsigned group
+            = unsigned(values[0]) << 18 | unsigned(values[1]) << 12 | unsigned(values[2]) << 6 | unsigned(values[3]);
+        bytes += char(group >> 16);
+        if (padding < 2)
+            bytes += char(group >> 8 & 0xFF);
+        if (padding < 1)
+            bytes += char(group & 0xFF);
+    }
+    return true;
+}
+
+RequestHandler::RequestHandler(Credentials credentials, TokenStore &tokens, DecodeQueue &decoder)
+    : credentials(std::move(credentials))
+    , tokens(tokens)
+    , decoder(decoder)
+{ }
+
+Reply RequestHandler::token(const std::string &grantType, const std::string &clientId, const std::string &clientSecret)
+{
+    if (grantType != "client_credentials")
+        return tokenError(400, "unsupported_grant_type", "grant_type must be client_credentials");
+    // Evaluate both comparisons so the time taken does not tell which one failed.
+    const bool idMatches = sameSecret(clientId, credentials.clientId);
+    const bool secretMatches = sameSecret(clientSecret, credentials.clientSecret);
+    if (!idMatches || !secretMatches)
+        return tokenError(401, "invalid_client", "unknown client id or client secret");
+
+    const std::string accessToken = tokens.issue();
+    if (accessToken.empty())
+        return tokenError(500, "server_error", "no random source");
+    Json::Value root(Json::objectValue);
+    root["access_token"] = accessToken;
+    root["expires_in"] = Json::Int64(tokens.lifetime().count());
+    root["scope"] = "audio_voice_assistant_get";
+    Reply reply;
+    reply.body = compactJson(root);
+    return reply;
+}
+
+Reply RequestHandler::recognize(const std::string &body)
+{
+    Json::Value root;
+    if (!parseObject(body, root))
+        return recognitionAnswer(3309, "request is not a JSON object");
+
+    const Json::Value &token = root["token"];
+    if (!token.isString() || !tokens.isValid(token.asString()))
+        return recognitionAnswer(3302, "authentication failed: token not issued here or expired");
+
+    const Json::Value &format = root["format"];
+    if (!format.isString() || format.asString() != "wav")
+        return recognitionAnswer(3309, "format must be wav");
+    if (!isIntEqual(root["rate"], requiredSampleRate))
+        return recognitionAnswer(3309, "rate must be 16000");
+    if (!isIntEqual(root["channel"], 1))
+        return recognitionAnswer(3309, "channel must be 1");
+    const Json::Value &speech = root["speech"];
+    const Json::Value &len = root["len"];
+    std::string audio;
+    if (!speech.isString() || !decodeBase64(speech.asString(), audio))
+        return recognitionAnswer(3309, "speech is not Base64");
+    if (!len.isInt() || len.asInt() < 0 || size_t(len.asInt()) != audio.size())
+        return recognitionAnswer(3309, "len does not match the decoded speech");
+    std::vector<int16_t> samples;
+    if (!readPcm16kMono(audio.data(), audio.size(), samples))
+        return recognitionAnswer(3309, "speech is not a 16 kHz mono 16-bit PCM WAV");
+    std::string().swap(audio);
+
+    if (samples.size() < minimumSamples)
+        return recognitionAnswer(3314, "audio shorter than 0.3 s");
+
+    const Json::Value &devPid = root["dev_pid"];
+    const int language = devPid.isNull() ? defaultDevPid : (devPid.isInt() ? devPid.asInt() : -1);
+    if (language != englishDevPid)
+        return recognitionAnswer(
+            3307, "language " + std::to_string(language) + " is not available offline; only English (1737) is");
+
+    std::string text;
+    if (!decoder.decode(std::move(samples), text))
+        return recognitionAnswer(3304, "recognition queue is full, try again");
+    if (text.empty())
+        return recognitionAnswer(3301, "no speech recognised");
+    return recognitionAnswer(0, "success.", &text);
+}
+
+} // namespace speechd
