@@ -6,8 +6,8 @@
 // may be overridden by a read-only "quillora.ini" beside the executable; the program never writes it.
 struct DeploymentConfig
 {
-    QString tokenHost;    // host or host:port of the token endpoint
-    QString apiHost;      // host or host:port of the recognition endpoint
+    QString tokenHost; // host or host:port of the token endpoint
+    QString apiHost; // host or host:port of the recognition endpoint
     QString clientId;
     QString clientSecret;
     QString homePageAddress;

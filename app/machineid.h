@@ -8,8 +8,8 @@
 struct NetworkAdapter
 {
     bool ethernet = false; // hardware type Ethernet
-    QString description;   // qualifies only without "Virtual" in it, any case
-    QByteArray address;    // hardware address bytes
+    QString description; // qualifies only without "Virtual" in it, any case
+    QByteArray address; // hardware address bytes
 };
 
 // The machine identifier: the first qualifying adapter's address bytes as lower-case hex without

@@ -1,6 +1,7 @@
 #include "app/appstate.h"
 #include "app/machineid.h"
 #include "app/ui_startup.h"
+#include "ui/resources.h"
 #include "ui/widget.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@ int main(int argc, char *argv[])
         return 0;
 
     AppState::machineId = readMachineId();
+    ensureImageResources();
     QIcon icon;
     icon.addPixmap(QPixmap(QStringLiteral(":/images/marlinLogo.png")), QIcon::Normal, QIcon::Off);
     QApplication::setWindowIcon(icon);

@@ -5,7 +5,7 @@
 // Heights of the two file lists for a left panel of the given height and page-button height.
 struct ListHeights
 {
-    int full;  // one list shown
+    int full; // one list shown
     int upper; // both shown: the audio list
     int lower; // both shown: the document list
 };

@@ -1,6 +1,7 @@
 #include "ui/deskmsgbar.h"
 
 #include "app/appstate.h"
+#include "ui/resources.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -10,6 +11,7 @@
 deskMsgBar::deskMsgBar(QWidget *parent, const QString &text)
     : QDialog(parent)
 {
+    ensureImageResources();
     setFixedSize(320, 220);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_TranslucentBackground, true);

@@ -3,6 +3,7 @@
 #include "app/appstate.h"
 #include "library/mylistwidget.h"
 #include "pipeline/qthttpclass.h"
+#include "ui/resources.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -17,8 +18,9 @@
 #include <phonon/SeekSlider>
 
 namespace {
-const char *const kBlueButtonSheet = "QPushButton {border:0px;background:#217cff;border-radius:3px;font:14px;color:white} "
-                                     "QPushButton:disabled {background:#dcdcdc;color:gray}";
+const char *const kBlueButtonSheet
+    = "QPushButton {border:0px;background:#217cff;border-radius:3px;font:14px;color:white} "
+      "QPushButton:disabled {background:#dcdcdc;color:gray}";
 const char *const kComboSheet = "border:1px solid #d8d8d8;border-radius:3px;font:14px";
 
 QPushButton *makeButton(QWidget *parent, const QString &tooltip, const char *sheet)
@@ -35,6 +37,7 @@ QPushButton *makeButton(QWidget *parent, const QString &tooltip, const char *she
 Widget::Widget(QWidget *parent)
     : QLabel(parent)
 {
+    ensureImageResources();
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint);
     setAttribute(Qt::WA_AlwaysShowToolTips);
     move(0, 0);
@@ -59,19 +62,19 @@ Widget::Widget(QWidget *parent)
     iconLabel->setStyleSheet(QStringLiteral("border:0px;background:transparent"));
 
     homePageBtn = makeButton(captionLabel, QStringLiteral("主页"),
-                             "QPushButton{border:0px solid black; border-image:url(:/images/homepage.png);}");
+        "QPushButton{border:0px solid black; border-image:url(:/images/homepage.png);}");
     homePageBtn->setGeometry(919, 2, 26, 26);
     connect(homePageBtn, &QPushButton::clicked, this, &Widget::showHomePage);
     minBtn = makeButton(captionLabel, QStringLiteral("最小化"),
-                        "QPushButton{border:0px solid black; border-image:url(:/images/minBtn_p.png);}");
+        "QPushButton{border:0px solid black; border-image:url(:/images/minBtn_p.png);}");
     minBtn->setGeometry(944, 2, 26, 26);
     connect(minBtn, &QPushButton::clicked, this, &QWidget::showMinimized);
     maxBtn = makeButton(captionLabel, QStringLiteral("最大化"),
-                        "QPushButton{border:0px solid black;border-image:url(:/images/maxBtn_p.png);}");
+        "QPushButton{border:0px solid black;border-image:url(:/images/maxBtn_p.png);}");
     maxBtn->setGeometry(969, 2, 26, 26);
     connect(maxBtn, &QPushButton::clicked, this, &Widget::slotShowMaxSize);
     closeBtn = makeButton(captionLabel, QStringLiteral("关闭"),
-                          "QPushButton{border:0px solid black;border-image:url(:/images/closeBtn_p.png);}");
+        "QPushButton{border:0px solid black;border-image:url(:/images/closeBtn_p.png);}");
     closeBtn->setGeometry(994, 2, 26, 26);
     connect(closeBtn, &QPushButton::clicked, this, &Widget::slotClose);
 
@@ -92,7 +95,7 @@ Widget::Widget(QWidget *parent)
     connect(wavBtn, &QPushButton::toggled, this, &Widget::slotWavBtnChecked);
 
     addWavBtn = makeButton(wavBtn, QStringLiteral("添加到任务"),
-                           "QPushButton {background:transparent; border-image:url(:/images/jia.png);}");
+        "QPushButton {background:transparent; border-image:url(:/images/jia.png);}");
     addWavBtn->setGeometry(150, 5, 38, 40);
     connect(addWavBtn, &QPushButton::clicked, this, &Widget::slotAddWav);
 
@@ -148,7 +151,7 @@ Widget::Widget(QWidget *parent)
     deviceCombo->setGeometry(10, 10, 166, 30);
     deviceCombo->setStyleSheet(QString::fromUtf8(kComboSheet));
     connect(deviceCombo, qOverload<int>(&QComboBox::currentIndexChanged), this,
-            [this](int index) { slotAudioDeviceChanged(deviceCombo->itemText(index)); });
+        [this](int index) { slotAudioDeviceChanged(deviceCombo->itemText(index)); });
 
     recordBtn = new QPushButton(recordBar);
     recordBtn->setStyleSheet(
@@ -167,19 +170,19 @@ Widget::Widget(QWidget *parent)
         QStringLiteral("background:white;font:14px;border-bottom:0px solid #b6bbc2;border-top:0px solid "
                        "#dddddd;border-left:0px solid #b6bbc2;border-right:1px solid #b6bbc2;"));
 
-    playBtn = makeButton(recordBar, QStringLiteral("播放"),
-                         "QPushButton{border:0px solid black; border-image:url(:/images/play.png);}");
+    playBtn = makeButton(
+        recordBar, QStringLiteral("播放"), "QPushButton{border:0px solid black; border-image:url(:/images/play.png);}");
     playBtn->setGeometry(315, 7, 36, 36);
     connect(playBtn, &QPushButton::clicked, this, &Widget::slotPlay);
 
     pauseBtn = makeButton(recordBar, QStringLiteral("暂停"),
-                          "QPushButton{border:0px solid black; border-image:url(:/images/pause.png);}");
+        "QPushButton{border:0px solid black; border-image:url(:/images/pause.png);}");
     pauseBtn->setGeometry(315, 7, 36, 36);
     pauseBtn->hide();
     connect(pauseBtn, &QPushButton::clicked, this, &Widget::slotPause);
 
-    stopBtn = makeButton(recordBar, QStringLiteral("停止"),
-                         "QPushButton{border:0px solid black; border-image:url(:/images/stop.png);}");
+    stopBtn = makeButton(
+        recordBar, QStringLiteral("停止"), "QPushButton{border:0px solid black; border-image:url(:/images/stop.png);}");
     stopBtn->setGeometry(363, 13, 24, 24);
     connect(stopBtn, &QPushButton::clicked, this, &Widget::slotForward);
 
@@ -222,18 +225,18 @@ Widget::Widget(QWidget *parent)
     audioCombo->setEditable(true);
     audioCombo->setLineEdit(taskLineEdit);
     connect(audioCombo, qOverload<int>(&QComboBox::currentIndexChanged), this,
-            [this](int index) { slotAudioChanged(audioCombo->itemText(index)); });
+        [this](int index) { slotAudioChanged(audioCombo->itemText(index)); });
 
-    const QStringList languages{QStringLiteral("中文近场"), QStringLiteral("中文远场"), QStringLiteral("英文"),
-                                QStringLiteral("粤语"), QStringLiteral("四川话")};
+    const QStringList languages {QStringLiteral("中文近场"), QStringLiteral("中文远场"), QStringLiteral("英文"),
+        QStringLiteral("粤语"), QStringLiteral("四川话")};
     languageBox = new QComboBox(taskBar);
     languageBox->setFocusPolicy(Qt::NoFocus);
     languageBox->setGeometry(372, 7, 80, 26);
     languageBox->addItems(languages);
     languageBox->setStyleSheet(QString::fromUtf8(kComboSheet));
 
-    clearListBtn = makeButton(taskBar, QString(),
-                              "border:0px;background:#217cff;border-radius:3px;font:14px;color:white");
+    clearListBtn
+        = makeButton(taskBar, QString(), "border:0px;background:#217cff;border-radius:3px;font:14px;color:white");
     clearListBtn->setGeometry(460, 5, 80, 30);
     clearListBtn->setText(QStringLiteral("清空列表"));
     connect(clearListBtn, &QPushButton::clicked, this, &Widget::slotOpenWav);
@@ -262,14 +265,14 @@ Widget::Widget(QWidget *parent)
     lengthProcess = new QProcess(this);
     lengthProcess->setProcessChannelMode(QProcess::MergedChannels);
     connect(lengthProcess, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
-            &Widget::slotGetAudioLengthFinish);
+        &Widget::slotGetAudioLengthFinish);
     connect(lengthProcess, &QProcess::readyRead, this, &Widget::onReadOutput);
     cutProcess = new QProcess(this);
     connect(cutProcess, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this, &Widget::slotCutAudioFinish);
     recordProcess = new QProcess(this);
     convertProcess = new QProcess(this);
     connect(convertProcess, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
-            &Widget::slotConvertAudioFormatFinish);
+        &Widget::slotConvertAudioFormatFinish);
 
     httpClient = new QtHttpClass(nullptr);
     connect(httpClient, &QtHttpClass::sigReplyFinish, this, &Widget::slotReadJson);

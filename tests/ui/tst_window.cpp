@@ -1,0 +1,224 @@
+#include "app/appstate.h"
+#include "library/mylistwidget.h"
+#include "ui/chromelayout.h"
+#include "ui/widget.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+// Sends a mouse event through the application, so an ignoring child passes it on to its parent.
+void sendMouse(
+    QWidget *target, QEvent::Type type, const QPoint &local, Qt::MouseButton button, Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, local, target->mapToGlobal(local), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+void drag(QWidget *target, Qt::MouseButton pressed, Qt::MouseButtons heldWhileMoving, const QPoint &by)
+{
+    const QPoint start(40, 10);
+    sendMouse(target, QEvent::MouseButtonPress, start, pressed, pressed);
+    sendMouse(target, QEvent::MouseMove, start + by, Qt::NoButton, heldWhileMoving);
+    sendMouse(target, QEvent::MouseButtonRelease, start + by, pressed, Qt::NoButton);
+}
+} // namespace
+
+class TestWindow : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir appDir;
+    std::unique_ptr<Widget> window;
+
+    void setDesktop(int width, int height, int available)
+    {
+        AppState::screenWidth = width;
+        AppState::screenHeight = height;
+        AppState::availableHeight = available;
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY(appDir.isValid());
+        AppState::appDir = appDir.path();
+        setDesktop(1920, 1080, 1040);
+        window = std::make_unique<Widget>(nullptr);
+        window->move(448, 176);
+    }
+
+    void cleanup() { window.reset(); }
+
+    void constructedState()
+    {
+        QCOMPARE(window->size(), QSize(1024, 728));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Quillora"));
+        for (const char *folder : {"/myWordFiles", "/myWAVFiles", "/myTmpWAVFiles"})
+            QVERIFY(QDir(appDir.path() + folder).exists());
+        QVERIFY(window->wavList->isHidden());
+        QVERIFY(window->wordList->isHidden());
+        QVERIFY(window->wordTextEdit->isHidden());
+        QVERIFY(window->pauseBtn->isHidden());
+        QVERIFY(!window->stopCoverBtn->isEnabled());
+        QCOMPARE(window->beginCoverBtn->text(), QStringLiteral("开始转换"));
+        QCOMPARE(window->recordTimeLabel->text(), QStringLiteral("00:00:00"));
+        QCOMPARE(window->playTimeLabel->text(), QStringLiteral("00:00:00 / 00:00:00"));
+        QCOMPARE(window->wordTextEdit->geometry(), QRect(200, 120, 824, 608));
+        QCOMPARE(window->closeWordBtn->geometry(), QRect(739, 5, 80, 30));
+        QStringList languages;
+        for (int i = 0; i < window->languageBox->count(); ++i)
+            languages << window->languageBox->itemText(i);
+        QCOMPARE(languages, QStringList({"中文近场", "中文远场", "英文", "粤语", "四川话"}));
+        QCOMPARE(window->languageBox->currentText(), QStringLiteral("中文近场"));
+        QCOMPARE(window->audioCombo->count(), 0);
+        QCOMPARE(window->audioCombo->lineEdit()->placeholderText(), QStringLiteral("支持所有主流[音/视频]格式"));
+        QVERIFY(window->audioCombo->lineEdit()->isReadOnly());
+        // The record clock lies above the record bar, between the record and play buttons.
+        QCOMPARE(window->recordTimeLabel->parentWidget(), window->rightPanel);
+        const QObjectList siblings = window->rightPanel->children();
+        QVERIFY(siblings.indexOf(window->recordTimeLabel) > siblings.indexOf(window->recordBar));
+        for (QPushButton *button : window->findChildren<QPushButton *>())
+            QCOMPARE(button->cursor().shape(), Qt::PointingHandCursor);
+    }
+
+    void existingFolderContentsKept()
+    {
+        window.reset();
+        QFile keep(appDir.path() + "/myWAVFiles/keep.wav");
+        QVERIFY(keep.open(QIODevice::WriteOnly));
+        keep.write("RIFF");
+        keep.close();
+        window = std::make_unique<Widget>(nullptr);
+        QVERIFY(QFile::exists(appDir.path() + "/myWAVFiles/keep.wav"));
+    }
+
+    void listHeightsRule_data()
+    {
+        QTest::addColumn<int>("panel");
+        QTest::addColumn<int>("full");
+        QTest::addColumn<int>("upper");
+        QTest::addColumn<int>("lower");
+        QTest::newRow("normal") << 698 << 597 << 298 << 299;
+        QTest::newRow("maximised 1040") << 1010 << 909 << 454 << 455;
+        QTest::newRow("odd rest") << 699 << 598 << 298 << 299;
+    }
+
+    void listHeightsRule()
+    {
+        QFETCH(int, panel);
+        const ListHeights heights = listHeights(panel, 50);
+        QTEST(heights.full, "full");
+        QTEST(heights.upper, "upper");
+        QTEST(heights.lower, "lower");
+    }
+
+    void pageButtonsShareTheHeight()
+    {
+        window->wavBtn->setChecked(true);
+        QVERIFY(!window->wavList->isHidden());
+        QCOMPARE(window->wavList->height(), 597);
+        window->txtBtn->setChecked(true);
+        QCOMPARE(window->wavList->height(), 298);
+        QCOMPARE(window->wordList->height(), 299);
+        window->wavBtn->setChecked(false);
+        QVERIFY(window->wavList->isHidden());
+        QCOMPARE(window->wordList->height(), 597);
+        window->txtBtn->setChecked(false);
+        QVERIFY(window->wordList->isHidden());
+    }
+
+    void maximiseAndRestore()
+    {
+        window->wavBtn->setChecked(true);
+        window->txtBtn->setChecked(true);
+        window->maxBtn->click();
+        QCOMPARE(window->size(), QSize(1920, 1040));
+        QCOMPARE(window->pos(), QPoint(0, 0));
+        QCOMPARE(window->closeBtn->x(), 1920 - 30);
+        QCOMPARE(window->homePageBtn->x(), 1920 - 105);
+        QCOMPARE(window->maxBtn->toolTip(), QStringLiteral("还原"));
+        QVERIFY(window->maxBtn->styleSheet().contains("normal_p.png"));
+        QCOMPARE(window->rightPanel->geometry(), QRect(200, 30, 1720, 1010));
+        QCOMPARE(window->taskBar->width(), 1720);
+        QCOMPARE(window->closeWordBtn->x(), 1720 - 85);
+        QCOMPARE(window->wordTextEdit->geometry(), QRect(200, 120, 1720, 910));
+        QVERIFY(!window->wavList->isHidden() && !window->wordList->isHidden());
+        QCOMPARE(window->wavList->height(), 454);
+        QCOMPARE(window->wordList->height(), 455);
+
+        window->txtBtn->setChecked(false);
+        window->maxBtn->click();
+        QCOMPARE(window->size(), QSize(1024, 728));
+        QCOMPARE(window->pos(), QPoint(448, 176));
+        QCOMPARE(window->maxBtn->toolTip(), QStringLiteral("最大化"));
+        QCOMPARE(window->closeBtn->x(), 994);
+        QCOMPARE(window->wordTextEdit->size(), QSize(824, 598));
+        QCOMPARE(window->wavList->height(), 597);
+        QVERIFY(window->wordList->isHidden());
+    }
+
+    void maximiseSpansTwoScreens()
+    {
+        setDesktop(3840, 1080, 1040);
+        window->maxBtn->click();
+        QCOMPARE(window->geometry(), QRect(0, 0, 3840, 1040));
+        window->maxBtn->click();
+        QCOMPARE(window->pos(), QPoint(1408, 176));
+    }
+
+    void dragRules_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("pressed");
+        QTest::addColumn<int>("held");
+        QTest::addColumn<bool>("maximised");
+        QTest::addColumn<bool>("moves");
+        QTest::newRow("left on caption") << "caption" << int(Qt::LeftButton) << int(Qt::LeftButton) << false << true;
+        QTest::newRow("left on task bar") << "taskBar" << int(Qt::LeftButton) << int(Qt::LeftButton) << false << true;
+        QTest::newRow("right on caption")
+            << "caption" << int(Qt::RightButton) << int(Qt::RightButton) << false << false;
+        QTest::newRow("both buttons held")
+            << "caption" << int(Qt::LeftButton) << int(Qt::LeftButton | Qt::RightButton) << false << false;
+        QTest::newRow("push button") << "uploadBtn" << int(Qt::LeftButton) << int(Qt::LeftButton) << false << false;
+        QTest::newRow("maximised") << "caption" << int(Qt::LeftButton) << int(Qt::LeftButton) << true << false;
+    }
+
+    void dragRules()
+    {
+        QFETCH(QString, target);
+        QFETCH(int, pressed);
+        QFETCH(int, held);
+        QFETCH(bool, maximised);
+        QFETCH(bool, moves);
+        if (maximised)
+            window->maxBtn->click();
+        QWidget *widget = target == "caption" ? static_cast<QWidget *>(window->captionLabel)
+            : target == "taskBar"             ? static_cast<QWidget *>(window->taskBar)
+                                              : static_cast<QWidget *>(window->uploadBtn);
+        const QPoint before = window->pos();
+        drag(widget, Qt::MouseButton(pressed), Qt::MouseButtons(held), QPoint(100, 0));
+        QCOMPARE(window->pos(), moves ? before + QPoint(100, 0) : before);
+        QVERIFY(!window->dragging);
+    }
+
+    void closeRemovesTestRecording()
+    {
+        const QString leftover = appDir.path() + "/recordTest.wav";
+        QFile file(leftover);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        window->closeBtn->click();
+        QVERIFY(!QFile::exists(leftover));
+        QVERIFY(!window->isVisible());
+    }
+};
+
+QTEST_MAIN(TestWindow)
+#include "tst_window.moc"
