@@ -1,0 +1,236 @@
+#include "pipeline/qthttpclass.h"
+
+#include "common/speechtestutil.h"
+
+#include <QNetworkAccessManager>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+namespace {
+
+// A small HTTP server whose answers the test scripts: it records each request whole and answers with the
+// given status and body, holding every answer back until `holdUntil` requests have arrived.
+class ScriptedServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Request
+    {
+        QByteArray head; // request line and headers, lower-cased
+        QByteArray body;
+    };
+
+    int status = 200;
+    QByteArray replyBody;
+    int holdUntil = 1;
+    QList<Request> requests;
+
+    bool listen() { return server.listen(QHostAddress::LocalHost, 0); }
+    QString url(const QString &path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(server.serverPort()).arg(path);
+    }
+
+    ScriptedServer()
+    {
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = server.nextPendingConnection()) {
+                buffers.insert(socket, QByteArray());
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { receive(socket); });
+            }
+        });
+    }
+
+private:
+    void receive(QTcpSocket *socket)
+    {
+        QByteArray &buffer = buffers[socket];
+        buffer += socket->readAll();
+        const int headEnd = buffer.indexOf("\r\n\r\n");
+        if (headEnd < 0)
+            return;
+        const QByteArray head = buffer.left(headEnd).toLower();
+        int length = 0;
+        for (const QByteArray &line : head.split('\n')) {
+            if (line.startsWith("content-length:"))
+                length = line.mid(15).trimmed().toInt();
+        }
+        if (buffer.size() < headEnd + 4 + length)
+            return;
+        requests.append(Request {head, buffer.mid(headEnd + 4, length)});
+        buffer.clear();
+        waiting.append(socket);
+        if (requests.size() >= holdUntil) {
+            for (QTcpSocket *held : qAsConst(waiting))
+                answer(held);
+            waiting.clear();
+        }
+    }
+
+    void answer(QTcpSocket *socket)
+    {
+        const QByteArray reason = status == 200 ? "OK" : "Scripted";
+        socket->write("HTTP/1.1 " + QByteArray::number(status) + ' ' + reason
+            + "\r\nContent-Type: application/json\r\nConnection: close\r\nContent-Length: "
+            + QByteArray::number(replyBody.size()) + "\r\n\r\n" + replyBody);
+        socket->disconnectFromHost();
+    }
+
+    QTcpServer server;
+    QHash<QTcpSocket *, QByteArray> buffers;
+    QList<QTcpSocket *> waiting;
+};
+
+bool hasHeader(const QByteArray &head, const QByteArray &line)
+{
+    return head.split('\n').contains(line + '\r') || head.endsWith('\n' + line);
+}
+
+} // namespace
+
+class TestQtHttpClass : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initialState();
+    void getCarriesJsonContentType();
+    void postHeaders_data();
+    void postHeaders();
+    void replyStatus_data();
+    void replyStatus();
+    void unreachableHostIsAnError();
+    void twoSendsReportTheSecondId();
+    void signalsThenSlotInOrder();
+};
+
+void TestQtHttpClass::initialState()
+{
+    QtHttpClass client;
+    QCOMPARE(client.requestId, -1);
+    QVERIFY(client.manager);
+    QCOMPARE(client.manager->parent(), &client);
+}
+
+void TestQtHttpClass::getCarriesJsonContentType()
+{
+    ScriptedServer server;
+    QVERIFY(server.listen());
+    server.replyBody = R"({"access_token":"x"})";
+    QtHttpClass client;
+    QSignalSpy finished(&client, &QtHttpClass::sigReplyFinish);
+    client.httpGet(0, server.url(QStringLiteral("/oauth/2.0/token?grant_type=client_credentials&client_id=a")));
+    QCOMPARE(client.requestId, 0);
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(server.requests.size(), 1);
+    const QByteArray head = server.requests.first().head;
+    QVERIFY2(head.startsWith("get /oauth/2.0/token?grant_type=client_credentials&client_id=a http/1.1"), head);
+    QVERIFY2(hasHeader(head, "content-type: application/json"), head);
+    QVERIFY(server.requests.first().body.isEmpty());
+    QCOMPARE(finished.first().at(0).toInt(), 0);
+    QCOMPARE(finished.first().at(1).toByteArray(), server.replyBody);
+}
+
+void TestQtHttpClass::postHeaders_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("empty body") << QByteArray();
+    QTest::newRow("json body") << QByteArray("{\n   \"format\" : \"wav\"\n}\n");
+    QTest::newRow("large body") << QByteArray(3 * 1024 * 1024, 'A');
+}
+
+void TestQtHttpClass::postHeaders()
+{
+    QFETCH(QByteArray, body);
+    ScriptedServer server;
+    QVERIFY(server.listen());
+    server.replyBody = R"({"err_no":0})";
+    QtHttpClass client;
+    QSignalSpy finished(&client, &QtHttpClass::sigReplyFinish);
+    client.httpPost(2, server.url(QStringLiteral("/server_api")), body);
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(server.requests.size(), 1);
+    const QByteArray head = server.requests.first().head;
+    QVERIFY2(head.startsWith("post /server_api http/1.1"), head);
+    QVERIFY2(hasHeader(head, "content-type: application/json"), head);
+    QVERIFY2(hasHeader(head, "content-length: " + QByteArray::number(body.size())), head);
+    QCOMPARE(server.requests.first().body, body);
+    QCOMPARE(finished.first().at(0).toInt(), 2);
+}
+
+void TestQtHttpClass::replyStatus_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("asError");
+    QTest::newRow("200 ok") << 200 << false;
+    QTest::newRow("401 unauthorized") << 401 << true;
+    QTest::newRow("404 not found") << 404 << true;
+    QTest::newRow("413 too large") << 413 << true;
+    QTest::newRow("500 server error") << 500 << true;
+}
+
+void TestQtHttpClass::replyStatus()
+{
+    QFETCH(int, status);
+    QFETCH(bool, asError);
+    ScriptedServer server;
+    QVERIFY(server.listen());
+    server.status = status;
+    server.replyBody = R"({"error":"scripted"})";
+    QtHttpClass client;
+    QSignalSpy finished(&client, &QtHttpClass::sigReplyFinish);
+    QSignalSpy failed(&client, &QtHttpClass::sigReplyError);
+    client.httpGet(0, server.url(QStringLiteral("/oauth/2.0/token")));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size() + failed.size(), 1, 10000);
+    QSignalSpy &reported = asError ? failed : finished;
+    QCOMPARE(reported.size(), 1);
+    QCOMPARE(reported.first().at(0).toInt(), 0);
+    // The body travels with an error too, though the window never reads it.
+    QCOMPARE(reported.first().at(1).toByteArray(), server.replyBody);
+}
+
+void TestQtHttpClass::unreachableHostIsAnError()
+{
+    const quint16 port = SpeechTestUtil::freeLoopbackPort();
+    QVERIFY(port != 0);
+    QtHttpClass client;
+    QSignalSpy failed(&client, &QtHttpClass::sigReplyError);
+    client.httpPost(2, QStringLiteral("http://127.0.0.1:%1/server_api").arg(port), "{}");
+    QVERIFY(failed.wait(10000));
+    QCOMPARE(failed.first().at(0).toInt(), 2);
+    QVERIFY(failed.first().at(1).toByteArray().isEmpty());
+}
+
+void TestQtHttpClass::twoSendsReportTheSecondId()
+{
+    ScriptedServer server;
+    QVERIFY(server.listen());
+    server.holdUntil = 2; // neither reply arrives before both requests were sent
+    server.replyBody = R"({"err_no":0})";
+    QtHttpClass client;
+    QSignalSpy finished(&client, &QtHttpClass::sigReplyFinish);
+    client.httpGet(0, server.url(QStringLiteral("/oauth/2.0/token")));
+    client.httpPost(2, server.url(QStringLiteral("/server_api")), "{}");
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 10000);
+    QCOMPARE(finished.at(0).at(0).toInt(), 2);
+    QCOMPARE(finished.at(1).at(0).toInt(), 2);
+}
+
+void TestQtHttpClass::signalsThenSlotInOrder()
+{
+    const QMetaObject &meta = QtHttpClass::staticMetaObject;
+    const int first = meta.methodOffset();
+    QCOMPARE(meta.methodCount() - first, 3);
+    QCOMPARE(meta.method(first).methodSignature(), QByteArray("sigReplyFinish(int,QByteArray)"));
+    QCOMPARE(meta.method(first).methodType(), QMetaMethod::Signal);
+    QCOMPARE(meta.method(first + 1).methodSignature(), QByteArray("sigReplyError(int,QByteArray)"));
+    QCOMPARE(meta.method(first + 2).methodSignature(), QByteArray("sltReplyFinished(QNetworkReply*)"));
+    QCOMPARE(meta.method(first + 2).methodType(), QMetaMethod::Slot);
+    QCOMPARE(meta.method(first + 2).parameterNames(), QList<QByteArray> {"reply"});
+}
+
+QTEST_GUILESS_MAIN(TestQtHttpClass)
+#include "tst_qthttpclass.moc"

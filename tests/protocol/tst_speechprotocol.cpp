@@ -1,0 +1,282 @@
+#include "app/deployment.h"
+#include "pipeline/speechprotocol.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace SpeechProtocol;
+
+namespace {
+QByteArray joinedByNul(const QByteArray &before, const QByteArray &after)
+{
+    return before + '\0' + after;
+}
+} // namespace
+
+Q_DECLARE_METATYPE(RecognitionOutcome::Kind)
+
+class TestSpeechProtocol : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void devPid_data();
+    void devPid();
+    void tokenUrl();
+    void goldenBody();
+    void body_data();
+    void body();
+    void tokenReply_data();
+    void tokenReply();
+    void recognitionReply_data();
+    void recognitionReply();
+
+private:
+    QString writeSegment(const QString &name, const QByteArray &bytes);
+    QTemporaryDir dir;
+};
+
+void TestSpeechProtocol::initTestCase()
+{
+    QVERIFY(dir.isValid());
+}
+
+QString TestSpeechProtocol::writeSegment(const QString &name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return QString();
+    return path;
+}
+
+void TestSpeechProtocol::devPid_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<int>("devPid");
+    QTest::newRow("mandarin near field") << QStringLiteral("中文近场") << 1537;
+    QTest::newRow("mandarin far field") << QStringLiteral("中文远场") << 1936;
+    QTest::newRow("english") << QStringLiteral("英文") << 1737;
+    QTest::newRow("cantonese") << QStringLiteral("粤语") << 1637;
+    QTest::newRow("sichuan") << QStringLiteral("四川话") << 1837;
+    QTest::newRow("unknown") << QStringLiteral("English") << -1;
+    QTest::newRow("empty") << QString() << -1;
+    QTest::newRow("trailing space is another text") << QStringLiteral("英文 ") << -1;
+}
+
+void TestSpeechProtocol::devPid()
+{
+    QFETCH(QString, language);
+    QFETCH(int, devPid);
+    QCOMPARE(devPidForLanguage(language), devPid);
+}
+
+void TestSpeechProtocol::tokenUrl()
+{
+    DeploymentConfig config;
+    config.tokenHost = QStringLiteral("speech.example:8080");
+    config.clientId = QStringLiteral("a1b2c3d4e5f6g7h8i9j0k1l2");
+    config.clientSecret = QStringLiteral("Z9y8X7w6V5u4T3s2R1q0P9o8N7m6L5k4");
+    QCOMPARE(config.tokenUrl(),
+        QStringLiteral("http://speech.example:8080/oauth/2.0/token?grant_type=client_credentials"
+                       "&client_id=a1b2c3d4e5f6g7h8i9j0k1l2"
+                       "&client_secret=Z9y8X7w6V5u4T3s2R1q0P9o8N7m6L5k4"));
+}
+
+void TestSpeechProtocol::goldenBody()
+{
+    const QString path = writeSegment(QStringLiteral("golden.wav"), QByteArray("abc\0xyz", 7));
+    QVERIFY(!path.isEmpty());
+    const QByteArray expected = "{\n"
+                                "   \"channel\" : 1,\n"
+                                "   \"cuid\" : \"00-1A-2B-3C-4D-5E\",\n"
+                                "   \"dev_pid\" : 1737,\n"
+                                "   \"format\" : \"wav\",\n"
+                                "   \"len\" : 7,\n"
+                                "   \"rate\" : 16000,\n"
+                                "   \"speech\" : \"YWJjAHh5eg==\",\n"
+                                "   \"token\" : \"24.abc-DEF_123\"\n"
+                                "}\n";
+    QCOMPARE(buildRecognitionBody(
+                 path, QStringLiteral("24.abc-DEF_123"), QStringLiteral("00-1A-2B-3C-4D-5E"), QStringLiteral("英文")),
+        expected);
+}
+
+void TestSpeechProtocol::body_data()
+{
+    QTest::addColumn<QString>("segment"); // file name in the temporary folder; "-" for a missing file
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QByteArray>("devPidLine"); // empty: no dev_pid member
+    QTest::addColumn<int>("len");
+
+    QByteArray binary;
+    for (int i = 0; i < 1000; ++i)
+        binary.append(char(i * 37 % 256));
+    QTest::newRow("sichuan") << "a.wav" << QByteArray("RIFF") << QStringLiteral("四川话")
+                             << QByteArray("   \"dev_pid\" : 1837,\n") << 4;
+    QTest::newRow("cantonese binary") << "b.wav" << binary << QStringLiteral("粤语")
+                                      << QByteArray("   \"dev_pid\" : 1637,\n") << 1000;
+    QTest::newRow("unknown language") << "c.wav" << QByteArray("xy") << QStringLiteral("Klingon") << QByteArray() << 2;
+    QTest::newRow("empty file") << "d.wav" << QByteArray() << QStringLiteral("中文近场")
+                                << QByteArray("   \"dev_pid\" : 1537,\n") << 0;
+    QTest::newRow("unreadable segment") << "-" << QByteArray() << QStringLiteral("中文远场")
+                                        << QByteArray("   \"dev_pid\" : 1936,\n") << 0;
+}
+
+void TestSpeechProtocol::body()
+{
+    QFETCH(QString, segment);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, language);
+    QFETCH(QByteArray, devPidLine);
+    QFETCH(int, len);
+
+    const QString path = segment == QLatin1String("-") ? dir.filePath(QStringLiteral("missing/none.wav"))
+                                                       : writeSegment(segment, content);
+    QVERIFY(!path.isEmpty());
+    const QByteArray body = buildRecognitionBody(path, QStringLiteral("t"), QStringLiteral("m"), language);
+
+    QVERIFY(body.startsWith("{\n   \"channel\" : 1,\n   \"cuid\" : \"m\",\n"));
+    QVERIFY(body.endsWith("\n}\n"));
+    QCOMPARE(body.contains("dev_pid"), !devPidLine.isEmpty());
+    if (!devPidLine.isEmpty())
+        QVERIFY(body.contains(devPidLine));
+    QVERIFY(body.contains("   \"len\" : " + QByteArray::number(len) + ",\n"));
+    QVERIFY(body.contains("   \"speech\" : \"" + content.toBase64() + "\",\n"));
+
+    // Keys in ascending order, one member per line.
+    QStringList keys;
+    const QList<QByteArray> lines = body.split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith("   \""))
+            keys << QString::fromLatin1(line.mid(4, line.indexOf('"', 4) - 4));
+    }
+    QStringList sorted = keys;
+    sorted.sort();
+    QCOMPARE(keys, sorted);
+    QCOMPARE(keys.size(), devPidLine.isEmpty() ? 7 : 8);
+}
+
+void TestSpeechProtocol::tokenReply_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("token");
+
+    QTest::newRow("token") << QByteArray(R"({"access_token":"24.a.b","expires_in":2592000,"scope":"x"})") << true
+                           << QStringLiteral("24.a.b");
+    QTest::newRow("error object without token")
+        << QByteArray(R"({"error":"invalid_client","error_description":"unknown client"})") << true << QString();
+    QTest::newRow("text after NUL ignored")
+        << joinedByNul(R"({"access_token":"t1"})", "trailing junk") << true << QStringLiteral("t1");
+    QTest::newRow("NUL cuts the object") << joinedByNul(R"({"access_token":)", R"("t1"})") << false << QString();
+    QTest::newRow("comments allowed") << QByteArray("// issued\n{\"access_token\":\"t2\" /* fresh */}") << true
+                                      << QStringLiteral("t2");
+    QTest::newRow("utf-8 token") << QByteArray("{\"access_token\":\"\xE4\xBB\xA4\"}") << true << QStringLiteral("令");
+    QTest::newRow("malformed") << QByteArray("{\"access_token\":") << false << QString();
+    QTest::newRow("empty body") << QByteArray() << false << QString();
+    QTest::newRow("array root") << QByteArray(R"(["access_token"])") << false << QString();
+    QTest::newRow("string root") << QByteArray(R"("access_token")") << false << QString();
+    QTest::newRow("deep nesting") << QByteArray(5000, '[') << false << QString();
+}
+
+void TestSpeechProtocol::tokenReply()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(bool, ok);
+    QFETCH(QString, token);
+    const TokenReply reply = decodeTokenReply(body);
+    QCOMPARE(reply.ok, ok);
+    QCOMPARE(reply.accessToken, token);
+}
+
+void TestSpeechProtocol::recognitionReply_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<RecognitionOutcome::Kind>("kind");
+    QTest::addColumn<int>("errNo");
+    QTest::addColumn<bool>("hasText");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+
+    const auto S = RecognitionOutcome::Success;
+    QTest::newRow("success with text") << QByteArray(R"({"err_no":0,"err_msg":"success.","result":["hello world"]})")
+                                       << S << 0 << true << QStringLiteral("hello world") << QString();
+    QTest::newRow("only element 0 is read") << QByteArray(R"({"err_no":0,"result":["first","second"]})") << S << 0
+                                            << true << QStringLiteral("first") << QString();
+    QTest::newRow("chinese text") << QByteArray("{\"err_no\":0,\"result\":[\"\xE4\xBD\xA0\xE5\xA5\xBD\"]}") << S << 0
+                                  << true << QStringLiteral("你好") << QString();
+    QTest::newRow("empty result") << QByteArray(R"({"err_no":0,"result":[]})") << S << 0 << false << QString()
+                                  << QString();
+    QTest::newRow("no result") << QByteArray(R"({"err_no":0})") << S << 0 << false << QString() << QString();
+    QTest::newRow("result not an array") << QByteArray(R"({"err_no":0,"result":"text"})") << S << 0 << false
+                                         << QString() << QString();
+    QTest::newRow("result element an object")
+        << QByteArray(R"({"err_no":0,"result":[{"a":1}]})") << S << 0 << false << QString() << QString();
+    QTest::newRow("no err_no") << QByteArray(R"({"result":["hi"]})") << S << 0 << true << QStringLiteral("hi")
+                               << QString();
+    QTest::newRow("text after NUL") << joinedByNul(R"({"err_no":0,"result":["ok"]})", R"({"err_no":3302})") << S << 0
+                                    << true << QStringLiteral("ok") << QString();
+
+    const struct
+    {
+        int errNo;
+        const char *message;
+    } failures[] = {
+        {3301, "语音识别结果实际为空！"},
+        {3302, "鉴权失败！"},
+        {3303, "语音服务器后端繁忙，或是音频质量过低！"},
+        {3307, "语音服务器后端识别出错！"},
+        {3309, "服务端无法将音频转为pcm格式，可能是音频格式问题！"},
+        {3313, "语音服务器解析超时！"},
+        {3314, "音频长度过短！"},
+        {3315, "语音服务器处理超时！"},
+        {3316, "音频转为pcm失败！"},
+    };
+    for (const auto &failure : failures) {
+        QTest::addRow("fail %d", failure.errNo)
+            << QByteArray("{\"err_no\":" + QByteArray::number(failure.errNo) + ",\"err_msg\":\"x\"}")
+            << RecognitionOutcome::Fail << failure.errNo << false << QString() << QString::fromUtf8(failure.message);
+    }
+    QTest::newRow("retry 3304") << QByteArray(R"({"err_no":3304,"err_msg":"busy"})") << RecognitionOutcome::Retry
+                                << 3304 << false << QString() << QString();
+    QTest::newRow("unknown 9999") << QByteArray(R"({"err_no":9999})") << RecognitionOutcome::Ignored << 9999 << false
+                                  << QString() << QString();
+    QTest::newRow("negative code") << QByteArray(R"({"err_no":-1})") << RecognitionOutcome::Ignored << -1 << false
+                                   << QString() << QString();
+    QTest::newRow("code as text") << QByteArray(R"({"err_no":"3302"})") << RecognitionOutcome::Ignored << 0 << false
+                                  << QString() << QString();
+    QTest::newRow("code beyond int") << QByteArray(R"({"err_no":1e300})") << RecognitionOutcome::Ignored << 0 << false
+                                     << QString() << QString();
+    QTest::newRow("malformed json") << QByteArray(R"({"err_no":0,"result":["unterminated)")
+                                    << RecognitionOutcome::Unparsable << 0 << false << QString() << QString();
+    QTest::newRow("empty body") << QByteArray() << RecognitionOutcome::Unparsable << 0 << false << QString()
+                                << QString();
+    QTest::newRow("number root") << QByteArray("3302") << RecognitionOutcome::Unparsable << 0 << false << QString()
+                                 << QString();
+    QTest::newRow("deep nesting") << QByteArray(100000, '[') << RecognitionOutcome::Unparsable << 0 << false
+                                  << QString() << QString();
+}
+
+void TestSpeechProtocol::recognitionReply()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(RecognitionOutcome::Kind, kind);
+    QFETCH(int, errNo);
+    QFETCH(bool, hasText);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+
+    const RecognitionOutcome outcome = decodeRecognitionReply(body);
+    QCOMPARE(outcome.kind, kind);
+    QCOMPARE(outcome.errNo, errNo);
+    QCOMPARE(outcome.hasText, hasText);
+    QCOMPARE(outcome.text, text);
+    QCOMPARE(outcome.message, message);
+}
+
+QTEST_GUILESS_MAIN(TestSpeechProtocol)
+#include "tst_speechprotocol.moc"
