@@ -4,6 +4,8 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QFont>
+#include <QMenu>
 
 MyListWidget::MyListWidget(const QString &kind, Widget *owner, QWidget *parent)
     : QListWidget(parent)
@@ -13,21 +15,44 @@ MyListWidget::MyListWidget(const QString &kind, Widget *owner, QWidget *parent)
     deleteAction = new QAction(QStringLiteral("删除"), this);
     saveAsAction = new QAction(QStringLiteral("另存为"), this);
     renameAction = new QAction(QStringLiteral("重命名"), this);
+
+    QFont listFont;
+    listFont.setPointSize(11);
+    setFont(listFont);
+
+    connect(deleteAction, &QAction::triggered, this, &MyListWidget::slotDelFile);
+    connect(saveAsAction, &QAction::triggered, this, &MyListWidget::slotSaveAs);
+    connect(renameAction, &QAction::triggered, this, &MyListWidget::slotRename);
 }
 
 void MyListWidget::contextMenuEvent(QContextMenuEvent *event)
 {
-    QListWidget::contextMenuEvent(event);
+    // The menu acts on the entry under the pointer, whatever the selection is.
+    QListWidgetItem *item = itemAt(event->pos());
+    if (!item)
+        return;
+    menuItem = item;
+    QMenu menu(this);
+    menu.addAction(deleteAction);
+    menu.addAction(saveAsAction);
+    menu.addAction(renameAction);
+    menu.exec(event->globalPos());
 }
 
 void MyListWidget::slotDelFile()
 {
+    if (menuItem)
+        owner->delFile(kind, menuItem->text());
 }
 
 void MyListWidget::slotSaveAs()
 {
+    if (menuItem)
+        owner->saveFileAs(kind, menuItem->text());
 }
 
 void MyListWidget::slotRename()
 {
+    if (menuItem)
+        owner->renameFile(kind, menuItem->text());
 }

@@ -1,18 +1,70 @@
 #include "ui/widget.h"
 
+#include "app/appstate.h"
+#include "library/filedialogfilter.h"
+#include "library/librarypaths.h"
+#include "library/mylistwidget.h"
+#include "ui/notice.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+
+QStringList &Widget::libraryPaths(const QString &kind)
+{
+    return kind == QLatin1String("wav") ? wavFiles : wordFiles;
+}
+
+MyListWidget *Widget::libraryList(const QString &kind)
+{
+    return kind == QLatin1String("wav") ? wavList : wordList;
+}
+
+void Widget::appendLibraryFile(const QString &kind, const QString &path)
+{
+    libraryPaths(kind).append(path);
+    libraryList(kind)->addItem(LibraryPaths::fileName(path));
+}
+
+void Widget::addTask(const QString &path)
+{
+    if (LibraryPaths::addTask(taskFiles, path))
+        audioCombo->addItem(LibraryPaths::fileName(path));
+}
+
 void Widget::loadWavFiles()
 {
+    const QStringList paths = LibraryPaths::folderFiles(AppState::appDir + QStringLiteral("/myWAVFiles"));
+    for (const QString &path : paths)
+        appendLibraryFile(QStringLiteral("wav"), path);
 }
 
 void Widget::loadWordFiles()
 {
+    const QStringList paths = LibraryPaths::folderFiles(AppState::appDir + QStringLiteral("/myWordFiles"));
+    for (const QString &path : paths) {
+        if (LibraryPaths::isDocument(path))
+            appendLibraryFile(QStringLiteral("word"), path);
+        else
+            QFile::remove(path);
+    }
 }
 
 void Widget::slotAddWav()
 {
+    const QList<QListWidgetItem *> items = wavList->selectedItems();
+    for (const QListWidgetItem *item : items) {
+        const QString path = LibraryPaths::locate(wavFiles, item->text());
+        if (!path.isEmpty())
+            addTask(path);
+    }
 }
 
 void Widget::slotLoadWav()
 {
+    const QStringList chosen
+        = Notice::getOpenFileNames(nullptr, QStringLiteral("打开"), QString(), FileDialogFilter::openFilesFilter());
+    // Only the platform's own separator is turned into "/": on Linux a backslash is part of a name.
+    for (const QString &path : chosen)
+        addTask(QDir::fromNativeSeparators(path));
 }
-

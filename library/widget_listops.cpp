@@ -1,14 +1,120 @@
 #include "ui/widget.h"
 
-void Widget::delFile(const QString &, const QString &)
+#include "library/librarypaths.h"
+#include "library/myinput.h"
+#include "library/mylistwidget.h"
+#include "ui/notice.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+// The item showing name exactly; on Linux "a.wav" and "A.wav" are two different files.
+QListWidgetItem *itemNamed(QListWidget *list, const QString &name)
 {
+    const QList<QListWidgetItem *> found = list->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    return found.isEmpty() ? nullptr : found.first();
 }
 
-void Widget::saveFileAs(const QString &, const QString &)
+void removeItem(QListWidget *list, QListWidgetItem *item)
 {
+    if (!item)
+        return;
+    list->removeItemWidget(item);
+    delete item;
 }
 
-void Widget::renameFile(const QString &, const QString &)
+// Copies through a temporary file that replaces the destination only once complete, so a failed copy
+// never leaves a truncated file behind and never damages the file it was to replace.
+bool copyReplacing(const QString &source, const QString &destination)
 {
+    QFile in(source);
+    if (source.isEmpty() || !in.open(QIODevice::ReadOnly))
+        return false;
+    QSaveFile out(destination);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(1 << 20);
+        if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
+            out.cancelWriting();
+            break;
+        }
+    }
+    return out.commit();
+}
+} // namespace
+
+void Widget::delFile(const QString &kind, const QString &name)
+{
+    const bool wav = kind == QLatin1String("wav");
+    const QString path = LibraryPaths::locate(libraryPaths(kind), name);
+    const QString question
+        = wav ? QStringLiteral("确定要删除该录音文件吗？") : QStringLiteral("确定要删除该文本文件吗？");
+    if (Notice::question(nullptr, QStringLiteral("提示"), question, QMessageBox::Yes | QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
+
+    // A file that cannot be removed still leaves the lists; it is listed again at the next start.
+    QFile::remove(path);
+    libraryPaths(kind).removeAll(path);
+    removeItem(libraryList(kind), itemNamed(libraryList(kind), name));
+    if (wav) {
+        const int entry = audioCombo->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (entry >= 0)
+            audioCombo->removeItem(entry);
+        taskFiles.removeAll(path);
+    }
 }
 
+void Widget::saveFileAs(const QString &kind, const QString &name)
+{
+    const QString source = LibraryPaths::locate(libraryPaths(kind), name);
+    const QString proposal
+        = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + QLatin1Char('/') + name;
+    const QString filter
+        = kind == QLatin1String("wav") ? tr("Audio File(*.wav)") : tr("Text File(*.txt);;Text File(*.doc)");
+    const QString destination = Notice::getSaveFileName(this, tr("另存为"), proposal, filter);
+    if (destination.isEmpty())
+        return;
+    // The save dialog has already asked before an existing file is replaced.
+    if (!copyReplacing(source, destination))
+        Notice::information(this, QStringLiteral("另存为失败，无法写入所选位置！"));
+}
+
+void Widget::renameFile(const QString &kind, const QString &name)
+{
+    MyInput input(this);
+    input.nameEdit->setText(LibraryPaths::renameProposal(name));
+    input.exec();
+    const QString base = input.nameEdit->text();
+    if (input.cancelled || base.isEmpty())
+        return;
+
+    const QString oldPath = LibraryPaths::locate(libraryPaths(kind), name);
+    const QString newName = base + LibraryPaths::kindExtension(kind);
+    const QString newPath = LibraryPaths::renamedPath(oldPath, newName);
+    if (oldPath.isEmpty() || !LibraryPaths::isPlainName(base) || !QFile::rename(oldPath, newPath)) {
+        Notice::information(this, QStringLiteral("重命名失败，文件正在被使用！"));
+        return;
+    }
+
+    if (kind == QLatin1String("wav")) {
+        LibraryPaths::replaceTask(taskFiles, oldPath, newPath);
+        const int entry = audioCombo->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (entry >= 0) {
+            audioCombo->removeItem(entry);
+            audioCombo->insertItem(entry, newName, QVariant());
+        }
+    }
+    QStringList &paths = libraryPaths(kind);
+    paths[paths.indexOf(oldPath)] = newPath;
+    // An open document follows its new name, so closing it saves under that name.
+    if (wordFilePath == oldPath)
+        wordFilePath = newPath;
+    removeItem(libraryList(kind), itemNamed(libraryList(kind), name));
+    libraryList(kind)->addItem(newName);
+}

@@ -1,5 +1,7 @@
 #include "ui/notice.h"
 
+#include <QFileDialog>
+
 #include <optional>
 
 namespace {
@@ -12,6 +14,12 @@ Notice::Hook &hook()
 std::optional<QStringList> &nextFileNames()
 {
     static std::optional<QStringList> instance;
+    return instance;
+}
+
+Notice::FileDialogRequest &lastRequest()
+{
+    static Notice::FileDialogRequest instance;
     return instance;
 }
 } // namespace
@@ -28,7 +36,7 @@ void information(QWidget *parent, const QString &text)
 }
 
 QMessageBox::StandardButton question(QWidget *parent, const QString &title, const QString &text,
-                                     QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
+    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
 {
     if (hook())
         return hook()(text);
@@ -52,6 +60,29 @@ bool takeNextFileNames(QStringList *paths)
     *paths = *nextFileNames();
     nextFileNames().reset();
     return true;
+}
+
+FileDialogRequest lastFileDialogRequest()
+{
+    return lastRequest();
+}
+
+QStringList getOpenFileNames(QWidget *parent, const QString &caption, const QString &directory, const QString &filter)
+{
+    lastRequest() = {caption, directory, filter};
+    QStringList paths;
+    if (takeNextFileNames(&paths))
+        return paths;
+    return QFileDialog::getOpenFileNames(parent, caption, directory, filter);
+}
+
+QString getSaveFileName(QWidget *parent, const QString &caption, const QString &directory, const QString &filter)
+{
+    lastRequest() = {caption, directory, filter};
+    QStringList paths;
+    if (takeNextFileNames(&paths))
+        return paths.value(0);
+    return QFileDialog::getSaveFileName(parent, caption, directory, filter);
 }
 
 } // namespace Notice

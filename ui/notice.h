@@ -15,8 +15,7 @@ void information(QWidget *parent, const QString &text);
 
 // Modal question box; returns the button pressed.
 QMessageBox::StandardButton question(QWidget *parent, const QString &title, const QString &text,
-                                     QMessageBox::StandardButtons buttons,
-                                     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
 // Test hook: when set, no box is shown. The hook receives the text and returns the button to answer
 // with (ignored for information boxes).
@@ -27,5 +26,18 @@ void setTestHook(Hook hook);
 // (an empty list means "cancelled"). Consumed by one dialog.
 void setNextFileNames(const QStringList &paths);
 bool takeNextFileNames(QStringList *paths);
+
+// What the last file dialog was asked to show, for tests that check the proposal.
+struct FileDialogRequest
+{
+    QString caption;
+    QString directory;
+    QString filter;
+};
+FileDialogRequest lastFileDialogRequest();
+
+// QFileDialog::getOpenFileNames / getSaveFileName, answered by setNextFileNames when a test set it.
+QStringList getOpenFileNames(QWidget *parent, const QString &caption, const QString &directory, const QString &filter);
+QString getSaveFileName(QWidget *parent, const QString &caption, const QString &directory, const QString &filter);
 
 } // namespace Notice

@@ -103,6 +103,12 @@ public:
     void delFile(const QString &kind, const QString &name);
     void saveFileAs(const QString &kind, const QString &name);
     void renameFile(const QString &kind, const QString &name);
+    // Appends path to the library list of kind ("wav" or "word") and its file name to the list widget.
+    void appendLibraryFile(const QString &kind, const QString &path);
+    // Puts path at the head of taskFiles and its name at the end of audioCombo, unless already a task.
+    void addTask(const QString &path);
+    QStringList &libraryPaths(const QString &kind);
+    MyListWidget *libraryList(const QString &kind);
 
     // --- conversion pipeline ---
     void requestToken();

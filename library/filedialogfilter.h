@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// File dialog filters. Groups are written "Name(*.a;*.b)" with ";;" between groups, but Qt's own
+// dialog (the one used on Linux) reads the patterns of a group as separated by spaces.
+namespace FileDialogFilter {
+
+// The filter of the upload button: audio, video and all files.
+QString openFilesFilter();
+
+// Makes each group's patterns usable on this platform: ";" separators become spaces, and "*.*"
+// becomes "*" so "all files" also shows files without an extension. Group names stay as they are.
+QString forPlatform(const QString &filter);
+
+} // namespace FileDialogFilter

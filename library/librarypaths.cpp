@@ -1,0 +1,86 @@
+#include "library/librarypaths.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace LibraryPaths {
+
+QString fileName(const QString &path)
+{
+    return path.section(QLatin1Char('/'), -1, -1);
+}
+
+int indexOfName(const QStringList &paths, const QString &name)
+{
+    for (int i = 0; i < paths.size(); ++i) {
+        if (fileName(paths.at(i)) == name)
+            return i;
+    }
+    return -1;
+}
+
+QString locate(const QStringList &paths, const QString &name)
+{
+    const int index = indexOfName(paths, name);
+    return index < 0 ? QString() : paths.at(index);
+}
+
+QStringList folderFiles(const QString &folder)
+{
+    QDir dir(folder);
+    dir.setFilter(QDir::Files | QDir::NoDotAndDotDot);
+    dir.setSorting(QDir::Name | QDir::IgnoreCase);
+    QStringList paths;
+    const QFileInfoList entries = dir.entryInfoList();
+    for (const QFileInfo &entry : entries)
+        paths << entry.filePath();
+    return paths;
+}
+
+bool isDocument(const QString &path)
+{
+    return path.section(QLatin1Char('.'), -1, -1) == QLatin1String("txt");
+}
+
+bool addTask(QStringList &taskFiles, const QString &path)
+{
+    if (taskFiles.contains(path, Qt::CaseSensitive))
+        return false;
+    taskFiles.insert(0, path);
+    return true;
+}
+
+QString renameProposal(const QString &name)
+{
+    return name.section(QLatin1Char('.'), 0, 0);
+}
+
+bool isPlainName(const QString &base)
+{
+    // On Linux "/" would move the file into another folder, and a backslash is a separator where
+    // these names may travel; neither can be part of a library entry's name.
+    return !base.isEmpty() && !base.contains(QLatin1Char('/')) && !base.contains(QLatin1Char('\\'))
+        && !base.contains(QChar(0));
+}
+
+QString kindExtension(const QString &kind)
+{
+    return kind == QLatin1String("wav") ? QStringLiteral(".wav") : QStringLiteral(".txt");
+}
+
+QString renamedPath(const QString &oldPath, const QString &newFileName)
+{
+    return oldPath.left(oldPath.lastIndexOf(QLatin1Char('/'))) + QLatin1Char('/') + newFileName;
+}
+
+bool replaceTask(QStringList &taskFiles, const QString &oldPath, const QString &newPath)
+{
+    const int first = taskFiles.indexOf(oldPath);
+    if (first < 0)
+        return false;
+    taskFiles.removeAll(oldPath);
+    taskFiles.insert(first, newPath);
+    return true;
+}
+
+} // namespace LibraryPaths

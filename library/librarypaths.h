@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The rules that keep a file list's items and its path list paired. Items show file names, the path
+// list holds full paths, and the two are matched by file name, never by position, because a rename
+// moves the item to the end of its list while the path keeps its place.
+namespace LibraryPaths {
+
+// The text after the last "/"; the whole text when there is none.
+QString fileName(const QString &path);
+
+// Index of the first path whose file name equals name exactly (case-sensitive), or -1.
+int indexOfName(const QStringList &paths, const QString &name);
+
+// The first path whose file name equals name, or an empty text.
+QString locate(const QStringList &paths, const QString &name);
+
+// Plain files of a folder (no "." and "..", no hidden files), sorted by name ignoring case, as full
+// paths with forward slashes. A missing folder gives an empty list.
+QStringList folderFiles(const QString &folder);
+
+// Only documents whose whole path ends in ".txt" exactly belong in the text folder.
+bool isDocument(const QString &path);
+
+// Puts path at the head of the task list unless it is already there; true when it was added.
+bool addTask(QStringList &taskFiles, const QString &path);
+
+// The name the rename dialog offers: the part of name before its first ".".
+QString renameProposal(const QString &name);
+
+// A name the user typed is usable as a file name in the same folder: not empty and no folder parts.
+bool isPlainName(const QString &base);
+
+// Extension a renamed entry of the given kind ("wav" or "word") receives, dot included.
+QString kindExtension(const QString &kind);
+
+// Path of oldPath after renaming its file to newFileName, in the same folder.
+QString renamedPath(const QString &oldPath, const QString &newFileName);
+
+// Replaces every occurrence of oldPath by one newPath at the place of the first; false when absent.
+bool replaceTask(QStringList &taskFiles, const QString &oldPath, const QString &newPath);
+
+} // namespace LibraryPaths

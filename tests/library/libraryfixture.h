@@ -1,0 +1,89 @@
+#pragma once
+
+#include "app/appstate.h"
+#include "library/myinput.h"
+#include "ui/notice.h"
+#include "ui/widget.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <memory>
+
+// A main window over a real temporary application folder. Message boxes are answered by `answer`
+// and their texts collected in `notices`.
+struct LibraryFixture
+{
+    QTemporaryDir dir;
+    std::unique_ptr<Widget> window;
+    QStringList notices;
+    QMessageBox::StandardButton answer = QMessageBox::Yes;
+
+    LibraryFixture()
+    {
+        Notice::setTestHook([this](const QString &text) {
+            notices << text;
+            return answer;
+        });
+    }
+    ~LibraryFixture()
+    {
+        window.reset();
+        Notice::setTestHook({});
+        Notice::setNextFileNames({});
+        QStringList unused;
+        Notice::takeNextFileNames(&unused);
+    }
+
+    QString path(const QString &relative) const { return dir.path() + QLatin1Char('/') + relative; }
+
+    bool write(const QString &relative, const QByteArray &bytes) const
+    {
+        QDir().mkpath(QFileInfo(path(relative)).path());
+        QFile file(path(relative));
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    }
+
+    QByteArray read(const QString &relative) const
+    {
+        QFile file(path(relative));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    Widget *start()
+    {
+        AppState::appDir = dir.path();
+        window = std::make_unique<Widget>();
+        return window.get();
+    }
+};
+
+inline QStringList itemTexts(const QListWidget *list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->item(i)->text();
+    return texts;
+}
+
+// Answers the next rename dialog as a person would: types text, then presses OK (or closes it).
+inline void answerRenameDialog(const QString &text, bool pressOk)
+{
+    auto *poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, text, pressOk] {
+        auto *input = qobject_cast<MyInput *>(QApplication::activeModalWidget());
+        if (!input)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        input->nameEdit->setText(text);
+        (pressOk ? input->okButton : input->closeButton)->click();
+    });
+    poll->start(10);
+}

@@ -1,0 +1,252 @@
+#include "libraryfixture.h"
+
+#include "library/filedialogfilter.h"
+#include "library/mylistwidget.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QtTest>
+
+class LibraryListsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void firstStartCreatesFolders();
+    void loadsFolders_data();
+    void loadsFolders();
+    void uploadOrdersAndDeduplicates_data();
+    void uploadOrdersAndDeduplicates();
+    void uploadCancelledAddsNothing();
+    void uploadAsksWithFilter();
+    void addSelectedToTasks_data();
+    void addSelectedToTasks();
+    void filterShowsItsFiles_data();
+    void filterShowsItsFiles();
+};
+
+void LibraryListsTest::firstStartCreatesFolders()
+{
+    LibraryFixture fx;
+    Widget *w = fx.start();
+    for (const char *folder : {"myWAVFiles", "myWordFiles", "myTmpWAVFiles"})
+        QVERIFY2(QFileInfo(fx.path(folder)).isDir(), folder);
+    QCOMPARE(w->wavList->count(), 0);
+    QCOMPARE(w->wordList->count(), 0);
+    QVERIFY(w->wavFiles.isEmpty());
+    QVERIFY(w->wordFiles.isEmpty());
+    QVERIFY(w->taskFiles.isEmpty());
+    QCOMPARE(w->audioCombo->count(), 0);
+}
+
+void LibraryListsTest::loadsFolders_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("listed");
+
+    QTest::newRow("audio: name order, every extension")
+        << "wav" << QStringList {"b.wav", "A.wav", "c.mp3"} << QStringList {"A.wav", "b.wav", "c.mp3"};
+    QTest::newRow("audio: hidden file left out")
+        << "wav" << QStringList {".partial.wav", "20181203_101010.wav"} << QStringList {"20181203_101010.wav"};
+    QTest::newRow("audio: chinese names")
+        << "wav" << QStringList {"会议.wav", "a.wav"} << QStringList {"a.wav", "会议.wav"};
+    QTest::newRow("text: x.txt kept, y.TXT and z deleted")
+        << "word" << QStringList {"x.txt", "y.TXT", "z"} << QStringList {"x.txt"};
+    QTest::newRow("text: doc and bak deleted")
+        << "word" << QStringList {"notes.doc", "notes.txt.bak", "notes.txt"} << QStringList {"notes.txt"};
+    QTest::newRow("text: ordered by name")
+        << "word" << QStringList {"b.txt", "A.txt"} << QStringList {"A.txt", "b.txt"};
+}
+
+void LibraryListsTest::loadsFolders()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, listed);
+    const QString folder = kind == "wav" ? "myWAVFiles/" : "myWordFiles/";
+    LibraryFixture fx;
+    for (const QString &file : files)
+        QVERIFY(fx.write(folder + file, "content"));
+    Widget *w = fx.start();
+
+    QCOMPARE(itemTexts(w->libraryList(kind)), listed);
+    QStringList paths;
+    for (const QString &name : listed)
+        paths << fx.path(folder + name);
+    QCOMPARE(w->libraryPaths(kind), paths);
+    // The audio folder keeps every file (hidden ones too); the text folder keeps only documents.
+    const QStringList onDisk = QDir(fx.path(folder)).entryList(QDir::Files | QDir::Hidden);
+    QCOMPARE(onDisk.size(), kind == "wav" ? files.size() : listed.size());
+}
+
+void LibraryListsTest::uploadOrdersAndDeduplicates_data()
+{
+    // Each element is one use of the upload button; names are relative to the temporary folder.
+    QTest::addColumn<QList<QStringList>>("uses");
+    QTest::addColumn<QStringList>("tasks");
+    QTest::addColumn<QStringList>("selector");
+
+    QTest::newRow("A then B then C") << QList<QStringList> {{"A.wav"}, {"B.mp3"}, {"C.m4a"}}
+                                     << QStringList {"C.m4a", "B.mp3", "A.wav"}
+                                     << QStringList {"A.wav", "B.mp3", "C.m4a"};
+    QTest::newRow("same file twice") << QList<QStringList> {{"A.wav"}, {"A.wav"}} << QStringList {"A.wav"}
+                                     << QStringList {"A.wav"};
+    QTest::newRow("several in one use") << QList<QStringList> {{"A.wav", "B.wav", "A.wav"}}
+                                        << QStringList {"B.wav", "A.wav"} << QStringList {"A.wav", "B.wav"};
+    QTest::newRow("case differs") << QList<QStringList> {{"a.wav"}, {"A.wav"}} << QStringList {"A.wav", "a.wav"}
+                                  << QStringList {"a.wav", "A.wav"};
+    // On Linux a backslash is part of a file name, not a separator: the path must stay the file's own.
+    QTest::newRow("backslash in a name") << QList<QStringList> {{"x\\y.wav"}} << QStringList {"x\\y.wav"}
+                                         << QStringList {"x\\y.wav"};
+}
+
+void LibraryListsTest::uploadOrdersAndDeduplicates()
+{
+    QFETCH(QList<QStringList>, uses);
+    QFETCH(QStringList, tasks);
+    QFETCH(QStringList, selector);
+    LibraryFixture fx;
+    Widget *w = fx.start();
+    for (const QStringList &use : uses) {
+        QStringList chosen;
+        for (const QString &name : use) {
+            QVERIFY(fx.write("outside/" + name, "data"));
+            chosen << fx.path("outside/" + name);
+        }
+        Notice::setNextFileNames(chosen);
+        w->uploadBtn->click();
+    }
+    QStringList expectedTasks;
+    for (const QString &name : tasks)
+        expectedTasks << fx.path("outside/" + name);
+    QCOMPARE(w->taskFiles, expectedTasks);
+    QStringList shown;
+    for (int i = 0; i < w->audioCombo->count(); ++i) {
+        shown << w->audioCombo->itemText(i);
+        QVERIFY(!w->audioCombo->itemData(i).isValid());
+    }
+    QCOMPARE(shown, selector);
+    for (const QString &task : w->taskFiles)
+        QVERIFY2(QFile::exists(task), qPrintable(task));
+    // The chosen files stay where they are.
+    QVERIFY(w->wavFiles.isEmpty());
+    QVERIFY(QDir(fx.path("myWAVFiles")).isEmpty());
+}
+
+void LibraryListsTest::uploadCancelledAddsNothing()
+{
+    LibraryFixture fx;
+    Widget *w = fx.start();
+    Notice::setNextFileNames({});
+    w->uploadBtn->click();
+    QVERIFY(w->taskFiles.isEmpty());
+    QCOMPARE(w->audioCombo->count(), 0);
+    QVERIFY(fx.notices.isEmpty());
+}
+
+void LibraryListsTest::uploadAsksWithFilter()
+{
+    LibraryFixture fx;
+    Widget *w = fx.start();
+    Notice::setNextFileNames({});
+    w->uploadBtn->click();
+    const Notice::FileDialogRequest request = Notice::lastFileDialogRequest();
+    QCOMPARE(request.caption, QStringLiteral("打开"));
+    QVERIFY(request.directory.isEmpty());
+    QCOMPARE(request.filter, FileDialogFilter::openFilesFilter());
+    const QStringList groups = request.filter.split(";;");
+    QCOMPARE(groups.size(), 3);
+    QVERIFY(groups.at(0).startsWith("Audio Files("));
+    QVERIFY(groups.at(1).startsWith("Video Files("));
+    QVERIFY(groups.at(2).startsWith("All Files("));
+}
+
+void LibraryListsTest::addSelectedToTasks_data()
+{
+    QTest::addColumn<QStringList>("tasksBefore"); // recordings already on the task list, in order added
+    QTest::addColumn<QStringList>("selected");
+    QTest::addColumn<QStringList>("tasks");
+    QTest::addColumn<QStringList>("selector");
+
+    QTest::newRow("one selected") << QStringList() << QStringList {"b.wav"} << QStringList {"b.wav"}
+                                  << QStringList {"b.wav"};
+    QTest::newRow("two, one already a task") << QStringList {"a.wav"} << QStringList {"a.wav", "c.mp3"}
+                                             << QStringList {"c.mp3", "a.wav"} << QStringList {"a.wav", "c.mp3"};
+    QTest::newRow("nothing selected") << QStringList() << QStringList() << QStringList() << QStringList();
+    QTest::newRow("all three") << QStringList() << QStringList {"a.wav", "b.wav", "c.mp3"}
+                               << QStringList {"c.mp3", "b.wav", "a.wav"} << QStringList {"a.wav", "b.wav", "c.mp3"};
+}
+
+void LibraryListsTest::addSelectedToTasks()
+{
+    QFETCH(QStringList, tasksBefore);
+    QFETCH(QStringList, selected);
+    QFETCH(QStringList, tasks);
+    QFETCH(QStringList, selector);
+    LibraryFixture fx;
+    for (const char *name : {"a.wav", "b.wav", "c.mp3"})
+        QVERIFY(fx.write(QStringLiteral("myWAVFiles/") + name, "RIFF"));
+    Widget *w = fx.start();
+    auto select = [w](const QStringList &names) {
+        w->wavList->clearSelection();
+        for (const QString &name : names)
+            w->wavList->findItems(name, Qt::MatchExactly).first()->setSelected(true);
+    };
+    select(tasksBefore);
+    w->addWavBtn->click();
+    select(selected);
+    w->addWavBtn->click();
+
+    QStringList expectedTasks;
+    for (const QString &name : tasks)
+        expectedTasks << fx.path("myWAVFiles/" + name);
+    QCOMPARE(w->taskFiles, expectedTasks);
+    QStringList shown;
+    for (int i = 0; i < w->audioCombo->count(); ++i)
+        shown << w->audioCombo->itemText(i);
+    QCOMPARE(shown, selector);
+    QCOMPARE(w->wavList->selectedItems().size(), selected.size());
+}
+
+void LibraryListsTest::filterShowsItsFiles_data()
+{
+    QTest::addColumn<int>("group");
+    QTest::addColumn<QStringList>("shown");
+
+    QTest::newRow("audio") << 0 << QStringList {"a.wav", "b.mp3", "c.pcm", "d.amr", "e.wma", "f.m4a", "g.aac"};
+    QTest::newRow("video") << 1 << QStringList {"h.mp4", "i.3gp"};
+    QTest::newRow("all, including no extension")
+        << 2 << QStringList {"a.wav", "b.mp3", "c.pcm", "d.amr", "e.wma", "f.m4a", "g.aac", "h.mp4", "i.3gp", "notes"};
+}
+
+// Qt's own file dialog, as used on Linux, must show the files each group names.
+void LibraryListsTest::filterShowsItsFiles()
+{
+    QFETCH(int, group);
+    QFETCH(QStringList, shown);
+    QTemporaryDir dir;
+    for (const char *name :
+        {"a.wav", "b.mp3", "c.pcm", "d.amr", "e.wma", "f.m4a", "g.aac", "h.mp4", "i.3gp", "notes"}) {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QFileDialog dialog(nullptr, "打开", dir.path(), FileDialogFilter::openFilesFilter());
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    auto *model = dialog.findChild<QFileSystemModel *>();
+    QVERIFY(model);
+    dialog.selectNameFilter(dialog.nameFilters().at(group));
+    const QModelIndex root = model->index(dir.path());
+    QTRY_VERIFY_WITH_TIMEOUT(model->rowCount(root) > 0 || !model->canFetchMore(root), 5000);
+    QTest::qWait(50);
+    QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(root), shown.size(), 5000);
+    QStringList names;
+    for (int row = 0; row < model->rowCount(root); ++row)
+        names << model->fileName(model->index(row, 0, root));
+    names.sort();
+    QCOMPARE(names, shown);
+}
+
+QTEST_MAIN(LibraryListsTest)
+#include "tst_librarylists.moc"

@@ -1,0 +1,295 @@
+#include "library/documenttext.h"
+#include "library/filedialogfilter.h"
+#include "library/librarypaths.h"
+
+#include <QTemporaryDir>
+#include <QTextDocument>
+#include <QtTest>
+
+class LibraryRulesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void locate_data();
+    void locate();
+    void folderFiles_data();
+    void folderFiles();
+    void isDocument_data();
+    void isDocument();
+    void addTask_data();
+    void addTask();
+    void renameProposal_data();
+    void renameProposal();
+    void isPlainName_data();
+    void isPlainName();
+    void renamedPath_data();
+    void renamedPath();
+    void replaceTask_data();
+    void replaceTask();
+    void forPlatform_data();
+    void forPlatform();
+    void documentRoundTrip_data();
+    void documentRoundTrip();
+};
+
+void LibraryRulesTest::locate_data()
+{
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("expected");
+
+    const QStringList paths = {"/d/myWAVFiles/a.wav", "/d/other/b.wav", "/d/myWAVFiles/b.wav", "/d/x/A.wav"};
+    QTest::newRow("first match") << paths << "a.wav"
+                                 << "/d/myWAVFiles/a.wav";
+    QTest::newRow("first of two equal names") << paths << "b.wav"
+                                              << "/d/other/b.wav";
+    QTest::newRow("case-sensitive") << paths << "A.wav"
+                                    << "/d/x/A.wav";
+    QTest::newRow("no match") << paths << "c.wav" << QString();
+    QTest::newRow("folder part is no name") << paths << "myWAVFiles" << QString();
+    QTest::newRow("empty list") << QStringList() << "a.wav" << QString();
+    QTest::newRow("path without folder") << QStringList {"plain.txt"} << "plain.txt"
+                                         << "plain.txt";
+}
+
+void LibraryRulesTest::locate()
+{
+    QFETCH(QStringList, paths);
+    QFETCH(QString, name);
+    QFETCH(QString, expected);
+    QCOMPARE(LibraryPaths::locate(paths, name), expected);
+    QCOMPARE(LibraryPaths::indexOfName(paths, name), expected.isEmpty() ? -1 : paths.indexOf(expected));
+}
+
+void LibraryRulesTest::folderFiles_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("empty") << QStringList() << QStringList();
+    QTest::newRow("name order ignoring case")
+        << QStringList {"b.wav", "A.wav", "c.mp3"} << QStringList {"A.wav", "b.wav", "c.mp3"};
+    QTest::newRow("hidden and folders left out")
+        << QStringList {".hidden.wav", "sub/", "z.wav", "m"} << QStringList {"m", "z.wav"};
+    QTest::newRow("chinese names") << QStringList {"录音2.wav", "录音1.wav"} << QStringList {"录音1.wav", "录音2.wav"};
+}
+
+void LibraryRulesTest::folderFiles()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, expected);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    for (const QString &file : files) {
+        if (file.endsWith('/')) {
+            QVERIFY(QDir(dir.path()).mkdir(file.chopped(1)));
+            continue;
+        }
+        QFile f(dir.filePath(file));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    QStringList expectedPaths;
+    for (const QString &name : expected)
+        expectedPaths << dir.path() + '/' + name;
+    QCOMPARE(LibraryPaths::folderFiles(dir.path()), expectedPaths);
+}
+
+void LibraryRulesTest::isDocument_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("expected");
+
+    QTest::newRow("txt") << "/d/myWordFiles/x.txt" << true;
+    QTest::newRow("upper case TXT") << "/d/myWordFiles/y.TXT" << false;
+    QTest::newRow("no extension") << "/d/myWordFiles/z" << false;
+    QTest::newRow("doc") << "/d/myWordFiles/notes.doc" << false;
+    QTest::newRow("txt.bak") << "/d/myWordFiles/notes.txt.bak" << false;
+    QTest::newRow("two dots") << "/d/myWordFiles/a.b.txt" << true;
+}
+
+void LibraryRulesTest::isDocument()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, expected);
+    QCOMPARE(LibraryPaths::isDocument(path), expected);
+}
+
+void LibraryRulesTest::addTask_data()
+{
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("added");
+    QTest::addColumn<QStringList>("after");
+
+    QTest::newRow("into empty") << QStringList() << "/a/x.wav" << true << QStringList {"/a/x.wav"};
+    QTest::newRow("newest first") << QStringList {"/a/x.wav"} << "/a/y.wav" << true
+                                  << QStringList {"/a/y.wav", "/a/x.wav"};
+    QTest::newRow("already a task") << QStringList {"/a/y.wav", "/a/x.wav"} << "/a/x.wav" << false
+                                    << QStringList {"/a/y.wav", "/a/x.wav"};
+    QTest::newRow("differs in case only")
+        << QStringList {"/a/x.wav"} << "/a/X.wav" << true << QStringList {"/a/X.wav", "/a/x.wav"};
+}
+
+void LibraryRulesTest::addTask()
+{
+    QFETCH(QStringList, before);
+    QFETCH(QString, path);
+    QFETCH(bool, added);
+    QFETCH(QStringList, after);
+    QCOMPARE(LibraryPaths::addTask(before, path), added);
+    QCOMPARE(before, after);
+}
+
+void LibraryRulesTest::renameProposal_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("recording") << "20181203_101010.wav"
+                               << "20181203_101010";
+    QTest::newRow("two dots") << "a.b.txt"
+                              << "a";
+    QTest::newRow("no extension") << "plain"
+                                  << "plain";
+    QTest::newRow("leading dot") << ".wav" << QString();
+}
+
+void LibraryRulesTest::renameProposal()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, expected);
+    QCOMPARE(LibraryPaths::renameProposal(name), expected);
+}
+
+void LibraryRulesTest::isPlainName_data()
+{
+    QTest::addColumn<QString>("base");
+    QTest::addColumn<bool>("expected");
+
+    QTest::newRow("plain") << "b" << true;
+    QTest::newRow("chinese with spaces") << "会议 记录" << true;
+    QTest::newRow("dots") << "a.b" << true;
+    QTest::newRow("empty") << QString() << false;
+    QTest::newRow("parent folder") << "../b" << false;
+    QTest::newRow("sub folder") << "sub/b" << false;
+    QTest::newRow("backslash") << "sub\\b" << false;
+}
+
+void LibraryRulesTest::isPlainName()
+{
+    QFETCH(QString, base);
+    QFETCH(bool, expected);
+    QCOMPARE(LibraryPaths::isPlainName(base), expected);
+}
+
+void LibraryRulesTest::renamedPath_data()
+{
+    QTest::addColumn<QString>("oldPath");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("base");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("wav") << "/d/myWAVFiles/a.wav"
+                         << "wav"
+                         << "b"
+                         << "/d/myWAVFiles/b.wav";
+    QTest::newRow("mp3 becomes wav") << "/d/myWAVFiles/talk.mp3"
+                                     << "wav"
+                                     << "talk"
+                                     << "/d/myWAVFiles/talk.wav";
+    QTest::newRow("word") << "/d/myWordFiles/a.b.txt"
+                          << "word"
+                          << "c"
+                          << "/d/myWordFiles/c.txt";
+    QTest::newRow("dotted folder") << "/d.x/myWordFiles/a.txt"
+                                   << "word"
+                                   << "n"
+                                   << "/d.x/myWordFiles/n.txt";
+}
+
+void LibraryRulesTest::renamedPath()
+{
+    QFETCH(QString, oldPath);
+    QFETCH(QString, kind);
+    QFETCH(QString, base);
+    QFETCH(QString, expected);
+    QCOMPARE(LibraryPaths::renamedPath(oldPath, base + LibraryPaths::kindExtension(kind)), expected);
+}
+
+void LibraryRulesTest::replaceTask_data()
+{
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<bool>("found");
+    QTest::addColumn<QStringList>("after");
+
+    QTest::newRow("absent") << QStringList {"/x.wav"} << false << QStringList {"/x.wav"};
+    QTest::newRow("head") << QStringList {"/old.wav", "/x.wav"} << true << QStringList {"/new.wav", "/x.wav"};
+    QTest::newRow("middle") << QStringList {"/y.wav", "/old.wav", "/x.wav"} << true
+                            << QStringList {"/y.wav", "/new.wav", "/x.wav"};
+    QTest::newRow("twice keeps first place") << QStringList {"/y.wav", "/old.wav", "/x.wav", "/old.wav"} << true
+                                             << QStringList {"/y.wav", "/new.wav", "/x.wav"};
+}
+
+void LibraryRulesTest::replaceTask()
+{
+    QFETCH(QStringList, before);
+    QFETCH(bool, found);
+    QFETCH(QStringList, after);
+    QCOMPARE(LibraryPaths::replaceTask(before, "/old.wav", "/new.wav"), found);
+    QCOMPARE(before, after);
+}
+
+void LibraryRulesTest::forPlatform_data()
+{
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("upload filter")
+        << "Audio Files(*.pcm;*.wav;*.amr;*.wma;*.mp3;*.m4a;*.aac);;Video Files(*.mp4;*.3gp);;All Files(*.*)"
+        << "Audio Files(*.pcm *.wav *.amr *.wma *.mp3 *.m4a *.aac);;Video Files(*.mp4 *.3gp);;All Files(*)";
+    QTest::newRow("single pattern unchanged") << "Audio File(*.wav)"
+                                              << "Audio File(*.wav)";
+    QTest::newRow("already spaced") << "Text(*.txt *.doc)"
+                                    << "Text(*.txt *.doc)";
+    QTest::newRow("group without patterns") << "Anything"
+                                            << "Anything";
+    QTest::newRow("two groups") << "Text File(*.txt);;Text File(*.doc)"
+                                << "Text File(*.txt);;Text File(*.doc)";
+}
+
+void LibraryRulesTest::forPlatform()
+{
+    QFETCH(QString, filter);
+    QFETCH(QString, expected);
+    QCOMPARE(FileDialogFilter::forPlatform(filter), expected);
+}
+
+void LibraryRulesTest::documentRoundTrip_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("chinese") << QByteArray("今天天气很好。\n明天下雨。") << QByteArray("今天天气很好。\n明天下雨。");
+    QTest::newRow("markup") << QByteArray("<b>bold</b> &amp; <i>x</i>") << QByteArray("<b>bold</b> &amp; <i>x</i>");
+    QTest::newRow("no-break space") << QByteArray("a\xc2\xa0"
+                                                  "b")
+                                    << QByteArray("a\xc2\xa0"
+                                                  "b");
+    QTest::newRow("crlf becomes lf") << QByteArray("one\r\ntwo\r\n") << QByteArray("one\ntwo\n");
+    QTest::newRow("trailing line feeds") << QByteArray("x\n\n") << QByteArray("x\n\n");
+    QTest::newRow("empty") << QByteArray() << QByteArray();
+}
+
+// Through a real text view, as the viewer shows and saves a document.
+void LibraryRulesTest::documentRoundTrip()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, expected);
+    QTextDocument view;
+    view.setPlainText(DocumentText::fromBytes(bytes));
+    QCOMPARE(DocumentText::toBytes(view.toRawText()), expected);
+}
+
+QTEST_MAIN(LibraryRulesTest)
+#include "tst_libraryrules.moc"
