@@ -1,0 +1,207 @@
+#include "app/appstate.h"
+#include "common/speechtestutil.h"
+#include "pipeline/localspeechservice.h"
+#include "pipeline/qthttpclass.h"
+#include "pipeline/speechprotocol.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace SpeechTestUtil;
+
+namespace {
+
+DeploymentConfig configAt(const QString &tokenHost, const QString &apiHost)
+{
+    DeploymentConfig config = defaultDeploymentConfig();
+    config.tokenHost = tokenHost;
+    config.apiHost = apiHost;
+    config.clientId = testClientId();
+    config.clientSecret = testClientSecret();
+    return config;
+}
+
+DeploymentConfig loopbackConfig(quint16 port)
+{
+    const QString host = QStringLiteral("127.0.0.1:%1").arg(port);
+    return configAt(host, host);
+}
+
+bool answersAt(quint16 port)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    return socket.waitForConnected(2000);
+}
+
+bool writeScript(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        return false;
+    file.close();
+    return file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+} // namespace
+
+class TestLocalSpeechService : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void isLocal_data();
+    void isLocal();
+    void remoteDeploymentIsReadyAtOnce();
+    void runningServiceIsUsed();
+    void startsTheServiceAndEndsIt();
+    void failedStart_data();
+    void failedStart();
+    void secondCallWhileStartingReportsOnce();
+};
+
+void TestLocalSpeechService::isLocal_data()
+{
+    QTest::addColumn<QString>("tokenHost");
+    QTest::addColumn<QString>("apiHost");
+    QTest::addColumn<bool>("local");
+    QTest::newRow("default loopback") << "127.0.0.1:8808"
+                                      << "127.0.0.1:8808" << true;
+    QTest::newRow("localhost") << "localhost:9000"
+                               << "localhost:9000" << true;
+    QTest::newRow("ipv6 loopback") << "[::1]:8808"
+                                   << "[::1]:8808" << true;
+    QTest::newRow("loopback default port") << "127.0.0.1"
+                                           << "127.0.0.1:80" << true;
+    QTest::newRow("other loopback address") << "127.0.0.2:8808"
+                                            << "127.0.0.2:8808" << true;
+    QTest::newRow("endpoints on two ports") << "127.0.0.1:8808"
+                                            << "127.0.0.1:8809" << false;
+    QTest::newRow("remote api host") << "127.0.0.1:8808"
+                                     << "speech.example.com" << false;
+    QTest::newRow("remote hosts") << "speech.example.com"
+                                  << "speech.example.com" << false;
+    QTest::newRow("lan address") << "192.168.1.20:8808"
+                                 << "192.168.1.20:8808" << false;
+    QTest::newRow("name that starts like loopback") << "127.0.0.1.example.com"
+                                                    << "127.0.0.1.example.com" << false;
+    QTest::newRow("empty") << ""
+                           << "" << false;
+}
+
+void TestLocalSpeechService::isLocal()
+{
+    QFETCH(QString, tokenHost);
+    QFETCH(QString, apiHost);
+    QFETCH(bool, local);
+    QCOMPARE(LocalSpeechService::isLocalDeployment(configAt(tokenHost, apiHost)), local);
+}
+
+void TestLocalSpeechService::remoteDeploymentIsReadyAtOnce()
+{
+    QTemporaryDir empty; // a remote deployment never looks for the executable
+    AppState::appDir = empty.path();
+    LocalSpeechService service(configAt("speech.example.com", "speech.example.com"));
+    QSignalSpy ready(&service, &LocalSpeechService::ready);
+    service.ensureRunning();
+    QCOMPARE(ready.size(), 0); // queued, so a caller connecting afterwards still hears it
+    QVERIFY(ready.wait(1000));
+    QCOMPARE(ready.first().first().toBool(), true);
+    QVERIFY(!service.ownsRunningChild());
+}
+
+void TestLocalSpeechService::runningServiceIsUsed()
+{
+    SpeechServiceProcess running;
+    QVERIFY(running.start());
+    QTemporaryDir empty;
+    AppState::appDir = empty.path();
+    LocalSpeechService service(running.config());
+    QSignalSpy ready(&service, &LocalSpeechService::ready);
+    service.ensureRunning();
+    QVERIFY(ready.wait(5000));
+    QCOMPARE(ready.first().first().toBool(), true);
+    QVERIFY(!service.ownsRunningChild());
+}
+
+void TestLocalSpeechService::startsTheServiceAndEndsIt()
+{
+    AppState::appDir = QStringLiteral(QUILLORA_BINARY_DIR);
+    const quint16 port = freeLoopbackPort();
+    QVERIFY(port != 0);
+    const DeploymentConfig config = loopbackConfig(port);
+    {
+        LocalSpeechService service(config);
+        QSignalSpy ready(&service, &LocalSpeechService::ready);
+        QElapsedTimer call;
+        call.start();
+        service.ensureRunning();
+        QVERIFY2(call.elapsed() < 1000, "ensureRunning must not wait for the service");
+        QVERIFY(ready.wait(30000));
+        QCOMPARE(ready.first().first().toBool(), true);
+        QVERIFY(service.ownsRunningChild());
+
+        // The child accepts the configured credentials.
+        QtHttpClass client;
+        QSignalSpy finished(&client, &QtHttpClass::sigReplyFinish);
+        client.httpGet(SpeechProtocol::TokenRequest, config.tokenUrl());
+        QVERIFY(finished.wait(10000));
+        QVERIFY(!SpeechProtocol::decodeTokenReply(finished.first().at(1).toByteArray()).accessToken.isEmpty());
+
+        // Asking again uses the child already running.
+        ready.clear();
+        service.ensureRunning();
+        QVERIFY(ready.wait(5000));
+        QCOMPARE(ready.first().first().toBool(), true);
+    }
+    QVERIFY(!answersAt(port));
+}
+
+void TestLocalSpeechService::failedStart_data()
+{
+    QTest::addColumn<QByteArray>("script"); // empty: no executable at all
+    QTest::addColumn<int>("reportWithinMs");
+    QTest::newRow("no executable") << QByteArray() << 3000;
+    QTest::newRow("exits at once") << QByteArray("#!/bin/sh\nexit 1\n") << 3000;
+    QTest::newRow("never answers") << QByteArray("#!/bin/sh\nexec sleep 60\n") << 5000;
+}
+
+void TestLocalSpeechService::failedStart()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(int, reportWithinMs);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    if (!script.isEmpty())
+        QVERIFY(writeScript(dir.filePath(QStringLiteral("quillora-speechd")), script));
+    AppState::appDir = dir.path();
+
+    LocalSpeechService service(loopbackConfig(freeLoopbackPort()));
+    service.startTimeoutMs = 1500;
+    QSignalSpy ready(&service, &LocalSpeechService::ready);
+    service.ensureRunning();
+    QVERIFY(ready.wait(reportWithinMs));
+    QCOMPARE(ready.first().first().toBool(), false);
+    // A child that never answered is not left behind.
+    QVERIFY(!service.ownsRunningChild());
+}
+
+void TestLocalSpeechService::secondCallWhileStartingReportsOnce()
+{
+    AppState::appDir = QStringLiteral(QUILLORA_BINARY_DIR);
+    LocalSpeechService service(loopbackConfig(freeLoopbackPort()));
+    QSignalSpy ready(&service, &LocalSpeechService::ready);
+    service.ensureRunning();
+    service.ensureRunning();
+    QVERIFY(ready.wait(30000));
+    QTest::qWait(300);
+    QCOMPARE(ready.size(), 1);
+    QCOMPARE(ready.first().first().toBool(), true);
+}
+
+QTEST_GUILESS_MAIN(TestLocalSpeechService)
+#include "tst_localspeechservice.moc"
