@@ -114,6 +114,45 @@ public:
     void requestToken();
     void clearFolder(const QString &path);
     void delayMsec(int msec);
+    // The run keeps its own file, document and text, so whatever the user does to the task list or the
+    // text view meanwhile cannot redirect it. Every run (and every end of one) takes a new generation;
+    // a process, reply or pause that belongs to an older generation is dropped.
+    struct ConversionRun
+    {
+        QString taskPath; // the task entry being converted; the transcoded file once it exists
+        QString transcodedPath; // made by this run's transcode, removed when the file is done
+        QString documentPath;
+        QStringList texts; // recognised text of each segment so far
+        QByteArray probeOutput; // gathered until the probe has finished
+    };
+    ConversionRun conversionRun;
+    quint64 runGeneration = 0;
+    quint64 requestGeneration = 0; // generation of the request in flight
+    bool requestInFlight = false;
+    bool awaitingService = false;
+    class LocalSpeechService *speechService = nullptr;
+    // Tests point the run at their own service: host:port of both endpoints, and its credentials.
+    QString serviceHostOverride;
+    QString serviceClientIdOverride;
+    QString serviceClientSecretOverride;
+    int retryPauseUnitMs = 1000; // one "second" of the retry pause; tests shorten it
+    bool runActive() const;
+    void beginRun();
+    void endRun(const QString &message, bool enableCloseWord = true);
+    void startFile();
+    void finishFile();
+    void startFfmpeg(QProcess *process, const QStringList &arguments);
+    bool isCurrentProcess(QProcess *process) const;
+    bool processFailed(QProcess *process) const;
+    void onFfmpegError();
+    void onSpeechServiceReady(bool ok);
+    void sendRequest(int id, const QByteArray &body);
+    bool takeCurrentReply();
+    QString serviceTokenUrl() const;
+    QString serviceRecognitionUrl() const;
+    // Progress is the start button's text; every change is announced for those who follow the run.
+    void setStartButtonText(const QString &text);
+    Q_SIGNAL void startButtonTextChanged(const QString &text);
 
     // --- recorder ---
 

@@ -1,0 +1,113 @@
+#include "pipeline/audioprep.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+namespace AudioPrep {
+
+namespace {
+
+int fileNameStart(const QString &path)
+{
+    return path.lastIndexOf(QLatin1Char('/')) + 1;
+}
+
+QString safeArgument(const QString &path)
+{
+    return path.startsWith(QLatin1Char('-')) ? QStringLiteral("./") + path : path;
+}
+
+} // namespace
+
+QString basePath(const QString &taskPath)
+{
+    const int dot = taskPath.lastIndexOf(QLatin1Char('.'));
+    return dot < fileNameStart(taskPath) ? taskPath : taskPath.left(dot);
+}
+
+QString transcodedPath(const QString &taskPath)
+{
+    return basePath(taskPath) + QStringLiteral("_16k.wav");
+}
+
+QString lowerSuffix(const QString &taskPath)
+{
+    const int dot = taskPath.lastIndexOf(QLatin1Char('.'));
+    return dot < fileNameStart(taskPath) ? QString() : taskPath.mid(dot + 1).toLower();
+}
+
+bool skipsTranscode(const QString &taskPath)
+{
+    return lowerSuffix(taskPath) == QLatin1String("pcm");
+}
+
+QString segmentPath(const QString &appDir, int index)
+{
+    return appDir + QStringLiteral("/myTmpWAVFiles/%1.wav").arg(index);
+}
+
+QString ffmpegProgram(const QString &appDir)
+{
+    const QFileInfo local(appDir + QStringLiteral("/ffmpeg"));
+    if (local.isFile() && local.isExecutable())
+        return local.filePath();
+    return QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+}
+
+QStringList transcodeArguments(const QString &taskPath)
+{
+    return {QStringLiteral("-nostdin"), QStringLiteral("-y"), QStringLiteral("-i"), safeArgument(taskPath),
+        QStringLiteral("-acodec"), QStringLiteral("pcm_s16le"), QStringLiteral("-ac"), QStringLiteral("1"),
+        QStringLiteral("-ar"), QStringLiteral("16000"), safeArgument(transcodedPath(taskPath))};
+}
+
+QStringList probeArguments(const QString &taskPath)
+{
+    return {QStringLiteral("-nostdin"), QStringLiteral("-i"), safeArgument(taskPath)};
+}
+
+QStringList cutArguments(const QString &inputPath, const QString &appDir, int index, bool last)
+{
+    // Seeking before the input is cheaper for late segments; decoding keeps the start exact.
+    QStringList arguments {QStringLiteral("-nostdin"), QStringLiteral("-ss"), QString::number(index * segmentSeconds),
+        QStringLiteral("-i"), safeArgument(inputPath), QStringLiteral("-acodec"), QStringLiteral("pcm_s16le")};
+    if (!last)
+        arguments << QStringLiteral("-t") << QString::number(segmentSeconds);
+    arguments << safeArgument(segmentPath(appDir, index));
+    return arguments;
+}
+
+qint64 parseDurationCentis(const QString &probeOutput)
+{
+    static const QRegularExpression durationLine(
+        QStringLiteral("Duration:\\s*(\\d+):(\\d{1,2}):(\\d{1,2})(?:\\.(\\d+))?"));
+    const QRegularExpressionMatch match = durationLine.match(probeOutput);
+    if (!match.hasMatch())
+        return -1;
+    const qint64 hours = match.captured(1).toLongLong();
+    const qint64 minutes = match.captured(2).toLongLong();
+    const qint64 seconds = match.captured(3).toLongLong();
+    // Hundredths as printed; a longer fraction is cut, a single digit means tenths.
+    const QString fraction = (match.captured(4) + QStringLiteral("00")).left(2);
+    return ((hours * 60 + minutes) * 60 + seconds) * 100 + fraction.toLongLong();
+}
+
+SegmentPlan planSegments(qint64 durationCentis)
+{
+    SegmentPlan plan;
+    if (durationCentis < segmentCentis) {
+        plan.copyWhole = true;
+        plan.count = 1;
+        return plan;
+    }
+    plan.count = int((durationCentis + segmentCentis - 1) / segmentCentis);
+    return plan;
+}
+
+QString percentText(int done, int total)
+{
+    return QString::number(total > 0 ? done * 100.0 / total : 0.0, 'f', 1);
+}
+
+} // namespace AudioPrep

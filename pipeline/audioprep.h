@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Preparing a task file for recognition: the ffmpeg argument lists, the probe's duration and the
+// segment plan. Pure functions; the window's preparation slots call them.
+namespace AudioPrep {
+
+// Longest segment the service accepts, in hundredths of a second and in samples at 16 kHz.
+constexpr int segmentCentis = 6000;
+constexpr int segmentSeconds = 60;
+
+// The path without the extension of its file name ("/a.b/c" stays "/a.b/c", not "/a").
+QString basePath(const QString &taskPath);
+QString transcodedPath(const QString &taskPath);
+// The suffix of the file name, lower case; empty when the name has no ".".
+QString lowerSuffix(const QString &taskPath);
+// Raw PCM tasks are probed and cut as they are.
+bool skipsTranscode(const QString &taskPath);
+
+// Segment k of the temporary folder: appDir + "/myTmpWAVFiles/<k>.wav".
+QString segmentPath(const QString &appDir, int index);
+
+// ffmpeg in the application directory first, then on PATH; empty when there is none.
+QString ffmpegProgram(const QString &appDir);
+
+// Arguments after the program. A path that begins with "-" would be read as an option.
+QStringList transcodeArguments(const QString &taskPath);
+QStringList probeArguments(const QString &taskPath);
+// Re-encoding the cut (instead of copying packets) makes every segment exactly 60 s and the joined
+// segments equal to the input sample for sample. The last segment takes whatever remains, so the
+// rounding of the probed duration never drops the tail.
+QStringList cutArguments(const QString &inputPath, const QString &appDir, int index, bool last);
+
+// The duration line of the probe's whole output, in hundredths of a second; -1 when the output has no
+// "Duration: HH:MM:SS[.ff]" line (a missing or unreadable file, or an unknown duration).
+qint64 parseDurationCentis(const QString &probeOutput);
+
+struct SegmentPlan
+{
+    bool copyWhole = false; // under 60 s: the file itself is the only segment
+    int count = 0;
+};
+SegmentPlan planSegments(qint64 durationCentis);
+
+// "33.3": a share in per cent with one decimal.
+QString percentText(int done, int total);
+
+} // namespace AudioPrep

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QQueue>
+#include <QString>
+#include <QStringList>
+
+#include "ui/widget.h"
+
+class QTcpServer;
+class QTcpSocket;
+class QWidget;
+
+namespace ConversionTest {
+
+// Runs ffmpeg to completion (tests may block); false when it failed.
+bool runFfmpeg(const QStringList &arguments);
+// A 16 kHz mono 16-bit WAV of exactly `samples` samples of noise, so every sample differs.
+bool makeNoiseWav(const QString &path, qint64 samples);
+// The PCM bytes of a WAV's data chunk (the header's chunks walked, not assumed 44 bytes long).
+QByteArray wavData(const QString &path);
+
+// Every text the start button shows during a run, in order.
+class ButtonTexts : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ButtonTexts(Widget *widget);
+    QStringList texts;
+    // The texts with runs of the same text folded into one.
+    QStringList distinct() const;
+};
+
+// Message boxes answered at once; their texts are kept.
+class Notices
+{
+public:
+    Notices();
+    ~Notices();
+    QStringList texts;
+};
+
+// A scripted speech service on loopback: answers the token path and the recognition path from
+// queues, records every request, can stay silent.
+class ScriptedServer : public QObject
+{
+    Q_OBJECT
+public:
+    struct Reply
+    {
+        int status = 200;
+        QByteArray body;
+        bool silent = false; // accept the request and never answer
+    };
+    struct Request
+    {
+        QByteArray method;
+        QByteArray path;
+        QByteArray body;
+    };
+
+    explicit ScriptedServer(QObject *parent = nullptr);
+    ~ScriptedServer() override;
+    QString hostAndPort() const;
+
+    QQueue<Reply> tokenReplies; // when empty: a token
+    QQueue<Reply> recognitionReplies; // when empty: success with the text "segment <n>"
+    QList<Request> requests;
+    QList<Request> recognitionRequests() const;
+
+    static Reply json(const QByteArray &body) { return Reply {200, body, false}; }
+    static Reply errNo(int code);
+    static Reply silence() { return Reply {200, QByteArray(), true}; }
+
+signals:
+    void requestReceived();
+
+private:
+    void onNewConnection();
+    void onReadyRead(QTcpSocket *socket);
+
+    QTcpServer *server = nullptr;
+    QList<QPointer<QTcpSocket>> held;
+};
+
+} // namespace ConversionTest
+
+#include <QTemporaryDir>
+#include <memory>
+
+namespace ConversionTest {
+
+// A main window in a fresh application folder, speaking to a scripted service, with a token already
+// held (so no token exchange unless a test clears it) and short retry pauses.
+struct Fixture
+{
+    Fixture();
+    ~Fixture();
+    // Puts a task at the head of the list as the upload button does.
+    void addTask(const QString &path);
+    QString tmpFolder() const;
+    QStringList segmentFiles() const; // myTmpWAVFiles, in index order
+    bool idle() const;
+
+    QTemporaryDir appDir;
+    QTemporaryDir media;
+    ScriptedServer server;
+    Notices notices;
+    std::unique_ptr<Widget> widget;
+};
+
+} // namespace ConversionTest

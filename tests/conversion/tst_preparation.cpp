@@ -1,0 +1,220 @@
+#include "conversiontestutil.h"
+
+#include "pipeline/audioprep.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace ConversionTest;
+
+// Preparing task files with the real ffmpeg: transcode, probe, segments, up to the first request.
+class TestPreparation : public QObject
+{
+    Q_OBJECT
+private slots:
+    void segments_data();
+    void segments();
+    void pcmTaskIsProbedAsItIs();
+    void probeOutputInPieces();
+    void ffmpegUnavailable_data();
+    void ffmpegUnavailable();
+    void unreadableAudio();
+    void stopDuringTranscodeThenRestart();
+
+private:
+    static bool waitForRequest(Fixture &f, int count = 1)
+    {
+        (void)QTest::qWaitFor([&] { return f.server.recognitionRequests().size() >= count || f.idle(); }, 60000);
+        return f.server.recognitionRequests().size() >= count;
+    }
+};
+
+void TestPreparation::segments_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<qint64>("samples");
+    QTest::addColumn<QList<qint64>>("segmentSamples");
+
+    const qint64 full = 960000;
+    QTest::newRow("125.5 s in three") << "talk.wav" << qint64(2008000) << QList<qint64> {full, full, 88000};
+    QTest::newRow("60.5 s keeps its last half second") << "half.wav" << qint64(968000) << QList<qint64> {full, 8000};
+    QTest::newRow("exactly 60 s is one cut") << "minute.wav" << qint64(960000) << QList<qint64> {full};
+    QTest::newRow("30 s is copied whole") << "short.wav" << qint64(480000) << QList<qint64> {480000};
+    QTest::newRow("spaces, quotes, chinese")
+        << "my \"会议\" 录音 1.wav" << qint64(1120000) << QList<qint64> {full, 160000};
+    QTest::newRow("leading dash") << "-x.wav" << qint64(1040000) << QList<qint64> {full, 80000};
+}
+
+void TestPreparation::segments()
+{
+    QFETCH(QString, name);
+    QFETCH(qint64, samples);
+    QFETCH(QList<qint64>, segmentSamples);
+
+    Fixture f;
+    f.server.recognitionReplies.enqueue(ScriptedServer::silence());
+    const QString source = f.media.filePath(name);
+    QVERIFY(makeNoiseWav(source, samples));
+    f.addTask(source);
+
+    ButtonTexts texts(f.widget.get());
+    f.widget->slotBeginCover();
+    QVERIFY(waitForRequest(f));
+    QCOMPARE(f.notices.texts, QStringList());
+
+    const int count = segmentSamples.size();
+    QStringList expected {"转换中...", "预处理..."};
+    if (samples >= 960000) {
+        for (int k = 1; k <= count; ++k)
+            expected << QStringLiteral("分割:%1%").arg(AudioPrep::percentText(k, count));
+    }
+    expected << "转写:0.0%";
+    QCOMPARE(texts.distinct(), expected);
+
+    // The task entry is now the transcoded file, in the list and in the selector.
+    const QString transcoded = AudioPrep::transcodedPath(source);
+    QCOMPARE(f.widget->taskFiles, QStringList {transcoded});
+    QCOMPARE(f.widget->audioCombo->findText(name), -1);
+    QVERIFY(f.widget->audioCombo->findText(transcoded.mid(transcoded.lastIndexOf('/') + 1)) >= 0);
+    QCOMPARE(f.widget->segmentCount, count);
+
+    // Sample for sample: no segment above 60 s, nothing lost or doubled at the joins or at the end.
+    const QStringList files = f.segmentFiles();
+    QCOMPARE(files.size(), count);
+    QCOMPARE(f.widget->segmentFileList, files);
+    QByteArray joined;
+    for (int k = 0; k < count; ++k) {
+        const QByteArray data = wavData(files[k]);
+        QCOMPARE(qint64(data.size()) / 2, segmentSamples[k]);
+        joined += data;
+    }
+    QCOMPARE(joined.size(), wavData(transcoded).size());
+    QVERIFY(joined == wavData(transcoded));
+    QVERIFY(joined == wavData(source));
+
+    f.widget->slotStopCover();
+    QVERIFY(f.idle());
+}
+
+void TestPreparation::pcmTaskIsProbedAsItIs()
+{
+    Fixture f;
+    f.server.recognitionReplies.enqueue(ScriptedServer::silence());
+    const QString source = f.media.filePath("x.PCM");
+    QVERIFY(makeNoiseWav(f.media.filePath("x.wav"), 1000000));
+    QVERIFY(QFile::rename(f.media.filePath("x.wav"), source));
+    f.addTask(source);
+
+    f.widget->slotBeginCover();
+    QVERIFY(waitForRequest(f));
+    QCOMPARE(f.widget->taskFiles, QStringList {source});
+    QVERIFY(!QFile::exists(f.media.filePath("x_16k.wav")));
+    QCOMPARE(f.segmentFiles().size(), 2);
+    QCOMPARE(wavData(f.segmentFiles()[0]) + wavData(f.segmentFiles()[1]), wavData(source));
+    f.widget->slotStopCover();
+}
+
+void TestPreparation::probeOutputInPieces()
+{
+    // The probe's first piece of output has no duration line; the line arrives a moment later.
+    Fixture f;
+    f.server.recognitionReplies.enqueue(ScriptedServer::silence());
+    QFile wrapper(f.appDir.filePath("ffmpeg"));
+    QVERIFY(wrapper.open(QIODevice::WriteOnly));
+    wrapper.write("#!/bin/sh\n"
+                  "if [ \"$#\" -eq 3 ]; then printf 'ffmpeg version test\\n  configuration: none\\n'; sleep 0.4; fi\n"
+                  "exec ffmpeg \"$@\"\n");
+    wrapper.close();
+    QVERIFY(wrapper.setPermissions(wrapper.permissions() | QFileDevice::ExeUser));
+
+    const QString source = f.media.filePath("pieces.wav");
+    QVERIFY(makeNoiseWav(source, 1200000));
+    f.addTask(source);
+    QSignalSpy reads(f.widget->lengthProcess, &QProcess::readyRead);
+    f.widget->slotBeginCover();
+    QVERIFY(waitForRequest(f));
+    QVERIFY2(reads.count() >= 2, "the probe's output should have come in more than one piece");
+    QCOMPARE(f.notices.texts, QStringList());
+    QCOMPARE(f.segmentFiles().size(), 2);
+    f.widget->slotStopCover();
+}
+
+void TestPreparation::ffmpegUnavailable_data()
+{
+    QTest::addColumn<bool>("brokenLocal");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing") << false << "找不到 ffmpeg 程序，无法处理音频，请先安装 ffmpeg！";
+    QTest::newRow("fails to start") << true << "无法启动 ffmpeg 程序，请检查 ffmpeg 是否安装完好！";
+}
+
+void TestPreparation::ffmpegUnavailable()
+{
+    QFETCH(bool, brokenLocal);
+    QFETCH(QString, message);
+
+    Fixture f;
+    const QString source = f.media.filePath("a.wav");
+    QVERIFY(makeNoiseWav(source, 16000));
+    f.addTask(source);
+    const QByteArray path = qgetenv("PATH");
+    if (brokenLocal) {
+        QFile local(f.appDir.filePath("ffmpeg"));
+        QVERIFY(local.open(QIODevice::WriteOnly));
+        local.write("#!/nonexistent/interpreter\n");
+        local.close();
+        QVERIFY(local.setPermissions(local.permissions() | QFileDevice::ExeUser));
+    } else {
+        qputenv("PATH", f.appDir.path().toUtf8() + "/nothing-here");
+    }
+    f.widget->slotBeginCover();
+    qputenv("PATH", path);
+    QTRY_COMPARE_WITH_TIMEOUT(f.notices.texts, QStringList {message}, 5000);
+    QVERIFY(f.idle());
+    QVERIFY(f.widget->closeWordBtn->isEnabled());
+    QCOMPARE(f.widget->taskFiles, QStringList {source});
+}
+
+void TestPreparation::unreadableAudio()
+{
+    Fixture f;
+    const QString source = f.media.filePath("not audio.mp3");
+    QFile file(source);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("this is not audio at all\n");
+    file.close();
+    f.addTask(source);
+    f.widget->slotBeginCover();
+    QTRY_COMPARE_WITH_TIMEOUT(f.notices.texts, QStringList {"出现异常，请核验音频后再试！"}, 10000);
+    QVERIFY(f.idle());
+    QCOMPARE(f.widget->taskFiles, QStringList {source});
+    QCOMPARE(f.server.recognitionRequests().size(), 0);
+}
+
+void TestPreparation::stopDuringTranscodeThenRestart()
+{
+    // A stopped run's transcode must not be taken as a step of the run started right after it.
+    Fixture f;
+    f.server.recognitionReplies.enqueue(ScriptedServer::silence());
+    const QString source = f.media.filePath("long.mp3");
+    QVERIFY(runFfmpeg({"-f", "lavfi", "-i", "sine=frequency=300:sample_rate=44100:duration=600", "-ac", "2", "-b:a",
+        "128k", source}));
+    f.addTask(source);
+    f.widget->slotBeginCover();
+    QTRY_COMPARE_WITH_TIMEOUT(f.widget->convertProcess->state(), QProcess::Running, 5000);
+    f.widget->slotStopCover();
+    QVERIFY(f.idle());
+    f.widget->slotBeginCover();
+    QVERIFY(waitForRequest(f));
+    QCOMPARE(f.notices.texts, QStringList());
+    QCOMPARE(f.segmentFiles().size(), 10);
+    QCOMPARE(wavData(f.segmentFiles().last()).size(), 60 * 16000 * 2);
+    f.widget->slotStopCover();
+}
+
+QTEST_MAIN(TestPreparation)
+#include "tst_preparation.moc"
