@@ -108,6 +108,30 @@ QList<ScriptedServer::Request> ScriptedServer::recognitionRequests() const
     return found;
 }
 
+int ScriptedServer::tokenRequestCount() const
+{
+    return int(requests.size() - recognitionRequests().size());
+}
+
+void ScriptedServer::answerHeld(const Reply &reply)
+{
+    while (!waiting.isEmpty()) {
+        QPointer<QTcpSocket> socket = waiting.takeFirst();
+        if (socket && socket->state() == QAbstractSocket::ConnectedState) {
+            write(socket, reply);
+            return;
+        }
+    }
+}
+
+void ScriptedServer::write(QTcpSocket *socket, const Reply &reply)
+{
+    const QByteArray reason = reply.status == 200 ? "OK" : "Error";
+    socket->write("HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reason
+        + "\r\nContent-Type: application/json\r\nContent-Length: " + QByteArray::number(reply.body.size()) + "\r\n\r\n"
+        + reply.body);
+}
+
 ScriptedServer::Reply ScriptedServer::errNo(int code)
 {
     return json(QStringLiteral("{\"err_no\": %1, \"err_msg\": \"scripted\"}").arg(code).toUtf8());
@@ -155,12 +179,10 @@ void ScriptedServer::onReadyRead(QTcpSocket *socket)
             reply = json(QStringLiteral("{\"err_no\": 0, \"result\": [\"segment %1\"]}").arg(recognised).toUtf8());
         else
             reply = recognitionReplies.dequeue();
-        if (!reply.silent) {
-            const QByteArray reason = reply.status == 200 ? "OK" : "Error";
-            socket->write("HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reason
-                + "\r\nContent-Type: application/json\r\nContent-Length: " + QByteArray::number(reply.body.size())
-                + "\r\n\r\n" + reply.body);
-        }
+        if (reply.silent)
+            waiting << socket;
+        else
+            write(socket, reply);
         emit requestReceived();
     }
     socket->setProperty("buffer", buffer);

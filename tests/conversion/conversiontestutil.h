@@ -70,6 +70,9 @@ public:
     QQueue<Reply> recognitionReplies; // when empty: success with the text "segment <n>"
     QList<Request> requests;
     QList<Request> recognitionRequests() const;
+    int tokenRequestCount() const;
+    // Answers the oldest request that a silent reply left waiting.
+    void answerHeld(const Reply &reply);
 
     static Reply json(const QByteArray &body) { return Reply {200, body, false}; }
     static Reply errNo(int code);
@@ -81,9 +84,11 @@ signals:
 private:
     void onNewConnection();
     void onReadyRead(QTcpSocket *socket);
+    static void write(QTcpSocket *socket, const Reply &reply);
 
     QTcpServer *server = nullptr;
     QList<QPointer<QTcpSocket>> held;
+    QList<QPointer<QTcpSocket>> waiting; // requests a silent reply has not answered
 };
 
 } // namespace ConversionTest

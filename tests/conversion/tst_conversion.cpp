@@ -1,0 +1,405 @@
+#include "conversiontestutil.h"
+
+#include "app/appstate.h"
+#include "library/mylistwidget.h"
+#include "pipeline/audioprep.h"
+#include "pipeline/document.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+
+using namespace ConversionTest;
+
+// The conversion run against a scripted speech service: outcomes, retries, stops, failures, and a run
+// that is kept apart from what the user does meanwhile.
+class TestConversion : public QObject
+{
+    Q_OBJECT
+private slots:
+    void twoTasksTwoDocuments();
+    void tokenFirstThenReused();
+    void retriesResendTheSameSegment();
+    void stopDuringRetryPauseSendsNothing();
+    void failCodes_data();
+    void failCodes();
+    void rejectedTokenIsDropped();
+    void waitingOutcomes_data();
+    void waitingOutcomes();
+    void recognitionNetworkError();
+    void tokenNetworkError();
+    void tokenTimeout();
+    void emptyTaskList();
+    void listClearedWhileAuthenticating();
+    void changesDuringRun_data();
+    void changesDuringRun();
+    void stoppedRunsReplyIsNotTheNextRuns();
+    void documentThatCannotBeWritten();
+    void failedRunKeepsOldDocument();
+
+private:
+    static QString makeTask(Fixture &f, const QString &name, qint64 samples)
+    {
+        const QString path = f.media.filePath(name);
+        if (name.endsWith(".mp3")) {
+            const QString wav = f.media.filePath("source-" + QString::number(samples) + ".wav");
+            if (!makeNoiseWav(wav, samples) || !runFfmpeg({"-i", wav, "-b:a", "64k", path}))
+                return QString();
+        } else if (!makeNoiseWav(path, samples)) {
+            return QString();
+        }
+        return path;
+    }
+    static QByteArray readFile(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+    static bool waitIdle(Fixture &f, int ms = 60000)
+    {
+        return QTest::qWaitFor([&] { return f.idle(); }, ms);
+    }
+    static QString documentOf(Fixture &f, const QString &name) { return f.appDir.path() + "/myWordFiles/" + name; }
+};
+
+void TestConversion::twoTasksTwoDocuments()
+{
+    Fixture f;
+    const QString a = makeTask(f, "a.mp3", 2008000); // 125.5 s: three segments
+    const QString b = makeTask(f, "b.wav", 480000); // 30 s: one copied segment
+    QVERIFY(!a.isEmpty() && !b.isEmpty());
+    f.addTask(b);
+    f.addTask(a);
+
+    ButtonTexts texts(f.widget.get());
+    f.widget->slotBeginCover();
+    QVERIFY(waitIdle(f));
+    QCOMPARE(f.notices.texts, QStringList {"文件已经全部转换完成！"});
+    QCOMPARE(texts.distinct(),
+        (QStringList {"转换中...", "预处理...", "分割:33.3%", "分割:66.7%", "分割:100.0%", "转写:0.0%", "转写:33.3%",
+            "转写:66.7%", "转写:100.0%", "预处理...", "转写:0.0%", "转写:100.0%", "开始转换"}));
+    QCOMPARE(readFile(documentOf(f, "a.txt")), QByteArray("segment 0\n\nsegment 1\n\nsegment 2\n"));
+    QCOMPARE(readFile(documentOf(f, "b.txt")), QByteArray("segment 3\n"));
+    QCOMPARE(f.widget->wordTextEdit->toPlainText(), QString("segment 3\n"));
+    QVERIFY(f.widget->taskFiles.isEmpty());
+    QCOMPARE(f.widget->audioCombo->count(), 0);
+    QVERIFY(!QFile::exists(f.media.filePath("a_16k.wav")));
+    QVERIFY(!QFile::exists(f.media.filePath("b_16k.wav")));
+    QCOMPARE(QDir(f.tmpFolder()).entryList(QDir::Files), QStringList());
+    QVERIFY(f.widget->closeWordBtn->isEnabled());
+
+    // Converted again: the documents are rewritten and still listed once each.
+    f.addTask(a);
+    f.addTask(b);
+    f.widget->slotBeginCover();
+    QVERIFY(waitIdle(f));
+    QCOMPARE(f.widget->wordFiles.count(documentOf(f, "a.txt")), 1);
+    QCOMPARE(f.widget->wordFiles.count(documentOf(f, "b.txt")), 1);
+    QCOMPARE(f.widget->wordList->findItems("a.txt", Qt::MatchExactly).size(), 1);
+    QCOMPARE(readFile(documentOf(f, "b.txt")), QByteArray("segment 4\n"));
+    QCOMPARE(readFile(documentOf(f, "a.txt")), QByteArray("segment 5\n\nsegment 6\n\nsegment 7\n"));
+}
+
+void TestConversion::tokenFirstThenReused()
+{
+    Fixture f;
+    f.widget->accessToken.clear();
+    const QString a = makeTask(f, "t.wav", 160000);
+    f.addTask(a);
+    ButtonTexts texts(f.widget.get());
+    f.widget->slotBeginCover();
+    QVERIFY(waitIdle(f));
+    QCOMPARE(texts.distinct().mid(0, 3), (QStringList {"认证中...", "转换中...", "预处理..."}));
+    QCOMPARE(f.widget->accessToken, QString("scripted-token"));
+    QCOMPARE(f.server.tokenRequestCount(), 1);
+    QVERIFY(f.server.requests.first().path.startsWith("/oauth/2.0/token?grant_type=client_credentials&client_id="));
+
+    f.addTask(a);
+    f.widget->slotBeginCover();
+    QVERIFY(waitIdle(f));
+    QCOMPARE(f.server.tokenRequestCount(), 1);
+    QCOMPARE(f.notices.texts, (QStringList {"文件已经全部转换完成！", "文件已经全部转换完成！"}));
+}
+
+void TestConversion::retriesResendTheSameSegment()
+{
+    Fixture f;
+    for (int i = 0; i < 3; ++i)
+        f.server.recognitionReplies.enqueue(ScriptedServer::errNo(3304));
+    f.addTask(makeTask(f, "r.wav", 160000));
+    ButtonTexts texts(f.widget.get());
+    f.widget->slotBeginCover();
+    QVERIFY(waitIdle(f));
+
+    const QList<ScriptedServer::Request> sent = f.server.recognitionRequests();
+    QCOMPARE(sent.size(), 4);
+    for (const ScriptedServer::Request &request : sent)
+        QCOMPARE(request.body, sent.first().body);
+    QStringList pauses = texts.texts.filter("重申请");
+    QCOMPARE(pauses.size(), 3);
+    for (const QString &pause : pauses) {
+        bool ok = false;
+        const int seconds = pause.mid(5, pause.size() - 6).toInt(&ok);
+        QVERIFY2(ok && seconds >= 1 && seconds <= 10, qPrintable(pause));
+    }
+    QCOMPARE(f.notices.texts, QStringList {"文件已经全部转换完成！"});
+    QCOMPARE(readFile(documentOf(f, "r.txt")), QByteArray("segment 3\n"));
+}
+
+void TestConversion::stopDuringRetryPauseSendsNothing()
+{
+    Fixture f;
+    f.widget->retryPauseUnitMs = 300;
+    f.server.recognitionReplies.enqueue(ScriptedServer::errNo(3304));
+    f.addTask(makeTask(f, "s.wav", 160000));
+    connect(f.widget.get(), &Widget::startButtonTextChanged, this, [&f](const QString &text) {
+        if (text.startsWith("重申请"))
+            QTimer::singleShot(50, f.widget.get(), &Widget::slotStopCover);
+    });
+    f.widget->slotBeginCover();
+    QVERIFY(waitIdle(f, 20000));
+    QTest::qWait(3500); // longer than the longest pause
+    QCOMPARE(f.server.recognitionRequests().size(), 1);
+    QVERIFY(f.idle());
+    QCOMPARE(f.notices.texts, QStringList());
+}
+
+void TestConversion::failCodes_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("3301") << 3301 << "语音识别结果实际为空！";
+    QTest::newRow("3302") << 3302 << "鉴权失败！";
+    QTest::newRow("3303") << 3303 << "语音服务器后端繁忙，或是音频质量过低！";
+    QTest::newRow("3307") << 3307 << "语音服务器后端识别出错！";
+    QTest::newRow("3309") << 3309 << "服务端无法将音频转为pcm格式，可能是音频格式问题！";
+    QTest::newRow("3313") << 3313 << "语音服务器解析超时！";
+    QTest::newRow("3314") << 3314 << "音频长度过短！";
+    QTest::newRow("3315") << 3315 << "语音服务器处理超时！";
+    QTest::newRow("3316") << 3316 << "音频转为pcm失败！";
+}
+
+void TestConversion::failCodes()
+{
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    Fixture f;
+    f.server.recognitionReplies.enqueue(ScriptedServer::errNo(code));
+    const QString task = makeTask(f, "f.wav", 160000);
+    f.addTask(task);
+    f.widget->slotBeginCover();
+    QVERIFY(waitIdle(f));
+    QCOMPARE(f.notices.texts, QStringList {message});
+    QVERIFY(f.widget->closeWordBtn->isEnabled());
+    QCOMPARE(f.widget->taskFiles, QStringList {AudioPrep::transcodedPath(task)});
+    QCOMPARE(f.server.recognitionRequests().size(), 1);
+}
+
+void TestConversion::rejectedTokenIsDropped()
+{
+    Fixture f;
+    f.server.recognitionReplies.enqueue(ScriptedServer::errNo(3302));
+    f.addTask(makeTask(f, "k.wav", 160000));
+    f.widget->slotBeginCover();
+    QVERIFY(waitIdle(f));
+    QCOMPARE(f.notices.texts, QStringList {"鉴权失败！"});
+    QVERIFY(f.widget->accessToken.isEmpty());
+
+    // The next start asks for a new token instead of sending the rejected one again.
+    f.widget->slotBeginCover();
+    QVERIFY(waitIdle(f));
+    QCOMPARE(f.server.tokenRequestCount(), 1);
+    QCOMPARE(f.widget->accessToken, QString("scripted-token"));
+    QVERIFY(f.server.recognitionRequests().last().body.contains("scripted-token"));
+    QCOMPARE(f.notices.texts.last(), QString("文件已经全部转换完成！"));
+}
+
+void TestConversion::waitingOutcomes_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("code outside the table") << QByteArray("{\"err_no\": 9999}");
+    QTest::newRow("not json") << QByteArray("<html>busy</html>");
+    QTest::newRow("json array") << QByteArray("[1, 2]");
+}
+
+void TestConversion::waitingOutcomes()
+{
+    QFETCH(QByteArray, body);
+    Fixture f;
+    f.server.recognitionReplies.enqueue(ScriptedServer::json(body));
+    f.addTask(makeTask(f, "w.wav", 160000));
+    f.widget->slotBeginCover();
+    QTRY_COMPARE_WITH_TIMEOUT(f.server.recognitionRequests().size(), 1, 30000);
+    QTest::qWait(1000);
+    QCOMPARE(f.server.recognitionRequests().size(), 1);
+    QVERIFY(f.widget->stopCoverBtn->isEnabled());
+    QCOMPARE(f.widget->beginCoverBtn->text(), QString("转写:0.0%"));
+    QCOMPARE(f.notices.texts, QStringList());
+    f.widget->stopCoverBtn->click();
+    QVERIFY(f.idle());
+}
+
+void TestConversion::recognitionNetworkError()
+{
+    Fixture f;
+    f.server.recognitionReplies.enqueue(ScriptedServer::Reply {500, "oops", false});
+    f.addTask(makeTask(f, "n.wav", 160000));
+    f.widget->slotBeginCover();
+    QVERIFY(waitIdle(f));
+    QCOMPARE(f.notices.texts, QStringList {"转换失败，请检查网络信号是否充足！"});
+    QVERIFY(f.widget->closeWordBtn->isEnabled());
+}
+
+void TestConversion::tokenNetworkError()
+{
+    Fixture f;
+    f.widget->accessToken.clear();
+    f.server.tokenReplies.enqueue(ScriptedServer::Reply {401, "{}", false});
+    f.addTask(makeTask(f, "n.wav", 16000));
+    f.widget->closeWordBtn->setEnabled(false);
+    f.widget->slotBeginCover();
+    QVERIFY(waitIdle(f, 20000));
+    QCOMPARE(f.notices.texts, QStringList {"获取访问令牌失败，请检查网络连接是否断开！"});
+    QVERIFY(!f.widget->closeWordBtn->isEnabled()); // left as it was
+    QVERIFY(!f.widget->tokenTimer->isActive());
+}
+
+void TestConversion::tokenTimeout()
+{
+    Fixture f;
+    f.widget->accessToken.clear();
+    f.server.tokenReplies.enqueue(ScriptedServer::silence());
+    f.addTask(makeTask(f, "t.wav", 16000));
+    QElapsedTimer clock;
+    clock.start();
+    f.widget->slotBeginCover();
+    QVERIFY(waitIdle(f, 20000));
+    QVERIFY2(clock.elapsed() >= 7900, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(f.notices.texts, QStringList {"获取访问令牌超时！"});
+    QCOMPARE(f.server.tokenRequestCount(), 1);
+    QVERIFY(f.widget->accessToken.isEmpty());
+}
+
+void TestConversion::emptyTaskList()
+{
+    Fixture f;
+    f.widget->slotBeginCover();
+    QCOMPARE(f.notices.texts, QStringList {"请先添加需要转换的文件！"});
+    QVERIFY(f.idle());
+    QVERIFY(f.server.requests.isEmpty());
+}
+
+void TestConversion::listClearedWhileAuthenticating()
+{
+    Fixture f;
+    f.widget->accessToken.clear();
+    f.server.tokenReplies.enqueue(ScriptedServer::silence());
+    f.addTask(makeTask(f, "c.wav", 16000));
+    f.widget->slotBeginCover();
+    QTRY_COMPARE_WITH_TIMEOUT(f.server.tokenRequestCount(), 1, 10000);
+    f.widget->taskFiles.clear();
+    f.widget->audioCombo->clear();
+    f.server.answerHeld(ScriptedServer::json("{\"access_token\": \"late\"}"));
+    QVERIFY(waitIdle(f, 5000));
+    QCOMPARE(f.notices.texts, QStringList {"请先添加需要转换的文件！"});
+    QVERIFY(!f.widget->tokenTimer->isActive());
+}
+
+void TestConversion::changesDuringRun_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("task added at the front") << "add";
+    QTest::newRow("task list cleared") << "clear";
+    QTest::newRow("text view replaced") << "view";
+}
+
+void TestConversion::changesDuringRun()
+{
+    QFETCH(QString, change);
+    Fixture f;
+    const QString run = makeTask(f, "run.wav", 1120000); // two segments
+    const QString other = makeTask(f, "other.wav", 16000);
+    f.addTask(run);
+    bool changed = false;
+    connect(&f.server, &ScriptedServer::requestReceived, this, [&] {
+        if (changed)
+            return;
+        changed = true;
+        if (change == "add") {
+            f.addTask(other);
+        } else if (change == "clear") {
+            f.widget->taskFiles.clear();
+            f.widget->audioCombo->clear();
+        } else {
+            f.widget->wordTextEdit->setPlainText("something the user typed");
+            f.widget->wordFilePath = documentOf(f, "elsewhere.txt");
+        }
+    });
+    f.widget->slotBeginCover();
+    QVERIFY(waitIdle(f));
+    QCOMPARE(f.notices.texts, QStringList {"文件已经全部转换完成！"});
+    QCOMPARE(readFile(documentOf(f, "run.txt")), QByteArray("segment 0\n\nsegment 1\n"));
+    QVERIFY(!QFile::exists(documentOf(f, "elsewhere.txt")));
+    QVERIFY(f.widget->taskFiles.isEmpty());
+    QVERIFY(!QFile::exists(f.media.filePath("run_16k.wav")));
+    if (change == "add")
+        QCOMPARE(readFile(documentOf(f, "other.txt")), QByteArray("segment 2\n"));
+    else
+        QVERIFY(!QFile::exists(documentOf(f, "other.txt")));
+}
+
+void TestConversion::stoppedRunsReplyIsNotTheNextRuns()
+{
+    Fixture f;
+    f.server.recognitionReplies.enqueue(ScriptedServer::silence());
+    f.addTask(makeTask(f, "late.wav", 1120000));
+    f.widget->slotBeginCover();
+    QTRY_COMPARE_WITH_TIMEOUT(f.server.recognitionRequests().size(), 1, 30000);
+    f.widget->slotStopCover();
+    QVERIFY(f.idle());
+    f.widget->slotBeginCover();
+    QTRY_COMPARE_WITH_TIMEOUT(f.server.recognitionRequests().size(), 2, 30000);
+    // The old request's answer comes late; the new run must still get its own.
+    f.server.answerHeld(ScriptedServer::json("{\"err_no\": 0, \"result\": [\"stale\"]}"));
+    QVERIFY(waitIdle(f));
+    QCOMPARE(f.notices.texts, QStringList {"文件已经全部转换完成！"});
+    QCOMPARE(readFile(documentOf(f, "late_16k.txt")), QByteArray("segment 1\n\nsegment 2\n"));
+}
+
+void TestConversion::documentThatCannotBeWritten()
+{
+    Fixture f;
+    const QString task = makeTask(f, "d.wav", 16000);
+    QVERIFY(QDir(f.appDir.path() + "/myWordFiles").mkdir("d.txt"));
+    f.addTask(task);
+    f.widget->slotBeginCover();
+    QVERIFY(waitIdle(f));
+    QCOMPARE(f.notices.texts.size(), 1);
+    QVERIFY2(f.notices.texts.first().startsWith("无法保存文本文档“d.txt”"), qPrintable(f.notices.texts.first()));
+    QCOMPARE(f.widget->taskFiles, QStringList {AudioPrep::transcodedPath(task)});
+    QVERIFY(f.widget->closeWordBtn->isEnabled());
+}
+
+void TestConversion::failedRunKeepsOldDocument()
+{
+    Fixture f;
+    const QString document = documentOf(f, "keep.txt");
+    QFile old(document);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("earlier text\n");
+    old.close();
+    f.server.recognitionReplies.enqueue(ScriptedServer::errNo(3303));
+    f.addTask(makeTask(f, "keep.wav", 16000));
+    f.widget->slotBeginCover();
+    QVERIFY(waitIdle(f));
+    QCOMPARE(readFile(document), QByteArray("earlier text\n"));
+}
+
+QTEST_MAIN(TestConversion)
+#include "tst_conversion.moc"
