@@ -2,6 +2,8 @@
 #include "pipeline/speechprotocol.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -28,6 +30,7 @@ private slots:
     void goldenBody();
     void body_data();
     void body();
+    void bodyIsAsciiWhateverTheIdentifiers();
     void tokenReply_data();
     void tokenReply();
     void recognitionReply_data();
@@ -158,6 +161,23 @@ void TestSpeechProtocol::body()
     sorted.sort();
     QCOMPARE(keys, sorted);
     QCOMPARE(keys.size(), devPidLine.isEmpty() ? 7 : 8);
+}
+
+void TestSpeechProtocol::bodyIsAsciiWhateverTheIdentifiers()
+{
+    const QString path = writeSegment(QStringLiteral("ascii.wav"), QByteArray(3000, '\xff'));
+    QVERIFY(!path.isEmpty());
+    const QByteArray body
+        = buildRecognitionBody(path, QStringLiteral("tök\"en\\"), QStringLiteral("机器-01\n"), QStringLiteral("英文"));
+    for (const char c : body)
+        QVERIFY2(uchar(c) < 0x80, body.left(200));
+    // Quotes and backslashes in the identifiers are escaped, so the document stays one valid object
+    // whose speech member is the whole segment.
+    const QJsonObject object = QJsonDocument::fromJson(body).object();
+    QCOMPARE(object.value("speech").toString().toLatin1(), QByteArray(3000, '\xff').toBase64());
+    QCOMPARE(object.value("len").toInt(), 3000);
+    QVERIFY(object.value("token").toString().endsWith(QStringLiteral("\"en\\")));
+    QVERIFY(object.value("cuid").toString().endsWith(QStringLiteral("-01\n")));
 }
 
 void TestSpeechProtocol::tokenReply_data()
