@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QtTest>
 
 #include <memory>
 
@@ -72,18 +73,27 @@ inline QStringList itemTexts(const QListWidget *list)
     return texts;
 }
 
-// Answers the next rename dialog as a person would: types text, then presses OK (or closes it).
-inline void answerRenameDialog(const QString &text, bool pressOk)
+enum class RenameAnswer { Ok, CloseButton, Escape };
+
+// Answers the next rename dialog as a person would: reads the offered name into *offered, types
+// text, then presses OK, the close button or Escape.
+inline void answerRenameDialog(const QString &text, RenameAnswer answer, QString *offered)
 {
     auto *poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, text, pressOk] {
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, text, answer, offered] {
         auto *input = qobject_cast<MyInput *>(QApplication::activeModalWidget());
         if (!input)
             return;
         poll->stop();
         poll->deleteLater();
+        *offered = input->nameEdit->text();
         input->nameEdit->setText(text);
-        (pressOk ? input->okButton : input->closeButton)->click();
+        if (answer == RenameAnswer::Ok)
+            input->okButton->click();
+        else if (answer == RenameAnswer::CloseButton)
+            input->closeButton->click();
+        else
+            QTest::keyClick(input, Qt::Key_Escape);
     });
     poll->start(10);
 }

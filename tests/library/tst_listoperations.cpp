@@ -1,0 +1,381 @@
+#include "libraryfixture.h"
+
+#include "library/mylistwidget.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QMenu>
+#include <QStandardPaths>
+#include <QTextEdit>
+#include <QtTest>
+
+namespace {
+QStringList comboTexts(const QComboBox *combo)
+{
+    QStringList texts;
+    for (int i = 0; i < combo->count(); ++i)
+        texts << combo->itemText(i);
+    return texts;
+}
+
+// A window whose audio folder holds a.wav, b.wav and talk.mp3 and text folder x.txt and y.txt, with
+// a.wav and talk.mp3 on the task list (added in that order) and an outside file on it too.
+Widget *startLibrary(LibraryFixture &fx)
+{
+    for (const char *name : {"myWAVFiles/a.wav", "myWAVFiles/b.wav", "myWAVFiles/talk.mp3", "outside/a.wav"})
+        fx.write(name, QByteArray("RIFF-") + name);
+    for (const char *name : {"myWordFiles/x.txt", "myWordFiles/y.txt"})
+        fx.write(name, QByteArray("文本 ") + name);
+    Widget *w = fx.start();
+    w->addTask(fx.path("myWAVFiles/a.wav"));
+    w->addTask(fx.path("outside/a.wav"));
+    w->addTask(fx.path("myWAVFiles/talk.mp3"));
+    return w;
+}
+
+QStringList relative(const LibraryFixture &fx, const QStringList &paths)
+{
+    QStringList names;
+    for (const QString &path : paths)
+        names << QString(path).remove(fx.dir.path() + '/');
+    return names;
+}
+} // namespace
+
+class ListOperationsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void deleteFile_data();
+    void deleteFile();
+    void renameFile_data();
+    void renameFile();
+    void renameFollowsOpenDocument();
+    void renameKeepsCaseTwin();
+    void saveAs_data();
+    void saveAs();
+    void contextMenu_data();
+    void contextMenu();
+};
+
+void ListOperationsTest::deleteFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<bool>("goneBehindBack");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QStringList>("paths"); // library paths afterwards, relative
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QStringList>("tasks");
+    QTest::addColumn<QStringList>("selector");
+
+    const QString askWav = "确定要删除该录音文件吗？";
+    const QStringList allTasks = {"myWAVFiles/talk.mp3", "outside/a.wav", "myWAVFiles/a.wav"};
+    const QStringList allSelector = {"a.wav", "a.wav", "talk.mp3"};
+    QTest::newRow("recording that is a task")
+        << "wav"
+        << "talk.mp3" << true << false << askWav << QStringList {"myWAVFiles/a.wav", "myWAVFiles/b.wav"}
+        << QStringList {"a.wav", "b.wav"} << QStringList {"outside/a.wav", "myWAVFiles/a.wav"}
+        << QStringList {"a.wav", "a.wav"};
+    QTest::newRow("recording not a task")
+        << "wav"
+        << "b.wav" << true << false << askWav << QStringList {"myWAVFiles/a.wav", "myWAVFiles/talk.mp3"}
+        << QStringList {"a.wav", "talk.mp3"} << allTasks << allSelector;
+    QTest::newRow("answer no") << "wav"
+                               << "a.wav" << false << false << askWav
+                               << QStringList {"myWAVFiles/a.wav", "myWAVFiles/b.wav", "myWAVFiles/talk.mp3"}
+                               << QStringList {"a.wav", "b.wav", "talk.mp3"} << allTasks << allSelector;
+    QTest::newRow("document leaves tasks alone")
+        << "word"
+        << "x.txt" << true << false << "确定要删除该文本文件吗？" << QStringList {"myWordFiles/y.txt"}
+        << QStringList {"y.txt"} << allTasks << allSelector;
+    QTest::newRow("file already gone still leaves the lists")
+        << "wav"
+        << "b.wav" << true << true << askWav << QStringList {"myWAVFiles/a.wav", "myWAVFiles/talk.mp3"}
+        << QStringList {"a.wav", "talk.mp3"} << allTasks << allSelector;
+}
+
+void ListOperationsTest::deleteFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, name);
+    QFETCH(bool, yes);
+    QFETCH(bool, goneBehindBack);
+    QFETCH(QString, question);
+    QFETCH(QStringList, paths);
+    QFETCH(QStringList, items);
+    QFETCH(QStringList, tasks);
+    QFETCH(QStringList, selector);
+    LibraryFixture fx;
+    Widget *w = startLibrary(fx);
+    const QString file = fx.path((kind == "wav" ? "myWAVFiles/" : "myWordFiles/") + name);
+    if (goneBehindBack)
+        QVERIFY(QFile::remove(file));
+    fx.answer = yes ? QMessageBox::Yes : QMessageBox::No;
+
+    w->delFile(kind, name);
+
+    QCOMPARE(fx.notices, QStringList {question});
+    QCOMPARE(QFile::exists(file), !yes && !goneBehindBack);
+    QCOMPARE(relative(fx, w->libraryPaths(kind)), paths);
+    QCOMPARE(itemTexts(w->libraryList(kind)), items);
+    QCOMPARE(relative(fx, w->taskFiles), tasks);
+    QCOMPARE(comboTexts(w->audioCombo), selector);
+}
+
+void ListOperationsTest::renameFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("offered");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QStringList>("tasks");
+    QTest::addColumn<QStringList>("selector");
+
+    const int ok = int(RenameAnswer::Ok);
+    const QString failed = "重命名失败，文件正在被使用！";
+    const QStringList wavPaths = {"myWAVFiles/a.wav", "myWAVFiles/b.wav", "myWAVFiles/talk.mp3"};
+    const QStringList wavItems = {"a.wav", "b.wav", "talk.mp3"};
+    const QStringList tasks = {"myWAVFiles/talk.mp3", "outside/a.wav", "myWAVFiles/a.wav"};
+    const QStringList selector = {"a.wav", "a.wav", "talk.mp3"};
+
+    QTest::newRow("a.wav to c, a task") << "wav"
+                                        << "a.wav"
+                                        << "c" << ok << "a" << QString()
+                                        << QStringList {"myWAVFiles/c.wav", "myWAVFiles/b.wav", "myWAVFiles/talk.mp3"}
+                                        << QStringList {"b.wav", "talk.mp3", "c.wav"}
+                                        << QStringList {"myWAVFiles/talk.mp3", "outside/a.wav", "myWAVFiles/c.wav"}
+                                        << QStringList {"c.wav", "a.wav", "talk.mp3"};
+    QTest::newRow("talk.mp3 becomes talk.wav")
+        << "wav"
+        << "talk.mp3"
+        << "talk" << ok << "talk" << QString()
+        << QStringList {"myWAVFiles/a.wav", "myWAVFiles/b.wav", "myWAVFiles/talk.wav"}
+        << QStringList {"a.wav", "b.wav", "talk.wav"}
+        << QStringList {"myWAVFiles/talk.wav", "outside/a.wav", "myWAVFiles/a.wav"}
+        << QStringList {"a.wav", "a.wav", "talk.wav"};
+    QTest::newRow("not a task") << "wav"
+                                << "b.wav"
+                                << "录音" << ok << "b" << QString()
+                                << QStringList {"myWAVFiles/a.wav", "myWAVFiles/录音.wav", "myWAVFiles/talk.mp3"}
+                                << QStringList {"a.wav", "talk.mp3", "录音.wav"} << tasks << selector;
+    QTest::newRow("same name fails") << "wav"
+                                     << "a.wav"
+                                     << "a" << ok << "a" << failed << wavPaths << wavItems << tasks << selector;
+    QTest::newRow("existing name fails") << "wav"
+                                         << "a.wav"
+                                         << "b" << ok << "a" << failed << wavPaths << wavItems << tasks << selector;
+    QTest::newRow("folder in the name fails")
+        << "wav"
+        << "a.wav"
+        << "../a2" << ok << "a" << failed << wavPaths << wavItems << tasks << selector;
+    QTest::newRow("empty name") << "wav"
+                                << "a.wav"
+                                << "" << ok << "a" << QString() << wavPaths << wavItems << tasks << selector;
+    QTest::newRow("close button") << "wav"
+                                  << "a.wav"
+                                  << "c" << int(RenameAnswer::CloseButton) << "a" << QString() << wavPaths << wavItems
+                                  << tasks << selector;
+    QTest::newRow("escape") << "wav"
+                            << "a.wav"
+                            << "c" << int(RenameAnswer::Escape) << "a" << QString() << wavPaths << wavItems << tasks
+                            << selector;
+    QTest::newRow("document leaves tasks alone")
+        << "word"
+        << "x.txt"
+        << "z" << ok << "x" << QString() << QStringList {"myWordFiles/z.txt", "myWordFiles/y.txt"}
+        << QStringList {"y.txt", "z.txt"} << tasks << selector;
+}
+
+void ListOperationsTest::renameFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, name);
+    QFETCH(QString, typed);
+    QFETCH(int, answer);
+    QFETCH(QString, offered);
+    QFETCH(QString, message);
+    QFETCH(QStringList, paths);
+    QFETCH(QStringList, items);
+    QFETCH(QStringList, tasks);
+    QFETCH(QStringList, selector);
+    LibraryFixture fx;
+    Widget *w = startLibrary(fx);
+    const QString folder = kind == "wav" ? "myWAVFiles/" : "myWordFiles/";
+    const QByteArray content = fx.read(folder + name);
+
+    QString shown;
+    answerRenameDialog(typed, RenameAnswer(answer), &shown);
+    w->renameFile(kind, name);
+
+    QCOMPARE(shown, offered);
+    QCOMPARE(fx.notices, message.isEmpty() ? QStringList() : QStringList {message});
+    QCOMPARE(relative(fx, w->libraryPaths(kind)), paths);
+    QCOMPARE(itemTexts(w->libraryList(kind)), items);
+    QCOMPARE(relative(fx, w->taskFiles), tasks);
+    QCOMPARE(comboTexts(w->audioCombo), selector);
+    // Disk and lists agree, and the content moved with the name.
+    QStringList onDisk = QDir(fx.path(folder)).entryList(QDir::Files);
+    QStringList listed = items;
+    onDisk.sort();
+    listed.sort();
+    QCOMPARE(onDisk, listed);
+    if (message.isEmpty() && RenameAnswer(answer) == RenameAnswer::Ok && !typed.isEmpty())
+        QCOMPARE(fx.read(folder + typed + (kind == "wav" ? ".wav" : ".txt")), content);
+}
+
+// The view's document follows a rename, so closing it saves under the new name instead of bringing
+// back a file of the old name.
+void ListOperationsTest::renameFollowsOpenDocument()
+{
+    LibraryFixture fx;
+    Widget *w = startLibrary(fx);
+    w->slotWordOpen(w->wordList->item(0));
+    QVERIFY(w->wordTextEdit->isVisible());
+    QString shown;
+    answerRenameDialog("renamed", RenameAnswer::Ok, &shown);
+    w->renameFile("word", "x.txt");
+    w->wordTextEdit->setPlainText("edited");
+    w->closeWordBtn->click();
+
+    QCOMPARE(fx.read("myWordFiles/renamed.txt"), QByteArray("edited"));
+    QVERIFY(!QFile::exists(fx.path("myWordFiles/x.txt")));
+}
+
+// On Linux "A.wav" and "a.wav" are two files; renaming one must leave the other's entry in place.
+void ListOperationsTest::renameKeepsCaseTwin()
+{
+    LibraryFixture fx;
+    QVERIFY(fx.write("myWAVFiles/A.wav", "upper"));
+    QVERIFY(fx.write("myWAVFiles/a.wav", "lower"));
+    Widget *w = fx.start();
+    QCOMPARE(itemTexts(w->wavList), (QStringList {"A.wav", "a.wav"}));
+    QString shown;
+    answerRenameDialog("c", RenameAnswer::Ok, &shown);
+    w->renameFile("wav", "a.wav");
+
+    QCOMPARE(itemTexts(w->wavList), (QStringList {"A.wav", "c.wav"}));
+    QCOMPARE(relative(fx, w->wavFiles), (QStringList {"myWAVFiles/A.wav", "myWAVFiles/c.wav"}));
+    QCOMPARE(fx.read("myWAVFiles/c.wav"), QByteArray("lower"));
+}
+
+void ListOperationsTest::saveAs_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("destination"); // relative; empty: the dialog was cancelled
+    QTest::addColumn<QByteArray>("existing"); // content already at the destination
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("recording") << "wav"
+                               << "a.wav"
+                               << "copies/a.wav" << QByteArray() << "Audio File(*.wav)" << QString();
+    QTest::newRow("document as .doc") << "word"
+                                      << "x.txt"
+                                      << "copies/x.doc" << QByteArray() << "Text File(*.txt);;Text File(*.doc)"
+                                      << QString();
+    QTest::newRow("replaces a confirmed existing file")
+        << "wav"
+        << "b.wav"
+        << "copies/old.wav" << QByteArray("older and longer content") << "Audio File(*.wav)" << QString();
+    QTest::newRow("cancelled") << "wav"
+                               << "a.wav" << QString() << QByteArray() << "Audio File(*.wav)" << QString();
+    QTest::newRow("folder gone is reported") << "word"
+                                             << "y.txt"
+                                             << "gone/y.txt" << QByteArray() << "Text File(*.txt);;Text File(*.doc)"
+                                             << "另存为失败，无法写入所选位置！";
+}
+
+void ListOperationsTest::saveAs()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, name);
+    QFETCH(QString, destination);
+    QFETCH(QByteArray, existing);
+    QFETCH(QString, filter);
+    QFETCH(QString, message);
+    LibraryFixture fx;
+    Widget *w = startLibrary(fx);
+    QVERIFY(QDir().mkpath(fx.path("copies")));
+    if (!existing.isEmpty())
+        QVERIFY(fx.write(destination, existing));
+    const QStringList pathsBefore = w->libraryPaths(kind);
+    Notice::setNextFileNames(destination.isEmpty() ? QStringList() : QStringList {fx.path(destination)});
+
+    w->saveFileAs(kind, name);
+
+    const Notice::FileDialogRequest request = Notice::lastFileDialogRequest();
+    QCOMPARE(request.caption, QStringLiteral("另存为"));
+    QCOMPARE(
+        request.directory, QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + QLatin1Char('/') + name);
+    QCOMPARE(request.filter, filter);
+    QCOMPARE(fx.notices, message.isEmpty() ? QStringList() : QStringList {message});
+    const QByteArray source = fx.read((kind == "wav" ? "myWAVFiles/" : "myWordFiles/") + name);
+    if (!destination.isEmpty())
+        QCOMPARE(fx.read(destination), message.isEmpty() ? source : QByteArray("<missing>"));
+    QCOMPARE(QDir(fx.path("copies")).entryList(QDir::Files).size(),
+        int(!existing.isEmpty() || (!destination.isEmpty() && message.isEmpty())));
+    QCOMPARE(w->libraryPaths(kind), pathsBefore);
+}
+
+void ListOperationsTest::contextMenu_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("onEntry");
+    QTest::addColumn<QStringList>("offered");
+
+    const QStringList actions = {"删除", "另存为", "重命名"};
+    QTest::newRow("audio entry") << "wav" << true << actions;
+    QTest::newRow("document entry") << "word" << true << actions;
+    QTest::newRow("empty space") << "wav" << false << QStringList();
+}
+
+// A right click offers the three commands for the entry under the pointer; choosing "删除" asks to
+// delete that entry, whatever is selected.
+void ListOperationsTest::contextMenu()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, onEntry);
+    QFETCH(QStringList, offered);
+    LibraryFixture fx;
+    Widget *w = startLibrary(fx);
+    MyListWidget *list = w->libraryList(kind);
+    list->show();
+    list->resize(198, 300);
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    list->item(0)->setSelected(true);
+    const QRect second = list->visualItemRect(list->item(1));
+    const QPoint at = onEntry ? second.center() : QPoint(10, list->viewport()->height() - 5);
+    QVERIFY(onEntry == (list->itemAt(at) != nullptr));
+    fx.answer = QMessageBox::No;
+
+    QStringList shown;
+    QTimer::singleShot(50, [&shown] {
+        if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+            for (QAction *action : menu->actions())
+                shown << action->text();
+            menu->actions().first()->trigger();
+            menu->close();
+        }
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list->viewport(), &event);
+    QTest::qWait(100);
+
+    QCOMPARE(shown, offered);
+    QCOMPARE(list->menuItem, onEntry ? list->item(1) : nullptr);
+    QCOMPARE(fx.notices.size(), onEntry ? 1 : 0);
+    QCOMPARE(list->selectedItems(), QList<QListWidgetItem *> {list->item(0)});
+    QCOMPARE(list->count(), kind == "wav" ? 3 : 2);
+}
+
+QTEST_MAIN(ListOperationsTest)
+#include "tst_listoperations.moc"
