@@ -40,6 +40,15 @@ QStringList relative(const LibraryFixture &fx, const QStringList &paths)
         names << QString(path).remove(fx.dir.path() + '/');
     return names;
 }
+// The library list of kind, its items, the task list and the selector, paths relative to the fixture.
+void compareLists(const LibraryFixture &fx, Widget *w, const QString &kind, const QStringList &paths,
+    const QStringList &items, const QStringList &tasks, const QStringList &selector)
+{
+    QCOMPARE(relative(fx, w->libraryPaths(kind)), paths);
+    QCOMPARE(itemTexts(w->libraryList(kind)), items);
+    QCOMPARE(relative(fx, w->taskFiles), tasks);
+    QCOMPARE(comboTexts(w->audioCombo), selector);
+}
 } // namespace
 
 class ListOperationsTest : public QObject
@@ -120,10 +129,9 @@ void ListOperationsTest::deleteFile()
 
     QCOMPARE(fx.notices, QStringList {question});
     QCOMPARE(QFile::exists(file), !yes && !goneBehindBack);
-    QCOMPARE(relative(fx, w->libraryPaths(kind)), paths);
-    QCOMPARE(itemTexts(w->libraryList(kind)), items);
-    QCOMPARE(relative(fx, w->taskFiles), tasks);
-    QCOMPARE(comboTexts(w->audioCombo), selector);
+    compareLists(fx, w, kind, paths, items, tasks, selector);
+    if (QTest::currentTestFailed())
+        return;
 }
 
 void ListOperationsTest::renameFile_data()
@@ -217,10 +225,9 @@ void ListOperationsTest::renameFile()
 
     QCOMPARE(shown, offered);
     QCOMPARE(fx.notices, message.isEmpty() ? QStringList() : QStringList {message});
-    QCOMPARE(relative(fx, w->libraryPaths(kind)), paths);
-    QCOMPARE(itemTexts(w->libraryList(kind)), items);
-    QCOMPARE(relative(fx, w->taskFiles), tasks);
-    QCOMPARE(comboTexts(w->audioCombo), selector);
+    compareLists(fx, w, kind, paths, items, tasks, selector);
+    if (QTest::currentTestFailed())
+        return;
     // Disk and lists agree, and the content moved with the name.
     QStringList onDisk = QDir(fx.path(folder)).entryList(QDir::Files);
     QStringList listed = items;
