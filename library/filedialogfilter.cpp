@@ -20,8 +20,17 @@ QString forPlatform(const QString &filter)
         const QStringList patterns
             = group.mid(open + 1, group.size() - open - 2).split(QRegExp(QStringLiteral("[; ]+")), Qt::SkipEmptyParts);
         QStringList mapped;
-        for (const QString &pattern : patterns)
-            mapped << (pattern == QLatin1String("*.*") ? QStringLiteral("*") : pattern);
+        for (const QString &pattern : patterns) {
+            if (pattern == QLatin1String("*.*")) {
+                mapped << QStringLiteral("*");
+                continue;
+            }
+            // Names here are case-sensitive, and cameras and phones often write "REC001.WAV".
+            for (const QString &spelling : {pattern, pattern.toUpper()}) {
+                if (!mapped.contains(spelling))
+                    mapped << spelling;
+            }
+        }
         group = group.left(open + 1) + mapped.join(QLatin1Char(' ')) + QLatin1Char(')');
     }
     return groups.join(QStringLiteral(";;"));

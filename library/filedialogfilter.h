@@ -9,8 +9,9 @@ namespace FileDialogFilter {
 // The filter of the upload button: audio, video and all files.
 QString openFilesFilter();
 
-// Makes each group's patterns usable on this platform: ";" separators become spaces, and "*.*"
-// becomes "*" so "all files" also shows files without an extension. Group names stay as they are.
+// Makes each group's patterns usable on this platform: ";" separators become spaces, each pattern
+// also matches its upper-case spelling, and "*.*" becomes "*" so "all files" also shows files without
+// an extension. Group names stay as they are.
 QString forPlatform(const QString &filter);
 
 } // namespace FileDialogFilter

@@ -247,15 +247,18 @@ void LibraryRulesTest::forPlatform_data()
 
     QTest::newRow("upload filter")
         << "Audio Files(*.pcm;*.wav;*.amr;*.wma;*.mp3;*.m4a;*.aac);;Video Files(*.mp4;*.3gp);;All Files(*.*)"
-        << "Audio Files(*.pcm *.wav *.amr *.wma *.mp3 *.m4a *.aac);;Video Files(*.mp4 *.3gp);;All Files(*)";
-    QTest::newRow("single pattern unchanged") << "Audio File(*.wav)"
-                                              << "Audio File(*.wav)";
+        << "Audio Files(*.pcm *.PCM *.wav *.WAV *.amr *.AMR *.wma *.WMA *.mp3 *.MP3 *.m4a *.M4A *.aac *.AAC);;"
+           "Video Files(*.mp4 *.MP4 *.3gp *.3GP);;All Files(*)";
+    QTest::newRow("single pattern") << "Audio File(*.wav)"
+                                    << "Audio File(*.wav *.WAV)";
     QTest::newRow("already spaced") << "Text(*.txt *.doc)"
-                                    << "Text(*.txt *.doc)";
+                                    << "Text(*.txt *.TXT *.doc *.DOC)";
+    QTest::newRow("upper case given") << "Text(*.txt;*.TXT)"
+                                      << "Text(*.txt *.TXT)";
+    QTest::newRow("no letters") << "Numbered(*.1;*.2)"
+                                << "Numbered(*.1 *.2)";
     QTest::newRow("group without patterns") << "Anything"
                                             << "Anything";
-    QTest::newRow("two groups") << "Text File(*.txt);;Text File(*.doc)"
-                                << "Text File(*.txt);;Text File(*.doc)";
 }
 
 void LibraryRulesTest::forPlatform()
