@@ -1,0 +1,163 @@
+// Prints the conversion figures: preparation of a 60-minute MP3 against one bare ffmpeg transcode, and a
+// 10-minute English conversion through our own speech service against the service's own decoding time,
+// with the longest event-loop stall and the process's peak memory.
+#include "conversiontestutil.h"
+
+#include "common/speechtestutil.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace ConversionTest;
+
+namespace {
+
+qint64 peakMemoryKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QRegularExpression hwm(QStringLiteral("VmHWM:\\s*(\\d+) kB"));
+    return hwm.match(QString::fromLatin1(status.readAll())).captured(1).toLongLong();
+}
+
+// Lateness of a 10 ms timer: how long the event loop was kept from running it.
+class StallMeter : public QObject
+{
+public:
+    StallMeter()
+    {
+        timer.setTimerType(Qt::PreciseTimer);
+        connect(&timer, &QTimer::timeout, this, [this] {
+            const qint64 late = clock.restart() - 10;
+            worstMs = qMax(worstMs, late);
+        });
+        clock.start();
+        timer.start(10);
+    }
+    qint64 worstMs = 0;
+
+private:
+    QTimer timer;
+    QElapsedTimer clock;
+};
+
+bool waitIdle(Fixture &f, int ms)
+{
+    return QTest::qWaitFor([&] { return f.idle(); }, ms);
+}
+
+void preparation(int minutes)
+{
+    Fixture f;
+    f.server.recognitionReplies.enqueue(ScriptedServer::silence());
+    const QString mp3 = f.media.filePath(QStringLiteral("hour.mp3"));
+    std::printf("making a %d-minute 44.1 kHz stereo MP3 ...\n", minutes);
+    std::fflush(stdout);
+    if (!runFfmpeg({"-f", "lavfi", "-i",
+            QStringLiteral("anoisesrc=sample_rate=44100:amplitude=0.2:duration=%1").arg(minutes * 60), "-ac", "2",
+            "-b:a", "128k", mp3})) {
+        std::printf("could not make the MP3\n");
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    if (!runFfmpeg({"-i", mp3, "-acodec", "pcm_s16le", "-ac", "1", "-ar", "16000",
+            f.media.filePath(QStringLiteral("bare.wav"))})) {
+        std::printf("bare transcode failed\n");
+        return;
+    }
+    const double bare = clock.elapsed() / 1000.0;
+    QFile::remove(f.media.filePath(QStringLiteral("bare.wav")));
+
+    f.addTask(mp3);
+    clock.restart();
+    f.widget->slotBeginCover();
+    (void)QTest::qWaitFor([&] { return !f.server.recognitionRequests().isEmpty() || f.idle(); }, 600000);
+    const double prepared = clock.elapsed() / 1000.0;
+    const int segments = f.widget->segmentCount;
+    f.widget->slotStopCover();
+    std::printf("preparation of %d min MP3: %.2f s (transcode + probe + %d cuts), bare ffmpeg transcode %.2f s, "
+                "ratio %.2f (goal <= 2.5)\n",
+        minutes, prepared, segments, bare, prepared / bare);
+}
+
+void conversion(int repeats)
+{
+    SpeechTestUtil::SpeechServiceProcess service;
+    if (!service.start()) {
+        std::printf("the speech service did not start: %s\n", qPrintable(service.log()));
+        return;
+    }
+    Fixture f;
+    f.widget->accessToken.clear();
+    f.widget->serviceHostOverride = service.hostAndPort();
+    f.widget->serviceClientIdOverride = SpeechTestUtil::testClientId();
+    f.widget->serviceClientSecretOverride = SpeechTestUtil::testClientSecret();
+    f.widget->languageBox->setCurrentText(QStringLiteral("英文"));
+
+    QFile text(QStringLiteral(QUILLORA_SOURCE_DIR "/tests/conversion/fixtures/english-passage.txt"));
+    if (!text.open(QIODevice::ReadOnly))
+        return;
+    const QString passage = QString::fromUtf8(text.readAll()).simplified();
+    QStringList copies;
+    for (int i = 0; i < repeats; ++i)
+        copies << passage;
+    const QString wav = SpeechTestUtil::makeEnglishWav(f.media.path(), QStringLiteral("english"), copies.join(' '));
+    const QString mp3 = f.media.filePath(QStringLiteral("english.mp3"));
+    if (wav.isEmpty() || !runFfmpeg({"-i", wav, "-ar", "44100", "-ac", "2", "-b:a", "128k", mp3}))
+        return;
+    const double audioSeconds = wavData(wav).size() / 32000.0;
+    QFile::remove(wav);
+    f.addTask(mp3);
+    service.log(); // only this conversion's requests count below
+
+    StallMeter stalls;
+    QElapsedTimer clock;
+    clock.start();
+    f.widget->slotBeginCover();
+    if (!waitIdle(f, 3600000))
+        return;
+    const double wall = clock.elapsed() / 1000.0;
+
+    double decodeMs = 0;
+    int requests = 0;
+    const QRegularExpression line(QStringLiteral("POST /server_api 200 err_no=0 .* (\\d+)ms"));
+    for (const QString &entry : service.log().split('\n')) {
+        const QRegularExpressionMatch match = line.match(entry);
+        if (match.hasMatch()) {
+            decodeMs += match.captured(1).toDouble();
+            ++requests;
+        }
+    }
+    std::printf("conversion of %.1f s of English MP3: wall %.1f s, service decoding %.1f s over %d requests, "
+                "ratio %.3f (goal <= 1.1)\n",
+        audioSeconds, wall, decodeMs / 1000.0, requests, wall / (decodeMs / 1000.0));
+    std::printf("longest event-loop stall: %lld ms (goal <= 50)\n", stalls.worstMs);
+    std::printf("messages: %s\n", qPrintable(f.notices.texts.join(QStringLiteral(" | "))));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int minutes = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 60;
+    const int repeats = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 4;
+    if (minutes > 0)
+        preparation(minutes);
+    if (repeats > 0)
+        conversion(repeats);
+    std::printf("peak memory of the Quillora process: %.1f MB (goal <= 120)\n", peakMemoryKiB() / 1024.0);
+    return 0;
+}
