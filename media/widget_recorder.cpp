@@ -1,10 +1,92 @@
 #include "ui/widget.h"
 
-void Widget::slotBeginRecord(bool)
+#include "app/appstate.h"
+#include "library/mylistwidget.h"
+#include "media/clocktext.h"
+#include "media/recordercommand.h"
+#include "ui/notice.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTimer>
+
+namespace {
+constexpr int clockTickMs = 500;
+constexpr int stopWaitMs = 30000;
+
+QStringList itemTexts(const QComboBox *combo)
 {
+    QStringList texts;
+    for (int i = 0; i < combo->count(); ++i)
+        texts.append(combo->itemText(i));
+    return texts;
+}
+} // namespace
+
+QString Widget::secondsToClock(int seconds) const
+{
+    return ClockText::recordClock(seconds);
 }
 
 void Widget::sltSetRecordTime()
 {
+    recordSeconds = int((QDateTime::currentMSecsSinceEpoch() - recordStartMs) / 1000);
+    recordTimeLabel->setText(secondsToClock(recordSeconds));
 }
 
+void Widget::slotBeginRecord(bool checked)
+{
+    if (checked) {
+        if (deviceName.isEmpty()) {
+            Notice::information(this, QStringLiteral("没有检测到录音设备！"));
+            // Nothing is recording, so the button must not offer to stop it.
+            const QSignalBlocker blocker(recordBtn);
+            recordBtn->setChecked(false);
+            return;
+        }
+        recordFilePath = RecorderCommand::recordingFilePath(AppState::appDir, QDateTime::currentDateTime());
+        const CaptureDevices::Device device
+            = RecorderCommand::deviceNamed(deviceName, itemTexts(deviceCombo), deviceRealms);
+        recordProcess->start(
+            QStringLiteral("ffmpeg"), RecorderCommand::arguments(device, recordFilePath), QIODevice::ReadWrite);
+        recordBtn->setToolTip(QStringLiteral("停止录制"));
+        recordStartMs = QDateTime::currentMSecsSinceEpoch();
+        recordTimer->start(clockTickMs);
+        return;
+    }
+
+    // The window waits here on purpose: the file must be complete before it is offered for playing
+    // and converting. "q" lets ffmpeg finish the file; terminate covers an ffmpeg that is not reading.
+    if (recordProcess->state() != QProcess::NotRunning) {
+        recordProcess->write("q");
+        recordProcess->terminate();
+        if (!recordProcess->waitForFinished(stopWaitMs)) {
+            // Left running it would hold the device and the file and refuse the next recording.
+            recordProcess->kill();
+            recordProcess->waitForFinished(1000);
+        }
+    }
+    if (recordTimer->isActive())
+        recordTimer->stop();
+    recordBtn->setToolTip(QStringLiteral("开始录制"));
+
+    if (!QFileInfo(recordFilePath).isFile()) {
+        Notice::information(this, QStringLiteral("录音失败，没有生成录音文件！"));
+        return;
+    }
+
+    const QString fileName = QFileInfo(recordFilePath).fileName();
+    wavFiles.append(recordFilePath);
+    wavList->addItem(fileName);
+    audioCombo->insertItem(0, fileName);
+    audioCombo->setCurrentIndex(0);
+    if (!taskFiles.contains(recordFilePath))
+        taskFiles.insert(0, recordFilePath);
+    if (!wavBtn->isChecked())
+        wavBtn->setChecked(true);
+}

@@ -155,6 +155,8 @@ public:
     Q_SIGNAL void startButtonTextChanged(const QString &text);
 
     // --- recorder ---
+    QStringList deviceRealms; // how each deviceCombo item is opened, in item order
+    QString secondsToClock(int seconds) const;
 
     // --- player ---
 

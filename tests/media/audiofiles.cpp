@@ -1,0 +1,63 @@
+#include "audiofiles.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStringList>
+
+namespace AudioFiles {
+
+namespace {
+QString run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return QString();
+    }
+    return QString::fromLocal8Bit(process.readAll());
+}
+
+QString field(const QString &text, const QString &pattern)
+{
+    const QRegularExpressionMatch match = QRegularExpression(pattern).match(text);
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+} // namespace
+
+bool makeTone(const QString &path, double seconds, int frequencyHz)
+{
+    QProcess process;
+    process.start(QStringLiteral("ffmpeg"),
+        {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
+            QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+            QStringLiteral("sine=frequency=%1:sample_rate=16000").arg(frequencyHz), QStringLiteral("-t"),
+            QString::number(seconds), QStringLiteral("-ac"), QStringLiteral("1"), path});
+    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+Facts measure(const QString &path)
+{
+    Facts facts;
+    const QString streams = run(QStringLiteral("ffprobe"),
+        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+            QStringLiteral("stream=sample_rate,channels:format=duration"), QStringLiteral("-of"),
+            QStringLiteral("default=noprint_wrappers=1"), path});
+    facts.sampleRate = field(streams, QStringLiteral("sample_rate=(\\d+)")).toInt();
+    facts.channels = field(streams, QStringLiteral("channels=(\\d+)")).toInt();
+    bool ok = false;
+    const double seconds = field(streams, QStringLiteral("duration=([0-9.]+)")).toDouble(&ok);
+    if (ok)
+        facts.seconds = seconds;
+    const QString volume = run(QStringLiteral("ffmpeg"),
+        {QStringLiteral("-nostdin"), QStringLiteral("-i"), path, QStringLiteral("-af"), QStringLiteral("volumedetect"),
+            QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-")});
+    const double mean = field(volume, QStringLiteral("mean_volume: (-?[0-9.]+) dB")).toDouble(&ok);
+    if (ok)
+        facts.meanVolumeDb = mean;
+    return facts;
+}
+
+} // namespace AudioFiles

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// Real audio files for the media tests, made and measured with ffmpeg.
+namespace AudioFiles {
+
+// A 16 kHz mono sine tone of the given length.
+bool makeTone(const QString &path, double seconds, int frequencyHz = 440);
+
+struct Facts
+{
+    int sampleRate = 0;
+    int channels = 0;
+    double seconds = -1;
+    double meanVolumeDb = -1000; // ffmpeg's volumedetect; -91 dB is digital silence
+};
+
+Facts measure(const QString &path);
+
+} // namespace AudioFiles

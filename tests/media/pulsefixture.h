@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A private PulseAudio daemon in a temporary folder with virtual microphones fed from a null sink,
+// so recordings capture real audio on a machine without a sound card. While it runs, this process
+// (and every child it starts) talks to it through PULSE_SERVER. Stopped by pid, never by name.
+class PulseFixture
+{
+public:
+    // Every name in microphones becomes a capture source listening to the same virtual speaker.
+    explicit PulseFixture(const QStringList &microphones = {QStringLiteral("virtmic")});
+    ~PulseFixture();
+    Q_DISABLE_COPY(PulseFixture)
+
+    bool start();
+    // A tone into the virtual speaker, in real time, so the microphones hear it.
+    bool startTone(int frequencyHz = 440);
+    void stop();
+
+    QString error() const { return m_error; }
+    QStringList microphones() const { return m_microphones; }
+    qint64 daemonPid() const { return m_daemonPid; }
+
+private:
+    bool runPactl(const QStringList &arguments, int timeoutMs = 3000);
+
+    QStringList m_microphones;
+    QTemporaryDir m_dir;
+    qint64 m_daemonPid = 0;
+    QProcess m_tone;
+    QString m_error;
+    QByteArray m_savedServer;
+    bool m_hadServer = false;
+    bool m_serverSet = false;
+};

@@ -1,0 +1,90 @@
+#include "platform/capturedevices.h"
+#include "pulsefixture.h"
+#include "ui/widget.h"
+#include "windowsetup.h"
+
+#include <QComboBox>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestCaptureDevices : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void pulseSourcesWhileServerAnswers();
+    void selectorListsSourcesFirstCurrent();
+    void pickingAnEntryChangesDeviceName_data();
+    void pickingAnEntryChangesDeviceName();
+    void alsaNamesWithoutServer();
+
+private:
+    PulseFixture pulse {{QStringLiteral("virtmic"), QStringLiteral("linein")}};
+    QTemporaryDir appDir;
+};
+
+void TestCaptureDevices::initTestCase()
+{
+    QVERIFY(prepareWindowTests(appDir));
+    QVERIFY2(pulse.start(), qPrintable(pulse.error()));
+}
+
+void TestCaptureDevices::pulseSourcesWhileServerAnswers()
+{
+    const QList<CaptureDevices::Device> devices = CaptureDevices::available();
+    QStringList names;
+    for (const CaptureDevices::Device &device : devices) {
+        names.append(device.name);
+        QCOMPARE(device.realm, CaptureDevices::pulseRealm);
+    }
+    // Only the microphones: no sink monitors, none of ALSA's plugin names.
+    QCOMPARE(names, pulse.microphones());
+}
+
+void TestCaptureDevices::selectorListsSourcesFirstCurrent()
+{
+    Widget window;
+    QStringList items;
+    for (int i = 0; i < window.deviceCombo->count(); ++i)
+        items.append(window.deviceCombo->itemText(i));
+    QCOMPARE(items, pulse.microphones());
+    QCOMPARE(window.deviceCombo->currentIndex(), 0);
+    QCOMPARE(window.deviceName, QStringLiteral("virtmic"));
+    QCOMPARE(
+        window.deviceRealms, QStringList(QStringList() << CaptureDevices::pulseRealm << CaptureDevices::pulseRealm));
+}
+
+void TestCaptureDevices::pickingAnEntryChangesDeviceName_data()
+{
+    QTest::addColumn<QList<int>>("picks");
+    QTest::addColumn<QString>("deviceName");
+    QTest::newRow("second entry") << QList<int> {1} << "linein";
+    QTest::newRow("second, then first again") << QList<int> {1, 0} << "virtmic";
+    QTest::newRow("same entry again") << QList<int> {0} << "virtmic";
+}
+
+void TestCaptureDevices::pickingAnEntryChangesDeviceName()
+{
+    QFETCH(QList<int>, picks);
+    QFETCH(QString, deviceName);
+    Widget window;
+    for (int index : picks)
+        window.deviceCombo->setCurrentIndex(index);
+    QCOMPARE(window.deviceName, deviceName);
+}
+
+void TestCaptureDevices::alsaNamesWithoutServer()
+{
+    pulse.stop();
+    const QList<CaptureDevices::Device> devices = CaptureDevices::available();
+    // ALSA's own configuration (with the plugins scripts/deps.sh installs) always names some PCMs.
+    QVERIFY(!devices.isEmpty());
+    for (const CaptureDevices::Device &device : devices) {
+        QCOMPARE(device.realm, CaptureDevices::alsaRealm);
+        QVERIFY2(!pulse.microphones().contains(device.name), qPrintable(device.name));
+    }
+}
+
+QTEST_MAIN(TestCaptureDevices)
+#include "tst_capturedevices.moc"

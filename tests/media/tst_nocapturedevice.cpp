@@ -1,0 +1,84 @@
+#include "library/mylistwidget.h"
+#include "ui/widget.h"
+#include "windowsetup.h"
+
+#include <QComboBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+// A machine with no capture device at all: no PulseAudio server and an ALSA configuration that
+// defines nothing. Set up in main() because both are read once, at the first enumeration.
+class TestNoCaptureDevice : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void selectorStaysEmpty();
+    void recordAsksForADevice_data();
+    void recordAsksForADevice();
+
+private:
+    QTemporaryDir appDir;
+    QStringList messages;
+};
+
+void TestNoCaptureDevice::initTestCase()
+{
+    QVERIFY(prepareWindowTests(appDir, &messages));
+}
+
+void TestNoCaptureDevice::selectorStaysEmpty()
+{
+    Widget window;
+    QCOMPARE(window.deviceCombo->count(), 0);
+    QVERIFY(window.deviceName.isEmpty());
+    QVERIFY(window.deviceRealms.isEmpty());
+}
+
+void TestNoCaptureDevice::recordAsksForADevice_data()
+{
+    QTest::addColumn<int>("clicks");
+    QTest::newRow("one click") << 1;
+    // The second click must ask again rather than stop a recording that never began.
+    QTest::newRow("two clicks") << 2;
+}
+
+void TestNoCaptureDevice::recordAsksForADevice()
+{
+    QFETCH(int, clicks);
+    Widget window;
+    messages.clear();
+    for (int i = 0; i < clicks; ++i)
+        window.recordBtn->click();
+    QCOMPARE(messages, QStringList(QVector<QString>(clicks, QStringLiteral("没有检测到录音设备！")).toList()));
+    QVERIFY(!window.recordBtn->isChecked());
+    QCOMPARE(window.recordBtn->toolTip(), QStringLiteral("开始录制"));
+    QCOMPARE(window.recordProcess->state(), QProcess::NotRunning);
+    QVERIFY(!window.recordTimer->isActive());
+    QVERIFY(window.wavFiles.isEmpty());
+    QCOMPARE(window.wavList->count(), 0);
+    QVERIFY(window.taskFiles.isEmpty());
+    QCOMPARE(window.audioCombo->count(), 0);
+    QVERIFY(window.recordFilePath.isEmpty());
+}
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir config;
+    const QString emptyConfig = config.path() + QStringLiteral("/asound.conf");
+    QFile file(emptyConfig);
+    if (!file.open(QIODevice::WriteOnly))
+        return 1;
+    file.close();
+    qputenv("ALSA_CONFIG_PATH", emptyConfig.toLocal8Bit());
+    qputenv("PULSE_SERVER", (config.path() + QStringLiteral("/no-server")).toLocal8Bit());
+    QApplication app(argc, argv);
+    TestNoCaptureDevice test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_nocapturedevice.moc"

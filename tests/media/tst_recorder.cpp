@@ -1,0 +1,171 @@
+#include "audiofiles.h"
+#include "library/mylistwidget.h"
+#include "pulsefixture.h"
+#include "ui/widget.h"
+#include "windowsetup.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+// Records from a virtual microphone of a private PulseAudio daemon that hears a 440 Hz tone.
+class TestRecorder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void recordingIsRegisteredAndPlays();
+    void clockKeepsLastTimeUntilFirstTick();
+    void failedRecordingIsNotRegistered_data();
+    void failedRecordingIsNotRegistered();
+
+private:
+    PulseFixture pulse;
+    QTemporaryDir appDir;
+    QStringList messages;
+};
+
+void TestRecorder::initTestCase()
+{
+    QVERIFY(prepareWindowTests(appDir, &messages));
+    QVERIFY2(pulse.start(), qPrintable(pulse.error()));
+    QVERIFY2(pulse.startTone(440), qPrintable(pulse.error()));
+}
+
+void TestRecorder::cleanupTestCase()
+{
+    pulse.stop();
+}
+
+void TestRecorder::recordingIsRegisteredAndPlays()
+{
+    Widget window;
+    QCOMPARE(window.deviceName, QStringLiteral("virtmic"));
+    // Another task is selected before the recording; the recording must take its place at the top.
+    const QString otherTask = appDir.path() + QStringLiteral("/other.wav");
+    window.taskFiles.append(otherTask);
+    window.audioCombo->addItem(QStringLiteral("other.wav"));
+    messages.clear();
+
+    const QDateTime before = QDateTime::currentDateTime().addMSecs(-1000);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    window.recordBtn->click();
+    QVERIFY(window.recordBtn->isChecked());
+    QCOMPARE(window.recordBtn->toolTip(), QStringLiteral("停止录制"));
+    QVERIFY(window.recordTimer->isActive());
+    QCOMPARE(window.recordTimer->interval(), 500);
+    QTRY_COMPARE_WITH_TIMEOUT(window.recordProcess->state(), QProcess::Running, 3000);
+
+    // The clock follows the wall clock in 500 ms ticks.
+    QTRY_COMPARE_WITH_TIMEOUT(window.recordTimeLabel->text(), QStringLiteral("00:00:01"), 2500);
+    QTRY_COMPARE_WITH_TIMEOUT(window.recordTimeLabel->text(), QStringLiteral("00:00:03"), 3000);
+    window.recordBtn->click();
+    const double recordedSeconds = elapsed.elapsed() / 1000.0;
+    const QDateTime after = QDateTime::currentDateTime();
+
+    QVERIFY(messages.isEmpty());
+    QVERIFY(!window.recordBtn->isChecked());
+    QCOMPARE(window.recordBtn->toolTip(), QStringLiteral("开始录制"));
+    QVERIFY(!window.recordTimer->isActive());
+    QCOMPARE(window.recordProcess->state(), QProcess::NotRunning);
+    QCOMPARE(window.recordTimeLabel->text(), QStringLiteral("00:00:03"));
+
+    const QString path = window.recordFilePath;
+    const QFileInfo info(path);
+    QCOMPARE(info.absolutePath(), appDir.path() + QStringLiteral("/myWAVFiles"));
+    const QDateTime named
+        = QDateTime::fromString(info.completeBaseName(), QStringLiteral("yyMMdd_hhmmss")).addYears(100);
+    QVERIFY2(named >= before && named <= after, qPrintable(info.fileName()));
+    QCOMPARE(info.suffix(), QStringLiteral("wav"));
+
+    const AudioFiles::Facts facts = AudioFiles::measure(path);
+    qInfo("recorded %.2f s in %.2f s, mean volume %.1f dB", facts.seconds, recordedSeconds, facts.meanVolumeDb);
+    QCOMPARE(facts.sampleRate, 16000);
+    QCOMPARE(facts.channels, 1);
+    QVERIFY2(facts.seconds >= recordedSeconds - 0.7 && facts.seconds <= recordedSeconds + 0.6,
+        qPrintable(QStringLiteral("%1 s recorded in %2 s").arg(facts.seconds).arg(recordedSeconds)));
+    QVERIFY2(facts.meanVolumeDb > -40, qPrintable(QString::number(facts.meanVolumeDb)));
+
+    QCOMPARE(window.wavFiles.last(), path);
+    QCOMPARE(window.wavList->item(window.wavList->count() - 1)->text(), info.fileName());
+    QCOMPARE(window.audioCombo->itemText(0), info.fileName());
+    QCOMPARE(window.audioCombo->currentIndex(), 0);
+    QCOMPARE(window.taskFiles, QStringList({path, otherTask}));
+    QVERIFY(window.wavBtn->isChecked());
+
+    // The new recording is what the player plays, through to its end.
+    QSignalSpy finished(&window.mediaObject, &Phonon::MediaObject::finished);
+    window.playBtn->click();
+    QCOMPARE(window.playFilePath, path);
+    QVERIFY(window.playStarted);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, int(recordedSeconds * 1000) + 6000);
+    QVERIFY(!window.playStarted);
+    QVERIFY(window.pauseBtn->isHidden());
+    QVERIFY(!window.playBtn->isHidden());
+}
+
+void TestRecorder::clockKeepsLastTimeUntilFirstTick()
+{
+    Widget window;
+    const int recordingsBefore = window.wavFiles.size();
+    window.recordTimeLabel->setText(QStringLiteral("00:00:07"));
+    window.recordBtn->click();
+    QCOMPARE(window.recordTimeLabel->text(), QStringLiteral("00:00:07"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.recordTimeLabel->text(), QStringLiteral("00:00:00"), 1500);
+    QTRY_COMPARE_WITH_TIMEOUT(window.recordTimeLabel->text(), QStringLiteral("00:00:01"), 2000);
+    window.recordBtn->click();
+    QCOMPARE(window.wavFiles.size(), recordingsBefore + 1);
+    QVERIFY(QFileInfo(window.wavFiles.last()).isFile());
+}
+
+void TestRecorder::failedRecordingIsNotRegistered_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<bool>("withoutFfmpeg");
+    QTest::newRow("device nobody listed") << "no_such_source" << false;
+    QTest::newRow("ffmpeg not installed") << "virtmic" << true;
+}
+
+void TestRecorder::failedRecordingIsNotRegistered()
+{
+    QFETCH(QString, device);
+    QFETCH(bool, withoutFfmpeg);
+    Widget window;
+    window.deviceName = device;
+    const QStringList wavFiles = window.wavFiles;
+    const QStringList taskFiles = window.taskFiles;
+    const int comboItems = window.audioCombo->count();
+    messages.clear();
+
+    QTemporaryDir emptyPath;
+    const QByteArray savedPath = qgetenv("PATH");
+    if (withoutFfmpeg)
+        qputenv("PATH", emptyPath.path().toLocal8Bit());
+    window.recordBtn->click();
+    qputenv("PATH", savedPath);
+    QTest::qWait(1200);
+    window.recordBtn->click();
+
+    QCOMPARE(messages, QStringList {QStringLiteral("录音失败，没有生成录音文件！")});
+    QVERIFY(!QFileInfo::exists(window.recordFilePath));
+    QCOMPARE(window.wavFiles, wavFiles);
+    QCOMPARE(window.wavList->count(), wavFiles.size());
+    QCOMPARE(window.taskFiles, taskFiles);
+    QCOMPARE(window.audioCombo->count(), comboItems);
+    QCOMPARE(window.recordBtn->toolTip(), QStringLiteral("开始录制"));
+    QVERIFY(!window.recordBtn->isChecked());
+    QVERIFY(!window.recordTimer->isActive());
+}
+
+QTEST_MAIN(TestRecorder)
+#include "tst_recorder.moc"
