@@ -30,8 +30,11 @@ thread_local RequestLog requestLog;
 
 void logRequest(const httplib::Request &request, const httplib::Response &response)
 {
-    const double ms
-        = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - requestLog.start).count();
+    // A request refused before routing (a malformed request line) has no start time.
+    const bool timed = requestLog.start != std::chrono::steady_clock::time_point();
+    const double ms = timed
+        ? std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - requestLog.start).count()
+        : 0.0;
     char when[32];
     const std::time_t now = std::time(nullptr);
     std::tm utc {};
