@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
@@ -48,7 +49,12 @@ void TestRecorder::cleanupTestCase()
 
 void TestRecorder::recordingIsRegisteredAndPlays()
 {
+    // An earlier recording in the folder: the new one is listed after it.
+    const QString earlier = appDir.path() + QStringLiteral("/myWAVFiles/000101_000000.wav");
+    QVERIFY(QDir().mkpath(appDir.path() + QStringLiteral("/myWAVFiles")));
+    QVERIFY(AudioFiles::makeTone(earlier, 0.5));
     Widget window;
+    QCOMPARE(window.wavFiles, QStringList {earlier});
     QCOMPARE(window.deviceName, QStringLiteral("virtmic"));
     // Another task is selected before the recording; the recording must take its place at the top.
     const QString otherTask = appDir.path() + QStringLiteral("/other.wav");
@@ -69,7 +75,10 @@ void TestRecorder::recordingIsRegisteredAndPlays()
     // The clock follows the wall clock in 500 ms ticks.
     QTRY_COMPARE_WITH_TIMEOUT(window.recordTimeLabel->text(), QStringLiteral("00:00:01"), 2500);
     QTRY_COMPARE_WITH_TIMEOUT(window.recordTimeLabel->text(), QStringLiteral("00:00:03"), 3000);
+    QElapsedTimer stopping;
+    stopping.start();
     window.recordBtn->click();
+    const qint64 stopWaitMs = stopping.elapsed();
     const double recordedSeconds = elapsed.elapsed() / 1000.0;
     const QDateTime after = QDateTime::currentDateTime();
 
@@ -89,15 +98,17 @@ void TestRecorder::recordingIsRegisteredAndPlays()
     QCOMPARE(info.suffix(), QStringLiteral("wav"));
 
     const AudioFiles::Facts facts = AudioFiles::measure(path);
-    qInfo("recorded %.2f s in %.2f s, mean volume %.1f dB", facts.seconds, recordedSeconds, facts.meanVolumeDb);
+    qInfo("recorded %.2f s in %.2f s, mean volume %.1f dB; the window waited %lld ms for ffmpeg to finish",
+        facts.seconds, recordedSeconds, facts.meanVolumeDb, stopWaitMs);
     QCOMPARE(facts.sampleRate, 16000);
     QCOMPARE(facts.channels, 1);
     QVERIFY2(facts.seconds >= recordedSeconds - 0.7 && facts.seconds <= recordedSeconds + 0.6,
         qPrintable(QStringLiteral("%1 s recorded in %2 s").arg(facts.seconds).arg(recordedSeconds)));
     QVERIFY2(facts.meanVolumeDb > -40, qPrintable(QString::number(facts.meanVolumeDb)));
 
-    QCOMPARE(window.wavFiles.last(), path);
-    QCOMPARE(window.wavList->item(window.wavList->count() - 1)->text(), info.fileName());
+    QCOMPARE(window.wavFiles, QStringList({earlier, path}));
+    QCOMPARE(window.wavList->count(), 2);
+    QCOMPARE(window.wavList->item(1)->text(), info.fileName());
     QCOMPARE(window.audioCombo->itemText(0), info.fileName());
     QCOMPARE(window.audioCombo->currentIndex(), 0);
     QCOMPARE(window.taskFiles, QStringList({path, otherTask}));
