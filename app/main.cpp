@@ -1,6 +1,7 @@
 #include "app/appstate.h"
 #include "app/machineid.h"
 #include "app/ui_startup.h"
+#include "media/phononbackend.h"
 #include "ui/resources.h"
 #include "ui/widget.h"
 
@@ -20,6 +21,7 @@ int main(int argc, char *argv[])
     icon.addPixmap(QPixmap(QStringLiteral(":/images/marlinLogo.png")), QIcon::Normal, QIcon::Off);
     QApplication::setWindowIcon(icon);
 
+    selectPhononBackend();
     auto *window = new Widget(nullptr);
     window->move((AppState::screenWidth - 1024) / 2, (AppState::screenHeight - 728) / 2);
     app.exec();
