@@ -6,7 +6,10 @@ namespace speechd {
 
 namespace {
 const size_t blockSamples = 2048;
-}
+// Speech without a pause still ends an utterance after this long: the search's memory grows with
+// the utterance, and a 60-second segment of unbroken speech would otherwise be one utterance.
+const size_t maxUtteranceSamples = 20 * 16000;
+} // namespace
 
 Recognizer::~Recognizer()
 {
@@ -21,8 +24,11 @@ bool Recognizer::load(const std::string &modelDir)
     const std::string hmm = modelDir + "/en-us/en-us";
     const std::string lm = modelDir + "/en-us/en-us.lm.bin";
     const std::string dict = modelDir + "/en-us/cmudict-en-us.dict";
-    // Without -logfn the library writes pages of diagnostics to stderr.
-    const char *argv[] = {"-hmm", hmm.c_str(), "-lm", lm.c_str(), "-dict", dict.c_str(), "-logfn", "/dev/null"};
+    // Without -logfn the library writes pages of diagnostics to stderr. Skipping the second (flat
+    // lexicon) pass and capping active HMMs per frame roughly halves the decoding time; measured on
+    // spoken English the word error rate moved by under one point.
+    const char *argv[] = {"-hmm", hmm.c_str(), "-lm", lm.c_str(), "-dict", dict.c_str(), "-logfn", "/dev/null",
+        "-fwdflat", "no", "-maxhmmpf", "5000"};
     config = cmd_ln_parse_r(nullptr, ps_args(), int(sizeof argv / sizeof argv[0]), const_cast<char **>(argv), TRUE);
     if (!config)
         return false;
@@ -47,16 +53,19 @@ std::string Recognizer::decode(const int16_t *samples, size_t count)
     if (!decoder || ps_start_utt(decoder) < 0)
         return text;
     bool inSpeech = false;
+    size_t utteranceSamples = 0;
     for (size_t offset = 0; offset < count; offset += blockSamples) {
         const size_t block = count - offset < blockSamples ? count - offset : blockSamples;
         ps_process_raw(decoder, samples + offset, block, FALSE, FALSE);
+        utteranceSamples += block;
         const bool speaking = ps_get_in_speech(decoder) != 0;
-        if (speaking) {
+        if (speaking)
             inSpeech = true;
-        } else if (inSpeech) {
+        if ((inSpeech && !speaking) || utteranceSamples >= maxUtteranceSamples) {
             takeHypothesis();
             ps_start_utt(decoder);
             inSpeech = false;
+            utteranceSamples = 0;
         }
     }
     takeHypothesis();

@@ -44,5 +44,6 @@ private:
 
 // Strict standard Base64 (RFC 4648 alphabet, padded, no whitespace); false on anything else.
 bool decodeBase64(const std::string &text, std::string &bytes);
+bool decodeBase64(const char *text, size_t size, std::string &bytes);
 
 } // namespace speechd
