@@ -81,8 +81,7 @@ void Widget::slotBeginRecord(bool checked)
     }
 
     const QString fileName = QFileInfo(recordFilePath).fileName();
-    wavFiles.append(recordFilePath);
-    wavList->addItem(fileName);
+    appendLibraryFile(QStringLiteral("wav"), recordFilePath);
     audioCombo->insertItem(0, fileName);
     audioCombo->setCurrentIndex(0);
     if (!taskFiles.contains(recordFilePath))

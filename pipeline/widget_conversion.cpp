@@ -2,6 +2,7 @@
 
 #include "app/appstate.h"
 #include "app/deployment.h"
+#include "library/librarypaths.h"
 #include "library/mylistwidget.h"
 #include "pipeline/audioprep.h"
 #include "pipeline/document.h"
@@ -38,11 +39,6 @@ DeploymentConfig serviceConfigOf(const Widget &widget)
     if (!widget.serviceClientSecretOverride.isEmpty())
         config.clientSecret = widget.serviceClientSecretOverride;
     return config;
-}
-
-QString fileNameOf(const QString &path)
-{
-    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 } // namespace
@@ -122,8 +118,7 @@ void Widget::startFile()
     const QString task = taskFiles.first();
     const QString documentPath = Document::pathFor(AppState::appDir, task);
     if (!wordFiles.contains(documentPath)) {
-        wordList->addItem(fileNameOf(documentPath));
-        wordFiles.append(documentPath);
+        appendLibraryFile(QStringLiteral("word"), documentPath);
     }
     // The old document stays until the new text replaces it whole: a failed run must not lose it.
     conversionRun = ConversionRun();
@@ -157,11 +152,11 @@ void Widget::finishFile()
     QString error;
     if (!Document::write(conversionRun.documentPath, Document::textOf(conversionRun.texts), &error)) {
         endRun(QStringLiteral("无法保存文本文档“%1”（%2），该文件仍保留在任务列表中。")
-                   .arg(fileNameOf(conversionRun.documentPath), error));
+                   .arg(LibraryPaths::fileName(conversionRun.documentPath), error));
         return;
     }
     const QString task = conversionRun.taskPath;
-    const int entry = audioCombo->findText(fileNameOf(task), Qt::MatchFixedString);
+    const int entry = audioCombo->findText(LibraryPaths::fileName(task), Qt::MatchFixedString);
     if (entry >= 0)
         audioCombo->removeItem(entry);
     taskFiles.removeOne(task);

@@ -1,6 +1,7 @@
 #include "ui/widget.h"
 
 #include "app/appstate.h"
+#include "library/librarypaths.h"
 #include "pipeline/audioprep.h"
 #include "ui/notice.h"
 
@@ -18,11 +19,6 @@ const char *const generationProperty = "quilloraRunGeneration";
 QString messageBadAudio()
 {
     return QStringLiteral("出现异常，请核验音频后再试！");
-}
-
-QString fileNameOf(const QString &path)
-{
-    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 } // namespace
@@ -88,10 +84,10 @@ void Widget::slotConvertAudioFormatFinish()
         return;
     }
 
-    const int entry = audioCombo->findText(fileNameOf(task), Qt::MatchFixedString);
+    const int entry = audioCombo->findText(LibraryPaths::fileName(task), Qt::MatchFixedString);
     if (entry >= 0)
         audioCombo->removeItem(entry);
-    audioCombo->addItem(fileNameOf(transcoded));
+    audioCombo->addItem(LibraryPaths::fileName(transcoded));
     for (QString &path : taskFiles) {
         if (path == task)
             path = transcoded;

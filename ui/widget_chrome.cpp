@@ -84,38 +84,33 @@ void Widget::showHomePage()
     QDesktopServices::openUrl(QUrl(deploymentConfig().homePageAddress));
 }
 
+namespace {
+// Shows or hides one list; the visible lists share the panel height below the two page buttons, the
+// audio list taking the upper half.
+void showPageList(bool checked, QWidget *list, QWidget *other, QWidget *audioList, const ListHeights &heights)
+{
+    if (checked) {
+        if (other->isHidden()) {
+            list->setFixedHeight(heights.full);
+        } else {
+            audioList->setFixedHeight(heights.upper);
+            (audioList == list ? other : list)->setFixedHeight(heights.lower);
+        }
+        list->show();
+    } else {
+        list->hide();
+        if (!other->isHidden())
+            other->setFixedHeight(heights.full);
+    }
+}
+} // namespace
+
 void Widget::slotWavBtnChecked(bool checked)
 {
-    const ListHeights heights = listHeights(leftPanel->height(), wavBtn->height());
-    if (checked) {
-        if (wordList->isHidden()) {
-            wavList->setFixedHeight(heights.full);
-        } else {
-            wavList->setFixedHeight(heights.upper);
-            wordList->setFixedHeight(heights.lower);
-        }
-        wavList->show();
-    } else {
-        wavList->hide();
-        if (!wordList->isHidden())
-            wordList->setFixedHeight(heights.full);
-    }
+    showPageList(checked, wavList, wordList, wavList, listHeights(leftPanel->height(), wavBtn->height()));
 }
 
 void Widget::slotTxtBtnChecked(bool checked)
 {
-    const ListHeights heights = listHeights(leftPanel->height(), wavBtn->height());
-    if (checked) {
-        if (wavList->isHidden()) {
-            wordList->setFixedHeight(heights.full);
-        } else {
-            wavList->setFixedHeight(heights.upper);
-            wordList->setFixedHeight(heights.lower);
-        }
-        wordList->show();
-    } else {
-        wordList->hide();
-        if (!wavList->isHidden())
-            wavList->setFixedHeight(heights.full);
-    }
+    showPageList(checked, wordList, wavList, wavList, listHeights(leftPanel->height(), wavBtn->height()));
 }

@@ -280,7 +280,8 @@ void TestConversion::tokenTimeout()
     clock.start();
     f.widget->slotBeginCover();
     QVERIFY(waitIdle(f, 20000));
-    QVERIFY2(clock.elapsed() >= 7900, qPrintable(QString::number(clock.elapsed())));
+    // A coarse QTimer may fire up to 5% early.
+    QVERIFY2(clock.elapsed() >= 7600, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(f.notices.texts, QStringList {"获取访问令牌超时！"});
     QCOMPARE(f.server.tokenRequestCount(), 1);
     QVERIFY(f.widget->accessToken.isEmpty());
