@@ -82,8 +82,14 @@ void LocalSpeechService::probe()
     probeSocket = new QTcpSocket(this);
     connect(probeSocket, &QTcpSocket::connected, this, &LocalSpeechService::onProbeAnswered);
     connect(probeSocket, &QTcpSocket::errorOccurred, this, &LocalSpeechService::onProbeFailed);
-    // A refused loopback connection fails at once; this only guards against a host that never replies.
-    QTimer::singleShot(probeTimeoutMs, probeSocket, [socket = probeSocket] { socket->abort(); });
+    // A refused loopback connection fails at once; this only guards against a listener that never
+    // completes the connection (its backlog full). abort() reports no error, so the time-out is the failure.
+    QTimer::singleShot(probeTimeoutMs, probeSocket, [this, socket = probeSocket] {
+        if (socket != probeSocket || socket->state() == QAbstractSocket::UnconnectedState)
+            return;
+        socket->abort();
+        onProbeFailed();
+    });
     const QUrl url = hostUrl(config.apiHost);
     probeSocket->connectToHost(url.host(), quint16(url.port(80)));
 }

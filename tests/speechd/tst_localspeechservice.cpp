@@ -11,6 +11,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 using namespace SpeechTestUtil;
 
 namespace {
@@ -62,6 +66,7 @@ private slots:
     void failedStart_data();
     void failedStart();
     void secondCallWhileStartingReportsOnce();
+    void listenerThatNeverCompletesIsNotAwaitedForever();
 };
 
 void TestLocalSpeechService::isLocal_data()
@@ -201,6 +206,34 @@ void TestLocalSpeechService::secondCallWhileStartingReportsOnce()
     QTest::qWait(300);
     QCOMPARE(ready.size(), 1);
     QCOMPARE(ready.first().first().toBool(), true);
+}
+
+void TestLocalSpeechService::listenerThatNeverCompletesIsNotAwaitedForever()
+{
+    // A listener whose backlog is full drops new connection attempts: the probe neither connects nor fails.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    QVERIFY(listener >= 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    QVERIFY(::bind(listener, reinterpret_cast<sockaddr *>(&address), length) == 0);
+    QVERIFY(::listen(listener, 0) == 0);
+    QVERIFY(::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) == 0);
+    const quint16 port = ntohs(address.sin_port);
+    QTcpSocket filler; // never accepted, so it keeps the backlog full
+    filler.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(filler.waitForConnected(2000));
+
+    QTemporaryDir empty; // no executable: once the probe gives up, the start fails at once
+    AppState::appDir = empty.path();
+    LocalSpeechService service(loopbackConfig(port));
+    QSignalSpy ready(&service, &LocalSpeechService::ready);
+    service.ensureRunning();
+    const bool reported = ready.wait(5000);
+    ::close(listener);
+    QVERIFY(reported);
+    QCOMPARE(ready.first().first().toBool(), false);
 }
 
 QTEST_GUILESS_MAIN(TestLocalSpeechService)
