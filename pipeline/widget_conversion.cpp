@@ -206,7 +206,11 @@ void Widget::slotReadJson(int id, QByteArray body)
         return;
 
     const SpeechProtocol::RecognitionOutcome outcome = SpeechProtocol::decodeRecognitionReply(body);
-    switch (outcome.kind) {
+    // The last of several segments holds what remains after the whole minutes, possibly a fraction of a
+    // second: "too short" for it means no words, not a file that cannot be converted.
+    const bool shortTail = outcome.kind == SpeechProtocol::RecognitionOutcome::Fail && outcome.errNo == 3314
+        && segmentCount > 1 && segmentFileList.size() == 1;
+    switch (shortTail ? SpeechProtocol::RecognitionOutcome::Success : outcome.kind) {
     case SpeechProtocol::RecognitionOutcome::Success:
         if (outcome.hasText) {
             wordTextEdit->append(outcome.text + QLatin1Char('\n'));

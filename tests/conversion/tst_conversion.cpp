@@ -30,6 +30,7 @@ private slots:
     void failCodes_data();
     void failCodes();
     void rejectedTokenIsDropped();
+    void tooShortLastSegmentHoldsNoWords();
     void waitingOutcomes_data();
     void waitingOutcomes();
     void recognitionNetworkError();
@@ -218,6 +219,20 @@ void TestConversion::rejectedTokenIsDropped()
     QCOMPARE(f.widget->accessToken, QString("scripted-token"));
     QVERIFY(f.server.recognitionRequests().last().body.contains("scripted-token"));
     QCOMPARE(f.notices.texts.last(), QString("文件已经全部转换完成！"));
+}
+
+void TestConversion::tooShortLastSegmentHoldsNoWords()
+{
+    Fixture f;
+    f.server.recognitionReplies.enqueue(ScriptedServer::json(R"({"err_no": 0, "result": ["the minute"]})"));
+    f.server.recognitionReplies.enqueue(ScriptedServer::errNo(3314));
+    f.addTask(makeTask(f, "tail.wav", 961600)); // 60.1 s: the second segment is a tenth of a second
+    f.widget->slotBeginCover();
+    QVERIFY(waitIdle(f));
+    QCOMPARE(f.server.recognitionRequests().size(), 2);
+    QCOMPARE(f.notices.texts, QStringList {"文件已经全部转换完成！"});
+    QCOMPARE(readFile(documentOf(f, "tail.txt")), QByteArray("the minute\n"));
+    QVERIFY(f.widget->taskFiles.isEmpty());
 }
 
 void TestConversion::waitingOutcomes_data()
