@@ -302,4 +302,11 @@ Widget::Widget(QWidget *parent)
     show();
 }
 
-Widget::~Widget() = default;
+Widget::~Widget()
+{
+    // The children outlive this body, and a child process still running when the window goes (closed
+    // during a conversion) reports its end from its own destructor: that must not reach the slots of a
+    // window whose members are already gone.
+    for (QProcess *process : {lengthProcess, convertProcess, cutProcess, recordProcess})
+        process->disconnect(this);
+}

@@ -1,10 +1,12 @@
 #include "app/appstate.h"
 #include "library/mylistwidget.h"
 #include "ui/chromelayout.h"
+#include "ui/notice.h"
 #include "ui/widget.h"
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -217,6 +219,29 @@ private slots:
         window->closeBtn->click();
         QVERIFY(!QFile::exists(leftover));
         QVERIFY(!window->isVisible());
+    }
+
+    // Closing during a conversion, then deleting the window as start-up does after the event loop:
+    // the transcoder ends, and its end reaches no slot of the window being destroyed.
+    void closeDuringConversionEndsCleanly()
+    {
+        QStringList notices;
+        Notice::setTestHook([&notices](const QString &text) {
+            notices << text;
+            return QMessageBox::Ok;
+        });
+        window->beginRun();
+        window->startFfmpeg(window->convertProcess,
+            {"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i", "anullsrc", "-f", "null", "-"});
+        QVERIFY(window->convertProcess->waitForStarted(10000));
+        const qint64 pid = window->convertProcess->processId();
+
+        window->closeBtn->click();
+        window.reset();
+
+        Notice::setTestHook({});
+        QCOMPARE(notices, QStringList());
+        QVERIFY(!QFile::exists(QStringLiteral("/proc/%1").arg(pid)));
     }
 };
 
