@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Quillora builds, runs and tests with; does nothing when all are there.
+# Installs the Debian packages Quillora builds, runs and tests with, plus any packages named as
+# arguments (the helper scripts' extra tools); does nothing when all are there.
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,7 @@ packages=(
   ffmpeg pulseaudio pulseaudio-utils libasound2-plugins
   espeak-ng sox xvfb xauth fonts-wqy-microhei
   python3
+  "$@"
 )
 
 missing=()
@@ -24,7 +26,17 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   sudo_cmd=()
   [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  # Unlike the install below, the update does not wait for the package lists' lock, which the
+  # system's own daily update holds for a while after a fresh machine boots: try again meanwhile.
+  for attempt in $(seq 60); do
+    "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq && break
+    if [ "$attempt" -eq 60 ]; then
+      echo "apt-get update kept failing" >&2
+      exit 1
+    fi
+    echo "apt-get update failed (another apt may hold the lock); trying again in 5 s" >&2
+    sleep 5
+  done
   "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
     -o DPkg::Lock::Timeout=600 "${missing[@]}"
 fi

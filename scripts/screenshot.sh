@@ -6,14 +6,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${QUILLORA_BUILD_DIR:-$root/build}"
 out="${1:-$root/docs/main-window.png}"
 
-need=()
-command -v Xvfb >/dev/null || need+=(xvfb)
-command -v xdotool >/dev/null || need+=(xdotool)
-command -v import >/dev/null || need+=(imagemagick)
-fc-list | grep -qi wenquanyi || need+=(fonts-wqy-microhei)
-if [ ${#need[@]} -gt 0 ]; then
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=600 "${need[@]}"
-fi
+# xdpyinfo (x11-utils) tells when the X server is up; xdotool clicks; import (imagemagick) takes the picture.
+"$root/scripts/deps.sh" x11-utils xdotool imagemagick
 
 stage="$(mktemp -d)"
 trap 'kill "${app:-0}" "${xvfb:-0}" 2>/dev/null || true; rm -rf "$stage"' EXIT
