@@ -7,33 +7,16 @@
 #include <QThread>
 
 #include <csignal>
-#include <sys/types.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
-namespace {
-// A daemon that ended but was not reaped yet (no init in a container) counts as gone.
-bool alive(qint64 pid)
+void PulseFixture::ChildProcess::setupChildProcess()
 {
-    if (pid <= 0 || ::kill(pid_t(pid), 0) != 0)
-        return false;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray text = stat.readAll();
-    const int afterName = text.lastIndexOf(')');
-    return afterName < 0 || text.mid(afterName + 2, 1) != "Z";
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // The parent may have died before the request was in place.
+    if (qint64(::getppid()) != m_parentPid)
+        ::_exit(1);
 }
-
-bool waitGone(qint64 pid, int timeoutMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (alive(pid)) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(50);
-    }
-    return true;
-}
-} // namespace
 
 PulseFixture::PulseFixture(const QStringList &microphones)
     : m_microphones(microphones)
@@ -70,7 +53,7 @@ bool PulseFixture::start()
         root + QStringLiteral("/run"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     const QString socket = root + QStringLiteral("/run/pulse/native");
 
-    QStringList arguments {QStringLiteral("-n"), QStringLiteral("-D"), QStringLiteral("--exit-idle-time=-1"),
+    QStringList arguments {QStringLiteral("-n"), QStringLiteral("--exit-idle-time=-1"),
         QStringLiteral("--disallow-exit"), QStringLiteral("--log-target=file:") + root + QStringLiteral("/pulse.log"),
         QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=") + socket,
         QStringLiteral("--load=module-null-sink sink_name=nullsink"),
@@ -78,34 +61,35 @@ bool PulseFixture::start()
     for (const QString &name : m_microphones)
         arguments << QStringLiteral("--load=module-remap-source master=vspeaker.monitor source_name=") + name;
 
-    QProcess daemon;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), root + QStringLiteral("/home"));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), root + QStringLiteral("/home"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root + QStringLiteral("/run"));
     env.remove(QStringLiteral("PULSE_SERVER"));
-    daemon.setProcessEnvironment(env);
-    daemon.start(QStringLiteral("pulseaudio"), arguments);
-    // With -D the starter returns once the daemon is up.
-    if (!daemon.waitForFinished(15000) || daemon.exitCode() != 0) {
-        daemon.kill();
-        daemon.waitForFinished(1000);
-        m_error = QStringLiteral("pulseaudio did not start: ") + QString::fromLocal8Bit(daemon.readAllStandardError());
+    m_daemon.setProcessEnvironment(env);
+    // In the foreground rather than daemonised (-D): a daemon would leave this process's care and
+    // outlive a test that crashes or is killed.
+    m_daemon.setStandardInputFile(QProcess::nullDevice());
+    m_daemon.setStandardOutputFile(root + QStringLiteral("/pulse.out"));
+    m_daemon.setStandardErrorFile(root + QStringLiteral("/pulse.out"), QIODevice::Append);
+    m_daemon.start(QStringLiteral("pulseaudio"), arguments);
+    if (!m_daemon.waitForStarted(5000)) {
+        m_error = QStringLiteral("pulseaudio did not start: ") + m_daemon.errorString();
         return false;
     }
-    QFile pidFile(root + QStringLiteral("/run/pulse/pid"));
-    if (pidFile.open(QIODevice::ReadOnly))
-        m_daemonPid = pidFile.readAll().trimmed().toLongLong();
 
     m_hadServer = qEnvironmentVariableIsSet("PULSE_SERVER");
     m_savedServer = qgetenv("PULSE_SERVER");
     m_serverSet = true;
     qputenv("PULSE_SERVER", (QStringLiteral("unix:") + socket).toLocal8Bit());
 
-    QDeadlineTimer deadline(10000);
+    QDeadlineTimer deadline(15000);
     while (!runPactl({QStringLiteral("info")})) {
-        if (deadline.hasExpired()) {
-            m_error = QStringLiteral("pulseaudio does not answer");
+        if (m_daemon.state() == QProcess::NotRunning || deadline.hasExpired()) {
+            QFile log(root + QStringLiteral("/pulse.log"));
+            log.open(QIODevice::ReadOnly);
+            m_error
+                = QStringLiteral("pulseaudio does not answer: ") + QString::fromLocal8Bit(log.readAll().right(2000));
             return false;
         }
         QThread::msleep(100);
@@ -122,8 +106,10 @@ bool PulseFixture::startTone(int frequencyHz)
             QStringLiteral("sine=frequency=%1:sample_rate=16000").arg(frequencyHz), QStringLiteral("-f"),
             QStringLiteral("pulse"), QStringLiteral("-buffer_duration"), QStringLiteral("50"),
             QStringLiteral("-device"), QStringLiteral("vspeaker"), QStringLiteral("tone")});
-    if (!m_tone.waitForStarted(5000))
+    if (!m_tone.waitForStarted(5000)) {
+        m_error = QStringLiteral("ffmpeg did not start: ") + m_tone.errorString();
         return false;
+    }
     // Let the stream settle before anybody listens.
     QThread::msleep(300);
     if (m_tone.state() != QProcess::Running) {
@@ -153,13 +139,12 @@ void PulseFixture::stop()
         m_tone.kill();
         m_tone.waitForFinished(3000);
     }
-    if (m_daemonPid > 0) {
-        ::kill(pid_t(m_daemonPid), SIGTERM);
-        if (!waitGone(m_daemonPid, 5000)) {
-            ::kill(pid_t(m_daemonPid), SIGKILL);
-            waitGone(m_daemonPid, 2000);
+    if (m_daemon.state() != QProcess::NotRunning) {
+        m_daemon.terminate();
+        if (!m_daemon.waitForFinished(5000)) {
+            m_daemon.kill();
+            m_daemon.waitForFinished(2000);
         }
-        m_daemonPid = 0;
     }
     if (m_serverSet) {
         if (m_hadServer)

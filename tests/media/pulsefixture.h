@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -8,7 +9,9 @@
 
 // A private PulseAudio daemon in a temporary folder with virtual microphones fed from a null sink,
 // so recordings capture real audio on a machine without a sound card. While it runs, this process
-// (and every child it starts) talks to it through PULSE_SERVER. Stopped by pid, never by name.
+// (and every child it starts) talks to it through PULSE_SERVER. The daemon and the tone are children
+// of this process, stopped by pid, never by name, and they die with it should the test crash or be
+// killed before it can stop them.
 class PulseFixture
 {
 public:
@@ -24,15 +27,25 @@ public:
 
     QString error() const { return m_error; }
     QStringList microphones() const { return m_microphones; }
-    qint64 daemonPid() const { return m_daemonPid; }
+    qint64 daemonPid() const { return m_daemon.processId(); }
 
 private:
     bool runPactl(const QStringList &arguments, int timeoutMs = 3000);
 
+    // A child that gets SIGKILL when this process ends, however it ends.
+    class ChildProcess : public QProcess
+    {
+    protected:
+        void setupChildProcess() override;
+
+    private:
+        const qint64 m_parentPid = QCoreApplication::applicationPid();
+    };
+
     QStringList m_microphones;
     QTemporaryDir m_dir;
-    qint64 m_daemonPid = 0;
-    QProcess m_tone;
+    ChildProcess m_daemon;
+    ChildProcess m_tone;
     QString m_error;
     QByteArray m_savedServer;
     bool m_hadServer = false;
