@@ -62,6 +62,9 @@ void Widget::delFile(const QString &kind, const QString &name)
     QFile::remove(path);
     libraryPaths(kind).removeAll(path);
     removeItem(libraryList(kind), itemNamed(libraryList(kind), name));
+    // The view no longer belongs to a deleted document, so closing it cannot bring the file back.
+    if (!path.isEmpty() && wordFilePath == path)
+        wordFilePath.clear();
     if (wav) {
         const int entry = audioCombo->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
         if (entry >= 0)

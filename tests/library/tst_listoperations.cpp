@@ -62,6 +62,7 @@ private slots:
     void renameFile_data();
     void renameFile();
     void renameFollowsOpenDocument();
+    void deleteForgetsOpenDocument();
     void renameKeepsCaseTwin();
     void saveAs_data();
     void saveAs();
@@ -254,6 +255,23 @@ void ListOperationsTest::renameFollowsOpenDocument()
 
     QCOMPARE(fx.read("myWordFiles/renamed.txt"), QByteArray("edited"));
     QVERIFY(!QFile::exists(fx.path("myWordFiles/x.txt")));
+}
+
+// Closing the view of a document deleted meanwhile hides it without writing the file back.
+void ListOperationsTest::deleteForgetsOpenDocument()
+{
+    LibraryFixture fx;
+    Widget *w = startLibrary(fx);
+    w->slotWordOpen(w->wordList->item(0));
+    QVERIFY(w->wordTextEdit->isVisible());
+    w->delFile("word", "x.txt");
+    QVERIFY(!QFile::exists(fx.path("myWordFiles/x.txt")));
+
+    w->closeWordBtn->click();
+
+    QVERIFY(!w->wordTextEdit->isVisible());
+    QVERIFY(!QFile::exists(fx.path("myWordFiles/x.txt")));
+    QCOMPARE(fx.notices, QStringList {"确定要删除该文本文件吗？"});
 }
 
 // On Linux "A.wav" and "a.wav" are two files; renaming one must leave the other's entry in place.
