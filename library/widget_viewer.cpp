@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QListWidgetItem>
-#include <QPushButton>
 #include <QSaveFile>
 #include <QTextEdit>
 
@@ -14,7 +13,7 @@ void Widget::slotWordOpen(QListWidgetItem *item)
 {
     // The run collects its text in the same view and saves it to wordFilePath; a document opened now
     // would receive the run's text.
-    if (stopCoverBtn->isEnabled()) {
+    if (runActive()) {
         Notice::information(this, QStringLiteral("正在转换，请在转换结束后再打开文档！"));
         return;
     }
