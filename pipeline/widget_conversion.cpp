@@ -68,6 +68,8 @@ void Widget::beginRun()
 
 void Widget::endRun(const QString &message, bool enableCloseWord)
 {
+    // A transcode cut short leaves a half-written file beside the user's own.
+    const bool transcodeCutShort = convertProcess->state() != QProcess::NotRunning && isCurrentProcess(convertProcess);
     // A new generation first: whatever the old run left under way is stale from here on.
     ++runGeneration;
     awaitingService = false;
@@ -76,6 +78,8 @@ void Widget::endRun(const QString &message, bool enableCloseWord)
         if (process->state() != QProcess::NotRunning)
             process->kill();
     }
+    if (transcodeCutShort)
+        QFile::remove(AudioPrep::transcodedPath(conversionRun.taskPath));
     if (requestInFlight) {
         for (QNetworkReply *reply : httpClient->manager->findChildren<QNetworkReply *>()) {
             if (reply->isRunning())

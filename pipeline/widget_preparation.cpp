@@ -80,6 +80,7 @@ void Widget::slotConvertAudioFormatFinish()
     const QString task = conversionRun.taskPath;
     const QString transcoded = AudioPrep::transcodedPath(task);
     if (processFailed(convertProcess)) {
+        QFile::remove(transcoded);
         endRun(messageBadAudio());
         return;
     }

@@ -25,6 +25,8 @@ private slots:
     void ffmpegUnavailable();
     void unreadableAudio();
     void stopDuringTranscodeThenRestart();
+    void transcodeCutShortLeavesNoFile_data();
+    void transcodeCutShortLeavesNoFile();
 
 private:
     static bool waitForRequest(Fixture &f, int count = 1)
@@ -214,6 +216,44 @@ void TestPreparation::stopDuringTranscodeThenRestart()
     QCOMPARE(f.segmentFiles().size(), 10);
     QCOMPARE(wavData(f.segmentFiles().last()).size(), 60 * 16000 * 2);
     f.widget->slotStopCover();
+}
+
+void TestPreparation::transcodeCutShortLeavesNoFile_data()
+{
+    QTest::addColumn<QByteArray>("afterWriting"); // what the transcode does once its output exists
+    QTest::addColumn<QStringList>("notices");
+    QTest::newRow("stopped") << QByteArray("exec sleep 30") << QStringList();
+    QTest::newRow("failed") << QByteArray("exit 1") << QStringList {"出现异常，请核验音频后再试！"};
+}
+
+void TestPreparation::transcodeCutShortLeavesNoFile()
+{
+    QFETCH(QByteArray, afterWriting);
+    QFETCH(QStringList, notices);
+    Fixture f;
+    // A transcode that has begun its output and then hangs or fails.
+    QFile wrapper(f.appDir.filePath("ffmpeg"));
+    QVERIFY(wrapper.open(QIODevice::WriteOnly));
+    wrapper.write("#!/bin/sh\nfor a; do last=$a; done\n"
+                  "case \" $* \" in *\" -y \"*) printf partial > \"$last\"; "
+        + afterWriting + ";; esac\nexec ffmpeg \"$@\"\n");
+    wrapper.close();
+    QVERIFY(wrapper.setPermissions(wrapper.permissions() | QFileDevice::ExeUser));
+    const QString source = f.media.filePath("cut short.wav");
+    QVERIFY(makeNoiseWav(source, 16000));
+    f.addTask(source);
+
+    f.widget->slotBeginCover();
+    const QString partial = AudioPrep::transcodedPath(source);
+    if (notices.isEmpty()) {
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(partial), 5000);
+        f.widget->slotStopCover();
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(f.widget->convertProcess->state(), QProcess::NotRunning, 5000);
+    QVERIFY(f.idle());
+    QCOMPARE(f.notices.texts, notices);
+    QVERIFY(!QFile::exists(partial));
+    QCOMPARE(f.widget->taskFiles, QStringList {source});
 }
 
 QTEST_MAIN(TestPreparation)
