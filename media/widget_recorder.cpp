@@ -26,6 +26,14 @@ QStringList itemTexts(const QComboBox *combo)
         texts.append(combo->itemText(i));
     return texts;
 }
+
+void refuseRecording(Widget *window, const QString &message)
+{
+    Notice::information(window, message);
+    // Nothing is recording, so the button must not offer to stop it.
+    const QSignalBlocker blocker(window->recordBtn);
+    window->recordBtn->setChecked(false);
+}
 } // namespace
 
 QString Widget::secondsToClock(int seconds) const
@@ -43,13 +51,17 @@ void Widget::slotBeginRecord(bool checked)
 {
     if (checked) {
         if (deviceName.isEmpty()) {
-            Notice::information(this, QStringLiteral("没有检测到录音设备！"));
-            // Nothing is recording, so the button must not offer to stop it.
-            const QSignalBlocker blocker(recordBtn);
-            recordBtn->setChecked(false);
+            refuseRecording(this, QStringLiteral("没有检测到录音设备！"));
             return;
         }
-        recordFilePath = RecorderCommand::recordingFilePath(AppState::appDir, QDateTime::currentDateTime());
+        const QString path = RecorderCommand::recordingFilePath(AppState::appDir, QDateTime::currentDateTime());
+        // ffmpeg would not overwrite it and wait for an answer instead: the user would speak into
+        // nothing, and the stop would register the earlier file a second time.
+        if (QFileInfo::exists(path)) {
+            refuseRecording(this, QStringLiteral("录音文件已存在，请稍后再试！"));
+            return;
+        }
+        recordFilePath = path;
         const CaptureDevices::Device device
             = RecorderCommand::deviceNamed(deviceName, itemTexts(deviceCombo), deviceRealms);
         recordProcess->start(

@@ -1,5 +1,6 @@
 #include "audiofiles.h"
 #include "library/mylistwidget.h"
+#include "media/recordercommand.h"
 #include "pulsefixture.h"
 #include "ui/widget.h"
 #include "windowsetup.h"
@@ -28,6 +29,7 @@ private slots:
     void clockKeepsLastTimeUntilFirstTick();
     void failedRecordingIsNotRegistered_data();
     void failedRecordingIsNotRegistered();
+    void takenFileNameIsNotRecordedInto();
 
 private:
     PulseFixture pulse;
@@ -176,6 +178,34 @@ void TestRecorder::failedRecordingIsNotRegistered()
     QCOMPARE(window.recordBtn->toolTip(), QStringLiteral("开始录制"));
     QVERIFY(!window.recordBtn->isChecked());
     QVERIFY(!window.recordTimer->isActive());
+}
+
+void TestRecorder::takenFileNameIsNotRecordedInto()
+{
+    // Recordings already named for this second and the next few, as a quick stop and start would leave.
+    QVERIFY(QDir().mkpath(appDir.path() + QStringLiteral("/myWAVFiles")));
+    QStringList taken;
+    const QDateTime now = QDateTime::currentDateTime();
+    for (int second = -1; second <= 5; ++second) {
+        taken.append(RecorderCommand::recordingFilePath(appDir.path(), now.addSecs(second)));
+        QVERIFY(AudioFiles::makeTone(taken.last(), 0.2));
+    }
+    Widget window;
+    const QStringList wavFiles = window.wavFiles;
+    messages.clear();
+
+    window.recordBtn->click();
+
+    QCOMPARE(messages, QStringList {QStringLiteral("录音文件已存在，请稍后再试！")});
+    QVERIFY(!window.recordBtn->isChecked());
+    QCOMPARE(window.recordBtn->toolTip(), QStringLiteral("开始录制"));
+    QCOMPARE(window.recordProcess->state(), QProcess::NotRunning);
+    QVERIFY(!window.recordTimer->isActive());
+    QCOMPARE(window.wavFiles, wavFiles);
+    QVERIFY(window.taskFiles.isEmpty());
+    QCOMPARE(window.audioCombo->count(), 0);
+    for (const QString &path : qAsConst(taken))
+        QFile::remove(path);
 }
 
 QTEST_MAIN(TestRecorder)
