@@ -32,14 +32,14 @@ void Widget::addTask(const QString &path)
         audioCombo->addItem(LibraryPaths::fileName(path));
 }
 
-void Widget::loadWavFiles()
+void Widget::loadWavList()
 {
     const QStringList paths = LibraryPaths::folderFiles(AppState::appDir + QStringLiteral("/myWAVFiles"));
     for (const QString &path : paths)
         appendLibraryFile(QStringLiteral("wav"), path);
 }
 
-void Widget::loadWordFiles()
+void Widget::loadWordList()
 {
     const QStringList paths = LibraryPaths::folderFiles(AppState::appDir + QStringLiteral("/myWordFiles"));
     for (const QString &path : paths) {

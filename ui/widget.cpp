@@ -284,8 +284,8 @@ Widget::Widget(QWidget *parent)
             QDir().mkdir(path);
     }
 
-    loadWavFiles();
-    loadWordFiles();
+    loadWavList();
+    loadWordList();
 
     recordTimer = new QTimer(nullptr);
     connect(recordTimer, &QTimer::timeout, this, &Widget::sltSetRecordTime);

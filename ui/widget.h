@@ -98,8 +98,8 @@ public:
     QLineEdit *taskLineEdit = nullptr;
 
     // --- library (folders and lists, list operations, document viewer) ---
-    void loadWavFiles();
-    void loadWordFiles();
+    void loadWavList();
+    void loadWordList();
     void delFile(const QString &kind, const QString &name);
     void saveFileAs(const QString &kind, const QString &name);
     void renameFile(const QString &kind, const QString &name);
