@@ -6,6 +6,7 @@
 #include <QString>
 
 // The network adapters in a stable order (interface index). On Linux an interface is read from
-// sysfs: Ethernet when its type is ARPHRD_ETHER, and its description is the resolved device path,
+// sysfs: Ethernet when its type is ARPHRD_ETHER and it is no Wi-Fi device (no "wireless" or
+// "phy80211" entry), and its description is the resolved device path,
 // which for software devices (loopback, bridges, veth, tun, ...) lies under ".../devices/virtual/".
 QList<NetworkAdapter> listNetworkAdapters(const QString &sysClassNet = QStringLiteral("/sys/class/net"));

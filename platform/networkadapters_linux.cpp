@@ -46,7 +46,10 @@ QList<NetworkAdapter> listNetworkAdapters(const QString &sysClassNet)
         const QString base = dir.filePath(name);
         Entry entry;
         entry.index = readTrimmed(base + QStringLiteral("/ifindex")).toInt();
-        entry.adapter.ethernet = readTrimmed(base + QStringLiteral("/type")).toInt() == kArpHardwareEther;
+        // Wi-Fi devices report the Ethernet hardware type too, but are not Ethernet adapters.
+        const bool wireless = QFileInfo::exists(base + QStringLiteral("/wireless"))
+            || QFileInfo::exists(base + QStringLiteral("/phy80211"));
+        entry.adapter.ethernet = readTrimmed(base + QStringLiteral("/type")).toInt() == kArpHardwareEther && !wireless;
         entry.adapter.description = QFileInfo(base).canonicalFilePath();
         entry.adapter.address = parseHardwareAddress(readTrimmed(base + QStringLiteral("/address")));
         entries.append(entry);

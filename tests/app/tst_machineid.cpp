@@ -70,13 +70,15 @@ private slots:
             int index;
             int type;
             const char *address;
+            bool wifi;
         };
         const Fake fakes[] = {
-            {"lo", "devices/virtual/net/lo", 1, 772, "00:00:00:00:00:00"},
-            {"docker0", "devices/virtual/net/docker0", 2, 1, "02:42:ac:11:00:01"},
-            {"enp9s0", "devices/pci0000:00/0000:00:1c.0/net/enp9s0", 9, 1, "00:1c:42:0a:3f:05"},
-            {"veth1", "devices/virtual/net/veth1", 3, 1, "de:ad:be:ef:00:01"},
-            {"enp3s0", "devices/pci0000:00/0000:00:03.0/virtio2/net/enp3s0", 4, 1, "52:54:00:12:34:56"},
+            {"lo", "devices/virtual/net/lo", 1, 772, "00:00:00:00:00:00", false},
+            {"docker0", "devices/virtual/net/docker0", 2, 1, "02:42:ac:11:00:01", false},
+            {"enp9s0", "devices/pci0000:00/0000:00:1c.0/net/enp9s0", 9, 1, "00:1c:42:0a:3f:05", false},
+            {"veth1", "devices/virtual/net/veth1", 5, 1, "de:ad:be:ef:00:01", false},
+            {"wlp2s0", "devices/pci0000:00/0000:00:1d.0/net/wlp2s0", 3, 1, "a4:34:d9:01:02:03", true},
+            {"enp3s0", "devices/pci0000:00/0000:00:03.0/virtio2/net/enp3s0", 4, 1, "52:54:00:12:34:56", false},
         };
         QVERIFY(dir.mkpath("class/net"));
         for (const Fake &fake : fakes) {
@@ -85,14 +87,17 @@ private slots:
             writeFile(device + "/ifindex", QByteArray::number(fake.index) + "\n");
             writeFile(device + "/type", QByteArray::number(fake.type) + "\n");
             writeFile(device + "/address", QByteArray(fake.address) + "\n");
+            if (fake.wifi)
+                QVERIFY(dir.mkpath(device + "/wireless"));
             QVERIFY(QFile::link(device, dir.filePath("class/net/" + QString::fromLatin1(fake.name))));
         }
 
         const QList<NetworkAdapter> adapters = listNetworkAdapters(dir.filePath("class/net"));
-        QCOMPARE(adapters.size(), 5);
-        // Ordered by interface index: lo(1), docker0(2), veth1(3), enp3s0(4), enp9s0(9).
+        QCOMPARE(adapters.size(), 6);
+        // Ordered by interface index: lo(1), docker0(2), wlp2s0(3), enp3s0(4), veth1(5), enp9s0(9).
         QVERIFY(adapters.at(0).description.endsWith("/lo"));
-        QVERIFY(adapters.at(4).description.endsWith("/enp9s0"));
+        QVERIFY(adapters.at(5).description.endsWith("/enp9s0"));
+        // The Wi-Fi device is physical but not Ethernet, so it never gives the identifier.
         QCOMPARE(machineIdFromAdapters(adapters), QStringLiteral("52-54-0-12-34-56"));
     }
 };
