@@ -67,15 +67,12 @@ QStringList probeArguments(const QString &taskPath)
     return {QStringLiteral("-nostdin"), QStringLiteral("-i"), safeArgument(taskPath)};
 }
 
-QStringList cutArguments(const QString &inputPath, const QString &appDir, int index, bool last)
+QStringList cutArguments(const QString &inputPath, const QString &appDir, int index)
 {
     // Seeking before the input is cheaper for late segments; decoding keeps the start exact.
-    QStringList arguments {QStringLiteral("-nostdin"), QStringLiteral("-ss"), QString::number(index * segmentSeconds),
-        QStringLiteral("-i"), safeArgument(inputPath), QStringLiteral("-acodec"), QStringLiteral("pcm_s16le")};
-    if (!last)
-        arguments << QStringLiteral("-t") << QString::number(segmentSeconds);
-    arguments << safeArgument(segmentPath(appDir, index));
-    return arguments;
+    return {QStringLiteral("-nostdin"), QStringLiteral("-ss"), QString::number(index * segmentSeconds),
+        QStringLiteral("-i"), safeArgument(inputPath), QStringLiteral("-acodec"), QStringLiteral("pcm_s16le"),
+        QStringLiteral("-t"), QString::number(segmentSeconds), safeArgument(segmentPath(appDir, index))};
 }
 
 qint64 parseDurationCentis(const QString &probeOutput)

@@ -29,9 +29,10 @@ QString ffmpegProgram(const QString &appDir);
 QStringList transcodeArguments(const QString &taskPath);
 QStringList probeArguments(const QString &taskPath);
 // Re-encoding the cut (instead of copying packets) makes every segment exactly 60 s and the joined
-// segments equal to the input sample for sample. The last segment takes whatever remains, so the
-// rounding of the probed duration never drops the tail.
-QStringList cutArguments(const QString &inputPath, const QString &appDir, int index, bool last);
+// segments equal to the input sample for sample. The last one is bounded too: the probe truncates the
+// duration to hundredths, and a tail of a few milliseconds past a whole minute must not push a segment
+// over the 60 s a recognition request may carry.
+QStringList cutArguments(const QString &inputPath, const QString &appDir, int index);
 
 // The duration line of the probe's whole output, in hundredths of a second; -1 when the output has no
 // "Duration: HH:MM:SS[.ff]" line (a missing or unreadable file, or an unknown duration).

@@ -140,7 +140,7 @@ void Widget::slotGetAudioLengthFinish()
         return;
     }
     segmentFileList << first;
-    startFfmpeg(cutProcess, AudioPrep::cutArguments(conversionRun.taskPath, AppState::appDir, 0, segmentCount == 1));
+    startFfmpeg(cutProcess, AudioPrep::cutArguments(conversionRun.taskPath, AppState::appDir, 0));
 }
 
 void Widget::slotCutAudioFinish()
@@ -159,8 +159,7 @@ void Widget::slotCutAudioFinish()
         return;
     }
     segmentFileList << AudioPrep::segmentPath(AppState::appDir, k);
-    startFfmpeg(
-        cutProcess, AudioPrep::cutArguments(conversionRun.taskPath, AppState::appDir, k, k == segmentCount - 1));
+    startFfmpeg(cutProcess, AudioPrep::cutArguments(conversionRun.taskPath, AppState::appDir, k));
 }
 
 void Widget::clearFolder(const QString &path)

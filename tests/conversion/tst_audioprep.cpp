@@ -107,23 +107,16 @@ void TestAudioPrep::transcodeArguments()
 void TestAudioPrep::cutArguments_data()
 {
     QTest::addColumn<int>("index");
-    QTest::addColumn<bool>("last");
     QTest::addColumn<QStringList>("arguments");
 
     const QString in = "/a/b_16k.wav";
-    QTest::newRow("first of several") << 0 << false
-                                      << QStringList {"-nostdin", "-ss", "0", "-i", in, "-acodec", "pcm_s16le", "-t",
-                                             "60", "/d/myTmpWAVFiles/0.wav"};
-    QTest::newRow("second starts at 60") << 1 << false
+    QTest::newRow("first") << 0
+                           << QStringList {"-nostdin", "-ss", "0", "-i", in, "-acodec", "pcm_s16le", "-t", "60",
+                                  "/d/myTmpWAVFiles/0.wav"};
+    QTest::newRow("second starts at 60") << 1
                                          << QStringList {"-nostdin", "-ss", "60", "-i", in, "-acodec", "pcm_s16le",
                                                 "-t", "60", "/d/myTmpWAVFiles/1.wav"};
-    QTest::newRow("last takes the rest") << 2 << true
-                                         << QStringList {"-nostdin", "-ss", "120", "-i", in, "-acodec", "pcm_s16le",
-                                                "/d/myTmpWAVFiles/2.wav"};
-    QTest::newRow("only one") << 0 << true
-                              << QStringList {"-nostdin", "-ss", "0", "-i", in, "-acodec", "pcm_s16le",
-                                     "/d/myTmpWAVFiles/0.wav"};
-    QTest::newRow("index 59") << 59 << false
+    QTest::newRow("index 59") << 59
                               << QStringList {"-nostdin", "-ss", "3540", "-i", in, "-acodec", "pcm_s16le", "-t", "60",
                                      "/d/myTmpWAVFiles/59.wav"};
 }
@@ -131,9 +124,8 @@ void TestAudioPrep::cutArguments_data()
 void TestAudioPrep::cutArguments()
 {
     QFETCH(int, index);
-    QFETCH(bool, last);
     QFETCH(QStringList, arguments);
-    QCOMPARE(AudioPrep::cutArguments("/a/b_16k.wav", "/d", index, last), arguments);
+    QCOMPARE(AudioPrep::cutArguments("/a/b_16k.wav", "/d", index), arguments);
 }
 
 void TestAudioPrep::probeArguments()
