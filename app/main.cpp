@@ -2,6 +2,7 @@
 #include "app/machineid.h"
 #include "app/ui_startup.h"
 #include "media/phononbackend.h"
+#include "platform/processes.h"
 #include "ui/resources.h"
 #include "ui/widget.h"
 
@@ -24,6 +25,8 @@ int main(int argc, char *argv[])
     selectPhononBackend();
     auto *window = new Widget(nullptr);
     window->move((AppState::screenWidth - 1024) / 2, (AppState::screenHeight - 728) / 2);
+    // Being told to end (log-out, kill, Ctrl+C) closes the window as its close button does.
+    watchTerminationSignals(window, [window] { window->slotClose(); });
     app.exec();
     delete window;
     return 0;

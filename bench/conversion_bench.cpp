@@ -118,9 +118,9 @@ void conversion(int repeats)
     }
     Fixture f;
     f.widget->accessToken.clear();
-    f.widget->serviceHostOverride = service.hostAndPort();
-    f.widget->serviceClientIdOverride = SpeechTestUtil::testClientId();
-    f.widget->serviceClientSecretOverride = SpeechTestUtil::testClientSecret();
+    f.widget->testSeams.serviceHost = service.hostAndPort();
+    f.widget->testSeams.clientId = SpeechTestUtil::testClientId();
+    f.widget->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
     f.widget->languageBox->setCurrentText(QStringLiteral("英文"));
 
     QFile text(QStringLiteral(QUILLORA_SOURCE_DIR "/tests/conversion/fixtures/english-passage.txt"));

@@ -1,12 +1,12 @@
 #include "ui/widget.h"
 
+#include "library/atomicfile.h"
 #include "library/documenttext.h"
 #include "library/librarypaths.h"
 #include "ui/notice.h"
 
 #include <QFile>
 #include <QListWidgetItem>
-#include <QSaveFile>
 #include <QTextEdit>
 
 void Widget::slotWordOpen(QListWidgetItem *item)
@@ -36,9 +36,7 @@ void Widget::slotCloseWord()
         wordTextEdit->hide();
         return;
     }
-    QSaveFile file(wordFilePath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(DocumentText::toBytes(wordTextEdit->document()->toRawText())) < 0
-        || !file.commit()) {
+    if (!AtomicFile::write(wordFilePath, DocumentText::toBytes(wordTextEdit->document()->toRawText()), nullptr)) {
         Notice::information(this, QStringLiteral("文档保存失败，文件可能正在被使用或为只读！"));
         return;
     }

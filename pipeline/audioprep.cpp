@@ -26,9 +26,9 @@ QString basePath(const QString &taskPath)
     return dot < fileNameStart(taskPath) ? taskPath : taskPath.left(dot);
 }
 
-QString transcodedPath(const QString &taskPath)
+QString transcodedPath(const QString &appDir)
 {
-    return basePath(taskPath) + QStringLiteral("_16k.wav");
+    return appDir + QStringLiteral("/myTmpWAVFiles/source_16k.wav");
 }
 
 QString lowerSuffix(const QString &taskPath)
@@ -47,6 +47,18 @@ QString segmentPath(const QString &appDir, int index)
     return appDir + QStringLiteral("/myTmpWAVFiles/%1.wav").arg(index);
 }
 
+int segmentIndexOf(const QString &segmentPath)
+{
+    bool ok = false;
+    const int index = segmentPath.mid(fileNameStart(segmentPath)).section(QLatin1Char('.'), 0, 0).toInt(&ok);
+    return ok ? index : -1;
+}
+
+bool reportsFullDisk(const QByteArray &ffmpegErrors)
+{
+    return ffmpegErrors.contains("No space left on device");
+}
+
 QString ffmpegProgram(const QString &appDir)
 {
     const QFileInfo local(appDir + QStringLiteral("/ffmpeg"));
@@ -55,11 +67,11 @@ QString ffmpegProgram(const QString &appDir)
     return QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
 }
 
-QStringList transcodeArguments(const QString &taskPath)
+QStringList transcodeArguments(const QString &taskPath, const QString &outputPath)
 {
     return {QStringLiteral("-nostdin"), QStringLiteral("-y"), QStringLiteral("-i"), safeArgument(taskPath),
         QStringLiteral("-acodec"), QStringLiteral("pcm_s16le"), QStringLiteral("-ac"), QStringLiteral("1"),
-        QStringLiteral("-ar"), QStringLiteral("16000"), safeArgument(transcodedPath(taskPath))};
+        QStringLiteral("-ar"), QStringLiteral("16000"), safeArgument(outputPath)};
 }
 
 QStringList probeArguments(const QString &taskPath)

@@ -13,7 +13,9 @@ constexpr int segmentSeconds = 60;
 
 // The path without the extension of its file name ("/a.b/c" stays "/a.b/c", not "/a").
 QString basePath(const QString &taskPath);
-QString transcodedPath(const QString &taskPath);
+// The run's transcoded file: in the temporary folder, under a name no segment takes, so that it can
+// never be a file of the user's ("talk_16k.wav" beside "talk.mp3" may well be one).
+QString transcodedPath(const QString &appDir);
 // The suffix of the file name, lower case; empty when the name has no ".".
 QString lowerSuffix(const QString &taskPath);
 // Raw PCM tasks are probed and cut as they are.
@@ -22,11 +24,17 @@ bool skipsTranscode(const QString &taskPath);
 // Segment k of the temporary folder: appDir + "/myTmpWAVFiles/<k>.wav".
 QString segmentPath(const QString &appDir, int index);
 
+// k for a segment path ".../<k>.wav"; -1 for any other name.
+int segmentIndexOf(const QString &segmentPath);
+
+// ffmpeg's diagnostics say a write failed because the disk is full.
+bool reportsFullDisk(const QByteArray &ffmpegErrors);
+
 // ffmpeg in the application directory first, then on PATH; empty when there is none.
 QString ffmpegProgram(const QString &appDir);
 
 // Arguments after the program. A path that begins with "-" would be read as an option.
-QStringList transcodeArguments(const QString &taskPath);
+QStringList transcodeArguments(const QString &taskPath, const QString &outputPath);
 QStringList probeArguments(const QString &taskPath);
 // Re-encoding the cut (instead of copying packets) makes every segment exactly 60 s and the joined
 // segments equal to the input sample for sample. The last one is bounded too: the probe truncates the

@@ -1,6 +1,7 @@
 #include "pipeline/document.h"
 
-#include <QSaveFile>
+#include "library/atomicfile.h"
+
 #include <QTextCodec>
 
 namespace Document {
@@ -30,18 +31,23 @@ QString textOf(const QStringList &segmentTexts)
 
 bool write(const QString &path, const QString &text, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
+    return AtomicFile::write(path, QTextCodec::codecForLocale()->fromUnicode(text), error);
+}
+
+QString numberedPath(const QString &path, const QSet<QString> &taken)
+{
+    if (!taken.contains(path))
+        return path;
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    const int dot = path.lastIndexOf(QLatin1Char('.'));
+    const bool hasSuffix = dot > slash;
+    const QString stem = hasSuffix ? path.left(dot) : path;
+    const QString suffix = hasSuffix ? path.mid(dot) : QString();
+    for (int n = 2;; ++n) {
+        const QString candidate = stem + QStringLiteral(" (%1)").arg(n) + suffix;
+        if (!taken.contains(candidate))
+            return candidate;
     }
-    const QByteArray bytes = QTextCodec::codecForLocale()->fromUnicode(text);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
 }
 
 } // namespace Document

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -18,5 +19,10 @@ QString textOf(const QStringList &segmentTexts);
 // Writes text in the locale's encoding, atomically: the document is either replaced whole or left as
 // it was. On failure returns false and puts the reason into *error.
 bool write(const QString &path, const QString &text, QString *error);
+
+// path itself unless taken already holds it; then "stem (2).txt", "stem (3).txt", ... the first that is
+// not taken. A run passes the documents it wrote, so two tasks "talk.mp3" and "talk.wav" of one run
+// give "talk.txt" and "talk (2).txt" and neither transcript is lost.
+QString numberedPath(const QString &path, const QSet<QString> &taken);
 
 } // namespace Document

@@ -1,6 +1,7 @@
 #include "pipeline/localspeechservice.h"
 
 #include "app/appstate.h"
+#include "platform/processes.h"
 
 #include <QDateTime>
 #include <QHostAddress>
@@ -60,6 +61,13 @@ bool LocalSpeechService::ownsRunningChild() const
     return child && child->state() != QProcess::NotRunning;
 }
 
+bool LocalSpeechService::childEnded(int graceMs)
+{
+    if (!child)
+        return false;
+    return child->state() == QProcess::NotRunning || child->waitForFinished(graceMs);
+}
+
 void LocalSpeechService::ensureRunning()
 {
     if (state != State::Idle)
@@ -69,6 +77,7 @@ void LocalSpeechService::ensureRunning()
         return;
     }
     state = State::Probing;
+    startedByLastCheck = false;
     probe();
 }
 
@@ -122,7 +131,9 @@ void LocalSpeechService::startChild()
     startDeadlineMs = QDateTime::currentMSecsSinceEpoch() + startTimeoutMs;
 
     const QUrl url = hostUrl(config.apiHost);
-    child = new QProcess(this);
+    startedByLastCheck = true;
+    // The service must not outlive us, however we end: a killed window would leave it running for good.
+    child = newChildEndingWithParent(this);
     child->setProgram(AppState::appDir + QStringLiteral("/quillora-speechd"));
     // The child must listen where we will call and accept the credentials we will present.
     child->setArguments({QStringLiteral("--listen"), url.host() + QLatin1Char(':') + QString::number(url.port(80)),
@@ -135,6 +146,8 @@ void LocalSpeechService::startChild()
     connect(child, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this, [this] {
         if (state == State::Starting)
             finish(false);
+        else
+            emit stopped();
     });
     child->start();
     pollTimer->start(pollIntervalMs);

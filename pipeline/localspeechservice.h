@@ -34,9 +34,16 @@ public:
     int startTimeoutMs = 15000;
     // True while the child this instance started is running.
     bool ownsRunningChild() const;
+    // The last ensureRunning started a new child: tokens of an earlier service are worthless to it.
+    bool startedNewChild() const { return startedByLastCheck; }
+    // The child this instance started has ended, or ends within graceMs (a connection dropped by a
+    // dying service is seen before the exit is). False when we started none.
+    bool childEnded(int graceMs);
 
 signals:
     void ready(bool ok);
+    // The child this instance started ended while nobody was waiting for it to start.
+    void stopped();
 
 private:
     enum class State { Idle, Probing, Starting };
@@ -54,4 +61,5 @@ private:
     QTcpSocket *probeSocket = nullptr;
     QTimer *pollTimer = nullptr;
     qint64 startDeadlineMs = 0;
+    bool startedByLastCheck = false;
 };

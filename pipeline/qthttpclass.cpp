@@ -20,17 +20,19 @@ QtHttpClass::~QtHttpClass()
 void QtHttpClass::httpGet(int id, const QString &url)
 {
     requestId = id;
-    QNetworkRequest request{QUrl(url)};
+    QNetworkRequest request {QUrl(url)};
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    request.setTransferTimeout(transferTimeoutMs);
     manager->get(request);
 }
 
 void QtHttpClass::httpPost(int id, const QString &url, const QByteArray &body)
 {
     requestId = id;
-    QNetworkRequest request{QUrl(url)};
+    QNetworkRequest request {QUrl(url)};
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     request.setHeader(QNetworkRequest::ContentLengthHeader, body.size());
+    request.setTransferTimeout(transferTimeoutMs);
     manager->post(request, body);
 }
 

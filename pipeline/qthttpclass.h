@@ -22,6 +22,9 @@ public:
 
     QNetworkAccessManager *manager = nullptr;
     int requestId = -1;
+    // A request that makes no progress for this long ends with a network error. Decoding a full
+    // segment takes seconds; minutes leave room for a busy service's queue without waiting for good.
+    int transferTimeoutMs = 180000;
 
 signals:
     void sigReplyFinish(int id, QByteArray body);

@@ -157,6 +157,9 @@ RecognitionOutcome decodeRecognitionReply(const QByteArray &body)
         return outcome;
 
     const Json::Value &errNo = root["err_no"];
+    Json::StreamWriterBuilder compact;
+    compact["indentation"] = "";
+    outcome.errNoText = QString::fromStdString(Json::writeString(compact, errNo));
     if (!errNo.isConvertibleTo(Json::intValue)) {
         // A code that is no integer matches no row of the table.
         outcome.kind = RecognitionOutcome::Ignored;
@@ -173,7 +176,7 @@ RecognitionOutcome decodeRecognitionReply(const QByteArray &body)
         }
         return outcome;
     }
-    if (outcome.errNo == 3304) {
+    if (outcome.errNo == SpeechErrors::RetryLater) {
         outcome.kind = RecognitionOutcome::Retry;
         return outcome;
     }

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "pipeline/speecherrors.h"
+
 // The speech service's wire format: token URL, recognition request body, reply decoding.
 // Pure functions; the window's slots call them.
 namespace SpeechProtocol {
@@ -34,6 +36,7 @@ struct RecognitionOutcome
     enum Kind { Success, Retry, Fail, Ignored, Unparsable };
     Kind kind = Unparsable;
     int errNo = 0;
+    QString errNoText; // err_no as the reply wrote it, to name a code the table does not know
     bool hasText = false;
     QString text; // Success with hasText
     QString message; // Fail: the message shown to the user

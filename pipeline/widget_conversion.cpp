@@ -1,7 +1,7 @@
 #include "ui/widget.h"
 
 #include "app/appstate.h"
-#include "app/deployment.h"
+#include "library/atomicfile.h"
 #include "library/librarypaths.h"
 #include "library/mylistwidget.h"
 #include "pipeline/audioprep.h"
@@ -12,8 +12,9 @@
 #include "ui/notice.h"
 
 #include <QComboBox>
-#include <QEventLoop>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
@@ -22,36 +23,6 @@
 #include <QTimer>
 
 #include <cstdlib>
-
-namespace {
-
-const int tokenTimeoutMs = 8000;
-
-DeploymentConfig serviceConfigOf(const Widget &widget)
-{
-    DeploymentConfig config = deploymentConfig();
-    if (!widget.serviceHostOverride.isEmpty()) {
-        config.tokenHost = widget.serviceHostOverride;
-        config.apiHost = widget.serviceHostOverride;
-    }
-    if (!widget.serviceClientIdOverride.isEmpty())
-        config.clientId = widget.serviceClientIdOverride;
-    if (!widget.serviceClientSecretOverride.isEmpty())
-        config.clientSecret = widget.serviceClientSecretOverride;
-    return config;
-}
-
-} // namespace
-
-QString Widget::serviceTokenUrl() const
-{
-    return serviceConfigOf(*this).tokenUrl();
-}
-
-QString Widget::serviceRecognitionUrl() const
-{
-    return serviceConfigOf(*this).recognitionUrl();
-}
 
 bool Widget::runActive() const
 {
@@ -62,14 +33,14 @@ void Widget::beginRun()
 {
     ++runGeneration;
     conversionRun = ConversionRun();
+    runDocuments.clear();
+    serviceChecked = false;
     beginCoverBtn->setEnabled(false);
     stopCoverBtn->setEnabled(true);
 }
 
 void Widget::endRun(const QString &message, bool enableCloseWord)
 {
-    // A transcode cut short leaves a half-written file beside the user's own.
-    const bool transcodeCutShort = convertProcess->state() != QProcess::NotRunning && isCurrentProcess(convertProcess);
     // A new generation first: whatever the old run left under way is stale from here on.
     ++runGeneration;
     awaitingService = false;
@@ -78,8 +49,9 @@ void Widget::endRun(const QString &message, bool enableCloseWord)
         if (process->state() != QProcess::NotRunning)
             process->kill();
     }
-    if (transcodeCutShort)
-        QFile::remove(AudioPrep::transcodedPath(conversionRun.taskPath));
+    // Only what this run made, in the program's own temporary folder.
+    if (!conversionRun.transcodedPath.isEmpty())
+        QFile::remove(conversionRun.transcodedPath);
     if (requestInFlight) {
         for (QNetworkReply *reply : httpClient->manager->findChildren<QNetworkReply *>()) {
             if (reply->isRunning())
@@ -105,8 +77,19 @@ void Widget::slotBeginCover()
         Notice::information(this, QStringLiteral("请先添加需要转换的文件！"));
         return;
     }
-    if (!runActive())
+    if (!runActive()) {
+        const QString refusal = languageRefusal();
+        if (!refusal.isEmpty()) {
+            Notice::information(this, refusal);
+            return;
+        }
         beginRun();
+    }
+    if (!serviceChecked) {
+        setStartButtonText(accessToken.isEmpty() ? QStringLiteral("认证中...") : QStringLiteral("转换中..."));
+        checkSpeechService();
+        return;
+    }
     if (accessToken.isEmpty()) {
         setStartButtonText(QStringLiteral("认证中..."));
         requestToken();
@@ -120,19 +103,30 @@ void Widget::startFile()
 {
     clearFolder(AppState::appDir + QStringLiteral("/myTmpWAVFiles"));
     const QString task = taskFiles.first();
-    const QString documentPath = Document::pathFor(AppState::appDir, task);
-    if (!wordFiles.contains(documentPath)) {
-        appendLibraryFile(QStringLiteral("word"), documentPath);
+    if (!QFileInfo(task).isFile()) {
+        removeTask(task);
+        endRun(QStringLiteral("找不到文件“%1”，它可能已被移动或删除，已将其从任务列表中移除。")
+                   .arg(QDir::toNativeSeparators(task)));
+        return;
     }
-    // The old document stays until the new text replaces it whole: a failed run must not lose it.
     conversionRun = ConversionRun();
     conversionRun.taskPath = task;
-    conversionRun.documentPath = documentPath;
-    wordFilePath = documentPath;
+    conversionRun.sourcePath = task;
+    // The view shows this run's text but belongs to no document until the run writes one: closing it
+    // after a stop or a failure must not overwrite the earlier document with a partial text.
+    wordFilePath.clear();
     wordTextEdit->show();
     wordTextEdit->clear();
     closeWordBtn->setEnabled(false);
     convertAudioFormat();
+}
+
+void Widget::removeTask(const QString &task)
+{
+    const int entry = audioCombo->findText(LibraryPaths::fileName(task), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (entry >= 0)
+        audioCombo->removeItem(entry);
+    taskFiles.removeOne(task);
 }
 
 void Widget::slotBeginUpload()
@@ -153,17 +147,26 @@ void Widget::slotBeginUpload()
 
 void Widget::finishFile()
 {
-    QString error;
-    if (!Document::write(conversionRun.documentPath, Document::textOf(conversionRun.texts), &error)) {
-        endRun(QStringLiteral("无法保存文本文档“%1”（%2），该文件仍保留在任务列表中。")
-                   .arg(LibraryPaths::fileName(conversionRun.documentPath), error));
+    const QString task = conversionRun.taskPath;
+    if (!conversionRun.progress.anyText()) {
+        // Not one segment held speech: there is nothing to keep, and no empty document is written.
+        QFile::remove(progressRecordPath(task));
+        endRun(SpeechProtocol::failMessageForErrNo(SpeechErrors::NoSpeech));
         return;
     }
-    const QString task = conversionRun.taskPath;
-    const int entry = audioCombo->findText(LibraryPaths::fileName(task), Qt::MatchFixedString);
-    if (entry >= 0)
-        audioCombo->removeItem(entry);
-    taskFiles.removeOne(task);
+    const QString documentPath = Document::numberedPath(Document::pathFor(AppState::appDir, task), runDocuments);
+    QString error;
+    if (!Document::write(documentPath, Document::textOf(conversionRun.progress.texts()), &error)) {
+        endRun(QStringLiteral("无法保存文本文档“%1”（%2），该文件仍保留在任务列表中。")
+                   .arg(LibraryPaths::fileName(documentPath), error));
+        return;
+    }
+    runDocuments.insert(documentPath);
+    QFile::remove(progressRecordPath(task));
+    if (!wordFiles.contains(documentPath))
+        appendLibraryFile(QStringLiteral("word"), documentPath);
+    wordFilePath = documentPath;
+    removeTask(task);
     if (!conversionRun.transcodedPath.isEmpty())
         QFile::remove(conversionRun.transcodedPath);
     conversionRun = ConversionRun();
@@ -198,30 +201,16 @@ void Widget::slotReadJson(int id, QByteArray body)
     if (!takeCurrentReply())
         return;
     if (id == SpeechProtocol::TokenRequest) {
-        tokenTimer->stop();
-        const SpeechProtocol::TokenReply reply = SpeechProtocol::decodeTokenReply(body);
-        if (!reply.ok)
-            return;
-        accessToken = reply.accessToken;
-        slotBeginCover();
+        onTokenReply(body);
         return;
     }
     if (id != SpeechProtocol::RecognitionRequest)
         return;
 
     const SpeechProtocol::RecognitionOutcome outcome = SpeechProtocol::decodeRecognitionReply(body);
-    // The last of several segments holds what remains after the whole minutes, possibly a fraction of a
-    // second: "too short" for it means no words, not a file that cannot be converted.
-    const bool shortTail = outcome.kind == SpeechProtocol::RecognitionOutcome::Fail && outcome.errNo == 3314
-        && segmentCount > 1 && segmentFileList.size() == 1;
-    switch (shortTail ? SpeechProtocol::RecognitionOutcome::Success : outcome.kind) {
+    switch (segmentOutcome(outcome)) {
     case SpeechProtocol::RecognitionOutcome::Success:
-        if (outcome.hasText) {
-            wordTextEdit->append(outcome.text + QLatin1Char('\n'));
-            conversionRun.texts << outcome.text;
-        }
-        if (!segmentFileList.isEmpty())
-            QFile::remove(segmentFileList.takeFirst());
+        keepSegmentText(outcome);
         slotBeginUpload();
         break;
     case SpeechProtocol::RecognitionOutcome::Retry: {
@@ -229,75 +218,74 @@ void Widget::slotReadJson(int id, QByteArray body)
         setStartButtonText(QStringLiteral("重申请: %1秒").arg(seconds));
         beginCoverBtn->setEnabled(false);
         const quint64 generation = runGeneration;
-        delayMsec(seconds * retryPauseUnitMs);
+        delayMsec(seconds * testSeams.retryPauseUnitMs);
         if (runActive() && generation == runGeneration)
             slotBeginUpload();
         break;
     }
     case SpeechProtocol::RecognitionOutcome::Fail:
         // A rejected token is useless to every later run: ask for a new one next time.
-        if (outcome.errNo == 3302)
+        if (outcome.errNo == SpeechErrors::AuthenticationFailed)
             accessToken.clear();
         endRun(outcome.message);
         break;
     case SpeechProtocol::RecognitionOutcome::Ignored:
+        endRun(QStringLiteral("语音服务器返回了无法识别的错误码 %1，转换已停止！").arg(outcome.errNoText));
+        break;
     case SpeechProtocol::RecognitionOutcome::Unparsable:
+        endRun(QStringLiteral("语音服务器的应答无法解析，转换已停止！"));
         break;
     }
+}
+
+SpeechProtocol::RecognitionOutcome::Kind Widget::segmentOutcome(const SpeechProtocol::RecognitionOutcome &outcome) const
+{
+    if (outcome.kind != SpeechProtocol::RecognitionOutcome::Fail)
+        return outcome.kind;
+    // One segment without speech (a long pause, a silent ending) adds no text; the file goes on.
+    if (outcome.errNo == SpeechErrors::NoSpeech)
+        return SpeechProtocol::RecognitionOutcome::Success;
+    // The last of several segments holds what remains after the whole minutes, possibly a fraction of a
+    // second: "too short" for it means no words, not a file that cannot be converted.
+    if (outcome.errNo == SpeechErrors::AudioTooShort && segmentCount > 1 && segmentFileList.size() == 1)
+        return SpeechProtocol::RecognitionOutcome::Success;
+    return outcome.kind;
+}
+
+void Widget::keepSegmentText(const SpeechProtocol::RecognitionOutcome &outcome)
+{
+    if (segmentFileList.isEmpty())
+        return;
+    const QString segment = segmentFileList.takeFirst();
+    const bool hasText = outcome.kind == SpeechProtocol::RecognitionOutcome::Success && outcome.hasText;
+    if (hasText)
+        wordTextEdit->append(outcome.text + QLatin1Char('\n'));
+    conversionRun.progress.setDone(AudioPrep::segmentIndexOf(segment), hasText, outcome.text);
+    // Kept after every segment, so that a stop, a failure or a crash costs only the segment under way.
+    // A record that cannot be written costs a resume, not the run.
+    const QString record = progressRecordPath(conversionRun.taskPath);
+    QDir().mkpath(QFileInfo(record).path());
+    AtomicFile::write(record, conversionRun.progress.toJson(), nullptr);
+    QFile::remove(segment);
 }
 
 void Widget::slotReadJsonError(int id, QByteArray)
 {
     if (!takeCurrentReply())
         return;
+    if (speechService && speechService->childEnded(serviceEndGraceMs)) {
+        onSpeechServiceStopped();
+        return;
+    }
     if (id == SpeechProtocol::TokenRequest)
         endRun(QStringLiteral("获取访问令牌失败，请检查网络连接是否断开！"), false);
     else if (id == SpeechProtocol::RecognitionRequest)
         endRun(QStringLiteral("转换失败，请检查网络信号是否充足！"));
 }
 
-void Widget::sltTokenTimeout()
-{
-    tokenTimer->stop();
-    if (!runActive())
-        return;
-    endRun(QStringLiteral("获取访问令牌超时！"), false);
-}
-
 void Widget::slotStopCover()
 {
     endRun(QString());
-}
-
-void Widget::requestToken()
-{
-    if (!speechService) {
-        speechService = new LocalSpeechService(serviceConfigOf(*this), this);
-        connect(speechService, &LocalSpeechService::ready, this, &Widget::onSpeechServiceReady);
-    }
-    awaitingService = true;
-    speechService->ensureRunning();
-}
-
-void Widget::onSpeechServiceReady(bool ok)
-{
-    if (!awaitingService || !runActive())
-        return;
-    awaitingService = false;
-    if (!ok) {
-        endRun(QStringLiteral("无法启动语音识别服务，请检查程序安装是否完整！"), false);
-        return;
-    }
-    sendRequest(SpeechProtocol::TokenRequest, QByteArray());
-    tokenTimer->start(tokenTimeoutMs);
-}
-
-void Widget::delayMsec(int msec)
-{
-    // A local loop rather than polling: the window stays responsive without spinning a core.
-    QEventLoop loop;
-    QTimer::singleShot(msec, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 void Widget::setStartButtonText(const QString &text)

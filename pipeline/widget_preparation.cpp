@@ -10,15 +10,19 @@
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
+#include <QStorageInfo>
+#include <QTextEdit>
 #include <QVariant>
 
 namespace {
 
 const char *const generationProperty = "quilloraRunGeneration";
+// Below this, a failed write into the temporary folder is taken for a full disk.
+const qint64 nearlyFullBytes = 4 * 1024 * 1024;
 
-QString messageBadAudio()
+QString tmpFolder()
 {
-    return QStringLiteral("出现异常，请核验音频后再试！");
+    return AppState::appDir + QStringLiteral("/myTmpWAVFiles");
 }
 
 } // namespace
@@ -58,6 +62,27 @@ void Widget::onFfmpegError()
     endRun(QStringLiteral("无法启动 ffmpeg 程序，请检查 ffmpeg 是否安装完好！"));
 }
 
+bool Widget::preparationFailed(QProcess *process)
+{
+    // ffmpeg reports a write that failed for a full disk, yet may still exit with 0.
+    const QByteArray errors = process->readAllStandardError();
+    if (!processFailed(process) && !AudioPrep::reportsFullDisk(errors))
+        return false;
+    endPreparation(errors);
+    return true;
+}
+
+void Widget::endPreparation(const QByteArray &errors)
+{
+    const QStorageInfo storage(tmpFolder());
+    if (AudioPrep::reportsFullDisk(errors) || (storage.isValid() && storage.bytesAvailable() < nearlyFullBytes)) {
+        endRun(QStringLiteral("磁盘空间已满，无法在文件夹“%1”中写入音频，请清理磁盘后再试！")
+                   .arg(QDir::toNativeSeparators(tmpFolder())));
+        return;
+    }
+    endRun(QStringLiteral("出现异常，请核验音频后再试！"));
+}
+
 void Widget::convertAudioFormat()
 {
     setStartButtonText(QStringLiteral("预处理..."));
@@ -65,43 +90,28 @@ void Widget::convertAudioFormat()
     stopCoverBtn->setEnabled(true);
 
     const QString task = conversionRun.taskPath;
-    AppState::currentBasePath = AudioPrep::basePath(task);
     if (AudioPrep::skipsTranscode(task)) {
         getAudioLength();
         return;
     }
-    startFfmpeg(convertProcess, AudioPrep::transcodeArguments(task));
+    conversionRun.transcodedPath = AudioPrep::transcodedPath(AppState::appDir);
+    startFfmpeg(convertProcess, AudioPrep::transcodeArguments(task, conversionRun.transcodedPath));
 }
 
 void Widget::slotConvertAudioFormatFinish()
 {
     if (!isCurrentProcess(convertProcess))
         return;
-    const QString task = conversionRun.taskPath;
-    const QString transcoded = AudioPrep::transcodedPath(task);
-    if (processFailed(convertProcess)) {
-        QFile::remove(transcoded);
-        endRun(messageBadAudio());
+    if (preparationFailed(convertProcess))
         return;
-    }
-
-    const int entry = audioCombo->findText(LibraryPaths::fileName(task), Qt::MatchFixedString);
-    if (entry >= 0)
-        audioCombo->removeItem(entry);
-    audioCombo->addItem(LibraryPaths::fileName(transcoded));
-    for (QString &path : taskFiles) {
-        if (path == task)
-            path = transcoded;
-    }
-    conversionRun.taskPath = transcoded;
-    conversionRun.transcodedPath = transcoded;
+    conversionRun.sourcePath = conversionRun.transcodedPath;
     getAudioLength();
 }
 
 void Widget::getAudioLength()
 {
     conversionRun.probeOutput.clear();
-    startFfmpeg(lengthProcess, AudioPrep::probeArguments(conversionRun.taskPath));
+    startFfmpeg(lengthProcess, AudioPrep::probeArguments(conversionRun.sourcePath));
 }
 
 void Widget::onReadOutput()
@@ -119,47 +129,75 @@ void Widget::slotGetAudioLengthFinish()
     const qint64 centis = AudioPrep::parseDurationCentis(QString::fromLocal8Bit(conversionRun.probeOutput));
     conversionRun.probeOutput.clear();
     if (centis < 0) {
-        endRun(messageBadAudio());
+        endRun(QStringLiteral("出现异常，请核验音频后再试！"));
         return;
     }
 
-    audioSeconds = int(centis / 100);
     const AudioPrep::SegmentPlan plan = AudioPrep::planSegments(centis);
     segmentFileList.clear();
     segmentCount = plan.count;
     segmentIndex = 0;
+    resumeProgress();
     const QString first = AudioPrep::segmentPath(AppState::appDir, 0);
     if (plan.copyWhole) {
         QFile::remove(first);
-        if (!QFile::copy(conversionRun.taskPath, first)) {
-            endRun(messageBadAudio());
+        if (!QFile::copy(conversionRun.sourcePath, first)) {
+            endPreparation(QByteArray());
             return;
         }
         segmentFileList << first;
-        slotBeginUpload();
+        beginUploads();
         return;
     }
     segmentFileList << first;
-    startFfmpeg(cutProcess, AudioPrep::cutArguments(conversionRun.taskPath, AppState::appDir, 0));
+    startFfmpeg(cutProcess, AudioPrep::cutArguments(conversionRun.sourcePath, AppState::appDir, 0));
 }
 
 void Widget::slotCutAudioFinish()
 {
     if (!isCurrentProcess(cutProcess))
         return;
-    if (processFailed(cutProcess)) {
-        endRun(messageBadAudio());
+    if (preparationFailed(cutProcess))
         return;
-    }
     const int k = ++segmentIndex;
     setStartButtonText(QStringLiteral("分割:%1%").arg(AudioPrep::percentText(k, segmentCount)));
     beginCoverBtn->setEnabled(false);
     if (k >= segmentCount) {
-        slotBeginUpload();
+        beginUploads();
         return;
     }
     segmentFileList << AudioPrep::segmentPath(AppState::appDir, k);
-    startFfmpeg(cutProcess, AudioPrep::cutArguments(conversionRun.taskPath, AppState::appDir, k));
+    startFfmpeg(cutProcess, AudioPrep::cutArguments(conversionRun.sourcePath, AppState::appDir, k));
+}
+
+void Widget::resumeProgress()
+{
+    const RunProgress::FileIdentity identity = RunProgress::identityOf(conversionRun.taskPath);
+    const QString language = languageBox->currentText();
+    QFile record(progressRecordPath(conversionRun.taskPath));
+    RunProgress kept;
+    if (record.open(QIODevice::ReadOnly) && RunProgress::fromJson(record.readAll(), &kept)
+        && kept.continues(identity, language, segmentCount)) {
+        conversionRun.progress = kept;
+        for (const QString &text : kept.texts())
+            wordTextEdit->append(text + QLatin1Char('\n'));
+        return;
+    }
+    conversionRun.progress = RunProgress(identity, language, segmentCount);
+}
+
+void Widget::beginUploads()
+{
+    // Segments an earlier attempt already recognised are not sent again.
+    QStringList pending;
+    for (const QString &segment : qAsConst(segmentFileList)) {
+        if (conversionRun.progress.isDone(AudioPrep::segmentIndexOf(segment)))
+            QFile::remove(segment);
+        else
+            pending << segment;
+    }
+    segmentFileList = pending;
+    slotBeginUpload();
 }
 
 void Widget::clearFolder(const QString &path)

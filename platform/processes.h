@@ -2,8 +2,19 @@
 
 #include <QList>
 
+#include <functional>
+
+class QObject;
 class QProcess;
 
 // Ends by force, without waiting, each of these child processes that still runs. Only our own
 // children are touched, never other programs' processes of the same name.
 void killRunningProcesses(const QList<QProcess *> &processes);
+
+// A process object whose child is ended (SIGTERM) by the system when this process dies, even by
+// SIGKILL, instead of being left running without its parent.
+QProcess *newChildEndingWithParent(QObject *parent);
+
+// SIGTERM, SIGINT and SIGHUP call onSignal on the event loop (once per signal received) instead of
+// ending the process on the spot, so the program can close as its close button does.
+void watchTerminationSignals(QObject *context, std::function<void()> onSignal);

@@ -234,6 +234,7 @@ Widget::Widget(QWidget *parent)
     languageBox->setGeometry(372, 7, 80, 26);
     languageBox->addItems(languages);
     languageBox->setStyleSheet(QString::fromUtf8(kComboSheet));
+    restoreLanguage();
 
     clearListBtn
         = makeButton(taskBar, QString(), "border:0px;background:#217cff;border-radius:3px;font:14px;color:white");

@@ -2,8 +2,13 @@
 
 #include <QLabel>
 #include <QPoint>
+#include <QSet>
 #include <QString>
 #include <QStringList>
+
+#include "app/deployment.h"
+#include "pipeline/runprogress.h"
+#include "pipeline/speechprotocol.h"
 
 #include <phonon/AudioOutput>
 #include <phonon/MediaObject>
@@ -114,38 +119,62 @@ public:
     void requestToken();
     void clearFolder(const QString &path);
     void delayMsec(int msec);
-    // The run keeps its own file, document and text, so whatever the user does to the task list or the
-    // text view meanwhile cannot redirect it. Every run (and every end of one) takes a new generation;
-    // a process, reply or pause that belongs to an older generation is dropped.
+    // The run keeps its own file and text, so whatever the user does to the task list or the text view
+    // meanwhile cannot redirect it. Every run (and every end of one) takes a new generation; a process,
+    // reply or pause that belongs to an older generation is dropped.
     struct ConversionRun
     {
-        QString taskPath; // the task entry being converted; the transcoded file once it exists
-        QString transcodedPath; // made by this run's transcode, removed when the file is done
-        QString documentPath;
-        QStringList texts; // recognised text of each segment so far
+        QString taskPath; // the task entry being converted, the user's own file
+        QString sourcePath; // what is probed and cut: the transcoded file, or the task itself
+        QString transcodedPath; // made by this run in the temporary folder, removed however the run ends
+        RunProgress progress; // the segments recognised so far, kept on disk after each one
         QByteArray probeOutput; // gathered until the probe has finished
     };
     ConversionRun conversionRun;
+    QSet<QString> runDocuments; // documents this run wrote: a later task of the run never overwrites one
     quint64 runGeneration = 0;
     quint64 requestGeneration = 0; // generation of the request in flight
     bool requestInFlight = false;
     bool awaitingService = false;
+    bool serviceChecked = false; // this run has made sure the speech service answers
     class LocalSpeechService *speechService = nullptr;
-    // Tests point the run at their own service: host:port of both endpoints, and its credentials.
-    QString serviceHostOverride;
-    QString serviceClientIdOverride;
-    QString serviceClientSecretOverride;
-    int retryPauseUnitMs = 1000; // one "second" of the retry pause; tests shorten it
+    // How long a failed request waits to learn whether our own service has just died.
+    static constexpr int serviceEndGraceMs = 500;
+    // What only tests set: another service and its credentials, a shorter retry pause.
+    struct TestSeams
+    {
+        QString serviceHost; // host:port of both endpoints
+        QString clientId;
+        QString clientSecret;
+        int retryPauseUnitMs = 1000; // one "second" of the retry pause
+    };
+    TestSeams testSeams;
+    DeploymentConfig serviceConfig() const;
     bool runActive() const;
     void beginRun();
     void endRun(const QString &message, bool enableCloseWord = true);
     void startFile();
+    void removeTask(const QString &task);
     void finishFile();
     void startFfmpeg(QProcess *process, const QStringList &arguments);
     bool isCurrentProcess(QProcess *process) const;
     bool processFailed(QProcess *process) const;
     void onFfmpegError();
+    // Ends the run when a transcode or cut failed (true); a full disk is named as such.
+    bool preparationFailed(QProcess *process);
+    void endPreparation(const QByteArray &ffmpegErrors);
+    void resumeProgress();
+    void beginUploads();
+    SpeechProtocol::RecognitionOutcome::Kind segmentOutcome(const SpeechProtocol::RecognitionOutcome &outcome) const;
+    void keepSegmentText(const SpeechProtocol::RecognitionOutcome &outcome);
+    QString progressRecordPath(const QString &taskPath) const;
+    // Why the chosen language cannot be converted by the service in use; empty when it can.
+    QString languageRefusal() const;
+    void restoreLanguage();
+    void checkSpeechService();
     void onSpeechServiceReady(bool ok);
+    void onSpeechServiceStopped();
+    void onTokenReply(const QByteArray &body);
     void sendRequest(int id, const QByteArray &body);
     bool takeCurrentReply();
     QString serviceTokenUrl() const;

@@ -71,6 +71,32 @@ private slots:
         QVERIFY(after.waitForFinished(10000));
     }
 
+    void endSignalsCloseTheWindow_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+
+    // Told to end, the program closes as its close button does (which removes a left-over test
+    // recording) and exits normally.
+    void endSignalsCloseTheWindow()
+    {
+        QFETCH(int, signalNumber);
+        const QString leftover = QStringLiteral(QUILLORA_BINARY_DIR "/recordTest.wav");
+        QFile file(leftover);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QProcess copy;
+        expectKeepsRunning(copy);
+        ::kill(pid_t(copy.processId()), signalNumber);
+        QVERIFY(copy.waitForFinished(10000));
+        QCOMPARE(copy.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(copy.exitCode(), 0);
+        QVERIFY(!QFile::exists(leftover));
+    }
+
     void cleanupTestCase() { removeOrphanGuard(); }
 };
 

@@ -198,13 +198,15 @@ void ScriptedServer::onReadyRead(QTcpSocket *socket)
 
 namespace ConversionTest {
 
-Fixture::Fixture()
+Fixture::Fixture(const QString &appFolder)
 {
-    AppState::appDir = appDir.path();
+    AppState::appDir = appFolder.isEmpty() ? appDir.path() : appFolder;
     widget.reset(new Widget);
-    widget->serviceHostOverride = server.hostAndPort();
+    widget->testSeams.serviceHost = server.hostAndPort();
     widget->accessToken = QStringLiteral("test-token");
-    widget->retryPauseUnitMs = 20;
+    widget->testSeams.retryPauseUnitMs = 20;
+    // The scripted service listens on loopback, where only English is offered.
+    widget->languageBox->setCurrentText(QStringLiteral("英文"));
 }
 
 Fixture::~Fixture()
@@ -220,14 +222,14 @@ void Fixture::addTask(const QString &path)
 
 QString Fixture::tmpFolder() const
 {
-    return appDir.path() + QStringLiteral("/myTmpWAVFiles");
+    return AppState::appDir + QStringLiteral("/myTmpWAVFiles");
 }
 
 QStringList Fixture::segmentFiles() const
 {
     QStringList files;
-    for (int k = 0; QFile::exists(AudioPrep::segmentPath(appDir.path(), k)); ++k)
-        files << AudioPrep::segmentPath(appDir.path(), k);
+    for (int k = 0; QFile::exists(AudioPrep::segmentPath(AppState::appDir, k)); ++k)
+        files << AudioPrep::segmentPath(AppState::appDir, k);
     return files;
 }
 

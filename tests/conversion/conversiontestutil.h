@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "app/appstate.h"
 #include "ui/widget.h"
 
 class QTcpServer;
@@ -93,6 +94,8 @@ private:
 
 } // namespace ConversionTest
 
+Q_DECLARE_METATYPE(ConversionTest::ScriptedServer::Reply)
+
 #include <QTemporaryDir>
 #include <memory>
 
@@ -102,11 +105,13 @@ namespace ConversionTest {
 // held (so no token exchange unless a test clears it) and short retry pauses.
 struct Fixture
 {
-    Fixture();
+    // appFolder: an application folder that outlives the fixture (a resumed run's); a fresh one otherwise.
+    explicit Fixture(const QString &appFolder = QString());
     ~Fixture();
     // Puts a task at the head of the list as the upload button does.
     void addTask(const QString &path);
     QString tmpFolder() const;
+    QString appPath() const { return AppState::appDir; }
     QStringList segmentFiles() const; // myTmpWAVFiles, in index order
     bool idle() const;
 

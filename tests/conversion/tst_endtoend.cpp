@@ -2,11 +2,13 @@
 
 #include "common/speechtestutil.h"
 #include "pipeline/audioprep.h"
+#include "pipeline/localspeechservice.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTextCodec>
@@ -21,6 +23,8 @@ private slots:
     void initTestCase();
     void englishMp3BecomesADocument();
     void serviceThatCannotStart();
+    void serviceStartedAgainAfterItDied();
+    void serviceEndsWithTheWindow();
 
 private:
     SpeechTestUtil::SpeechServiceProcess service;
@@ -39,9 +43,9 @@ void TestEndToEnd::englishMp3BecomesADocument()
 {
     Fixture f;
     f.widget->accessToken.clear();
-    f.widget->serviceHostOverride = service.hostAndPort();
-    f.widget->serviceClientIdOverride = SpeechTestUtil::testClientId();
-    f.widget->serviceClientSecretOverride = SpeechTestUtil::testClientSecret();
+    f.widget->testSeams.serviceHost = service.hostAndPort();
+    f.widget->testSeams.clientId = SpeechTestUtil::testClientId();
+    f.widget->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
     f.widget->languageBox->setCurrentText(QStringLiteral("英文"));
 
     const QString wav = SpeechTestUtil::makeEnglishWav(f.media.path(), QStringLiteral("spoken"), passage);
@@ -73,7 +77,8 @@ void TestEndToEnd::englishMp3BecomesADocument()
         qint64(hypothesis.size()));
     QVERIFY2(wer <= 0.5, qPrintable(recognised));
 
-    QVERIFY(!QFile::exists(AudioPrep::transcodedPath(mp3)));
+    QVERIFY(!QFile::exists(AudioPrep::transcodedPath(f.appDir.path())));
+    QVERIFY(!QFile::exists(AudioPrep::basePath(mp3) + "_16k.wav"));
     QCOMPARE(QDir(f.tmpFolder()).entryList(QDir::Files), QStringList());
     QVERIFY(f.widget->taskFiles.isEmpty());
 }
@@ -83,7 +88,7 @@ void TestEndToEnd::serviceThatCannotStart()
     // A loopback deployment where nothing answers and no service program lies beside the application.
     Fixture f;
     f.widget->accessToken.clear();
-    f.widget->serviceHostOverride = QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort());
+    f.widget->testSeams.serviceHost = QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort());
     f.addTask(f.media.filePath(QStringLiteral("never-read.wav")));
     f.widget->slotBeginCover();
     QVERIFY(QTest::qWaitFor([&] { return f.idle(); }, 30000));
@@ -91,5 +96,94 @@ void TestEndToEnd::serviceThatCannotStart()
     QVERIFY(f.widget->accessToken.isEmpty());
 }
 
-QTEST_MAIN(TestEndToEnd)
+// The window's own service, in an application folder that holds the service program.
+struct OwnServiceFixture : Fixture
+{
+    OwnServiceFixture()
+    {
+        QFile::link(QStringLiteral(QUILLORA_BINARY_DIR "/quillora-speechd"), appPath() + "/quillora-speechd");
+        widget->accessToken.clear();
+        widget->testSeams.serviceHost = QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort());
+        widget->testSeams.clientId = SpeechTestUtil::testClientId();
+        widget->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
+    }
+    void killService() { QProcess::execute("pkill", {"-KILL", "-f", appPath() + "/quillora-speechd"}); }
+    bool serviceRunning() { return QProcess::execute("pgrep", {"-f", appPath() + "/quillora-speechd"}) == 0; }
+};
+
+void TestEndToEnd::serviceStartedAgainAfterItDied()
+{
+    OwnServiceFixture f;
+    const QString sentence = SpeechTestUtil::makeEnglishWav(f.media.path(), "sentence", "Good morning everyone.");
+    QVERIFY(!sentence.isEmpty());
+    for (int round = 0; round < 2; ++round) {
+        f.addTask(sentence);
+        f.widget->slotBeginCover();
+        QVERIFY(QTest::qWaitFor([&] { return f.idle(); }, 120000));
+        QCOMPARE(f.notices.texts.takeFirst(), QStringLiteral("文件已经全部转换完成！"));
+        QVERIFY(f.serviceRunning());
+        f.killService(); // the next start finds nothing answering and starts the service again
+        QTRY_VERIFY_WITH_TIMEOUT(!f.serviceRunning(), 5000);
+    }
+
+    // Dying in the middle of a run is said as such, not as a network failure.
+    const QString longer = SpeechTestUtil::makeEnglishWav(f.media.path(), "longer", passage);
+    f.addTask(longer);
+    f.widget->slotBeginCover();
+    QTRY_VERIFY_WITH_TIMEOUT(f.widget->beginCoverBtn->text().startsWith(QStringLiteral("转写:")), 120000);
+    f.killService();
+    QVERIFY(QTest::qWaitFor([&] { return f.idle(); }, 30000));
+    QCOMPARE(f.notices.texts.size(), 1);
+    QVERIFY2(
+        f.notices.texts.first().contains(QStringLiteral("语音识别服务意外停止")), qPrintable(f.notices.texts.first()));
+    QCOMPARE(f.widget->taskFiles, QStringList {longer});
+}
+
+// However the window ends, SIGKILL included, the service it started ends with it.
+void TestEndToEnd::serviceEndsWithTheWindow()
+{
+    QTemporaryDir app;
+    QVERIFY(QFile::link(QStringLiteral(QUILLORA_BINARY_DIR "/quillora-speechd"), app.filePath("quillora-speechd")));
+    QProcess window;
+    window.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    window.start(QCoreApplication::applicationFilePath(), {"--start-service", app.path()});
+    QVERIFY(window.waitForReadyRead(60000));
+    QCOMPARE(window.readAllStandardOutput().trimmed(), QByteArray("ready"));
+    const auto serviceRunning = [&] {
+        return QProcess::execute("pgrep", {"-f", app.filePath("quillora-speechd")}) == 0;
+    };
+    QVERIFY(serviceRunning());
+    window.kill();
+    QVERIFY(window.waitForFinished(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(!serviceRunning(), 5000);
+}
+
+// "--start-service APP": the window's speech service started from APP on a free port; prints "ready"
+// once it answers and runs until killed.
+static int startServiceAndWait(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    Fixture f(QString::fromLocal8Bit(argv[2]));
+    f.widget->testSeams.serviceHost = QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort());
+    f.widget->testSeams.clientId = SpeechTestUtil::testClientId();
+    f.widget->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
+    f.widget->checkSpeechService();
+    QObject::connect(f.widget->speechService, &LocalSpeechService::ready, [](bool ok) {
+        fputs(ok ? "ready\n" : "failed\n", stdout);
+        fflush(stdout);
+    });
+    return app.exec();
+}
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc == 3 && qstrcmp(argv[1], "--start-service") == 0)
+        return startServiceAndWait(argc, argv);
+    QApplication app(argc, argv);
+    TestEndToEnd test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_endtoend.moc"

@@ -78,11 +78,11 @@ void TestPreparation::segments()
     expected << "转写:0.0%";
     QCOMPARE(texts.distinct(), expected);
 
-    // The task entry is now the transcoded file, in the list and in the selector.
-    const QString transcoded = AudioPrep::transcodedPath(source);
-    QCOMPARE(f.widget->taskFiles, QStringList {transcoded});
-    QCOMPARE(f.widget->audioCombo->findText(name), -1);
-    QVERIFY(f.widget->audioCombo->findText(transcoded.mid(transcoded.lastIndexOf('/') + 1)) >= 0);
+    // The task stays the user's file; the transcoded file is the run's own, in the temporary folder.
+    const QString transcoded = AudioPrep::transcodedPath(f.appDir.path());
+    QCOMPARE(f.widget->taskFiles, QStringList {source});
+    QVERIFY(f.widget->audioCombo->findText(name) >= 0);
+    QVERIFY(!QFile::exists(AudioPrep::basePath(source) + "_16k.wav"));
     QCOMPARE(f.widget->segmentCount, count);
 
     // Sample for sample: no segment above 60 s, nothing lost or doubled at the joins or at the end.
@@ -174,8 +174,8 @@ void TestPreparation::ffmpegUnavailable()
         qputenv("PATH", f.appDir.path().toUtf8() + "/nothing-here");
     }
     f.widget->slotBeginCover();
-    qputenv("PATH", path);
     QTRY_COMPARE_WITH_TIMEOUT(f.notices.texts, QStringList {message}, 5000);
+    qputenv("PATH", path);
     QVERIFY(f.idle());
     QVERIFY(f.widget->closeWordBtn->isEnabled());
     QCOMPARE(f.widget->taskFiles, QStringList {source});
@@ -244,13 +244,13 @@ void TestPreparation::transcodeCutShortLeavesNoFile()
     f.addTask(source);
 
     f.widget->slotBeginCover();
-    const QString partial = AudioPrep::transcodedPath(source);
+    const QString partial = AudioPrep::transcodedPath(f.appDir.path());
     if (notices.isEmpty()) {
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(partial), 5000);
         f.widget->slotStopCover();
     }
+    QTRY_VERIFY_WITH_TIMEOUT(f.idle(), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(f.widget->convertProcess->state(), QProcess::NotRunning, 5000);
-    QVERIFY(f.idle());
     QCOMPARE(f.notices.texts, notices);
     QVERIFY(!QFile::exists(partial));
     QCOMPARE(f.widget->taskFiles, QStringList {source});
