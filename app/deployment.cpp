@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include <cstdio>
+
 QString DeploymentConfig::tokenUrl() const
 {
     return QStringLiteral("http://%1/oauth/2.0/token?grant_type=client_credentials&client_id=%2&client_secret=%3")
@@ -17,6 +19,34 @@ QString DeploymentConfig::recognitionUrl() const
     return QStringLiteral("http://%1/server_api").arg(apiHost);
 }
 
+QString DeploymentConfig::healthUrl() const
+{
+    return QStringLiteral("http://%1/healthz").arg(apiHost);
+}
+
+int parseParallelRequests(const QString &text, bool *valid)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    *valid = ok && value >= 0;
+    return *valid ? value : 0;
+}
+
+namespace {
+
+int parallelRequestsSetting(const QString &text, const QString &origin)
+{
+    bool valid = false;
+    const int value = parseParallelRequests(text, &valid);
+    if (!valid)
+        std::fprintf(stderr,
+            "quillora: parallel_requests=\"%s\" in %s is not a whole number from 0 up; automatic is used\n",
+            qUtf8Printable(text), qUtf8Printable(origin));
+    return value;
+}
+
+} // namespace
+
 DeploymentConfig defaultDeploymentConfig()
 {
     DeploymentConfig config;
@@ -25,6 +55,8 @@ DeploymentConfig defaultDeploymentConfig()
     config.clientId = QStringLiteral(QUILLORA_DEFAULT_CLIENT_ID);
     config.clientSecret = QStringLiteral(QUILLORA_DEFAULT_CLIENT_SECRET);
     config.homePageAddress = QStringLiteral(QUILLORA_DEFAULT_HOMEPAGE);
+    config.parallelRequests
+        = parallelRequestsSetting(QStringLiteral(QUILLORA_DEFAULT_PARALLEL_REQUESTS), QStringLiteral("the build"));
     return config;
 }
 
@@ -39,6 +71,9 @@ DeploymentConfig loadDeploymentConfig(const QString &iniPath)
     config.clientId = ini.value(QStringLiteral("service/client_id"), config.clientId).toString();
     config.clientSecret = ini.value(QStringLiteral("service/client_secret"), config.clientSecret).toString();
     config.homePageAddress = ini.value(QStringLiteral("homepage/address"), config.homePageAddress).toString();
+    const QVariant parallel = ini.value(QStringLiteral("service/parallel_requests"));
+    if (parallel.isValid())
+        config.parallelRequests = parallelRequestsSetting(parallel.toString(), iniPath);
     return config;
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Prints the conversion benchmark: preparation of a 60-minute MP3 against a bare ffmpeg transcode, and a
-# ten-minute English conversion through our own speech service (wall time against the service's decoding
-# time, longest event-loop stall, peak memory). Arguments: minutes of MP3 (default 60) and copies of the
+# ten-minute English conversion through our own speech service, once with one request at a time and once
+# with as many as the service has workers (wall times and their ratio, longest event-loop stall, peak memory). Arguments: minutes of MP3 (default 60) and copies of the
 # 153.5 s English passage (default 4, about 10 minutes). QUILLORA_BUILD_DIR chooses the build (default build/).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

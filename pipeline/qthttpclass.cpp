@@ -4,6 +4,11 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QUrl>
+#include <QVariant>
+
+namespace {
+const char *const idProperty = "quilloraRequestId";
+}
 
 QtHttpClass::QtHttpClass(QObject *parent)
     : QObject(parent)
@@ -23,7 +28,7 @@ void QtHttpClass::httpGet(int id, const QString &url)
     QNetworkRequest request {QUrl(url)};
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     request.setTransferTimeout(transferTimeoutMs);
-    manager->get(request);
+    manager->get(request)->setProperty(idProperty, id);
 }
 
 void QtHttpClass::httpPost(int id, const QString &url, const QByteArray &body)
@@ -33,15 +38,18 @@ void QtHttpClass::httpPost(int id, const QString &url, const QByteArray &body)
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     request.setHeader(QNetworkRequest::ContentLengthHeader, body.size());
     request.setTransferTimeout(transferTimeoutMs);
-    manager->post(request, body);
+    manager->post(request, body)->setProperty(idProperty, id);
 }
 
 void QtHttpClass::sltReplyFinished(QNetworkReply *reply)
 {
     const QByteArray body = reply->readAll();
+    // Several requests may be in flight: each reply is reported with the id it was sent with.
+    const QVariant sentWith = reply->property(idProperty);
+    const int id = sentWith.isValid() ? sentWith.toInt() : requestId;
     if (reply->error() == QNetworkReply::NoError)
-        emit sigReplyFinish(requestId, body);
+        emit sigReplyFinish(id, body);
     else
-        emit sigReplyError(requestId, body);
+        emit sigReplyError(id, body);
     reply->deleteLater();
 }

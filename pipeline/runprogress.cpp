@@ -65,6 +65,14 @@ QStringList RunProgress::texts() const
     return result;
 }
 
+int RunProgress::textsBefore(int segment) const
+{
+    int count = 0;
+    for (int k = 0; k < segment && k < done.size(); ++k)
+        count += done.at(k) && hasText.at(k) ? 1 : 0;
+    return count;
+}
+
 QByteArray RunProgress::toJson() const
 {
     QJsonArray segments;

@@ -37,6 +37,8 @@ public:
     bool anyText() const;
     // The texts of the segments that gave one, in segment order.
     QStringList texts() const;
+    // How many of those come before segment.
+    int textsBefore(int segment) const;
 
     QByteArray toJson() const;
     // False for anything that is not a complete record.

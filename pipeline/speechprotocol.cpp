@@ -4,6 +4,7 @@
 
 #include <json/json.h>
 
+#include <algorithm>
 #include <exception>
 
 namespace SpeechProtocol {
@@ -147,6 +148,24 @@ TokenReply decodeTokenReply(const QByteArray &body)
     if (token.isConvertibleTo(Json::stringValue))
         reply.accessToken = utf8String(token);
     return reply;
+}
+
+int recognitionRequestId(int segment)
+{
+    return RecognitionRequest + segment;
+}
+
+int segmentOfRequest(int id)
+{
+    return id >= RecognitionRequest ? id - RecognitionRequest : -1;
+}
+
+int decodeHealthWorkers(const QByteArray &body)
+{
+    Json::Value root;
+    if (!parseReply(body, root) || !root["workers"].isInt())
+        return 0;
+    return std::max(0, root["workers"].asInt());
 }
 
 RecognitionOutcome decodeRecognitionReply(const QByteArray &body)

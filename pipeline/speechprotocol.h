@@ -9,7 +9,15 @@
 // Pure functions; the window's slots call them.
 namespace SpeechProtocol {
 
-enum RequestId { TokenRequest = 0, RecognitionRequest = 2 };
+enum RequestId { TokenRequest = 0, HealthRequest = 1, RecognitionRequest = 2 };
+// Recognition requests of several segments may be in flight: segment k is sent with id 2 + k, so the
+// only segment of a short file keeps id 2.
+int recognitionRequestId(int segment);
+// The segment of a recognition request id; -1 for the token and health ids.
+int segmentOfRequest(int id);
+
+// The "workers" of a health reply (GET /healthz), loading or not; 0 when the body has none.
+int decodeHealthWorkers(const QByteArray &body);
 
 // dev_pid for a languageBox text, or -1 when the text is not in the table.
 int devPidForLanguage(const QString &language);

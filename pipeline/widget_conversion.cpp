@@ -52,12 +52,13 @@ void Widget::endRun(const QString &message, bool enableCloseWord)
     // Only what this run made, in the program's own temporary folder.
     if (!conversionRun.transcodedPath.isEmpty())
         QFile::remove(conversionRun.transcodedPath);
-    if (requestInFlight) {
+    uploads.clear();
+    if (!requestsInFlight.isEmpty()) {
+        requestsInFlight.clear();
         for (QNetworkReply *reply : httpClient->manager->findChildren<QNetworkReply *>()) {
             if (reply->isRunning())
                 reply->abort();
         }
-        requestInFlight = false;
     }
     setStartButtonText(QStringLiteral("开始转换"));
     beginCoverBtn->setEnabled(true);
@@ -133,16 +134,29 @@ void Widget::slotBeginUpload()
 {
     if (!runActive())
         return;
-    const int remaining = segmentFileList.size();
-    setStartButtonText(QStringLiteral("转写:%1%").arg(AudioPrep::percentText(segmentCount - remaining, segmentCount)));
-    beginCoverBtn->setEnabled(false);
-    if (remaining >= 1) {
-        sendRequest(SpeechProtocol::RecognitionRequest,
-            SpeechProtocol::buildRecognitionBody(
-                segmentFileList.first(), accessToken, AppState::machineId, languageBox->currentText()));
-        return;
+    showUploadProgress();
+    // segmentFileList keeps every segment until it is recognised; those not yet in flight go next.
+    for (int i = 0; i < segmentFileList.size() && uploads.size() < parallelRequests; ++i) {
+        const int segment = AudioPrep::segmentIndexOf(segmentFileList.at(i));
+        if (!uploads.contains(segment))
+            sendSegment(segment, segmentFileList.at(i));
     }
-    finishFile();
+    if (segmentFileList.isEmpty())
+        finishFile();
+}
+
+void Widget::showUploadProgress()
+{
+    const int done = conversionRun.progress.doneCount();
+    setStartButtonText(QStringLiteral("转写:%1%").arg(AudioPrep::percentText(done, segmentCount)));
+    beginCoverBtn->setEnabled(false);
+}
+
+void Widget::sendSegment(int segment, const QString &path)
+{
+    uploads.insert(segment, path);
+    sendRequest(SpeechProtocol::recognitionRequestId(segment),
+        SpeechProtocol::buildRecognitionBody(path, accessToken, AppState::machineId, languageBox->currentText()));
 }
 
 void Widget::finishFile()
@@ -180,49 +194,49 @@ void Widget::finishFile()
 
 void Widget::sendRequest(int id, const QByteArray &body)
 {
-    requestGeneration = runGeneration;
-    requestInFlight = true;
+    requestsInFlight.insert(id, runGeneration);
     if (id == SpeechProtocol::TokenRequest)
         httpClient->httpGet(id, serviceTokenUrl());
+    else if (id == SpeechProtocol::HealthRequest)
+        httpClient->httpGet(id, serviceConfig().healthUrl());
     else
         httpClient->httpPost(id, serviceRecognitionUrl(), body);
 }
 
-bool Widget::takeCurrentReply()
+bool Widget::takeCurrentReply(int id)
 {
-    const bool current = requestInFlight && requestGeneration == runGeneration && runActive();
-    if (current)
-        requestInFlight = false;
-    return current;
+    const auto request = requestsInFlight.constFind(id);
+    if (request == requestsInFlight.cend() || request.value() != runGeneration || !runActive())
+        return false;
+    requestsInFlight.erase(request);
+    return true;
 }
 
 void Widget::slotReadJson(int id, QByteArray body)
 {
-    if (!takeCurrentReply())
+    if (!takeCurrentReply(id))
         return;
     if (id == SpeechProtocol::TokenRequest) {
         onTokenReply(body);
         return;
     }
-    if (id != SpeechProtocol::RecognitionRequest)
+    if (id == SpeechProtocol::HealthRequest) {
+        onHealthReply(body);
+        return;
+    }
+    const int segment = SpeechProtocol::segmentOfRequest(id);
+    if (!uploads.contains(segment))
         return;
 
     const SpeechProtocol::RecognitionOutcome outcome = SpeechProtocol::decodeRecognitionReply(body);
-    switch (segmentOutcome(outcome)) {
+    switch (segmentOutcome(segment, outcome)) {
     case SpeechProtocol::RecognitionOutcome::Success:
-        keepSegmentText(outcome);
+        keepSegmentText(segment, outcome);
         slotBeginUpload();
         break;
-    case SpeechProtocol::RecognitionOutcome::Retry: {
-        const int seconds = std::rand() % 10 + 1;
-        setStartButtonText(QStringLiteral("重申请: %1秒").arg(seconds));
-        beginCoverBtn->setEnabled(false);
-        const quint64 generation = runGeneration;
-        delayMsec(seconds * testSeams.retryPauseUnitMs);
-        if (runActive() && generation == runGeneration)
-            slotBeginUpload();
+    case SpeechProtocol::RecognitionOutcome::Retry:
+        retrySegment(segment);
         break;
-    }
     case SpeechProtocol::RecognitionOutcome::Fail:
         // A rejected token is useless to every later run: ask for a new one next time.
         if (outcome.errNo == SpeechErrors::AuthenticationFailed)
@@ -238,7 +252,24 @@ void Widget::slotReadJson(int id, QByteArray body)
     }
 }
 
-SpeechProtocol::RecognitionOutcome::Kind Widget::segmentOutcome(const SpeechProtocol::RecognitionOutcome &outcome) const
+void Widget::retrySegment(int segment)
+{
+    // The segment keeps its place among those in flight and is sent again alone after the pause;
+    // the others go on meanwhile.
+    const int seconds = std::rand() % 10 + 1;
+    setStartButtonText(QStringLiteral("重申请: %1秒").arg(seconds));
+    beginCoverBtn->setEnabled(false);
+    const quint64 generation = runGeneration;
+    QTimer::singleShot(seconds * testSeams.retryPauseUnitMs, this, [this, generation, segment] {
+        if (!runActive() || generation != runGeneration || !uploads.contains(segment))
+            return;
+        showUploadProgress();
+        sendSegment(segment, uploads.value(segment));
+    });
+}
+
+SpeechProtocol::RecognitionOutcome::Kind Widget::segmentOutcome(
+    int segment, const SpeechProtocol::RecognitionOutcome &outcome) const
 {
     if (outcome.kind != SpeechProtocol::RecognitionOutcome::Fail)
         return outcome.kind;
@@ -247,31 +278,37 @@ SpeechProtocol::RecognitionOutcome::Kind Widget::segmentOutcome(const SpeechProt
         return SpeechProtocol::RecognitionOutcome::Success;
     // The last of several segments holds what remains after the whole minutes, possibly a fraction of a
     // second: "too short" for it means no words, not a file that cannot be converted.
-    if (outcome.errNo == SpeechErrors::AudioTooShort && segmentCount > 1 && segmentFileList.size() == 1)
+    if (outcome.errNo == SpeechErrors::AudioTooShort && segmentCount > 1 && segment == segmentCount - 1)
         return SpeechProtocol::RecognitionOutcome::Success;
     return outcome.kind;
 }
 
-void Widget::keepSegmentText(const SpeechProtocol::RecognitionOutcome &outcome)
+void Widget::keepSegmentText(int segment, const SpeechProtocol::RecognitionOutcome &outcome)
 {
-    if (segmentFileList.isEmpty())
-        return;
-    const QString segment = segmentFileList.takeFirst();
+    const QString path = uploads.take(segment);
+    segmentFileList.removeOne(path);
     const bool hasText = outcome.kind == SpeechProtocol::RecognitionOutcome::Success && outcome.hasText;
-    if (hasText)
+    const bool inOrder = conversionRun.progress.texts().size() == conversionRun.progress.textsBefore(segment);
+    conversionRun.progress.setDone(segment, hasText, outcome.text);
+    if (hasText && inOrder) {
         wordTextEdit->append(outcome.text + QLatin1Char('\n'));
-    conversionRun.progress.setDone(AudioPrep::segmentIndexOf(segment), hasText, outcome.text);
-    // Kept after every segment, so that a stop, a failure or a crash costs only the segment under way.
+    } else if (hasText) {
+        // A later segment answered first: the view keeps segment order, as the document does.
+        wordTextEdit->clear();
+        for (const QString &text : conversionRun.progress.texts())
+            wordTextEdit->append(text + QLatin1Char('\n'));
+    }
+    // Kept after every segment, so that a stop, a failure or a crash costs only the segments under way.
     // A record that cannot be written costs a resume, not the run.
     const QString record = progressRecordPath(conversionRun.taskPath);
     QDir().mkpath(QFileInfo(record).path());
     AtomicFile::write(record, conversionRun.progress.toJson(), nullptr);
-    QFile::remove(segment);
+    QFile::remove(path);
 }
 
-void Widget::slotReadJsonError(int id, QByteArray)
+void Widget::slotReadJsonError(int id, QByteArray body)
 {
-    if (!takeCurrentReply())
+    if (!takeCurrentReply(id))
         return;
     if (speechService && speechService->childEnded(serviceEndGraceMs)) {
         onSpeechServiceStopped();
@@ -279,7 +316,9 @@ void Widget::slotReadJsonError(int id, QByteArray)
     }
     if (id == SpeechProtocol::TokenRequest)
         endRun(QStringLiteral("获取访问令牌失败，请检查网络连接是否断开！"), false);
-    else if (id == SpeechProtocol::RecognitionRequest)
+    else if (id == SpeechProtocol::HealthRequest)
+        onHealthReply(body); // a service still loading answers 503 with its worker count
+    else
         endRun(QStringLiteral("转换失败，请检查网络信号是否充足！"));
 }
 

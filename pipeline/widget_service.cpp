@@ -6,9 +6,10 @@
 #include "pipeline/speechprotocol.h"
 
 #include <QComboBox>
-#include <QEventLoop>
 #include <QSettings>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -33,6 +34,8 @@ DeploymentConfig Widget::serviceConfig() const
         config.clientId = testSeams.clientId;
     if (!testSeams.clientSecret.isEmpty())
         config.clientSecret = testSeams.clientSecret;
+    if (testSeams.parallelRequests >= 0)
+        config.parallelRequests = testSeams.parallelRequests;
     return config;
 }
 
@@ -89,10 +92,27 @@ void Widget::onSpeechServiceReady(bool ok)
         endRun(QStringLiteral("无法启动语音识别服务，请检查程序安装是否完整！"), false);
         return;
     }
-    serviceChecked = true;
     // A service started anew knows nothing of the tokens an earlier one issued.
     if (speechService->startedNewChild())
         accessToken.clear();
+    const DeploymentConfig config = serviceConfig();
+    if (config.parallelRequests == 0 && LocalSpeechService::isLocalDeployment(config)) {
+        // As many requests at once as our own service has workers to decode them.
+        sendRequest(SpeechProtocol::HealthRequest, QByteArray());
+        return;
+    }
+    useService(config.parallelRequests > 0 ? config.parallelRequests : 1);
+}
+
+void Widget::onHealthReply(const QByteArray &body)
+{
+    useService(std::max(1, SpeechProtocol::decodeHealthWorkers(body)));
+}
+
+void Widget::useService(int requestsAtOnce)
+{
+    parallelRequests = requestsAtOnce;
+    serviceChecked = true;
     slotBeginCover();
 }
 
@@ -127,12 +147,4 @@ void Widget::sltTokenTimeout()
     if (!runActive())
         return;
     endRun(QStringLiteral("获取访问令牌超时！"), false);
-}
-
-void Widget::delayMsec(int msec)
-{
-    // A local loop rather than polling: the window stays responsive without spinning a core.
-    QEventLoop loop;
-    QTimer::singleShot(msec, &loop, &QEventLoop::quit);
-    loop.exec();
 }

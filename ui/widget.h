@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QHash>
 #include <QLabel>
+#include <QMap>
 #include <QPoint>
 #include <QSet>
 #include <QString>
@@ -118,7 +120,6 @@ public:
     // --- conversion pipeline ---
     void requestToken();
     void clearFolder(const QString &path);
-    void delayMsec(int msec);
     // The run keeps its own file and text, so whatever the user does to the task list or the text view
     // meanwhile cannot redirect it. Every run (and every end of one) takes a new generation; a process,
     // reply or pause that belongs to an older generation is dropped.
@@ -133,8 +134,9 @@ public:
     ConversionRun conversionRun;
     QSet<QString> runDocuments; // documents this run wrote: a later task of the run never overwrites one
     quint64 runGeneration = 0;
-    quint64 requestGeneration = 0; // generation of the request in flight
-    bool requestInFlight = false;
+    QHash<int, quint64> requestsInFlight; // request id -> generation of the run that sent it
+    QMap<int, QString> uploads; // segments being recognised (or pausing to be sent again) -> their file
+    int parallelRequests = 1; // recognition requests in flight at once, decided when a run starts
     bool awaitingService = false;
     bool serviceChecked = false; // this run has made sure the speech service answers
     class LocalSpeechService *speechService = nullptr;
@@ -147,6 +149,7 @@ public:
         QString clientId;
         QString clientSecret;
         int retryPauseUnitMs = 1000; // one "second" of the retry pause
+        int parallelRequests = -1; // as deployed unless 0 (automatic) or more
     };
     TestSeams testSeams;
     DeploymentConfig serviceConfig() const;
@@ -165,8 +168,12 @@ public:
     void endPreparation(const QByteArray &ffmpegErrors);
     void resumeProgress();
     void beginUploads();
-    SpeechProtocol::RecognitionOutcome::Kind segmentOutcome(const SpeechProtocol::RecognitionOutcome &outcome) const;
-    void keepSegmentText(const SpeechProtocol::RecognitionOutcome &outcome);
+    void showUploadProgress();
+    void sendSegment(int segment, const QString &path);
+    void retrySegment(int segment);
+    SpeechProtocol::RecognitionOutcome::Kind segmentOutcome(
+        int segment, const SpeechProtocol::RecognitionOutcome &outcome) const;
+    void keepSegmentText(int segment, const SpeechProtocol::RecognitionOutcome &outcome);
     QString progressRecordPath(const QString &taskPath) const;
     // Why the chosen language cannot be converted by the service in use; empty when it can.
     QString languageRefusal() const;
@@ -174,9 +181,11 @@ public:
     void checkSpeechService();
     void onSpeechServiceReady(bool ok);
     void onSpeechServiceStopped();
+    void onHealthReply(const QByteArray &body);
+    void useService(int requestsAtOnce);
     void onTokenReply(const QByteArray &body);
     void sendRequest(int id, const QByteArray &body);
-    bool takeCurrentReply();
+    bool takeCurrentReply(int id);
     QString serviceTokenUrl() const;
     QString serviceRecognitionUrl() const;
     // Progress is the start button's text; every change is announced for those who follow the run.

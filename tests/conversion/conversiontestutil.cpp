@@ -3,12 +3,15 @@
 #include "pipeline/audioprep.h"
 #include "ui/notice.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QHostAddress>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtEndian>
+
+#include <algorithm>
 
 namespace ConversionTest {
 
@@ -110,13 +113,31 @@ QList<ScriptedServer::Request> ScriptedServer::recognitionRequests() const
 
 int ScriptedServer::tokenRequestCount() const
 {
-    return int(requests.size() - recognitionRequests().size());
+    return int(std::count_if(requests.cbegin(), requests.cend(),
+        [](const Request &request) { return request.path.startsWith("/oauth/2.0/token"); }));
+}
+
+QString ScriptedServer::textForBody(const QByteArray &body)
+{
+    const int start = body.indexOf("\"speech\"");
+    const QByteArray speech = start < 0 ? body : body.mid(start, body.indexOf('\n', start) - start);
+    return QStringLiteral("words %1")
+        .arg(QString::fromLatin1(QCryptographicHash::hash(speech, QCryptographicHash::Sha1).toHex().left(8)));
+}
+
+ScriptedServer::Reply ScriptedServer::recognitionReply(const Request &request, int recognised)
+{
+    if (!recognitionReplies.isEmpty())
+        return recognitionReplies.dequeue();
+    const QString text = textFromAudio ? textForBody(request.body) : QStringLiteral("segment %1").arg(recognised);
+    return json(QStringLiteral("{\"err_no\": 0, \"result\": [\"%1\"]}").arg(text).toUtf8());
 }
 
 void ScriptedServer::answerHeld(const Reply &reply)
 {
     while (!waiting.isEmpty()) {
         QPointer<QTcpSocket> socket = waiting.takeFirst();
+        --unanswered;
         if (socket && socket->state() == QAbstractSocket::ConnectedState) {
             write(socket, reply);
             return;
@@ -175,14 +196,32 @@ void ScriptedServer::onReadyRead(QTcpSocket *socket)
         if (token)
             reply = tokenReplies.isEmpty() ? json("{\"access_token\": \"scripted-token\", \"expires_in\": 2592000}")
                                            : tokenReplies.dequeue();
-        else if (recognitionReplies.isEmpty())
-            reply = json(QStringLiteral("{\"err_no\": 0, \"result\": [\"segment %1\"]}").arg(recognised).toUtf8());
+        else if (request.path == "/healthz")
+            reply = json(QStringLiteral("{\"status\":\"ok\",\"workers\":%1,\"queued\":0,\"capacity\":16}")
+                             .arg(healthWorkers)
+                             .toUtf8());
         else
-            reply = recognitionReplies.dequeue();
-        if (reply.silent)
+            reply = recognitionReply(request, recognised);
+        const bool recognition = request.path == "/server_api";
+        if (recognition)
+            mostInFlight = std::max(mostInFlight, ++unanswered);
+        if (recognition && holdBatch > 0) {
+            batch << qMakePair(QPointer<QTcpSocket>(socket), reply);
+            if (batch.size() == holdBatch) {
+                holdBatch = 0;
+                while (!batch.isEmpty()) {
+                    const auto held = batch.takeLast();
+                    --unanswered;
+                    if (held.first)
+                        write(held.first, held.second);
+                }
+            }
+        } else if (reply.silent) {
             waiting << socket;
-        else
+        } else {
+            unanswered -= recognition ? 1 : 0;
             write(socket, reply);
+        }
         emit requestReceived();
     }
     socket->setProperty("buffer", buffer);
@@ -205,6 +244,7 @@ Fixture::Fixture(const QString &appFolder)
     widget->testSeams.serviceHost = server.hostAndPort();
     widget->accessToken = QStringLiteral("test-token");
     widget->testSeams.retryPauseUnitMs = 20;
+    widget->testSeams.parallelRequests = 1; // one at a time unless a test asks for more
     // The scripted service listens on loopback, where only English is offered.
     widget->languageBox->setCurrentText(QStringLiteral("英文"));
 }

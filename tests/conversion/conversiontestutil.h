@@ -69,6 +69,13 @@ public:
 
     QQueue<Reply> tokenReplies; // when empty: a token
     QQueue<Reply> recognitionReplies; // when empty: success with the text "segment <n>"
+    // When empty queue: a text made from the request's audio instead ("words <digest>"), so the same
+    // segment gets the same text in whatever order segments arrive.
+    bool textFromAudio = false;
+    // Holds this many recognition requests unanswered, then answers them all, the latest first.
+    int holdBatch = 0;
+    int healthWorkers = 1; // the "workers" GET /healthz reports
+    int mostInFlight = 0; // the most recognition requests that were waiting for an answer at once
     QList<Request> requests;
     QList<Request> recognitionRequests() const;
     int tokenRequestCount() const;
@@ -78,6 +85,8 @@ public:
     static Reply json(const QByteArray &body) { return Reply {200, body, false}; }
     static Reply errNo(int code);
     static Reply silence() { return Reply {200, QByteArray(), true}; }
+    // The text textFromAudio answers for a request body.
+    static QString textForBody(const QByteArray &body);
 
 signals:
     void requestReceived();
@@ -90,6 +99,9 @@ private:
     QTcpServer *server = nullptr;
     QList<QPointer<QTcpSocket>> held;
     QList<QPointer<QTcpSocket>> waiting; // requests a silent reply has not answered
+    QList<QPair<QPointer<QTcpSocket>, Reply>> batch; // held by holdBatch
+    int unanswered = 0;
+    Reply recognitionReply(const Request &request, int recognised);
 };
 
 } // namespace ConversionTest

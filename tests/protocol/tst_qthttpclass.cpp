@@ -8,6 +8,8 @@
 #include <QTcpSocket>
 #include <QtTest>
 
+#include <algorithm>
+
 namespace {
 
 // A small HTTP server whose answers the test scripts: it records each request whole and answers with the
@@ -103,7 +105,7 @@ private slots:
     void replyStatus_data();
     void replyStatus();
     void unreachableHostIsAnError();
-    void twoSendsReportTheSecondId();
+    void twoSendsReportTheirOwnIds();
     void signalsThenSlotInOrder();
 };
 
@@ -204,7 +206,7 @@ void TestQtHttpClass::unreachableHostIsAnError()
     QVERIFY(failed.first().at(1).toByteArray().isEmpty());
 }
 
-void TestQtHttpClass::twoSendsReportTheSecondId()
+void TestQtHttpClass::twoSendsReportTheirOwnIds()
 {
     ScriptedServer server;
     QVERIFY(server.listen());
@@ -215,8 +217,10 @@ void TestQtHttpClass::twoSendsReportTheSecondId()
     client.httpGet(0, server.url(QStringLiteral("/oauth/2.0/token")));
     client.httpPost(2, server.url(QStringLiteral("/server_api")), "{}");
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 10000);
-    QCOMPARE(finished.at(0).at(0).toInt(), 2);
-    QCOMPARE(finished.at(1).at(0).toInt(), 2);
+    QCOMPARE(client.requestId, 2);
+    QList<int> ids {finished.at(0).at(0).toInt(), finished.at(1).at(0).toInt()};
+    std::sort(ids.begin(), ids.end());
+    QCOMPARE(ids, QList<int>({0, 2}));
 }
 
 void TestQtHttpClass::signalsThenSlotInOrder()
