@@ -1,6 +1,7 @@
 #include "pipeline/localspeechservice.h"
 
 #include "app/appstate.h"
+#include "app/installlayout.h"
 
 #include <QDateTime>
 #include <QHostAddress>
@@ -123,7 +124,7 @@ void LocalSpeechService::startChild()
 
     const QUrl url = hostUrl(config.apiHost);
     child = new QProcess(this);
-    child->setProgram(AppState::appDir + QStringLiteral("/quillora-speechd"));
+    child->setProgram(speechServiceProgram(AppState::appDir));
     // The child must listen where we will call and accept the credentials we will present.
     child->setArguments({QStringLiteral("--listen"), url.host() + QLatin1Char(':') + QString::number(url.port(80)),
         QStringLiteral("--client-id"), config.clientId, QStringLiteral("--client-secret"), config.clientSecret});

@@ -118,9 +118,9 @@ void Widget::slotBeginCover()
 
 void Widget::startFile()
 {
-    clearFolder(AppState::appDir + QStringLiteral("/myTmpWAVFiles"));
+    clearFolder(AppState::dataDir + QStringLiteral("/myTmpWAVFiles"));
     const QString task = taskFiles.first();
-    const QString documentPath = Document::pathFor(AppState::appDir, task);
+    const QString documentPath = Document::pathFor(AppState::dataDir, task);
     if (!wordFiles.contains(documentPath)) {
         appendLibraryFile(QStringLiteral("word"), documentPath);
     }

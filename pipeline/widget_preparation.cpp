@@ -128,7 +128,7 @@ void Widget::slotGetAudioLengthFinish()
     segmentFileList.clear();
     segmentCount = plan.count;
     segmentIndex = 0;
-    const QString first = AudioPrep::segmentPath(AppState::appDir, 0);
+    const QString first = AudioPrep::segmentPath(AppState::dataDir, 0);
     if (plan.copyWhole) {
         QFile::remove(first);
         if (!QFile::copy(conversionRun.taskPath, first)) {
@@ -140,7 +140,7 @@ void Widget::slotGetAudioLengthFinish()
         return;
     }
     segmentFileList << first;
-    startFfmpeg(cutProcess, AudioPrep::cutArguments(conversionRun.taskPath, AppState::appDir, 0));
+    startFfmpeg(cutProcess, AudioPrep::cutArguments(conversionRun.taskPath, AppState::dataDir, 0));
 }
 
 void Widget::slotCutAudioFinish()
@@ -158,8 +158,8 @@ void Widget::slotCutAudioFinish()
         slotBeginUpload();
         return;
     }
-    segmentFileList << AudioPrep::segmentPath(AppState::appDir, k);
-    startFfmpeg(cutProcess, AudioPrep::cutArguments(conversionRun.taskPath, AppState::appDir, k));
+    segmentFileList << AudioPrep::segmentPath(AppState::dataDir, k);
+    startFfmpeg(cutProcess, AudioPrep::cutArguments(conversionRun.taskPath, AppState::dataDir, k));
 }
 
 void Widget::clearFolder(const QString &path)

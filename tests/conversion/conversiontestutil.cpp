@@ -1,5 +1,6 @@
 #include "conversiontestutil.h"
 
+#include "common/appfolders.h"
 #include "pipeline/audioprep.h"
 #include "ui/notice.h"
 
@@ -200,7 +201,7 @@ namespace ConversionTest {
 
 Fixture::Fixture()
 {
-    AppState::appDir = appDir.path();
+    useAppFolder(appDir.path());
     widget.reset(new Widget);
     widget->serviceHostOverride = server.hostAndPort();
     widget->accessToken = QStringLiteral("test-token");
