@@ -22,14 +22,11 @@ const QFileDevice::Permissions everyoneReadsAndRuns = QFileDevice::ReadOwner | Q
 const QFileDevice::Permissions everyoneWrites
     = everyoneReadsAndRuns | QFileDevice::WriteGroup | QFileDevice::WriteOther;
 
-bool writeFile(const QString &path, const QByteArray &bytes, QFileDevice::Permissions permissions = {})
+bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return false;
-    file.close();
-    return !permissions || file.setPermissions(permissions);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -45,8 +42,6 @@ private slots:
     void dataFolderRule();
     void makeDataDir_data();
     void makeDataDir();
-    void speechServiceProgram_data();
-    void speechServiceProgram();
     void installedServiceStarts();
     void deploymentFile_data();
     void deploymentFile();
@@ -131,33 +126,6 @@ void TestInstallLayout::makeDataDir()
         QVERIFY2(message.endsWith(path), qUtf8Printable(message)); // the user is told which folder
         QVERIFY(QFileInfo(root.filePath(fileInTheWay)).isFile()); // and nothing of theirs was removed
     }
-}
-
-void TestInstallLayout::speechServiceProgram_data()
-{
-    QTest::addColumn<bool>("besideExists");
-    QTest::addColumn<bool>("helperExists");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("portable copy: beside") << true << false << "bin/quillora-speechd";
-    QTest::newRow("installed: helper folder") << false << true << "libexec/quillora/quillora-speechd";
-    QTest::newRow("both: beside wins") << true << true << "bin/quillora-speechd";
-    QTest::newRow("neither: beside, so the start fails") << false << false << "bin/quillora-speechd";
-}
-
-void TestInstallLayout::speechServiceProgram()
-{
-    QFETCH(bool, besideExists);
-    QFETCH(bool, helperExists);
-    QFETCH(QString, expected);
-    QTemporaryDir root;
-    QVERIFY(root.isValid());
-    QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("bin"))));
-    const QByteArray script("#!/bin/sh\n");
-    if (besideExists)
-        QVERIFY(writeFile(root.filePath("bin/quillora-speechd"), script, everyoneReadsAndRuns));
-    if (helperExists)
-        QVERIFY(writeFile(root.filePath("libexec/quillora/quillora-speechd"), script, everyoneReadsAndRuns));
-    QCOMPARE(::speechServiceProgram(root.filePath(QStringLiteral("bin"))), root.filePath(expected));
 }
 
 // An installed copy (bin/ beside libexec/quillora/) starts the service from the helper folder.
