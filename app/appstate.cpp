@@ -8,5 +8,6 @@ QString machineId;
 QFont appFont;
 QSharedMemory instanceGuard(QStringLiteral("KestrelOpened"));
 QString appDir;
+QString dataDir;
 QString currentBasePath;
 } // namespace AppState

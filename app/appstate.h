@@ -12,6 +12,7 @@ extern int availableHeight;
 extern QString machineId;
 extern QFont appFont;
 extern QSharedMemory instanceGuard;
-extern QString appDir;
+extern QString appDir; // the executable's folder: our other programs and a deployment file beside it
+extern QString dataDir; // the user's files: the three working folders and the test recording
 extern QString currentBasePath;
 } // namespace AppState

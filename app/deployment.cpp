@@ -3,10 +3,39 @@
 #include "app/appstate.h"
 #include "deploymentdefaults.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QSettings>
+#include <QUrl>
 
 #include <cstdio>
+
+namespace {
+
+bool isHostAndPort(const QString &text)
+{
+    const QUrl url(QStringLiteral("http://") + text + QLatin1Char('/'));
+    return url.isValid() && !url.host().isEmpty() && url.path() == QLatin1String("/") && url.userInfo().isEmpty();
+}
+
+// Why the file at path cannot serve as the deployment, or an empty text.
+QString deploymentFileProblem(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable())
+        return QStringLiteral("cannot be read");
+    const QSettings ini(path, QSettings::IniFormat);
+    if (ini.status() != QSettings::NoError)
+        return QStringLiteral("is not a valid INI file");
+    // Read directly: loading the whole configuration here would report its other problems twice.
+    const DeploymentConfig defaults = defaultDeploymentConfig();
+    if (!isHostAndPort(ini.value(QStringLiteral("service/token_host"), defaults.tokenHost).toString())
+        || !isHostAndPort(ini.value(QStringLiteral("service/api_host"), defaults.apiHost).toString()))
+        return QStringLiteral("has a token_host or api_host that is not host[:port]");
+    return QString();
+}
+
+} // namespace
 
 QString DeploymentConfig::tokenUrl() const
 {
@@ -77,8 +106,38 @@ DeploymentConfig loadDeploymentConfig(const QString &iniPath)
     return config;
 }
 
+QStringList deploymentFiles(const QString &appDir)
+{
+    return {appDir + QStringLiteral("/quillora.ini"), QStringLiteral(QUILLORA_SYSTEM_DEPLOYMENT_FILE)};
+}
+
+DeploymentConfig loadFirstDeploymentConfig(const QStringList &files, QString *problem)
+{
+    for (const QString &path : files) {
+        if (!QFileInfo::exists(path))
+            continue;
+        const QString why = deploymentFileProblem(path);
+        if (why.isEmpty())
+            return loadDeploymentConfig(path);
+        *problem = QStringLiteral("%1 %2; using the built-in defaults").arg(path, why);
+        return defaultDeploymentConfig();
+    }
+    return defaultDeploymentConfig();
+}
+
+DeploymentConfig readDeploymentConfig(const QString &appDir)
+{
+    QString problem;
+    const DeploymentConfig config = loadFirstDeploymentConfig(deploymentFiles(appDir), &problem);
+    if (!problem.isEmpty()) {
+        const QString program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(program), qUtf8Printable(problem));
+    }
+    return config;
+}
+
 const DeploymentConfig &deploymentConfig()
 {
-    static const DeploymentConfig config = loadDeploymentConfig(AppState::appDir + QStringLiteral("/quillora.ini"));
+    static const DeploymentConfig config = readDeploymentConfig(AppState::appDir);
     return config;
 }

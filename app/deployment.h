@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Where the speech service lives and who we are to it. Compiled-in defaults (CMake cache variables)
-// may be overridden by a read-only "quillora.ini" beside the executable; the program never writes it.
+// may be overridden by a read-only "quillora.ini" beside the executable or, for an installed copy,
+// /etc/quillora/quillora.ini; the program never writes either.
 struct DeploymentConfig
 {
     QString tokenHost; // host or host:port of the token endpoint
@@ -29,5 +31,13 @@ int parseParallelRequests(const QString &text, bool *valid);
 DeploymentConfig defaultDeploymentConfig();
 // Defaults overridden by the [service]/[homepage] keys of the file, when it exists and is readable.
 DeploymentConfig loadDeploymentConfig(const QString &iniPath);
-// The configuration in force: the defaults and appDir + "/quillora.ini".
+
+// The deployment files for a program in appDir, in the order consulted: beside it, then the system's.
+QStringList deploymentFiles(const QString &appDir);
+// The first of `files` that exists, over the defaults. One that cannot be read or is malformed (not INI,
+// or a host that is not host[:port]) gives the defaults, and *problem one line naming it and why.
+DeploymentConfig loadFirstDeploymentConfig(const QStringList &files, QString *problem);
+// loadFirstDeploymentConfig of deploymentFiles(appDir); a problem goes to standard error.
+DeploymentConfig readDeploymentConfig(const QString &appDir);
+// The configuration in force, read once: readDeploymentConfig(AppState::appDir).
 const DeploymentConfig &deploymentConfig();

@@ -15,6 +15,8 @@ int main(int argc, char *argv[])
     prepareApplication();
     if (checkSingleInstance())
         return 0;
+    if (checkDataFolder())
+        return 1;
 
     AppState::machineId = readMachineId();
     ensureImageResources();

@@ -1,6 +1,7 @@
 #include "app/ui_startup.h"
 
 #include "app/appstate.h"
+#include "app/installlayout.h"
 #include "app/instanceguard.h"
 #include "ui/deskmsgbar.h"
 
@@ -34,15 +35,16 @@ void prepareApplication()
         AppState::availableHeight = primary->availableGeometry().height();
     }
 
-    AppState::appDir = QCoreApplication::applicationDirPath().replace(QLatin1Char('\\'), QLatin1Char('/'));
+    nameApplication();
+    locateFolders();
 }
 
-bool checkSingleInstance()
+namespace {
+
+void showStartupMessage(const QString &message)
 {
-    const QString message = acquireInstanceGuard(AppState::instanceGuard);
-    if (message.isEmpty())
-        return false;
-    auto *box = new deskMsgBar(nullptr, message);
+    // The label wraps only where a line may break: a long path may break after each "/".
+    auto *box = new deskMsgBar(nullptr, QString(message).replace(QLatin1Char('/'), QStringLiteral("/\u200b")));
     if (qEnvironmentVariableIsSet("QUILLORA_DISMISS_STARTUP_MESSAGE")) {
         // Lets scripted runs (tests, screenshots) see the message and answer it without a person.
         std::printf("%s\n", message.toLocal8Bit().constData());
@@ -51,5 +53,25 @@ bool checkSingleInstance()
     }
     box->exec();
     box->deleteLater();
+}
+
+} // namespace
+
+bool checkSingleInstance()
+{
+    const QString message = acquireInstanceGuard(AppState::instanceGuard);
+    if (message.isEmpty())
+        return false;
+    showStartupMessage(message);
+    return true;
+}
+
+bool checkDataFolder()
+{
+    const QString message = makeDataDir(AppState::dataDir);
+    if (message.isEmpty())
+        return false;
+    std::fprintf(stderr, "%s\n", qUtf8Printable(message));
+    showStartupMessage(message);
     return true;
 }

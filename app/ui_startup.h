@@ -4,6 +4,10 @@
 // (another copy runs, or the guard cannot be made), after telling the user in the message dialog.
 bool checkSingleInstance();
 
+// False when the user's data folder exists or was just made; true when the program must stop, after
+// telling the user which folder it could not create (also on standard error).
+bool checkDataFolder();
+
 // Start-up steps that need the application object: locale codec, application font, desktop sizes,
-// application directory.
+// the program's name, the application and data folders.
 void prepareApplication();

@@ -34,14 +34,14 @@ void Widget::addTask(const QString &path)
 
 void Widget::loadWavList()
 {
-    const QStringList paths = LibraryPaths::folderFiles(AppState::appDir + QStringLiteral("/myWAVFiles"));
+    const QStringList paths = LibraryPaths::folderFiles(AppState::dataDir + QStringLiteral("/myWAVFiles"));
     for (const QString &path : paths)
         appendLibraryFile(QStringLiteral("wav"), path);
 }
 
 void Widget::loadWordList()
 {
-    const QStringList paths = LibraryPaths::folderFiles(AppState::appDir + QStringLiteral("/myWordFiles"));
+    const QStringList paths = LibraryPaths::folderFiles(AppState::dataDir + QStringLiteral("/myWordFiles"));
     for (const QString &path : paths) {
         if (LibraryPaths::isDocument(path))
             appendLibraryFile(QStringLiteral("word"), path);

@@ -2,9 +2,9 @@
 
 namespace RecorderCommand {
 
-QString recordingFilePath(const QString &appDir, const QDateTime &start)
+QString recordingFilePath(const QString &dataDir, const QDateTime &start)
 {
-    return appDir + QStringLiteral("/myWAVFiles/") + start.toString(QStringLiteral("yyMMdd_hhmmss"))
+    return dataDir + QStringLiteral("/myWAVFiles/") + start.toString(QStringLiteral("yyMMdd_hhmmss"))
         + QStringLiteral(".wav");
 }
 

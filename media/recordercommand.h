@@ -9,8 +9,8 @@
 // What the recorder hands to ffmpeg and where the recording goes.
 namespace RecorderCommand {
 
-// appDir/myWAVFiles/yyMMdd_hhmmss.wav, named by the local start time.
-QString recordingFilePath(const QString &appDir, const QDateTime &start);
+// dataDir/myWAVFiles/yyMMdd_hhmmss.wav, named by the local start time.
+QString recordingFilePath(const QString &dataDir, const QDateTime &start);
 
 // The device the selector's entry stands for: the listed realm of that name, or the platform's
 // fallback realm for a name that was never listed.

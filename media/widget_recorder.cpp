@@ -54,7 +54,7 @@ void Widget::slotBeginRecord(bool checked)
             refuseRecording(this, QStringLiteral("没有检测到录音设备！"));
             return;
         }
-        const QString path = RecorderCommand::recordingFilePath(AppState::appDir, QDateTime::currentDateTime());
+        const QString path = RecorderCommand::recordingFilePath(AppState::dataDir, QDateTime::currentDateTime());
         // ffmpeg would not overwrite it and wait for an answer instead: the user would speak into
         // nothing, and the stop would register the earlier file a second time.
         if (QFileInfo::exists(path)) {

@@ -42,9 +42,9 @@ bool skipsTranscode(const QString &taskPath)
     return lowerSuffix(taskPath) == QLatin1String("pcm");
 }
 
-QString segmentPath(const QString &appDir, int index)
+QString segmentPath(const QString &dataDir, int index)
 {
-    return appDir + QStringLiteral("/myTmpWAVFiles/%1.wav").arg(index);
+    return dataDir + QStringLiteral("/myTmpWAVFiles/%1.wav").arg(index);
 }
 
 int segmentIndexOf(const QString &segmentPath)
@@ -79,12 +79,12 @@ QStringList probeArguments(const QString &taskPath)
     return {QStringLiteral("-nostdin"), QStringLiteral("-i"), safeArgument(taskPath)};
 }
 
-QStringList cutArguments(const QString &inputPath, const QString &appDir, int index)
+QStringList cutArguments(const QString &inputPath, const QString &dataDir, int index)
 {
     // Seeking before the input is cheaper for late segments; decoding keeps the start exact.
     return {QStringLiteral("-nostdin"), QStringLiteral("-ss"), QString::number(index * segmentSeconds),
         QStringLiteral("-i"), safeArgument(inputPath), QStringLiteral("-acodec"), QStringLiteral("pcm_s16le"),
-        QStringLiteral("-t"), QString::number(segmentSeconds), safeArgument(segmentPath(appDir, index))};
+        QStringLiteral("-t"), QString::number(segmentSeconds), safeArgument(segmentPath(dataDir, index))};
 }
 
 qint64 parseDurationCentis(const QString &probeOutput)

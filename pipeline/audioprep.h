@@ -21,8 +21,8 @@ QString lowerSuffix(const QString &taskPath);
 // Raw PCM tasks are probed and cut as they are.
 bool skipsTranscode(const QString &taskPath);
 
-// Segment k of the temporary folder: appDir + "/myTmpWAVFiles/<k>.wav".
-QString segmentPath(const QString &appDir, int index);
+// Segment k of the temporary folder: dataDir + "/myTmpWAVFiles/<k>.wav".
+QString segmentPath(const QString &dataDir, int index);
 
 // k for a segment path ".../<k>.wav"; -1 for any other name.
 int segmentIndexOf(const QString &segmentPath);
@@ -40,7 +40,7 @@ QStringList probeArguments(const QString &taskPath);
 // segments equal to the input sample for sample. The last one is bounded too: the probe truncates the
 // duration to hundredths, and a tail of a few milliseconds past a whole minute must not push a segment
 // over the 60 s a recognition request may carry.
-QStringList cutArguments(const QString &inputPath, const QString &appDir, int index);
+QStringList cutArguments(const QString &inputPath, const QString &dataDir, int index);
 
 // The duration line of the probe's whole output, in hundredths of a second; -1 when the output has no
 // "Duration: HH:MM:SS[.ff]" line (a missing or unreadable file, or an unknown duration).

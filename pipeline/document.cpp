@@ -13,9 +13,9 @@ QString fileNameFor(const QString &taskPath)
     return (dot < 0 ? name : name.left(dot)) + QStringLiteral(".txt");
 }
 
-QString pathFor(const QString &appDir, const QString &taskPath)
+QString pathFor(const QString &dataDir, const QString &taskPath)
 {
-    return appDir + QStringLiteral("/myWordFiles/") + fileNameFor(taskPath);
+    return dataDir + QStringLiteral("/myWordFiles/") + fileNameFor(taskPath);
 }
 
 QString textOf(const QStringList &segmentTexts)

@@ -9,8 +9,8 @@ namespace Document {
 
 // "talk.mp3" -> "talk.txt"; a name without "." keeps all of it as the stem.
 QString fileNameFor(const QString &taskPath);
-// appDir + "/myWordFiles/" + fileNameFor(taskPath).
-QString pathFor(const QString &appDir, const QString &taskPath);
+// dataDir + "/myWordFiles/" + fileNameFor(taskPath).
+QString pathFor(const QString &dataDir, const QString &taskPath);
 
 // The text view's plain text after each segment's text was appended as a paragraph ending in a line
 // break: every text ends with "\n", consecutive texts are separated by an empty line.

@@ -1,6 +1,7 @@
 #include "pipeline/localspeechservice.h"
 
 #include "app/appstate.h"
+#include "app/installlayout.h"
 #include "platform/processes.h"
 
 #include <QDateTime>
@@ -134,7 +135,7 @@ void LocalSpeechService::startChild()
     startedByLastCheck = true;
     // The service must not outlive us, however we end: a killed window would leave it running for good.
     child = newChildEndingWithParent(this);
-    child->setProgram(AppState::appDir + QStringLiteral("/quillora-speechd"));
+    child->setProgram(speechServiceProgram(AppState::appDir));
     // The child must listen where we will call and accept the credentials we will present.
     child->setArguments({QStringLiteral("--listen"), url.host() + QLatin1Char(':') + QString::number(url.port(80)),
         QStringLiteral("--client-id"), config.clientId, QStringLiteral("--client-secret"), config.clientSecret});

@@ -25,7 +25,7 @@ public:
     static bool isLocalDeployment(const DeploymentConfig &config);
 
     // Never blocks. If the deployment is local and nothing answers at its address, starts
-    // AppState::appDir + "/quillora-speechd" as a child and polls (bounded) until it answers.
+    // speechServiceProgram(AppState::appDir) as a child and polls (bounded) until it answers.
     // Emits ready(true) when the service answers (at once, via a queued emit, if it already does or the
     // deployment is remote), ready(false) when it could not be started or never answered.
     void ensureRunning();

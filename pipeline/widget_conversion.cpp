@@ -102,7 +102,7 @@ void Widget::slotBeginCover()
 
 void Widget::startFile()
 {
-    clearFolder(AppState::appDir + QStringLiteral("/myTmpWAVFiles"));
+    clearFolder(AppState::dataDir + QStringLiteral("/myTmpWAVFiles"));
     const QString task = taskFiles.first();
     if (!QFileInfo(task).isFile()) {
         removeTask(task);
@@ -168,7 +168,7 @@ void Widget::finishFile()
         endRun(SpeechProtocol::failMessageForErrNo(SpeechErrors::NoSpeech));
         return;
     }
-    const QString documentPath = Document::numberedPath(Document::pathFor(AppState::appDir, task), runDocuments);
+    const QString documentPath = Document::numberedPath(Document::pathFor(AppState::dataDir, task), runDocuments);
     QString error;
     if (!Document::write(documentPath, Document::textOf(conversionRun.progress.texts()), &error)) {
         endRun(QStringLiteral("无法保存文本文档“%1”（%2），该文件仍保留在任务列表中。")

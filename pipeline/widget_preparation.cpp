@@ -22,7 +22,7 @@ const qint64 nearlyFullBytes = 4 * 1024 * 1024;
 
 QString tmpFolder()
 {
-    return AppState::appDir + QStringLiteral("/myTmpWAVFiles");
+    return AppState::dataDir + QStringLiteral("/myTmpWAVFiles");
 }
 
 } // namespace
@@ -94,7 +94,7 @@ void Widget::convertAudioFormat()
         getAudioLength();
         return;
     }
-    conversionRun.transcodedPath = AudioPrep::transcodedPath(AppState::appDir);
+    conversionRun.transcodedPath = AudioPrep::transcodedPath(AppState::dataDir);
     startFfmpeg(convertProcess, AudioPrep::transcodeArguments(task, conversionRun.transcodedPath));
 }
 
@@ -138,7 +138,7 @@ void Widget::slotGetAudioLengthFinish()
     segmentCount = plan.count;
     segmentIndex = 0;
     resumeProgress();
-    const QString first = AudioPrep::segmentPath(AppState::appDir, 0);
+    const QString first = AudioPrep::segmentPath(AppState::dataDir, 0);
     if (plan.copyWhole) {
         QFile::remove(first);
         if (!QFile::copy(conversionRun.sourcePath, first)) {
@@ -150,7 +150,7 @@ void Widget::slotGetAudioLengthFinish()
         return;
     }
     segmentFileList << first;
-    startFfmpeg(cutProcess, AudioPrep::cutArguments(conversionRun.sourcePath, AppState::appDir, 0));
+    startFfmpeg(cutProcess, AudioPrep::cutArguments(conversionRun.sourcePath, AppState::dataDir, 0));
 }
 
 void Widget::slotCutAudioFinish()
@@ -166,8 +166,8 @@ void Widget::slotCutAudioFinish()
         beginUploads();
         return;
     }
-    segmentFileList << AudioPrep::segmentPath(AppState::appDir, k);
-    startFfmpeg(cutProcess, AudioPrep::cutArguments(conversionRun.sourcePath, AppState::appDir, k));
+    segmentFileList << AudioPrep::segmentPath(AppState::dataDir, k);
+    startFfmpeg(cutProcess, AudioPrep::cutArguments(conversionRun.sourcePath, AppState::dataDir, k));
 }
 
 void Widget::resumeProgress()

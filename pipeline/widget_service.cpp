@@ -18,7 +18,7 @@ const QString englishLanguage = QStringLiteral("英文");
 
 QString settingsPath()
 {
-    return AppState::appDir + QStringLiteral("/.quillora/settings.ini");
+    return AppState::dataDir + QStringLiteral("/.quillora/settings.ini");
 }
 
 } // namespace
@@ -51,7 +51,7 @@ QString Widget::serviceRecognitionUrl() const
 
 QString Widget::progressRecordPath(const QString &taskPath) const
 {
-    return RunProgress::recordPath(AppState::appDir + QStringLiteral("/.quillora/progress"), taskPath);
+    return RunProgress::recordPath(AppState::dataDir + QStringLiteral("/.quillora/progress"), taskPath);
 }
 
 QString Widget::languageRefusal() const

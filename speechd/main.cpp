@@ -75,8 +75,7 @@ int main(int argc, char **argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     QCoreApplication app(argc, argv);
-    const DeploymentConfig config
-        = loadDeploymentConfig(QCoreApplication::applicationDirPath() + QStringLiteral("/quillora.ini"));
+    const DeploymentConfig config = readDeploymentConfig(QCoreApplication::applicationDirPath());
 
     speechd::Options options;
     options.credentials.clientId = config.clientId.toStdString();

@@ -280,7 +280,7 @@ Widget::Widget(QWidget *parent)
     connect(httpClient, &QtHttpClass::sigReplyError, this, &Widget::slotReadJsonError);
 
     for (const char *name : {"/myWordFiles", "/myWAVFiles", "/myTmpWAVFiles"}) {
-        const QString path = AppState::appDir + QLatin1String(name);
+        const QString path = AppState::dataDir + QLatin1String(name);
         if (!QDir(path).exists())
             QDir().mkdir(path);
     }

@@ -75,7 +75,7 @@ void Widget::slotShowMaxSize()
 void Widget::slotClose()
 {
     killRunningProcesses({recordProcess, convertProcess, lengthProcess, cutProcess});
-    QFile::remove(AppState::appDir + QStringLiteral("/recordTest.wav"));
+    QFile::remove(AppState::dataDir + QStringLiteral("/recordTest.wav"));
     close();
 }
 

@@ -1,5 +1,6 @@
 #include "conversiontestutil.h"
 
+#include "common/appfolders.h"
 #include "pipeline/audioprep.h"
 #include "ui/notice.h"
 
@@ -239,7 +240,7 @@ namespace ConversionTest {
 
 Fixture::Fixture(const QString &appFolder)
 {
-    AppState::appDir = appFolder.isEmpty() ? appDir.path() : appFolder;
+    useAppFolder(appFolder.isEmpty() ? appDir.path() : appFolder);
     widget.reset(new Widget);
     widget->testSeams.serviceHost = server.hostAndPort();
     widget->accessToken = QStringLiteral("test-token");

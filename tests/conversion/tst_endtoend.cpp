@@ -23,6 +23,7 @@ private slots:
     void initTestCase();
     void englishMp3BecomesADocument();
     void serviceThatCannotStart();
+    void severalAtOnceWriteTheSameDocument();
     void serviceStartedAgainAfterItDied();
     void serviceEndsWithTheWindow();
 
@@ -77,7 +78,7 @@ void TestEndToEnd::englishMp3BecomesADocument()
         qint64(hypothesis.size()));
     QVERIFY2(wer <= 0.5, qPrintable(recognised));
 
-    QVERIFY(!QFile::exists(AudioPrep::transcodedPath(f.appDir.path())));
+    QVERIFY(!QFile::exists(AudioPrep::transcodedPath(f.appPath())));
     QVERIFY(!QFile::exists(AudioPrep::basePath(mp3) + "_16k.wav"));
     QCOMPARE(QDir(f.tmpFolder()).entryList(QDir::Files), QStringList());
     QVERIFY(f.widget->taskFiles.isEmpty());
@@ -94,6 +95,53 @@ void TestEndToEnd::serviceThatCannotStart()
     QVERIFY(QTest::qWaitFor([&] { return f.idle(); }, 30000));
     QCOMPARE(f.notices.texts, QStringList {QStringLiteral("无法启动语音识别服务，请检查程序安装是否完整！")});
     QVERIFY(f.widget->accessToken.isEmpty());
+}
+
+// Four segments of a sentence each, then silence: N = 1 and N = 3 at once write byte-identical documents.
+void TestEndToEnd::severalAtOnceWriteTheSameDocument()
+{
+    QTemporaryDir media;
+    const QStringList sentences {"The first minute is about the weather.", "The second one talks about trains.",
+        "Here the third minute begins.", "And this is the end."};
+    QStringList parts;
+    for (int k = 0; k < sentences.size(); ++k) {
+        const QString spoken = SpeechTestUtil::makeEnglishWav(media.path(), QStringLiteral("part%1").arg(k), sentences[k]);
+        QVERIFY(!spoken.isEmpty());
+        parts << spoken;
+    }
+    // Each sentence padded with silence to a whole minute (the last to half a minute).
+    const QString four = media.filePath("four minutes.wav");
+    QString filter;
+    for (int k = 0; k < parts.size(); ++k)
+        filter += QStringLiteral("[%1]apad=whole_dur=%2[p%1];").arg(k).arg(k + 1 < parts.size() ? 60 : 30);
+    for (int k = 0; k < parts.size(); ++k)
+        filter += QStringLiteral("[p%1]").arg(k);
+    filter += QStringLiteral("concat=n=%1:v=0:a=1").arg(parts.size());
+    QStringList arguments;
+    for (const QString &part : parts)
+        arguments << "-i" << part;
+    QVERIFY(runFfmpeg(arguments + QStringList {"-filter_complex", filter, "-ar", "16000", "-ac", "1", four}));
+
+    QByteArray documents[2];
+    const int atOnce[2] = {1, 3};
+    for (int run = 0; run < 2; ++run) {
+        Fixture f;
+        f.widget->accessToken.clear();
+        f.widget->testSeams.serviceHost = service.hostAndPort();
+        f.widget->testSeams.clientId = SpeechTestUtil::testClientId();
+        f.widget->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
+        f.widget->testSeams.parallelRequests = atOnce[run];
+        f.addTask(four);
+        f.widget->slotBeginCover();
+        QVERIFY(QTest::qWaitFor([&] { return f.idle(); }, 600000));
+        QCOMPARE(f.notices.texts, QStringList {QStringLiteral("文件已经全部转换完成！")});
+        QCOMPARE(f.widget->segmentCount, 4);
+        QFile document(f.appPath() + QStringLiteral("/myWordFiles/four minutes.txt"));
+        QVERIFY(document.open(QIODevice::ReadOnly));
+        documents[run] = document.readAll();
+    }
+    QVERIFY(!documents[0].isEmpty());
+    QCOMPARE(documents[1], documents[0]);
 }
 
 // The window's own service, in an application folder that holds the service program.

@@ -79,7 +79,7 @@ void TestPreparation::segments()
     QCOMPARE(texts.distinct(), expected);
 
     // The task stays the user's file; the transcoded file is the run's own, in the temporary folder.
-    const QString transcoded = AudioPrep::transcodedPath(f.appDir.path());
+    const QString transcoded = AudioPrep::transcodedPath(f.appPath());
     QCOMPARE(f.widget->taskFiles, QStringList {source});
     QVERIFY(f.widget->audioCombo->findText(name) >= 0);
     QVERIFY(!QFile::exists(AudioPrep::basePath(source) + "_16k.wav"));
@@ -244,7 +244,7 @@ void TestPreparation::transcodeCutShortLeavesNoFile()
     f.addTask(source);
 
     f.widget->slotBeginCover();
-    const QString partial = AudioPrep::transcodedPath(f.appDir.path());
+    const QString partial = AudioPrep::transcodedPath(f.appPath());
     if (notices.isEmpty()) {
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(partial), 5000);
         f.widget->slotStopCover();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/appstate.h"
+#include "common/appfolders.h"
 #include "library/myinput.h"
 #include "ui/notice.h"
 #include "ui/widget.h"
@@ -59,7 +60,7 @@ struct LibraryFixture
 
     Widget *start()
     {
-        AppState::appDir = dir.path();
+        useAppFolder(dir.path());
         window = std::make_unique<Widget>();
         return window.get();
     }

@@ -1,6 +1,7 @@
 #include "windowsetup.h"
 
 #include "app/appstate.h"
+#include "common/appfolders.h"
 #include "media/phononbackend.h"
 #include "ui/notice.h"
 
@@ -14,6 +15,6 @@ bool prepareWindowTests(const QTemporaryDir &appDir, QStringList *messages)
             messages->append(text);
         return QMessageBox::Ok;
     });
-    AppState::appDir = appDir.path();
+    useAppFolder(appDir.path());
     return appDir.isValid();
 }

@@ -1,4 +1,5 @@
 #include "app/appstate.h"
+#include "common/appfolders.h"
 #include "library/mylistwidget.h"
 #include "ui/chromelayout.h"
 #include "ui/notice.h"
@@ -50,7 +51,7 @@ private slots:
     void init()
     {
         QVERIFY(appDir.isValid());
-        AppState::appDir = appDir.path();
+        useAppFolder(appDir.path());
         setDesktop(1920, 1080, 1040);
         window = std::make_unique<Widget>(nullptr);
         window->move(448, 176);

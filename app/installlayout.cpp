@@ -1,0 +1,49 @@
+#include "app/installlayout.h"
+
+#include "app/appstate.h"
+#include "deploymentdefaults.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QStandardPaths>
+
+void nameApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Quillora"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUILLORA_APP_ID));
+}
+
+QString dataDirFor(const QString &appDir)
+{
+    // access(2) as this user: a folder owned by root, or on a read-only file system, is not writable.
+    if (QFileInfo(appDir).isWritable())
+        return appDir;
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+void locateFolders()
+{
+    AppState::appDir = QCoreApplication::applicationDirPath().replace(QLatin1Char('\\'), QLatin1Char('/'));
+    AppState::dataDir = dataDirFor(AppState::appDir);
+}
+
+QString makeDataDir(const QString &dataDir)
+{
+    if (!dataDir.isEmpty())
+        QDir().mkpath(dataDir);
+    const QFileInfo folder(dataDir);
+    if (!dataDir.isEmpty() && folder.isDir() && folder.isWritable())
+        return QString();
+    return QStringLiteral("无法创建或写入数据文件夹：%1").arg(dataDir);
+}
+
+QString speechServiceProgram(const QString &appDir)
+{
+    const QString beside = appDir + QStringLiteral("/quillora-speechd");
+    const QString installed
+        = QDir::cleanPath(appDir + QStringLiteral("/" QUILLORA_SPEECHD_FROM_BINDIR "/quillora-speechd"));
+    if (!QFileInfo(beside).isExecutable() && QFileInfo(installed).isExecutable())
+        return installed;
+    return beside;
+}

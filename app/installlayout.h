@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+// Where this program finds its own parts and keeps the user's files, for a copy run from its build
+// folder or a portable folder as much as for one installed under /usr.
+
+// Names the program to the platform before any folder is looked up: the user data folder
+// (~/.local/share/Quillora) and the window class both follow this name.
+void nameApplication();
+
+// The folder holding the user's files (myWAVFiles, myWordFiles, myTmpWAVFiles, the test recording):
+// the executable's folder when this user may write there, otherwise the user's own data folder.
+QString dataDirFor(const QString &appDir);
+
+// Sets AppState::appDir from the executable's location and AppState::dataDir by dataDirFor.
+void locateFolders();
+
+// Creates dataDir with any missing parents. Empty when it is a folder afterwards, otherwise the
+// message for the user, naming the path.
+QString makeDataDir(const QString &dataDir);
+
+// The speech service beside the executable, else in the installed helper folder (libexec/quillora
+// next to bin/); the path beside the executable when neither exists, so the start fails as before.
+QString speechServiceProgram(const QString &appDir);

@@ -1,0 +1,70 @@
+# Install rules and the Debian package (cmake --build build --target package gives
+# build/quillora_<version>_amd64.deb). The layout itself is in cmake/installdirs.cmake.
+set(QUILLORA_RELEASE_DATE 2026-12-07)
+set(QUILLORA_RELEASE_TIME "Mon, 07 Dec 2026 12:00:00 +0000")
+set(QUILLORA_MAINTAINER "Quillora maintainers <maintainers@quillora.example.org>")
+set(QUILLORA_SYSTEMD_UNIT_DIR /lib/systemd/system CACHE PATH "Where the package puts the speech service's unit")
+
+set(packaging ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
+set(packaging_out ${CMAKE_CURRENT_BINARY_DIR}/packaging)
+configure_file(${packaging}/quillora.ini.in ${packaging_out}/quillora.ini @ONLY)
+configure_file(${packaging}/${QUILLORA_APP_ID}.metainfo.xml.in ${packaging_out}/${QUILLORA_APP_ID}.metainfo.xml @ONLY)
+configure_file(${packaging}/changelog.in ${packaging_out}/changelog @ONLY)
+file(WRITE ${packaging_out}/conffiles "${QUILLORA_SYSTEM_DEPLOYMENT_FILE}\n")
+
+# Debian keeps the changelog and manual pages compressed, without a time stamp in the gzip header.
+set(compressed)
+foreach(source ${packaging_out}/changelog ${packaging}/quillora.1)
+  get_filename_component(name ${source} NAME)
+  add_custom_command(OUTPUT ${packaging_out}/${name}.gz
+    COMMAND gzip -9 -n -c ${source} > ${packaging_out}/${name}.gz
+    DEPENDS ${source})
+  list(APPEND compressed ${packaging_out}/${name}.gz)
+endforeach()
+add_custom_target(quillora_packaging_files ALL DEPENDS ${compressed})
+
+install(TARGETS quillora RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET quillora-speechd)
+  install(TARGETS quillora-speechd RUNTIME DESTINATION ${QUILLORA_HELPER_DIR})
+endif()
+install(FILES ${packaging}/${QUILLORA_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${packaging_out}/${QUILLORA_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES resources/images/src/marlinLogo.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+  RENAME ${QUILLORA_APP_ID}.svg)
+install(FILES resources/images/marlinLogo.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps
+  RENAME ${QUILLORA_APP_ID}.png)
+install(FILES ${packaging_out}/quillora.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${packaging}/copyright ${packaging_out}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillora)
+install(FILES ${packaging_out}/quillora.ini DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/quillora)
+install(FILES deploy/quillora-speechd.service DESTINATION ${QUILLORA_SYSTEMD_UNIT_DIR})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME quillora)
+set(CPACK_PACKAGE_VENDOR "The Quillora developers")
+set(CPACK_PACKAGE_CONTACT "${QUILLORA_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop speech-to-text tool with an offline speech service")
+# CPack puts the summary above this as the synopsis line.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Quillora turns the speech in audio and video files, or in recordings made
+in its window, into text documents. It transcodes each file with ffmpeg,
+cuts it into segments and sends them to a speech recognition service.
+.
+It works offline: quillora-speechd, started on demand, recognises English
+with PocketSphinx. The package also carries a hardened systemd unit for
+running that service on a shared host (not enabled).")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${QUILLORA_HOMEPAGE}")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Besides the libraries: the transcoder, the English model, and the plug-ins Qt and Phonon load at run time
+# (capture-device listing, playback).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg, pocketsphinx-en-us, libqt5multimedia5-plugins, phonon4qt5-backend-gstreamer")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+  "gstreamer1.0-plugins-good, gstreamer1.0-pulseaudio, fonts-wqy-microhei | fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${packaging_out}/conffiles)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_STRIP_FILES ON)
+# Files under /etc and /lib sit outside the prefix: stage the whole tree under DESTDIR.
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
+include(CPack)
