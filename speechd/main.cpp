@@ -7,6 +7,7 @@
 #include "speechd/requesthandler.h"
 #include "speechd/tokenkey.h"
 #include "speechd/tokensigner.h"
+#include "speechd/vocabulary.h"
 
 #include <QCoreApplication>
 
@@ -58,9 +59,13 @@ bool readOptions(int argc, char **argv, speechd::Options &options, std::string &
 // Loads one model per worker and hands each to the queue as soon as it is ready; false if one fails.
 bool loadWorkers(const speechd::Options &options, speechd::DecodeQueue &decoder)
 {
+    speechd::VocabularyDictionary vocabulary;
+    if (!vocabulary.prepare(speechd::Recognizer::languageModelPath(options.modelDir),
+            speechd::Recognizer::dictionaryPath(options.modelDir)))
+        std::fprintf(stderr, "quillora-speechd: cannot cut the dictionary to the language model; using all of it\n");
     for (int i = 0; i < options.workers; ++i) {
         auto recognizer = std::make_unique<speechd::Recognizer>();
-        if (!recognizer->load(options.modelDir)) {
+        if (!recognizer->load(options.modelDir, vocabulary.path())) {
             std::fprintf(stderr, "quillora-speechd: cannot load the English model from %s\n", options.modelDir.c_str());
             return false;
         }

@@ -26,11 +26,21 @@ Recognizer::~Recognizer()
         cmd_ln_free_r(config);
 }
 
-bool Recognizer::load(const std::string &modelDir)
+std::string Recognizer::languageModelPath(const std::string &modelDir)
+{
+    return modelDir + "/en-us/en-us.lm.bin";
+}
+
+std::string Recognizer::dictionaryPath(const std::string &modelDir)
+{
+    return modelDir + "/en-us/cmudict-en-us.dict";
+}
+
+bool Recognizer::load(const std::string &modelDir, const std::string &dictionaryPath)
 {
     const std::string hmm = modelDir + "/en-us/en-us";
-    const std::string lm = modelDir + "/en-us/en-us.lm.bin";
-    const std::string dict = modelDir + "/en-us/cmudict-en-us.dict";
+    const std::string lm = languageModelPath(modelDir);
+    const std::string dict = dictionaryPath.empty() ? Recognizer::dictionaryPath(modelDir) : dictionaryPath;
     // Without -logfn the library writes pages of diagnostics to stderr. Skipping the second (flat
     // lexicon) pass and capping active HMMs per frame roughly halves the decoding time; measured on
     // spoken English the word error rate moved by under one point.

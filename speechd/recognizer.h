@@ -27,8 +27,11 @@ public:
     Recognizer(const Recognizer &) = delete;
     Recognizer &operator=(const Recognizer &) = delete;
 
-    // modelDir holds en-us/ (acoustic model), en-us/en-us.lm.bin and en-us/cmudict-en-us.dict.
-    bool load(const std::string &modelDir);
+    // modelDir holds en-us/ (acoustic model), en-us/en-us.lm.bin and en-us/cmudict-en-us.dict;
+    // dictionaryPath, when given, replaces the last (see VocabularyDictionary).
+    bool load(const std::string &modelDir, const std::string &dictionaryPath = std::string());
+    static std::string languageModelPath(const std::string &modelDir);
+    static std::string dictionaryPath(const std::string &modelDir);
 
     // Streams the audio in small blocks and ends an utterance whenever speech stops, which keeps the
     // search small; the utterances' words joined by spaces. The result depends on these samples only,

@@ -4,6 +4,7 @@
 #include "speechd/requesthandler.h"
 #include "speechd/tokenkey.h"
 #include "speechd/tokensigner.h"
+#include "speechd/vocabulary.h"
 #include "speechd/wavaudio.h"
 
 #include <QDataStream>
@@ -88,6 +89,8 @@ private slots:
     void tokenKeySetting_data();
     void tokenKeySetting();
     void decodingForgetsEarlierRequests();
+    void dictionaryKeepsKnownWords_data();
+    void dictionaryKeepsKnownWords();
 };
 
 void TestSpeechdParts::wav_data()
@@ -515,6 +518,33 @@ void TestSpeechdParts::decodingForgetsEarlierRequests()
     speechd::Recognizer fresh;
     QVERIFY(fresh.load(SPEECHD_MODEL_DIR));
     QCOMPARE(fresh.decode(segments[2].data(), segments[2].size()), firstTexts[2]);
+}
+
+void TestSpeechdParts::dictionaryKeepsKnownWords_data()
+{
+    QTest::addColumn<QByteArray>("dictionary");
+    QTest::addColumn<QByteArray>("kept"); // known words: "a", "window", "don't"
+    QTest::newRow("unknown dropped") << QByteArray("a AH\nzyzzyva Z IH Z IY V AH\nwindow W IH N D OW\n")
+                                     << QByteArray("a AH\nwindow W IH N D OW\n");
+    QTest::newRow("alternatives follow their word")
+        << QByteArray("a AH\na(2) EY\nab(2) AE B\n") << QByteArray("a AH\na(2) EY\n");
+    QTest::newRow("apostrophe") << QByteArray("don't D OW N T\ndon D AA N\n") << QByteArray("don't D OW N T\n");
+    QTest::newRow("tab separator") << QByteArray("window\tW IH N D OW\n") << QByteArray("window\tW IH N D OW\n");
+    QTest::newRow("prefix of a word is not the word")
+        << QByteArray("win W IH N\nwindows W IH N D OW Z\n") << QByteArray();
+    QTest::newRow("last line without newline")
+        << QByteArray("x EH K S\nwindow W IH N D OW") << QByteArray("window W IH N D OW");
+    QTest::newRow("empty lines and no separator") << QByteArray("\n\nwindow\n") << QByteArray();
+}
+
+void TestSpeechdParts::dictionaryKeepsKnownWords()
+{
+    QFETCH(QByteArray, dictionary);
+    QFETCH(QByteArray, kept);
+    const std::set<std::string> known {"a", "window", "don't"};
+    const std::string result = speechd::keepKnownWords(
+        dictionary.toStdString(), [&known](const std::string &word) { return known.count(word) > 0; });
+    QCOMPARE(QByteArray::fromStdString(result), kept);
 }
 
 QTEST_GUILESS_MAIN(TestSpeechdParts)
