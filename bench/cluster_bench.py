@@ -7,6 +7,7 @@
 Usage: cluster_bench.py BUILD_DIR [REQUESTS]"""
 import os, subprocess, sys, tempfile, threading, time
 
+sys.dont_write_bytecode = True  # nothing left in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "deploy"))
 import clusterlib  # noqa: E402
 

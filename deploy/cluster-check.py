@@ -9,6 +9,7 @@ served again. Everything it starts it stops by pid, also when interrupted.
 """
 import argparse, os, socket, sys, tempfile, threading, time
 
+sys.dont_write_bytecode = True  # nothing left in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import clusterlib  # noqa: E402
 

@@ -35,9 +35,9 @@ signal.signal(signal.SIGINT, _on_signal)
 signal.signal(signal.SIGHUP, _on_signal)
 
 
-def start_child(args, log_path):
+def start_child(args, log_path, env=None):
     process = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                               stderr=open(log_path, "ab"), start_new_session=True)
+                               stderr=open(log_path, "ab"), start_new_session=True, env=env)
     _children.append(process)
     return process
 

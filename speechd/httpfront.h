@@ -24,8 +24,8 @@ const size_t requestsPerConnection = 1;
 // Time between two reads of one request (a header line, a piece of the body) and between two writes.
 const int readTimeoutSeconds = 1;
 const int writeTimeoutSeconds = 2;
-// A 60-second segment is 2.56 MB of Base64 inside the JSON request; room for that and no more.
-const size_t maximumBodyBytes = 4u * 1024 * 1024;
+// A 60-second segment is 2.56 MB of Base64 inside the JSON request; room for that (and 13 s more).
+const size_t maximumBodyBytes = 3u * 1024 * 1024;
 // Pending connections the kernel keeps while the accept loop is busy (cpp-httplib's own is 5).
 const int listenBacklog = 1024;
 } // namespace limits

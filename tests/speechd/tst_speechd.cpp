@@ -41,6 +41,7 @@ private slots:
     void rejections_data();
     void rejections();
     void oversizeBodyGets413();
+    void fullSegmentIsNotTooLarge();
     void unknownPathGets404();
     void englishThroughTheClient();
     void fullQueueAsksForRetry();
@@ -195,6 +196,17 @@ void TestSpeechd::oversizeBodyGets413()
     const HttpAnswer answer = exchange(network, recognitionUrl(service.hostAndPort()), &body);
     ++requestsSent;
     QCOMPARE(answer.status, 413);
+}
+
+void TestSpeechd::fullSegmentIsNotTooLarge()
+{
+    // The body limit must leave room for the longest segment the program sends: 60 s.
+    const QByteArray body = requestBody(token, silentWav(60.0));
+    QVERIFY(body.size() > 2560000);
+    const HttpAnswer answer = exchange(network, recognitionUrl(service.hostAndPort()), &body);
+    ++requestsSent;
+    QCOMPARE(answer.status, 200);
+    QCOMPARE(answer.json().value("err_no").toInt(-1), 3301); // silence: nothing recognised
 }
 
 void TestSpeechd::unknownPathGets404()
