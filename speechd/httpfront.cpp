@@ -1,5 +1,6 @@
 #include "speechd/httpfront.h"
 
+#include "speechd/connectionpool.h"
 #include "speechd/requesthandler.h"
 
 #include <httplib.h>
@@ -60,7 +61,7 @@ void answer(httplib::Response &response, const Reply &reply)
 
 void configureServer(httplib::Server &server, RequestHandler &handler)
 {
-    server.new_task_queue = [] { return new httplib::ThreadPool(limits::connectionThreads); };
+    server.new_task_queue = [] { return new ConnectionPool(limits::connectionThreads); };
     server.set_keep_alive_timeout(limits::keepAliveSeconds);
     server.set_keep_alive_max_count(limits::requestsPerConnection);
     server.set_read_timeout(limits::readTimeoutSeconds, 0);

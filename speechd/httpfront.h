@@ -14,7 +14,7 @@ class RequestHandler;
 // matter. cpp-httplib serves a connection on one pool thread from accept to close.
 namespace limits {
 // Up to 256 held connections and still threads free for the clients that send whole requests.
-const int connectionThreads = 320;
+const size_t connectionThreads = 320;
 // Time to the first byte of a request, on a new or a kept-alive connection.
 const int keepAliveSeconds = 2;
 // One request per connection: after a request that timed out cpp-httplib answers 400 and keeps the
