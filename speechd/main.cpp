@@ -13,6 +13,8 @@
 
 #include <httplib.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <malloc.h>
@@ -117,12 +119,17 @@ int main(int argc, char **argv)
         if (!loaded)
             kill(getpid(), SIGTERM); // the stopper takes it and ends the listener
     });
+    std::atomic<bool> listenEnded {false};
     std::thread stopper([&] {
         int received = 0;
         sigwait(&stopSignals, &received);
+        // A stop before the listener runs would be lost (a model failing at once, a quick SIGTERM).
+        while (!listenEnded && !server.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         server.stop();
     });
     server.listen_after_bind();
+    listenEnded = true;
     // listen ends only through stop(); if it failed on its own, wake the stopper so it can be joined.
     pthread_kill(stopper.native_handle(), SIGTERM);
     stopper.join();
