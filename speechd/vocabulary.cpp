@@ -1,5 +1,6 @@
 #include "speechd/vocabulary.h"
 
+#include <err.h>
 #include <logmath.h>
 #include <ngram_model.h>
 
@@ -16,6 +17,8 @@ namespace {
 
 bool readWords(const std::string &languageModelPath, std::unordered_set<std::string> &words)
 {
+    // The library logs to stderr unless told otherwise; the decoders' own -logfn comes later.
+    err_set_logfp(nullptr);
     logmath_t *logmath = logmath_init(1.0001, 0, 0);
     ngram_model_t *model = ngram_model_read(nullptr, languageModelPath.c_str(), NGRAM_AUTO, logmath);
     if (model) {

@@ -314,11 +314,12 @@ void TestSpeechd::oneLogLinePerRequest()
         answer += raw.readAll();
     QVERIFY2(answer.startsWith("HTTP/1.1 400"), answer);
     ++requestsSent;
-    QTRY_COMPARE_WITH_TIMEOUT(service.log().count('\n'), requestsSent + 1, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(service.log().count('\n') >= requestsSent + 1, 5000);
+    QTest::qWait(100); // no line after the last request's
 
     const QStringList lines = service.log().split('\n', Qt::SkipEmptyParts);
     QVERIFY(lines.first().contains("listening on"));
-    QCOMPARE(lines.size() - 1, requestsSent);
+    QVERIFY2(lines.size() - 1 == requestsSent, qPrintable(service.log()));
     // The token query carries the secret: it must never reach the log.
     QVERIFY(!service.log().contains(testClientSecret()));
     QVERIFY(lines.filter(" 413 ").size() == 1);
