@@ -1,62 +1,86 @@
 // quillora-speechd: an offline stand-in for the cloud speech service, answering its token and
 // recognition requests on loopback.
 #include "app/deployment.h"
+#include "speechd/httpfront.h"
 #include "speechd/options.h"
 #include "speechd/recognizer.h"
 #include "speechd/requesthandler.h"
-#include "speechd/tokenstore.h"
+#include "speechd/tokenkey.h"
+#include "speechd/tokensigner.h"
+#include "speechd/vocabulary.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <httplib.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <ctime>
 #include <malloc.h>
 #include <pthread.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
-const size_t maximumBodyBytes = 8u * 1024 * 1024;
+const char usage[] = "usage: quillora-speechd [--listen ADDR:PORT] [--client-id ID] [--client-secret SECRET] "
+                     "[--model-dir DIR] [--queue N] [--workers N] [--token-lifetime SECONDS] "
+                     "[--token-key-file PATH]\n";
 
-struct RequestLog
+// Options from quillora.ini beside the executable, then from the command line; false (and a message
+// on stderr) when the service must not start.
+bool readOptions(int argc, char **argv, speechd::Options &options, std::string &tokenKey)
 {
-    int errNo = -1;
-    std::chrono::steady_clock::time_point start;
-};
-thread_local RequestLog requestLog;
-
-void logRequest(const httplib::Request &request, const httplib::Response &response)
-{
-    // A request refused before routing (a malformed request line) has no start time.
-    const bool timed = requestLog.start != std::chrono::steady_clock::time_point();
-    const double ms = timed
-        ? std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - requestLog.start).count()
-        : 0.0;
-    char when[32];
-    const std::time_t now = std::time(nullptr);
-    std::tm utc {};
-    gmtime_r(&now, &utc);
-    std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    char errNo[16] = "-";
-    if (requestLog.errNo >= 0)
-        std::snprintf(errNo, sizeof errNo, "%d", requestLog.errNo);
-    // The path only: the token query carries the client secret.
-    std::fprintf(stderr, "%s %s %s %s %d err_no=%s in=%zu out=%zu %.0fms\n", when, request.remote_addr.c_str(),
-        request.method.c_str(), request.path.c_str(), response.status, errNo, request.body.size(), response.body.size(),
-        ms);
-    std::fflush(stderr);
-    requestLog = RequestLog();
+    // The same deployment file Quillora reads: beside the executable, else the system one.
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const DeploymentConfig config = readDeploymentConfig(appDir);
+    options.credentials.clientId = config.clientId.toStdString();
+    options.credentials.clientSecret = config.clientSecret.toStdString();
+    options.modelDir = SPEECHD_MODEL_DIR;
+    for (const QString &iniPath : deploymentFiles(appDir)) {
+        if (QFileInfo::exists(iniPath)) {
+            options.tokenKeyFile = speechd::tokenKeyFileSetting(iniPath);
+            break;
+        }
+    }
+    speechd::splitHostPort(config.apiHost.toStdString(), options.host, options.port);
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    std::string error;
+    if (!speechd::parseArguments(arguments, options, error)) {
+        std::fprintf(stderr, "quillora-speechd: %s\n%s", error.c_str(), usage);
+        return false;
+    }
+    if (options.tokenKeyFile.empty()) {
+        tokenKey = speechd::randomTokenKey();
+        error = "no random source for the token key";
+    } else {
+        speechd::readTokenKey(options.tokenKeyFile, tokenKey, error);
+    }
+    if (tokenKey.empty()) {
+        std::fprintf(stderr, "quillora-speechd: %s\n", error.c_str());
+        return false;
+    }
+    return true;
 }
 
-void answer(httplib::Response &response, const speechd::Reply &reply)
+// Loads one model per worker and hands each to the queue as soon as it is ready; false if one fails.
+bool loadWorkers(const speechd::Options &options, speechd::DecodeQueue &decoder)
 {
-    requestLog.errNo = reply.errNo;
-    response.status = reply.status;
-    response.set_content(reply.body, "application/json");
+    speechd::VocabularyDictionary vocabulary;
+    if (!vocabulary.prepare(speechd::Recognizer::languageModelPath(options.modelDir),
+            speechd::Recognizer::dictionaryPath(options.modelDir)))
+        std::fprintf(stderr, "quillora-speechd: cannot cut the dictionary to the language model; using all of it\n");
+    for (int i = 0; i < options.workers; ++i) {
+        auto recognizer = std::make_unique<speechd::Recognizer>();
+        if (!recognizer->load(options.modelDir, vocabulary.path())) {
+            std::fprintf(stderr, "quillora-speechd: cannot load the English model from %s\n", options.modelDir.c_str());
+            return false;
+        }
+        decoder.addWorker(std::move(recognizer));
+    }
+    return true;
 }
 
 } // namespace
@@ -75,59 +99,18 @@ int main(int argc, char **argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     QCoreApplication app(argc, argv);
-    const DeploymentConfig config = readDeploymentConfig(QCoreApplication::applicationDirPath());
-
     speechd::Options options;
-    options.credentials.clientId = config.clientId.toStdString();
-    options.credentials.clientSecret = config.clientSecret.toStdString();
-    options.modelDir = SPEECHD_MODEL_DIR;
-    speechd::splitHostPort(config.apiHost.toStdString(), options.host, options.port);
-    std::vector<std::string> arguments(argv + 1, argv + argc);
-    std::string error;
-    if (!speechd::parseArguments(arguments, options, error)) {
-        std::fprintf(stderr,
-            "quillora-speechd: %s\nusage: quillora-speechd [--listen ADDR:PORT] [--client-id ID] "
-            "[--client-secret SECRET] [--model-dir DIR] [--queue N] [--workers N] "
-            "[--token-lifetime SECONDS]\n",
-            error.c_str());
+    std::string tokenKey;
+    if (!readOptions(argc, argv, options, tokenKey))
         return 2;
-    }
 
-    std::vector<std::unique_ptr<speechd::Recognizer>> recognizers;
-    for (int i = 0; i < options.workers; ++i) {
-        auto recognizer = std::make_unique<speechd::Recognizer>();
-        if (!recognizer->load(options.modelDir)) {
-            std::fprintf(stderr, "quillora-speechd: cannot load the English model from %s\n", options.modelDir.c_str());
-            return 1;
-        }
-        recognizers.push_back(std::move(recognizer));
-    }
-    speechd::DecodeQueue decoder(std::move(recognizers), size_t(options.queueCapacity));
-    speechd::TokenStore tokens {std::chrono::seconds(options.tokenLifetimeSeconds)};
+    speechd::DecodeQueue decoder(size_t(options.workers), size_t(options.queueCapacity));
+    const speechd::TokenSigner tokens(std::move(tokenKey), std::chrono::seconds(options.tokenLifetimeSeconds));
     speechd::RequestHandler handler(options.credentials, tokens, decoder);
 
     httplib::Server server;
-    server.set_payload_max_length(maximumBodyBytes);
-    server.set_pre_routing_handler([](const httplib::Request &, httplib::Response &) {
-        requestLog = RequestLog();
-        requestLog.start = std::chrono::steady_clock::now();
-        return httplib::Server::HandlerResponse::Unhandled;
-    });
-    server.set_logger(logRequest);
-    server.Get("/oauth/2.0/token", [&](const httplib::Request &request, httplib::Response &response) {
-        answer(response,
-            handler.token(request.get_param_value("grant_type"), request.get_param_value("client_id"),
-                request.get_param_value("client_secret")));
-    });
-    server.Post("/server_api", [&](const httplib::Request &request, httplib::Response &response) {
-        answer(response, handler.recognize(request.body));
-    });
-
-    int port = options.port;
-    if (port == 0)
-        port = server.bind_to_any_port(options.host.c_str());
-    else if (!server.bind_to_port(options.host.c_str(), port))
-        port = -1;
+    speechd::configureServer(server, handler);
+    const int port = speechd::bindServer(server, options.host, options.port);
     if (port <= 0) {
         std::fprintf(stderr, "quillora-speechd: cannot listen on %s:%d\n", options.host.c_str(), options.port);
         return 1;
@@ -135,14 +118,28 @@ int main(int argc, char **argv)
     std::fprintf(stderr, "quillora-speechd: listening on %s:%d\n", options.host.c_str(), port);
     std::fflush(stderr);
 
+    // Listening before the models are loaded: tokens and health checks are answered at once, and
+    // recognition requests wait in the queue for the first worker.
+    bool loaded = true;
+    std::thread loader([&] {
+        loaded = loadWorkers(options, decoder);
+        if (!loaded)
+            kill(getpid(), SIGTERM); // the stopper takes it and ends the listener
+    });
+    std::atomic<bool> listenEnded {false};
     std::thread stopper([&] {
         int received = 0;
         sigwait(&stopSignals, &received);
+        // A stop before the listener runs would be lost (a model failing at once, a quick SIGTERM).
+        while (!listenEnded && !server.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         server.stop();
     });
     server.listen_after_bind();
+    listenEnded = true;
     // listen ends only through stop(); if it failed on its own, wake the stopper so it can be joined.
     pthread_kill(stopper.native_handle(), SIGTERM);
     stopper.join();
-    return 0;
+    loader.join();
+    return loaded ? 0 : 1;
 }

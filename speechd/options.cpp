@@ -1,6 +1,10 @@
 #include "speechd/options.h"
 
+#include <sched.h>
+
+#include <algorithm>
 #include <cstdlib>
+#include <thread>
 
 namespace speechd {
 
@@ -19,6 +23,23 @@ bool parseNumber(const std::string &text, long long minimum, long long maximum, 
 }
 
 } // namespace
+
+int defaultWorkerCount(unsigned onlineCores, unsigned affinityCores)
+{
+    unsigned cores = onlineCores;
+    if (affinityCores > 0 && (cores == 0 || affinityCores < cores))
+        cores = affinityCores;
+    return int(std::clamp(cores, 1u, unsigned(maxDefaultWorkers)));
+}
+
+int defaultWorkerCount()
+{
+    // hardware_concurrency counts every core online; taskset or a cpuset may allow this process fewer.
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    const unsigned affinity = sched_getaffinity(0, sizeof allowed, &allowed) == 0 ? unsigned(CPU_COUNT(&allowed)) : 0;
+    return defaultWorkerCount(std::thread::hardware_concurrency(), affinity);
+}
 
 bool splitHostPort(const std::string &text, std::string &host, int &port)
 {
@@ -71,6 +92,8 @@ bool parseArguments(const std::vector<std::string> &arguments, Options &options,
             options.queueCapacity = int(number);
         } else if (name == "--workers" && parseNumber(value, 1, 64, number)) {
             options.workers = int(number);
+        } else if (name == "--token-key-file") {
+            options.tokenKeyFile = value;
         } else if (name == "--token-lifetime" && parseNumber(value, 1, 1LL << 40, number)) {
             options.tokenLifetimeSeconds = number;
         } else {

@@ -7,6 +7,14 @@
 
 namespace speechd {
 
+// Decoding workers when --workers is not given: one per core this process may run on, at most
+// maxDefaultWorkers (each holds its own model, so more cost memory for little gain).
+const int maxDefaultWorkers = 4;
+int defaultWorkerCount();
+// The rule itself: the smaller of the cores online and the cores in the affinity mask (0: unknown),
+// between 1 and maxDefaultWorkers.
+int defaultWorkerCount(unsigned onlineCores, unsigned affinityCores);
+
 struct Options
 {
     std::string host;
@@ -14,8 +22,9 @@ struct Options
     Credentials credentials;
     std::string modelDir;
     int queueCapacity = 8;
-    int workers = 1;
+    int workers = defaultWorkerCount();
     long long tokenLifetimeSeconds = 30LL * 24 * 3600;
+    std::string tokenKeyFile; // empty: a random key made at start
 };
 
 // Overrides `options` (already filled from the deployment configuration) from the command line.

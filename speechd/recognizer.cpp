@@ -1,6 +1,11 @@
 #include "speechd/recognizer.h"
 
+#include <cmn.h>
+#include <fe.h>
+#include <feat.h>
 #include <pocketsphinx.h>
+
+static_assert(sizeof(mfcc_t) == sizeof(float), "the cepstral mean is kept as floats");
 
 namespace speechd {
 
@@ -13,27 +18,105 @@ const size_t maxUtteranceSamples = 20 * 16000;
 
 Recognizer::~Recognizer()
 {
+    if (meanFrontEnd)
+        fe_free(meanFrontEnd);
     if (decoder)
         ps_free(decoder);
     if (config)
         cmd_ln_free_r(config);
 }
 
-bool Recognizer::load(const std::string &modelDir)
+std::string Recognizer::languageModelPath(const std::string &modelDir)
+{
+    return modelDir + "/en-us/en-us.lm.bin";
+}
+
+std::string Recognizer::dictionaryPath(const std::string &modelDir)
+{
+    return modelDir + "/en-us/cmudict-en-us.dict";
+}
+
+bool Recognizer::load(const std::string &modelDir, const std::string &dictionaryPath)
 {
     const std::string hmm = modelDir + "/en-us/en-us";
-    const std::string lm = modelDir + "/en-us/en-us.lm.bin";
-    const std::string dict = modelDir + "/en-us/cmudict-en-us.dict";
+    const std::string lm = languageModelPath(modelDir);
+    const std::string dict = dictionaryPath.empty() ? Recognizer::dictionaryPath(modelDir) : dictionaryPath;
     // Without -logfn the library writes pages of diagnostics to stderr. Skipping the second (flat
     // lexicon) pass and capping active HMMs per frame roughly halves the decoding time; measured on
     // spoken English the word error rate moved by under one point.
+    // -mmap maps the mixture weights read-only, so the workers' decoders share one copy of them; the
+    // library offers no sharing of the rest (the language model keeps per-decoder caches).
     const char *argv[] = {"-hmm", hmm.c_str(), "-lm", lm.c_str(), "-dict", dict.c_str(), "-logfn", "/dev/null",
-        "-fwdflat", "no", "-maxhmmpf", "5000"};
+        "-fwdflat", "no", "-maxhmmpf", "5000", "-mmap", "yes"};
     config = cmd_ln_parse_r(nullptr, ps_args(), int(sizeof argv / sizeof argv[0]), const_cast<char **>(argv), TRUE);
     if (!config)
         return false;
     decoder = ps_init(config);
-    return decoder != nullptr;
+    if (!decoder)
+        return false;
+    // ps_init has added the model's front-end parameters to the configuration; the second front end
+    // computes exactly the decoder's features.
+    meanFrontEnd = fe_init_auto_r(cmd_ln_retain(ps_get_config(decoder)));
+    cmn_t *cmn = ps_get_feat(decoder)->cmn_struct;
+    if (!meanFrontEnd || !cmn || fe_get_output_size(meanFrontEnd) != cmn->veclen)
+        return false;
+    modelCepstralMean.resize(size_t(cmn->veclen));
+    cmn_live_get(cmn, reinterpret_cast<mfcc_t *>(modelCepstralMean.data()));
+    return true;
+}
+
+bool Recognizer::speechCepstralMean(const int16_t *samples, size_t count, std::vector<float> &mean)
+{
+    const size_t blockFrames = 256;
+    const size_t width = modelCepstralMean.size();
+    std::vector<mfcc_t> cepstra(blockFrames * width);
+    std::vector<mfcc_t *> rows(blockFrames);
+    for (size_t i = 0; i < blockFrames; ++i)
+        rows[i] = &cepstra[i * width];
+    std::vector<double> sum(width, 0.0);
+    size_t frames = 0;
+    auto add = [&](int32 produced) {
+        for (int32 f = 0; f < produced; ++f) {
+            for (size_t c = 0; c < width; ++c)
+                sum[c] += rows[size_t(f)][c];
+        }
+        frames += size_t(produced);
+    };
+
+    fe_start_stream(meanFrontEnd); // forgets the noise level of the previous request
+    fe_start_utt(meanFrontEnd);
+    const int16 *cursor = samples;
+    size_t remaining = count;
+    while (remaining > 0) {
+        int32 produced = int32(blockFrames);
+        const size_t before = remaining;
+        if (fe_process_frames(meanFrontEnd, &cursor, &remaining, rows.data(), &produced, nullptr) < 0)
+            break;
+        add(produced);
+        if (produced == 0 && remaining == before)
+            break;
+    }
+    int32 last = 0;
+    fe_end_utt(meanFrontEnd, rows[0], &last);
+    add(last);
+    if (frames == 0)
+        return false;
+    mean.resize(width);
+    for (size_t c = 0; c < width; ++c)
+        mean[c] = float(sum[c] / double(frames));
+    return true;
+}
+
+void Recognizer::startRequest(const int16_t *samples, size_t count)
+{
+    // The noise estimate and the live cepstral mean adapt to everything a decoder hears: left alone,
+    // a request's text would depend on the requests this worker decoded before it (and so on which
+    // worker or instance took it). Both start from this request's own audio instead.
+    ps_start_stream(decoder);
+    std::vector<float> mean;
+    if (!speechCepstralMean(samples, count, mean))
+        mean = modelCepstralMean;
+    cmn_live_set(ps_get_feat(decoder)->cmn_struct, reinterpret_cast<const mfcc_t *>(mean.data()));
 }
 
 std::string Recognizer::decode(const int16_t *samples, size_t count)
@@ -50,7 +133,10 @@ std::string Recognizer::decode(const int16_t *samples, size_t count)
         }
     };
 
-    if (!decoder || ps_start_utt(decoder) < 0)
+    if (!decoder)
+        return text;
+    startRequest(samples, count);
+    if (ps_start_utt(decoder) < 0)
         return text;
     bool inSpeech = false;
     size_t utteranceSamples = 0;
@@ -72,12 +158,36 @@ std::string Recognizer::decode(const int16_t *samples, size_t count)
     return text;
 }
 
-DecodeQueue::DecodeQueue(std::vector<std::unique_ptr<Recognizer>> recognizers, size_t capacity)
-    : recognizers(std::move(recognizers))
+DecodeQueue::DecodeQueue(size_t workers, size_t capacity)
+    : expectedWorkers(workers)
     , capacity(capacity)
+{ }
+
+DecodeQueue::DecodeQueue(std::vector<std::unique_ptr<Recognizer>> recognizers, size_t capacity)
+    : DecodeQueue(recognizers.size(), capacity)
 {
-    for (const auto &recognizer : this->recognizers)
-        workers.emplace_back(&DecodeQueue::work, this, recognizer.get());
+    for (auto &recognizer : recognizers)
+        addWorker(std::move(recognizer));
+}
+
+void DecodeQueue::addWorker(std::unique_ptr<Recognizer> recognizer)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    if (stopping)
+        return;
+    recognizers.push_back(std::move(recognizer));
+    workers.emplace_back(&DecodeQueue::work, this, recognizers.back().get());
+}
+
+QueueStatus DecodeQueue::status()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    QueueStatus status;
+    status.workers = expectedWorkers;
+    status.readyWorkers = workers.size();
+    status.queued = waiting.size();
+    status.capacity = capacity;
+    return status;
 }
 
 DecodeQueue::~DecodeQueue()

@@ -13,6 +13,7 @@
 
 struct ps_decoder_s;
 struct cmd_ln_s;
+struct fe_s;
 
 namespace speechd {
 
@@ -26,16 +27,36 @@ public:
     Recognizer(const Recognizer &) = delete;
     Recognizer &operator=(const Recognizer &) = delete;
 
-    // modelDir holds en-us/ (acoustic model), en-us/en-us.lm.bin and en-us/cmudict-en-us.dict.
-    bool load(const std::string &modelDir);
+    // modelDir holds en-us/ (acoustic model), en-us/en-us.lm.bin and en-us/cmudict-en-us.dict;
+    // dictionaryPath, when given, replaces the last (see VocabularyDictionary).
+    bool load(const std::string &modelDir, const std::string &dictionaryPath = std::string());
+    static std::string languageModelPath(const std::string &modelDir);
+    static std::string dictionaryPath(const std::string &modelDir);
 
     // Streams the audio in small blocks and ends an utterance whenever speech stops, which keeps the
-    // search small; the utterances' words joined by spaces.
+    // search small; the utterances' words joined by spaces. The result depends on these samples only,
+    // not on what this decoder heard before.
     std::string decode(const int16_t *samples, size_t count);
 
 private:
+    // Starts the decoder afresh for one request: noise estimate reset, cepstral mean taken from the
+    // request's own speech (the model's when it has none).
+    void startRequest(const int16_t *samples, size_t count);
+    bool speechCepstralMean(const int16_t *samples, size_t count, std::vector<float> &mean);
+
     cmd_ln_s *config = nullptr;
     ps_decoder_s *decoder = nullptr;
+    fe_s *meanFrontEnd = nullptr; // a second front end, only to measure a request's cepstral mean
+    std::vector<float> modelCepstralMean;
+};
+
+// What a queue is doing, for health checks.
+struct QueueStatus
+{
+    size_t workers = 0; // decoding workers this queue was made for
+    size_t readyWorkers = 0; // those whose model is loaded
+    size_t queued = 0; // requests waiting for a worker
+    size_t capacity = 0; // requests that may wait
 };
 
 // Decoding outside the HTTP threads: worker threads, each with its own recognizer, take jobs from a
@@ -43,6 +64,8 @@ private:
 class DecodeQueue
 {
 public:
+    // A queue for `workers` workers, added one by one as their models load; requests wait meanwhile.
+    DecodeQueue(size_t workers, size_t capacity);
     DecodeQueue(std::vector<std::unique_ptr<Recognizer>> recognizers, size_t capacity);
     ~DecodeQueue();
     DecodeQueue(const DecodeQueue &) = delete;
@@ -51,6 +74,10 @@ public:
     // Blocks the calling thread until a worker has decoded the samples. False, at once, when the queue
     // is full.
     bool decode(std::vector<int16_t> samples, std::string &text);
+
+    // Starts a worker thread that decodes with `recognizer`.
+    void addWorker(std::unique_ptr<Recognizer> recognizer);
+    QueueStatus status();
 
 private:
     struct Job
@@ -61,8 +88,9 @@ private:
 
     void work(Recognizer *recognizer);
 
-    std::vector<std::unique_ptr<Recognizer>> recognizers;
+    const size_t expectedWorkers;
     const size_t capacity;
+    std::vector<std::unique_ptr<Recognizer>> recognizers;
     std::mutex mutex;
     std::condition_variable wake;
     std::deque<Job> waiting;

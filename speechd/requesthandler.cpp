@@ -1,11 +1,12 @@
 #include "speechd/requesthandler.h"
 
 #include "speechd/recognizer.h"
-#include "speechd/tokenstore.h"
+#include "speechd/tokensigner.h"
 #include "speechd/wavaudio.h"
 
 #include <json/json.h>
 
+#include <cstdio>
 #include <exception>
 #include <memory>
 
@@ -132,7 +133,7 @@ bool decodeBase64(const char *text, size_t size, std::string &bytes)
     return true;
 }
 
-RequestHandler::RequestHandler(Credentials credentials, TokenStore &tokens, DecodeQueue &decoder)
+RequestHandler::RequestHandler(Credentials credentials, const TokenSigner &tokens, DecodeQueue &decoder)
     : credentials(std::move(credentials))
     , tokens(tokens)
     , decoder(decoder)
@@ -209,6 +210,20 @@ Reply RequestHandler::recognize(const std::string &body)
     if (text.empty())
         return recognitionAnswer(3301, "no speech recognised");
     return recognitionAnswer(0, "success.", &text);
+}
+
+Reply RequestHandler::health()
+{
+    const QueueStatus status = decoder.status();
+    const bool ready = status.readyWorkers >= status.workers;
+    // Written by hand: the members keep this order, which the JSON writer (sorting keys) would not.
+    char body[128];
+    std::snprintf(body, sizeof body, "{\"status\":\"%s\",\"workers\":%zu,\"queued\":%zu,\"capacity\":%zu}",
+        ready ? "ok" : "loading", status.workers, status.queued, status.capacity);
+    Reply reply;
+    reply.status = ready ? 200 : 503;
+    reply.body = body;
+    return reply;
 }
 
 } // namespace speechd

@@ -5,7 +5,7 @@
 namespace speechd {
 
 class DecodeQueue;
-class TokenStore;
+class TokenSigner;
 
 struct Credentials
 {
@@ -29,16 +29,20 @@ public:
     static const int defaultDevPid = 1537; // what a request without dev_pid asks for
     static const size_t minimumSamples = 4800; // 0.3 s at 16 kHz
 
-    RequestHandler(Credentials credentials, TokenStore &tokens, DecodeQueue &decoder);
+    RequestHandler(Credentials credentials, const TokenSigner &tokens, DecodeQueue &decoder);
 
     // GET /oauth/2.0/token; a missing parameter is passed as empty.
     Reply token(const std::string &grantType, const std::string &clientId, const std::string &clientSecret);
     // POST /server_api with its body.
     Reply recognize(const std::string &body);
+    // GET /healthz: 200 {"status":"ok","workers":N,"queued":K,"capacity":C} once every worker's model is
+    // loaded, 503 with "status":"loading" before. N counts the workers the service was started with, K the
+    // recognition requests waiting for one, C how many may wait.
+    Reply health();
 
 private:
     Credentials credentials;
-    TokenStore &tokens;
+    const TokenSigner &tokens;
     DecodeQueue &decoder;
 };
 

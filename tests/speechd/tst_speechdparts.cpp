@@ -1,14 +1,23 @@
 #include "common/speechtestutil.h"
 #include "speechd/options.h"
+#include "speechd/recognizer.h"
 #include "speechd/requesthandler.h"
-#include "speechd/tokenstore.h"
+#include "speechd/tokenkey.h"
+#include "speechd/tokensigner.h"
+#include "speechd/vocabulary.h"
 #include "speechd/wavaudio.h"
 
 #include <QDataStream>
+#include <QDateTime>
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
 #include <set>
+
+#include <unistd.h>
 
 using SpeechTestUtil::wavBytes;
 
@@ -67,9 +76,21 @@ private slots:
     void hostPort();
     void arguments_data();
     void arguments();
+    void defaultWorkers_data();
+    void defaultWorkers();
     void tokensAreRandomAndRemembered();
     void tokensExpire();
     void tokenStoreForgetsOldestBeyondCapacity();
+    void tokenChecks_data();
+    void tokenChecks();
+    void everyOneCharacterChangeIsRefused();
+    void tokenKeyFile_data();
+    void tokenKeyFile();
+    void tokenKeySetting_data();
+    void tokenKeySetting();
+    void decodingForgetsEarlierRequests();
+    void dictionaryKeepsKnownWords_data();
+    void dictionaryKeepsKnownWords();
 };
 
 void TestSpeechdParts::wav_data()
@@ -223,7 +244,7 @@ void TestSpeechdParts::arguments_data()
     QTest::newRow("none: configuration stays") << QStringList() << true << "10.0.0.1:1"
                                                << "cfg" << 8 << 2592000;
     QTest::newRow("all") << QStringList {"--listen", "127.0.0.1:0", "--client-id", "id", "--client-secret", "s",
-        "--queue", "0", "--token-lifetime", "5", "--workers", "2"}
+        "--queue", "0", "--token-lifetime", "5", "--workers", "2", "--token-key-file", "/etc/key"}
                          << true << "127.0.0.1:0"
                          << "id" << 0 << 5;
     QTest::newRow("missing value") << QStringList {"--client-id"} << false << ""
@@ -236,6 +257,8 @@ void TestSpeechdParts::arguments_data()
                                   << "" << 0 << 0;
     QTest::newRow("bad listen") << QStringList {"--listen", "nowhere:port"} << false << ""
                                 << "" << 0 << 0;
+    QTest::newRow("key file without path") << QStringList {"--token-key-file"} << false << ""
+                                           << "" << 0 << 0;
 }
 
 void TestSpeechdParts::arguments()
@@ -263,27 +286,59 @@ void TestSpeechdParts::arguments()
     QCOMPARE(QString::fromStdString(options.credentials.clientId), clientId);
     QCOMPARE(options.queueCapacity, queue);
     QCOMPARE(options.tokenLifetimeSeconds, qint64(lifetime));
+    const bool all = arguments.contains("--workers");
+    QCOMPARE(options.workers, all ? 2 : speechd::defaultWorkerCount());
+    QCOMPARE(QString::fromStdString(options.tokenKeyFile), all ? QStringLiteral("/etc/key") : QString());
+}
+
+void TestSpeechdParts::defaultWorkers_data()
+{
+    QTest::addColumn<uint>("online");
+    QTest::addColumn<uint>("affinity");
+    QTest::addColumn<int>("workers");
+    QTest::newRow("two cores") << 2u << 2u << 2;
+    QTest::newRow("capped at four") << 16u << 16u << 4;
+    QTest::newRow("pinned to one core") << 8u << 1u << 1;
+    QTest::newRow("affinity unknown") << 3u << 0u << 3;
+    QTest::newRow("nothing known") << 0u << 0u << 1;
+    QTest::newRow("online count unknown") << 0u << 2u << 2;
+}
+
+void TestSpeechdParts::defaultWorkers()
+{
+    QFETCH(uint, online);
+    QFETCH(uint, affinity);
+    QFETCH(int, workers);
+    QCOMPARE(speechd::defaultWorkerCount(online, affinity), workers);
 }
 
 void TestSpeechdParts::tokensAreRandomAndRemembered()
 {
-    speechd::TokenStore store {std::chrono::seconds(60)};
+    // Remembered by nobody: another signer with the same key (another instance) accepts them all.
+    const std::string key(32, 'k');
+    const speechd::TokenSigner store {key, std::chrono::seconds(60)};
+    const speechd::TokenSigner sameKey {key, std::chrono::seconds(1)};
+    const speechd::TokenSigner otherKey {std::string(32, 'K'), std::chrono::seconds(60)};
+    static const QRegularExpression format(QStringLiteral("^[1-9][0-9]{12,15}\\.[0-9a-f]{32}\\.[0-9a-f]{64}$"));
     std::set<std::string> seen;
     for (int i = 0; i < 200; ++i) {
         const std::string token = store.issue();
-        QCOMPARE(token.size(), size_t(64));
-        QVERIFY(token.find_first_not_of("0123456789abcdef") == std::string::npos);
-        QVERIFY(seen.insert(token).second);
+        QVERIFY2(format.match(QString::fromStdString(token)).hasMatch(), token.c_str());
+        QVERIFY(seen.insert(token.substr(token.find('.'))).second); // the random part differs every time
     }
     for (const std::string &token : seen)
-        QVERIFY(store.isValid(token));
+        QVERIFY(!otherKey.isValid(token));
+    const std::string token = store.issue();
+    QVERIFY(store.isValid(token));
+    QVERIFY(sameKey.isValid(token));
+    QVERIFY(!otherKey.isValid(token));
     QVERIFY(!store.isValid(std::string(64, '0')));
     QVERIFY(!store.isValid(std::string()));
 }
 
 void TestSpeechdParts::tokensExpire()
 {
-    speechd::TokenStore store {std::chrono::seconds(1)};
+    const speechd::TokenSigner store {std::string(32, 'k'), std::chrono::seconds(1)};
     const std::string token = store.issue();
     QVERIFY(store.isValid(token));
     QThread::msleep(1100);
@@ -292,13 +347,204 @@ void TestSpeechdParts::tokensExpire()
 
 void TestSpeechdParts::tokenStoreForgetsOldestBeyondCapacity()
 {
-    speechd::TokenStore store {std::chrono::seconds(60), 3};
+    // Nothing is stored, so nothing is forgotten: the first of many tokens is as good as the last.
+    const speechd::TokenSigner store {std::string(32, 'k'), std::chrono::seconds(60)};
     const std::string first = store.issue();
-    const std::string second = store.issue();
-    store.issue();
-    store.issue();
-    QVERIFY(!store.isValid(first));
-    QVERIFY(store.isValid(second));
+    for (int i = 0; i < 1000; ++i)
+        store.issue();
+    QVERIFY(store.isValid(first));
+}
+
+void TestSpeechdParts::tokenChecks_data()
+{
+    QTest::addColumn<QByteArray>("token");
+    QTest::addColumn<qint64>("now");
+    QTest::addColumn<bool>("valid");
+
+    const std::string key(32, 'k');
+    const qint64 now = 1800000000000;
+    const std::string random(32, 'a');
+    const QByteArray good = QByteArray::fromStdString(speechd::signToken(key, now + 1000, random));
+    auto sign = [&](const std::string &signingKey, qint64 expiry, const std::string &part) {
+        return QByteArray::fromStdString(speechd::signToken(signingKey, expiry, part));
+    };
+    QTest::newRow("valid") << good << now << true;
+    QTest::newRow("last millisecond") << good << now + 999 << true;
+    QTest::newRow("expired at its expiry") << good << now + 1000 << false;
+    QTest::newRow("expired long ago") << good << now + 86400000 << false;
+    QTest::newRow("signed with another key") << sign(std::string(32, 'x'), now + 1000, random) << now << false;
+    QTest::newRow("key one byte longer") << sign(key + 'k', now + 1000, random) << now << false;
+    QTest::newRow("empty") << QByteArray() << now << false;
+    QTest::newRow("MAC in capitals") << good.left(good.lastIndexOf('.') + 1)
+            + good.mid(good.lastIndexOf('.') + 1).toUpper()
+                                     << now << false;
+    QTest::newRow("MAC missing") << good.left(good.lastIndexOf('.')) << now << false;
+    QTest::newRow("extended expiry, same MAC")
+        << QByteArray::number(now + 999999) + good.mid(good.indexOf('.')) << now << false;
+    QTest::newRow("old opaque token") << QByteArray(64, 'a') << now << false;
+    QTest::newRow("expiry not a number") << sign(key, now + 1000, random).replace(0, 1, "x") << now << false;
+}
+
+void TestSpeechdParts::tokenChecks()
+{
+    QFETCH(QByteArray, token);
+    QFETCH(qint64, now);
+    QFETCH(bool, valid);
+    QCOMPARE(speechd::checkToken(std::string(32, 'k'), token.toStdString(), now), valid);
+}
+
+void TestSpeechdParts::everyOneCharacterChangeIsRefused()
+{
+    const std::string key(32, 'k');
+    const speechd::TokenSigner signer {key, std::chrono::seconds(3600)};
+    const std::string token = signer.issue();
+    QVERIFY(signer.isValid(token));
+    for (size_t i = 0; i < token.size(); ++i) {
+        for (char replacement : {'0', '9', 'a', 'f', 'F', '.', '-'}) {
+            if (token[i] == replacement)
+                continue;
+            std::string altered = token;
+            altered[i] = replacement;
+            QVERIFY2(!signer.isValid(altered), altered.c_str());
+        }
+    }
+    QVERIFY(!signer.isValid(token + '0'));
+    QVERIFY(!signer.isValid(token.substr(1)));
+}
+
+void TestSpeechdParts::tokenKeyFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content"); // the file is not made when empty and name has no "empty"
+    QTest::addColumn<QString>("error"); // part of the message; empty when the key is read
+
+    const QByteArray key32("0123456789abcdef0123456789abcdef");
+    QTest::newRow("missing") << "nothere" << QByteArray() << "does not exist";
+    QTest::newRow("empty file") << "empty" << QByteArray() << "holds 0 bytes";
+    QTest::newRow("31 bytes") << "short" << key32.left(31) << "holds 31 bytes; a key needs at least 32";
+    QTest::newRow("32 bytes") << "exact" << key32 << "";
+    QTest::newRow("with newline, kept") << "newline" << key32 + '\n' << "";
+    QTest::newRow("binary") << "binary" << QByteArray(40, '\0') + '\xff' << "";
+    QTest::newRow("a folder") << "folder" << QByteArray() << "cannot be read";
+    QTest::newRow("not a key file") << "huge" << QByteArray(64 * 1024 + 1, 'k') << "not a key file";
+    QTest::newRow("unreadable") << "locked" << key32 << "cannot be read";
+}
+
+void TestSpeechdParts::tokenKeyFile()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    if (name == "folder") {
+        QVERIFY(QDir(dir.path()).mkdir(name));
+    } else if (name != "nothere") {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        if (name == "locked") {
+            if (geteuid() == 0)
+                QSKIP("root reads any file");
+            QVERIFY(file.setPermissions(QFileDevice::WriteOwner));
+        }
+    }
+    std::string key = "left over";
+    std::string message;
+    QCOMPARE(speechd::readTokenKey(path.toStdString(), key, message), error.isEmpty());
+    if (error.isEmpty()) {
+        QCOMPARE(QByteArray::fromStdString(key), content);
+        return;
+    }
+    QVERIFY(key.empty());
+    QVERIFY2(QString::fromStdString(message).contains(error), message.c_str());
+    QVERIFY2(QString::fromStdString(message).contains(path), message.c_str());
+    if (content.size() > 8 && content.size() < 100) // whatever it holds, the message never shows it
+        QVERIFY(!QByteArray::fromStdString(message).contains(content.left(8)));
+}
+
+void TestSpeechdParts::tokenKeySetting_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QString>("expected"); // relative to the ini file's folder when not absolute
+    QTest::newRow("absolute") << QByteArray("[service]\ntoken_key_file=/etc/quillora/key\n") << "/etc/quillora/key";
+    QTest::newRow("relative") << QByteArray("[service]\ntoken_key_file=keys/a.key\n") << "keys/a.key";
+    QTest::newRow("absent") << QByteArray("[service]\nclient_id=x\n") << "";
+    QTest::newRow("other section") << QByteArray("[homepage]\ntoken_key_file=/k\n") << "";
+    QTest::newRow("no file") << QByteArray() << "";
+}
+
+void TestSpeechdParts::tokenKeySetting()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("quillora.ini");
+    if (!ini.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(ini);
+    }
+    const QString setting = QString::fromStdString(speechd::tokenKeyFileSetting(path));
+    if (expected.isEmpty() || expected.startsWith('/'))
+        QCOMPARE(setting, expected);
+    else
+        QCOMPARE(setting, QDir(dir.path()).filePath(expected));
+}
+
+void TestSpeechdParts::decodingForgetsEarlierRequests()
+{
+    // A worker's text for a segment must not depend on what it decoded before, or two workers (two
+    // instances) would give different texts for the same segment.
+    QTemporaryDir dir;
+    std::vector<std::vector<int16_t>> segments;
+    for (const char *sentence : {"Open the window.", "Thank you very much.", "The weather is nice today."}) {
+        const QString path = SpeechTestUtil::makeEnglishWav(dir.path(), QString::number(segments.size()), sentence);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray wav = file.readAll();
+        segments.emplace_back();
+        QVERIFY(speechd::readPcm16kMono(wav.constData(), size_t(wav.size()), segments.back()));
+    }
+    std::vector<std::string> firstTexts;
+    speechd::Recognizer recognizer;
+    QVERIFY(recognizer.load(SPEECHD_MODEL_DIR));
+    for (const auto &samples : segments)
+        firstTexts.push_back(recognizer.decode(samples.data(), samples.size()));
+    for (size_t i = segments.size(); i-- > 0;)
+        QCOMPARE(recognizer.decode(segments[i].data(), segments[i].size()), firstTexts[i]);
+    // A fresh decoder agrees with one that has heard the others.
+    speechd::Recognizer fresh;
+    QVERIFY(fresh.load(SPEECHD_MODEL_DIR));
+    QCOMPARE(fresh.decode(segments[2].data(), segments[2].size()), firstTexts[2]);
+}
+
+void TestSpeechdParts::dictionaryKeepsKnownWords_data()
+{
+    QTest::addColumn<QByteArray>("dictionary");
+    QTest::addColumn<QByteArray>("kept"); // known words: "a", "window", "don't"
+    QTest::newRow("unknown dropped") << QByteArray("a AH\nzyzzyva Z IH Z IY V AH\nwindow W IH N D OW\n")
+                                     << QByteArray("a AH\nwindow W IH N D OW\n");
+    QTest::newRow("alternatives follow their word")
+        << QByteArray("a AH\na(2) EY\nab(2) AE B\n") << QByteArray("a AH\na(2) EY\n");
+    QTest::newRow("apostrophe") << QByteArray("don't D OW N T\ndon D AA N\n") << QByteArray("don't D OW N T\n");
+    QTest::newRow("tab separator") << QByteArray("window\tW IH N D OW\n") << QByteArray("window\tW IH N D OW\n");
+    QTest::newRow("prefix of a word is not the word")
+        << QByteArray("win W IH N\nwindows W IH N D OW Z\n") << QByteArray();
+    QTest::newRow("last line without newline")
+        << QByteArray("x EH K S\nwindow W IH N D OW") << QByteArray("window W IH N D OW");
+    QTest::newRow("empty lines and no separator") << QByteArray("\n\nwindow\n") << QByteArray();
+}
+
+void TestSpeechdParts::dictionaryKeepsKnownWords()
+{
+    QFETCH(QByteArray, dictionary);
+    QFETCH(QByteArray, kept);
+    const std::set<std::string> known {"a", "window", "don't"};
+    const std::string result = speechd::keepKnownWords(
+        dictionary.toStdString(), [&known](const std::string &word) { return known.count(word) > 0; });
+    QCOMPARE(QByteArray::fromStdString(result), kept);
 }
 
 QTEST_GUILESS_MAIN(TestSpeechdParts)
