@@ -1,5 +1,6 @@
 #include "pipeline/audioprep.h"
 #include "pipeline/document.h"
+#include "platform/ffmpegprogram.h"
 
 #include <QDir>
 #include <QFile>
@@ -219,7 +220,7 @@ void TestAudioPrep::ffmpegProgram()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString onPath = AudioPrep::ffmpegProgram(dir.path());
+    const QString onPath = ::ffmpegProgram(dir.path());
     QVERIFY2(QFileInfo(onPath).isExecutable(), qPrintable(onPath));
 
     // One in the application directory wins over PATH, but only when it can be run.
@@ -227,9 +228,9 @@ void TestAudioPrep::ffmpegProgram()
     QVERIFY(local.open(QIODevice::WriteOnly));
     local.write("#!/bin/sh\n");
     local.close();
-    QCOMPARE(AudioPrep::ffmpegProgram(dir.path()), onPath);
+    QCOMPARE(::ffmpegProgram(dir.path()), onPath);
     QVERIFY(local.setPermissions(local.permissions() | QFileDevice::ExeUser));
-    QCOMPARE(AudioPrep::ffmpegProgram(dir.path()), dir.filePath("ffmpeg"));
+    QCOMPARE(::ffmpegProgram(dir.path()), dir.filePath("ffmpeg"));
 }
 
 void TestAudioPrep::documentName_data()
