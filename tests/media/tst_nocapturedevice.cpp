@@ -1,4 +1,5 @@
 #include "library/mylistwidget.h"
+#include "media/recorder.h"
 #include "ui/widget.h"
 #include "windowsetup.h"
 
@@ -57,13 +58,13 @@ void TestNoCaptureDevice::recordAsksForADevice()
     QCOMPARE(messages, QStringList(QVector<QString>(clicks, QStringLiteral("没有检测到录音设备！")).toList()));
     QVERIFY(!window.recordBtn->isChecked());
     QCOMPARE(window.recordBtn->toolTip(), QStringLiteral("开始录制"));
-    QCOMPARE(window.recordProcess->state(), QProcess::NotRunning);
-    QVERIFY(!window.recordTimer->isActive());
+    QCOMPARE(window.recorder->recordProcess()->state(), QProcess::NotRunning);
+    QVERIFY(!window.recorder->recordTimer()->isActive());
     QVERIFY(window.wavFiles.isEmpty());
     QCOMPARE(window.wavList->count(), 0);
     QVERIFY(window.taskFiles.isEmpty());
     QCOMPARE(window.audioCombo->count(), 0);
-    QVERIFY(window.recordFilePath.isEmpty());
+    QVERIFY(window.recorder->recordFilePath().isEmpty());
 }
 
 int main(int argc, char *argv[])

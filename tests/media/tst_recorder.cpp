@@ -2,6 +2,7 @@
 #include "library/mylistwidget.h"
 #include "media/recordercommand.h"
 #include "pulsefixture.h"
+#include "media/recorder.h"
 #include "ui/widget.h"
 #include "windowsetup.h"
 
@@ -70,9 +71,9 @@ void TestRecorder::recordingIsRegisteredAndPlays()
     window.recordBtn->click();
     QVERIFY(window.recordBtn->isChecked());
     QCOMPARE(window.recordBtn->toolTip(), QStringLiteral("停止录制"));
-    QVERIFY(window.recordTimer->isActive());
-    QCOMPARE(window.recordTimer->interval(), 500);
-    QTRY_COMPARE_WITH_TIMEOUT(window.recordProcess->state(), QProcess::Running, 3000);
+    QVERIFY(window.recorder->recordTimer()->isActive());
+    QCOMPARE(window.recorder->recordTimer()->interval(), 500);
+    QTRY_COMPARE_WITH_TIMEOUT(window.recorder->recordProcess()->state(), QProcess::Running, 3000);
 
     // The clock follows the wall clock in 500 ms ticks.
     QTRY_COMPARE_WITH_TIMEOUT(window.recordTimeLabel->text(), QStringLiteral("00:00:01"), 2500);
@@ -87,11 +88,11 @@ void TestRecorder::recordingIsRegisteredAndPlays()
     QVERIFY(messages.isEmpty());
     QVERIFY(!window.recordBtn->isChecked());
     QCOMPARE(window.recordBtn->toolTip(), QStringLiteral("开始录制"));
-    QVERIFY(!window.recordTimer->isActive());
-    QCOMPARE(window.recordProcess->state(), QProcess::NotRunning);
+    QVERIFY(!window.recorder->recordTimer()->isActive());
+    QCOMPARE(window.recorder->recordProcess()->state(), QProcess::NotRunning);
     QCOMPARE(window.recordTimeLabel->text(), QStringLiteral("00:00:03"));
 
-    const QString path = window.recordFilePath;
+    const QString path = window.recorder->recordFilePath();
     const QFileInfo info(path);
     QCOMPARE(info.absolutePath(), appDir.path() + QStringLiteral("/myWAVFiles"));
     const QDateTime named
@@ -137,7 +138,7 @@ void TestRecorder::clockKeepsLastTimeUntilFirstTick()
     QTRY_COMPARE_WITH_TIMEOUT(window.recordTimeLabel->text(), QStringLiteral("00:00:00"), 1500);
     QTRY_COMPARE_WITH_TIMEOUT(window.recordTimeLabel->text(), QStringLiteral("00:00:01"), 2000);
     // On a busy machine ffmpeg may take longer than the clock's first second to open its output.
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(window.recordFilePath), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(window.recorder->recordFilePath()), 5000);
     window.recordBtn->click();
     QCOMPARE(window.wavFiles.size(), recordingsBefore + 1);
     QVERIFY(QFileInfo(window.wavFiles.last()).isFile());
@@ -172,14 +173,14 @@ void TestRecorder::failedRecordingIsNotRegistered()
     window.recordBtn->click();
 
     QCOMPARE(messages, QStringList {QStringLiteral("录音失败，没有生成录音文件！")});
-    QVERIFY(!QFileInfo::exists(window.recordFilePath));
+    QVERIFY(!QFileInfo::exists(window.recorder->recordFilePath()));
     QCOMPARE(window.wavFiles, wavFiles);
     QCOMPARE(window.wavList->count(), wavFiles.size());
     QCOMPARE(window.taskFiles, taskFiles);
     QCOMPARE(window.audioCombo->count(), comboItems);
     QCOMPARE(window.recordBtn->toolTip(), QStringLiteral("开始录制"));
     QVERIFY(!window.recordBtn->isChecked());
-    QVERIFY(!window.recordTimer->isActive());
+    QVERIFY(!window.recorder->recordTimer()->isActive());
 }
 
 void TestRecorder::takenFileNameIsNotRecordedInto()
@@ -201,8 +202,8 @@ void TestRecorder::takenFileNameIsNotRecordedInto()
     QCOMPARE(messages, QStringList {QStringLiteral("录音文件已存在，请稍后再试！")});
     QVERIFY(!window.recordBtn->isChecked());
     QCOMPARE(window.recordBtn->toolTip(), QStringLiteral("开始录制"));
-    QCOMPARE(window.recordProcess->state(), QProcess::NotRunning);
-    QVERIFY(!window.recordTimer->isActive());
+    QCOMPARE(window.recorder->recordProcess()->state(), QProcess::NotRunning);
+    QVERIFY(!window.recorder->recordTimer()->isActive());
     QCOMPARE(window.wavFiles, wavFiles);
     QVERIFY(window.taskFiles.isEmpty());
     QCOMPARE(window.audioCombo->count(), 0);
