@@ -8,5 +8,4 @@ QString machineId;
 QFont appFont;
 QSharedMemory instanceGuard(QStringLiteral("KestrelOpened"));
 QString appDir;
-QString currentBasePath;
 } // namespace AppState

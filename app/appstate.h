@@ -4,7 +4,7 @@
 #include <QSharedMemory>
 #include <QString>
 
-// What start-up measured, process-wide. Only currentBasePath changes after start-up.
+// What start-up measured, process-wide; nothing changes it afterwards.
 namespace AppState {
 extern int screenWidth;
 extern int screenHeight;
@@ -13,5 +13,4 @@ extern QString machineId;
 extern QFont appFont;
 extern QSharedMemory instanceGuard;
 extern QString appDir;
-extern QString currentBasePath;
 } // namespace AppState
