@@ -99,11 +99,11 @@ void preparation(int minutes)
 
     f.addTask(mp3);
     clock.restart();
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     (void)runUntil([&] { return !f.server.recognitionRequests().isEmpty() || f.idle(); }, 600000);
     const double prepared = clock.elapsed() / 1000.0;
-    const int segments = f.widget->segmentCount;
-    f.widget->slotStopCover();
+    const int segments = f.window->segmentCount;
+    f.window->slotStopCover();
     std::printf("preparation of %d min MP3: %.2f s (transcode + probe + %d cuts), bare ffmpeg transcode %.2f s, "
                 "ratio %.2f (goal <= 2.5)\n",
         minutes, prepared, segments, bare, prepared / bare);
@@ -117,11 +117,11 @@ void conversion(int repeats)
         return;
     }
     Fixture f;
-    f.widget->accessToken.clear();
-    f.widget->testSeams.serviceHost = service.hostAndPort();
-    f.widget->testSeams.clientId = SpeechTestUtil::testClientId();
-    f.widget->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
-    f.widget->languageBox->setCurrentText(QStringLiteral("英文"));
+    f.window->accessToken.clear();
+    f.window->testSeams.serviceHost = service.hostAndPort();
+    f.window->testSeams.clientId = SpeechTestUtil::testClientId();
+    f.window->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
+    f.window->languageBox->setCurrentText(QStringLiteral("英文"));
 
     QFile text(QStringLiteral(QUILLORA_SOURCE_DIR "/tests/conversion/fixtures/english-passage.txt"));
     if (!text.open(QIODevice::ReadOnly))
@@ -142,7 +142,7 @@ void conversion(int repeats)
     StallMeter stalls;
     QElapsedTimer clock;
     clock.start();
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     if (!waitIdle(f, 3600000))
         return;
     const double wall = clock.elapsed() / 1000.0;
@@ -161,7 +161,7 @@ void conversion(int repeats)
                 "ratio %.3f (goal <= 1.1)\n",
         audioSeconds, wall, decodeMs / 1000.0, requests, wall / (decodeMs / 1000.0));
     std::printf("longest event-loop stall: %lld ms (goal <= 50)\n", stalls.worstMs);
-    std::printf("messages: %s\n", qPrintable(f.notices.texts.join(QStringLiteral(" | "))));
+    std::printf("messages: %s\n", qPrintable(f.notices.join(QStringLiteral(" | "))));
 }
 
 } // namespace

@@ -8,7 +8,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCodec>
-#include <QTextEdit>
 
 // The pure parts of preparing a task: names, ffmpeg argument lists, the probe's duration, the plan.
 class TestAudioPrep : public QObject
@@ -31,8 +30,6 @@ private slots:
     void ffmpegProgram();
     void documentName_data();
     void documentName();
-    void documentTextMatchesView_data();
-    void documentTextMatchesView();
     void documentWrite();
     void documentWriteFailureKeepsOld();
 };
@@ -258,25 +255,6 @@ void TestAudioPrep::documentName()
     QCOMPARE(Document::pathFor("/app", task), "/app/myWordFiles/" + name);
 }
 
-void TestAudioPrep::documentTextMatchesView_data()
-{
-    QTest::addColumn<QStringList>("texts");
-    QTest::newRow("none") << QStringList();
-    QTest::newRow("one") << QStringList {"hello world"};
-    QTest::newRow("three") << QStringList {"one", "two two", "三"};
-}
-
-void TestAudioPrep::documentTextMatchesView()
-{
-    // The document holds what the text view shows after each segment was appended to it.
-    QFETCH(QStringList, texts);
-    QTextEdit view;
-    view.clear();
-    for (const QString &text : texts)
-        view.append(text + '\n');
-    QCOMPARE(Document::textOf(texts), view.toPlainText());
-}
-
 void TestAudioPrep::documentWrite()
 {
     QTemporaryDir dir;
@@ -301,5 +279,5 @@ void TestAudioPrep::documentWriteFailureKeepsOld()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
 }
 
-QTEST_MAIN(TestAudioPrep)
+QTEST_GUILESS_MAIN(TestAudioPrep)
 #include "tst_audioprep.moc"

@@ -1,5 +1,7 @@
 #include "conversiontestutil.h"
 
+#include "common/testmain.h"
+
 #include "common/speechtestutil.h"
 #include "pipeline/audioprep.h"
 #include "pipeline/localspeechservice.h"
@@ -42,11 +44,11 @@ void TestEndToEnd::initTestCase()
 void TestEndToEnd::englishMp3BecomesADocument()
 {
     Fixture f;
-    f.widget->accessToken.clear();
-    f.widget->testSeams.serviceHost = service.hostAndPort();
-    f.widget->testSeams.clientId = SpeechTestUtil::testClientId();
-    f.widget->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
-    f.widget->languageBox->setCurrentText(QStringLiteral("英文"));
+    f.window->accessToken.clear();
+    f.window->testSeams.serviceHost = service.hostAndPort();
+    f.window->testSeams.clientId = SpeechTestUtil::testClientId();
+    f.window->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
+    f.window->languageBox->setCurrentText(QStringLiteral("英文"));
 
     const QString wav = SpeechTestUtil::makeEnglishWav(f.media.path(), QStringLiteral("spoken"), passage);
     QVERIFY(!wav.isEmpty());
@@ -55,14 +57,14 @@ void TestEndToEnd::englishMp3BecomesADocument()
     QVERIFY(QFile::remove(wav));
     f.addTask(mp3);
 
-    ButtonTexts texts(f.widget.get());
+    ButtonTexts texts(f.window.get());
     QElapsedTimer clock;
     clock.start();
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(QTest::qWaitFor([&] { return f.idle(); }, 600000));
     qInfo("conversion of the 153.5 s passage took %.1f s", clock.elapsed() / 1000.0);
 
-    QCOMPARE(f.notices.texts, QStringList {QStringLiteral("文件已经全部转换完成！")});
+    QCOMPARE(f.notices, QStringList {QStringLiteral("文件已经全部转换完成！")});
     QCOMPARE(texts.distinct(),
         (QStringList {"认证中...", "转换中...", "预处理...", "分割:33.3%", "分割:66.7%", "分割:100.0%", "转写:0.0%",
             "转写:33.3%", "转写:66.7%", "转写:100.0%", "开始转换"}));
@@ -80,20 +82,20 @@ void TestEndToEnd::englishMp3BecomesADocument()
     QVERIFY(!QFile::exists(AudioPrep::transcodedPath(f.appDir.path())));
     QVERIFY(!QFile::exists(AudioPrep::basePath(mp3) + "_16k.wav"));
     QCOMPARE(QDir(f.tmpFolder()).entryList(QDir::Files), QStringList());
-    QVERIFY(f.widget->taskFiles.isEmpty());
+    QVERIFY(f.window->taskFiles.isEmpty());
 }
 
 void TestEndToEnd::serviceThatCannotStart()
 {
     // A loopback deployment where nothing answers and no service program lies beside the application.
     Fixture f;
-    f.widget->accessToken.clear();
-    f.widget->testSeams.serviceHost = QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort());
+    f.window->accessToken.clear();
+    f.window->testSeams.serviceHost = QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort());
     f.addTask(f.media.filePath(QStringLiteral("never-read.wav")));
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(QTest::qWaitFor([&] { return f.idle(); }, 30000));
-    QCOMPARE(f.notices.texts, QStringList {QStringLiteral("无法启动语音识别服务，请检查程序安装是否完整！")});
-    QVERIFY(f.widget->accessToken.isEmpty());
+    QCOMPARE(f.notices, QStringList {QStringLiteral("无法启动语音识别服务，请检查程序安装是否完整！")});
+    QVERIFY(f.window->accessToken.isEmpty());
 }
 
 // The window's own service, in an application folder that holds the service program.
@@ -102,10 +104,10 @@ struct OwnServiceFixture : Fixture
     OwnServiceFixture()
     {
         QFile::link(QStringLiteral(QUILLORA_BINARY_DIR "/quillora-speechd"), appPath() + "/quillora-speechd");
-        widget->accessToken.clear();
-        widget->testSeams.serviceHost = QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort());
-        widget->testSeams.clientId = SpeechTestUtil::testClientId();
-        widget->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
+        window->accessToken.clear();
+        window->testSeams.serviceHost = QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort());
+        window->testSeams.clientId = SpeechTestUtil::testClientId();
+        window->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
     }
     void killService() { QProcess::execute("pkill", {"-KILL", "-f", appPath() + "/quillora-speechd"}); }
     bool serviceRunning() { return QProcess::execute("pgrep", {"-f", appPath() + "/quillora-speechd"}) == 0; }
@@ -118,9 +120,9 @@ void TestEndToEnd::serviceStartedAgainAfterItDied()
     QVERIFY(!sentence.isEmpty());
     for (int round = 0; round < 2; ++round) {
         f.addTask(sentence);
-        f.widget->slotBeginCover();
+        f.window->slotBeginCover();
         QVERIFY(QTest::qWaitFor([&] { return f.idle(); }, 120000));
-        QCOMPARE(f.notices.texts.takeFirst(), QStringLiteral("文件已经全部转换完成！"));
+        QCOMPARE(f.notices.takeFirst(), QStringLiteral("文件已经全部转换完成！"));
         QVERIFY(f.serviceRunning());
         f.killService(); // the next start finds nothing answering and starts the service again
         QTRY_VERIFY_WITH_TIMEOUT(!f.serviceRunning(), 5000);
@@ -129,14 +131,13 @@ void TestEndToEnd::serviceStartedAgainAfterItDied()
     // Dying in the middle of a run is said as such, not as a network failure.
     const QString longer = SpeechTestUtil::makeEnglishWav(f.media.path(), "longer", passage);
     f.addTask(longer);
-    f.widget->slotBeginCover();
-    QTRY_VERIFY_WITH_TIMEOUT(f.widget->beginCoverBtn->text().startsWith(QStringLiteral("转写:")), 120000);
+    f.window->slotBeginCover();
+    QTRY_VERIFY_WITH_TIMEOUT(f.window->beginCoverBtn->text().startsWith(QStringLiteral("转写:")), 120000);
     f.killService();
     QVERIFY(QTest::qWaitFor([&] { return f.idle(); }, 30000));
-    QCOMPARE(f.notices.texts.size(), 1);
-    QVERIFY2(
-        f.notices.texts.first().contains(QStringLiteral("语音识别服务意外停止")), qPrintable(f.notices.texts.first()));
-    QCOMPARE(f.widget->taskFiles, QStringList {longer});
+    QCOMPARE(f.notices.size(), 1);
+    QVERIFY2(f.notices.first().contains(QStringLiteral("语音识别服务意外停止")), qPrintable(f.notices.first()));
+    QCOMPARE(f.window->taskFiles, QStringList {longer});
 }
 
 // However the window ends, SIGKILL included, the service it started ends with it.
@@ -164,26 +165,16 @@ static int startServiceAndWait(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     Fixture f(QString::fromLocal8Bit(argv[2]));
-    f.widget->testSeams.serviceHost = QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort());
-    f.widget->testSeams.clientId = SpeechTestUtil::testClientId();
-    f.widget->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
-    f.widget->checkSpeechService();
-    QObject::connect(f.widget->speechService, &LocalSpeechService::ready, [](bool ok) {
+    f.window->testSeams.serviceHost = QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort());
+    f.window->testSeams.clientId = SpeechTestUtil::testClientId();
+    f.window->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
+    f.window->checkSpeechService();
+    QObject::connect(f.window->speechService, &LocalSpeechService::ready, [](bool ok) {
         fputs(ok ? "ready\n" : "failed\n", stdout);
         fflush(stdout);
     });
     return app.exec();
 }
 
-int main(int argc, char *argv[])
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (argc == 3 && qstrcmp(argv[1], "--start-service") == 0)
-        return startServiceAndWait(argc, argv);
-    QApplication app(argc, argv);
-    TestEndToEnd test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+QUILLORA_TEST_MAIN(TestEndToEnd, {{"--start-service", 3, startServiceAndWait}})
 #include "tst_endtoend.moc"

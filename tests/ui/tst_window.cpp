@@ -1,4 +1,5 @@
 #include "app/appstate.h"
+#include "common/testmain.h"
 #include "library/mylistwidget.h"
 #include "ui/chromelayout.h"
 #include "ui/notice.h"
@@ -245,5 +246,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestWindow)
+QUILLORA_TEST_MAIN(TestWindow)
 #include "tst_window.moc"
