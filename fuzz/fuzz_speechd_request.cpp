@@ -16,7 +16,7 @@ namespace {
 
 struct Service
 {
-    speechd::TokenStore tokens{std::chrono::seconds(3600)};
+    speechd::TokenStore tokens {std::chrono::seconds(3600)};
     std::unique_ptr<speechd::DecodeQueue> queue;
     std::unique_ptr<speechd::RequestHandler> handler;
     std::string token;
@@ -29,7 +29,7 @@ struct Service
             __builtin_trap();
         queue = std::make_unique<speechd::DecodeQueue>(std::move(recognizers), 4);
         handler = std::make_unique<speechd::RequestHandler>(
-            speechd::Credentials{"FuzzClientId000000000001", "FuzzClientSecret0000000000000001"}, tokens, *queue);
+            speechd::Credentials {"FuzzClientId000000000001", "FuzzClientSecret0000000000000001"}, tokens, *queue);
         token = tokens.issue();
     }
 };

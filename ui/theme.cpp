@@ -17,8 +17,9 @@ const char *const leftPanel = "QLabel {background:white;border-right:1px solid #
                               "solid #b6bbc2;border-bottom:1px solid #b6bbc2}";
 const char *const wavPageButton = "QPushButton {border:0px;} QPushButton:checked {background:#e4eef8}";
 const char *const addWavButton = "QPushButton {background:transparent; border-image:url(:/images/jia.png);}";
-const char *const txtPageButton = "QPushButton {border-bottom:0px solid #b6bbc2;border-top:1px solid #dddddd;border-left:0px "
-                                  "solid #b6bbc2;border-right:0px solid #b6bbc2;} QPushButton:checked {background:#e4eef8}";
+const char *const txtPageButton
+    = "QPushButton {border-bottom:0px solid #b6bbc2;border-top:1px solid #dddddd;border-left:0px "
+      "solid #b6bbc2;border-right:0px solid #b6bbc2;} QPushButton:checked {background:#e4eef8}";
 const char *const fileList = "border:0px";
 
 const char *const rightPanel = "background:white;border-right:1px solid #b6bbc2;border-bottom:1px solid #b6bbc2";
@@ -49,10 +50,11 @@ const char *const messageBackground = "background:white;border:1px solid #9e9e9e
 const char *const messageTitle = "font:bold %1px;color:white;background:#0c80e8";
 const char *const messageText = "font:%1px; color:black;background:transparent";
 const char *const messageCloseButton = "QPushButton{border-image:url(:/images/closeBtn_p.png);}";
-const char *const messageAcceptButton = "QPushButton:enabled{color:white;font: 14px;background:#0c80e8;border:1px solod "
-                                        "#6ab3bf;border-radius:3px} "
-                                        "QPushButton:!enabled{color:white;font: 14px;background:gray;border:1px solod "
-                                        "#6ab3bf;border-radius:3px}";
+const char *const messageAcceptButton
+    = "QPushButton:enabled{color:white;font: 14px;background:#0c80e8;border:1px solod "
+      "#6ab3bf;border-radius:3px} "
+      "QPushButton:!enabled{color:white;font: 14px;background:gray;border:1px solod "
+      "#6ab3bf;border-radius:3px}";
 
 const char *const renameOkButton = "QPushButton {background:#0c80e8;color:white;}";
 

@@ -138,14 +138,14 @@ void Widget::createLibraryPanel()
 {
     leftPanel = makeLabel(this, QRect(0, 30, 200, 698), QString::fromUtf8(Theme::leftPanel));
 
-    wavBtn = makePageButton(leftPanel, QStringLiteral("音频文件"), QStringLiteral(":/images/audio.png"),
-        Theme::wavPageButton);
+    wavBtn = makePageButton(
+        leftPanel, QStringLiteral("音频文件"), QStringLiteral(":/images/audio.png"), Theme::wavPageButton);
     connect(wavBtn, &QPushButton::toggled, this, &Widget::slotWavBtnChecked);
     addWavBtn = makeButton(wavBtn, QStringLiteral("添加到任务"), Theme::addWavButton);
     addWavBtn->setGeometry(150, 5, 38, 40);
     connect(addWavBtn, &QPushButton::clicked, this, &Widget::slotAddWav);
-    txtBtn = makePageButton(leftPanel, QStringLiteral("文本文档"), QStringLiteral(":/images/word.png"),
-        Theme::txtPageButton);
+    txtBtn = makePageButton(
+        leftPanel, QStringLiteral("文本文档"), QStringLiteral(":/images/word.png"), Theme::txtPageButton);
     connect(txtBtn, &QPushButton::toggled, this, &Widget::slotTxtBtnChecked);
 
     wavList = makeFileList(QStringLiteral("wav"), this, leftPanel);
@@ -180,7 +180,8 @@ void Widget::createRecordBar()
     recordBtn->setGeometry(186, 13, 24, 24);
     connect(recordBtn, &QPushButton::toggled, this, &Widget::slotBeginRecord);
     // Over the record bar, between the record and the play button.
-    recordTimeLabel = makeLabel(rightPanel, QRect(223, 4, 76, 42), QString::fromUtf8(Theme::recordClock), QStringLiteral("00:00:00"));
+    recordTimeLabel = makeLabel(
+        rightPanel, QRect(223, 4, 76, 42), QString::fromUtf8(Theme::recordClock), QStringLiteral("00:00:00"));
 
     playBtn = makeButton(recordBar, QStringLiteral("播放"), Theme::playButton);
     playBtn->setGeometry(315, 7, 36, 36);
@@ -198,8 +199,8 @@ void Widget::createRecordBar()
     seekSlider->setOrientation(Qt::Horizontal);
     seekSlider->setMediaObject(&mediaObject);
     seekSlider->setStyleSheet(QString::fromUtf8(Theme::seekSlider));
-    playTimeLabel
-        = makeLabel(recordBar, QRect(680, 12, 140, 26), QString::fromUtf8(Theme::playClock), QStringLiteral("00:00:00 / 00:00:00"));
+    playTimeLabel = makeLabel(
+        recordBar, QRect(680, 12, 140, 26), QString::fromUtf8(Theme::playClock), QStringLiteral("00:00:00 / 00:00:00"));
 }
 
 void Widget::createTaskBar()
@@ -236,11 +237,11 @@ void Widget::createTaskBar()
         QString text;
         void (Widget::*slot)();
     } actions[] = {
-        {&clearListBtn, Theme::clearListButton, QRect(460, 5, 80, 30), QStringLiteral("清空列表"), &Widget::slotOpenWav},
+        {&clearListBtn, Theme::clearListButton, QRect(460, 5, 80, 30), QStringLiteral("清空列表"),
+            &Widget::slotOpenWav},
         {&beginCoverBtn, Theme::actionButton, QRect(550, 5, 90, 30), QStringLiteral("开始转换"),
             &Widget::slotBeginCover},
-        {&stopCoverBtn, Theme::actionButton, QRect(650, 5, 80, 30), QStringLiteral("停止转换"),
-            &Widget::slotStopCover},
+        {&stopCoverBtn, Theme::actionButton, QRect(650, 5, 80, 30), QStringLiteral("停止转换"), &Widget::slotStopCover},
         {&closeWordBtn, Theme::actionButton, QRect(taskBar->width() - 85, 5, 80, 30), QStringLiteral("关闭文档"),
             &Widget::slotCloseWord},
     };
