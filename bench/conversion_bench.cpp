@@ -117,10 +117,7 @@ void conversion(int repeats)
         return;
     }
     Fixture f;
-    f.window->accessToken.clear();
-    f.window->testSeams.serviceHost = service.hostAndPort();
-    f.window->testSeams.clientId = SpeechTestUtil::testClientId();
-    f.window->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
+    f.useSpeechService(service.hostAndPort());
     f.window->languageBox->setCurrentText(QStringLiteral("英文"));
 
     QFile text(QStringLiteral(QUILLORA_SOURCE_DIR "/tests/conversion/fixtures/english-passage.txt"));

@@ -20,12 +20,6 @@ Recorder::Recorder(QObject *parent)
     , clock(new QTimer(this))
 { }
 
-Recorder::~Recorder()
-{
-    // A capture still running ends in the process object's destructor; nothing must hear of it.
-    process->disconnect(this);
-}
-
 void Recorder::start(const CaptureDevices::Device &device, const QString &appDir)
 {
     const QString path = RecorderCommand::recordingFilePath(appDir, QDateTime::currentDateTime());

@@ -17,7 +17,6 @@ class Recorder : public QObject
 
 public:
     explicit Recorder(QObject *parent = nullptr);
-    ~Recorder() override;
 
     // Starts recording into appDir/myWAVFiles/<start time>.wav: started(), or failed() when that file
     // already exists. A missing ffmpeg is not noticed here: the stop finds no file.

@@ -1,5 +1,6 @@
 #include "conversiontestutil.h"
 
+#include "common/speechtestutil.h"
 #include "pipeline/audioprep.h"
 
 #include <QComboBox>
@@ -78,6 +79,14 @@ Fixture::~Fixture()
 {
     // The window goes before the service it may still be talking to.
     window.reset();
+}
+
+void Fixture::useSpeechService(const QString &hostAndPort)
+{
+    window->accessToken.clear();
+    window->testSeams.serviceHost = hostAndPort;
+    window->testSeams.clientId = SpeechTestUtil::testClientId();
+    window->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
 }
 
 void Fixture::addTask(const QString &path)

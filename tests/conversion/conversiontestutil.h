@@ -37,6 +37,8 @@ struct Fixture : WindowFixture
     // appFolder: an application folder that outlives the fixture (a resumed run's); a fresh one otherwise.
     explicit Fixture(const QString &appFolder = QString());
     ~Fixture();
+    // Speaks to our own speech service at hostAndPort with the test credentials; no token is held yet.
+    void useSpeechService(const QString &hostAndPort);
     // Puts a task at the head of the list as the upload button does.
     void addTask(const QString &path);
     QString tmpFolder() const;

@@ -44,10 +44,7 @@ void TestEndToEnd::initTestCase()
 void TestEndToEnd::englishMp3BecomesADocument()
 {
     Fixture f;
-    f.window->accessToken.clear();
-    f.window->testSeams.serviceHost = service.hostAndPort();
-    f.window->testSeams.clientId = SpeechTestUtil::testClientId();
-    f.window->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
+    f.useSpeechService(service.hostAndPort());
     f.window->languageBox->setCurrentText(QStringLiteral("英文"));
 
     const QString wav = SpeechTestUtil::makeEnglishWav(f.media.path(), QStringLiteral("spoken"), passage);
@@ -104,10 +101,7 @@ struct OwnServiceFixture : Fixture
     OwnServiceFixture()
     {
         QFile::link(QStringLiteral(QUILLORA_BINARY_DIR "/quillora-speechd"), appPath() + "/quillora-speechd");
-        window->accessToken.clear();
-        window->testSeams.serviceHost = QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort());
-        window->testSeams.clientId = SpeechTestUtil::testClientId();
-        window->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
+        useSpeechService(QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort()));
     }
     void killService() { QProcess::execute("pkill", {"-KILL", "-f", appPath() + "/quillora-speechd"}); }
     bool serviceRunning() { return QProcess::execute("pgrep", {"-f", appPath() + "/quillora-speechd"}) == 0; }
@@ -165,9 +159,7 @@ static int startServiceAndWait(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     Fixture f(QString::fromLocal8Bit(argv[2]));
-    f.window->testSeams.serviceHost = QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort());
-    f.window->testSeams.clientId = SpeechTestUtil::testClientId();
-    f.window->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
+    f.useSpeechService(QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort()));
     f.window->checkSpeechService();
     QObject::connect(f.window->speechService, &LocalSpeechService::ready, [](bool ok) {
         fputs(ok ? "ready\n" : "failed\n", stdout);
