@@ -9,5 +9,4 @@ QFont appFont;
 QSharedMemory instanceGuard(QStringLiteral("KestrelOpened"));
 QString appDir;
 QString dataDir;
-QString currentBasePath;
 } // namespace AppState

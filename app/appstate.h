@@ -4,7 +4,7 @@
 #include <QSharedMemory>
 #include <QString>
 
-// What start-up measured, process-wide. Only currentBasePath changes after start-up.
+// What start-up measured, process-wide; nothing changes it afterwards.
 namespace AppState {
 extern int screenWidth;
 extern int screenHeight;
@@ -14,5 +14,4 @@ extern QFont appFont;
 extern QSharedMemory instanceGuard;
 extern QString appDir; // the executable's folder: our other programs and a deployment file beside it
 extern QString dataDir; // the user's files: the three working folders and the test recording
-extern QString currentBasePath;
 } // namespace AppState

@@ -1,16 +1,9 @@
 #pragma once
 
-#include <QByteArray>
+#include "platform/networkadapters.h"
+
 #include <QList>
 #include <QString>
-
-// One network adapter as the platform lists it.
-struct NetworkAdapter
-{
-    bool ethernet = false; // hardware type Ethernet
-    QString description; // qualifies only without "Virtual" in it, any case
-    QByteArray address; // hardware address bytes
-};
 
 // The machine identifier: the first qualifying adapter's address bytes as lower-case hex without
 // leading zeros, joined by "-" (00-1C-42-0A-3F-05 gives 0-1c-42-a-3f-5). Empty when none qualifies.

@@ -99,11 +99,11 @@ void preparation(int minutes)
 
     f.addTask(mp3);
     clock.restart();
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     (void)runUntil([&] { return !f.server.recognitionRequests().isEmpty() || f.idle(); }, 600000);
     const double prepared = clock.elapsed() / 1000.0;
-    const int segments = f.widget->segmentCount;
-    f.widget->slotStopCover();
+    const int segments = f.window->segmentCount;
+    f.window->slotStopCover();
     std::printf("preparation of %d min MP3: %.2f s (transcode + probe + %d cuts), bare ffmpeg transcode %.2f s, "
                 "ratio %.2f (goal <= 2.5)\n",
         minutes, prepared, segments, bare, prepared / bare);
@@ -113,19 +113,16 @@ void preparation(int minutes)
 double convertOnce(SpeechTestUtil::SpeechServiceProcess &service, const QString &mp3, double audioSeconds, int parallel)
 {
     Fixture f;
-    f.widget->accessToken.clear();
-    f.widget->testSeams.serviceHost = service.hostAndPort();
-    f.widget->testSeams.clientId = SpeechTestUtil::testClientId();
-    f.widget->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
-    f.widget->testSeams.parallelRequests = parallel;
-    f.widget->languageBox->setCurrentText(QStringLiteral("英文"));
+    f.useSpeechService(service.hostAndPort());
+    f.window->testSeams.parallelRequests = parallel;
+    f.window->languageBox->setCurrentText(QStringLiteral("英文"));
     f.addTask(mp3);
     service.log(); // only this conversion's requests count below
 
     StallMeter stalls;
     QElapsedTimer clock;
     clock.start();
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     if (!waitIdle(f, 3600000))
         return -1;
     const double wall = clock.elapsed() / 1000.0;
@@ -142,8 +139,8 @@ double convertOnce(SpeechTestUtil::SpeechServiceProcess &service, const QString 
     }
     std::printf("conversion of %.1f s of English MP3, %s: wall %.1f s, %d requests (%d at once), service time "
                 "%.1f s summed over requests; longest event-loop stall %lld ms (goal <= 50); messages: %s\n",
-        audioSeconds, parallel == 1 ? "one request at a time" : "automatic", wall, requests, f.widget->parallelRequests,
-        decodeMs / 1000.0, stalls.worstMs, qPrintable(f.notices.texts.join(QStringLiteral(" | "))));
+        audioSeconds, parallel == 1 ? "one request at a time" : "automatic", wall, requests, f.window->parallelRequests,
+        decodeMs / 1000.0, stalls.worstMs, qPrintable(f.notices.join(QStringLiteral(" | "))));
     return wall;
 }
 

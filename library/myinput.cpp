@@ -1,5 +1,7 @@
 #include "library/myinput.h"
 
+#include "ui/theme.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,18 +15,12 @@ MyInput::MyInput(QWidget *parent)
     titleLabel = new QLabel(this);
     titleLabel->setGeometry(0, 0, 320, 30);
     titleLabel->setText(QStringLiteral("重命名"));
-    titleLabel->setStyleSheet(
-        QStringLiteral("QLabel {background:#0c80e8;color:white;font:bold %1px;border-top:1px solid #b6bbc2;"
-                       "border-bottom:1px solid #b6bbc2; "
-                       "border-left:1px solid #b6bbc2;border-right:1px solid #b6bbc2;border-top-left-radius: 4px; "
-                       "border-top-right-radius: 4px}")
-            .arg(14));
+    titleLabel->setStyleSheet(QString::fromUtf8(Theme::caption).arg(Theme::captionFontPx));
 
     closeButton = new QPushButton(titleLabel);
     closeButton->setGeometry(290, 2, 26, 26);
     closeButton->setToolTip(QStringLiteral("关闭"));
-    closeButton->setStyleSheet(
-        QStringLiteral("QPushButton{border:0px solid black;border-image:url(:/images/closeBtn_p.png);} "));
+    closeButton->setStyleSheet(QString::fromUtf8(Theme::closeButton));
     closeButton->setCursor(Qt::PointingHandCursor);
     connect(closeButton, &QPushButton::clicked, this, &MyInput::slotClose);
 
@@ -33,7 +29,7 @@ MyInput::MyInput(QWidget *parent)
 
     okButton = new QPushButton(this);
     okButton->setGeometry(140, 140, 60, 26);
-    okButton->setStyleSheet(QStringLiteral("QPushButton {background:#0c80e8;color:white;}"));
+    okButton->setStyleSheet(QString::fromUtf8(Theme::renameOkButton));
     okButton->setText(QStringLiteral("确定"));
     connect(okButton, &QPushButton::clicked, this, &MyInput::slotOK);
 }

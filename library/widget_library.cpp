@@ -32,6 +32,44 @@ void Widget::addTask(const QString &path)
         audioCombo->addItem(LibraryPaths::fileName(path));
 }
 
+int Widget::taskEntry(const QString &task) const
+{
+    // On Linux "a.wav" and "A.wav" are two different files, and two entries.
+    return audioCombo->findText(LibraryPaths::fileName(task), Qt::MatchExactly | Qt::MatchCaseSensitive);
+}
+
+void Widget::removeTask(const QString &task)
+{
+    // An entry of the same name belongs to another task when this path is none.
+    if (!taskFiles.contains(task))
+        return;
+    const int entry = taskEntry(task);
+    if (entry >= 0)
+        audioCombo->removeItem(entry);
+    taskFiles.removeOne(task);
+}
+
+void Widget::renameTask(const QString &oldPath, const QString &newPath)
+{
+    if (!LibraryPaths::replaceTask(taskFiles, oldPath, newPath))
+        return;
+    const int entry = taskEntry(oldPath);
+    if (entry >= 0) {
+        audioCombo->removeItem(entry);
+        audioCombo->insertItem(entry, LibraryPaths::fileName(newPath), QVariant());
+    }
+}
+
+void Widget::makeFolders()
+{
+    // One level each; a folder that cannot be made shows when something is written into it.
+    for (const char *name : {"/myWordFiles", "/myWAVFiles", "/myTmpWAVFiles"}) {
+        const QString path = AppState::dataDir + QLatin1String(name);
+        if (!QDir(path).exists())
+            QDir().mkdir(path);
+    }
+}
+
 void Widget::loadWavList()
 {
     const QStringList paths = LibraryPaths::folderFiles(AppState::dataDir + QStringLiteral("/myWAVFiles"));

@@ -65,12 +65,8 @@ void Widget::delFile(const QString &kind, const QString &name)
     // The view no longer belongs to a deleted document, so closing it cannot bring the file back.
     if (!path.isEmpty() && wordFilePath == path)
         wordFilePath.clear();
-    if (wav) {
-        const int entry = audioCombo->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
-        if (entry >= 0)
-            audioCombo->removeItem(entry);
-        taskFiles.removeAll(path);
-    }
+    if (wav)
+        removeTask(path);
 }
 
 void Widget::saveFileAs(const QString &kind, const QString &name)
@@ -105,14 +101,8 @@ void Widget::renameFile(const QString &kind, const QString &name)
         return;
     }
 
-    if (kind == QLatin1String("wav")) {
-        LibraryPaths::replaceTask(taskFiles, oldPath, newPath);
-        const int entry = audioCombo->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
-        if (entry >= 0) {
-            audioCombo->removeItem(entry);
-            audioCombo->insertItem(entry, newName, QVariant());
-        }
-    }
+    if (kind == QLatin1String("wav"))
+        renameTask(oldPath, newPath);
     QStringList &paths = libraryPaths(kind);
     paths[paths.indexOf(oldPath)] = newPath;
     // An open document follows its new name, so closing it saves under that name.

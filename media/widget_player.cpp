@@ -20,6 +20,14 @@ void showPlayButton(Widget *window, bool play)
 }
 } // namespace
 
+void Widget::createPlayer()
+{
+    audioPath = Phonon::createPath(&mediaObject, &audioOutput);
+    connect(&mediaObject, &Phonon::MediaObject::totalTimeChanged, this, &Widget::updateCurrentTime);
+    connect(&mediaObject, &Phonon::MediaObject::tick, this, &Widget::updateCurrentTime);
+    connect(&mediaObject, &Phonon::MediaObject::finished, this, &Widget::playend);
+}
+
 void Widget::slotOpenWav()
 {
     taskFiles.clear();

@@ -1,8 +1,6 @@
 #include "pipeline/audioprep.h"
 
-#include <QFileInfo>
 #include <QRegularExpression>
-#include <QStandardPaths>
 
 namespace AudioPrep {
 
@@ -57,14 +55,6 @@ int segmentIndexOf(const QString &segmentPath)
 bool reportsFullDisk(const QByteArray &ffmpegErrors)
 {
     return ffmpegErrors.contains("No space left on device");
-}
-
-QString ffmpegProgram(const QString &appDir)
-{
-    const QFileInfo local(appDir + QStringLiteral("/ffmpeg"));
-    if (local.isFile() && local.isExecutable())
-        return local.filePath();
-    return QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
 }
 
 QStringList transcodeArguments(const QString &taskPath, const QString &outputPath)

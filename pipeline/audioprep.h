@@ -30,9 +30,6 @@ int segmentIndexOf(const QString &segmentPath);
 // ffmpeg's diagnostics say a write failed because the disk is full.
 bool reportsFullDisk(const QByteArray &ffmpegErrors);
 
-// ffmpeg in the application directory first, then on PATH; empty when there is none.
-QString ffmpegProgram(const QString &appDir);
-
 // Arguments after the program. A path that begins with "-" would be read as an option.
 QStringList transcodeArguments(const QString &taskPath, const QString &outputPath);
 QStringList probeArguments(const QString &taskPath);

@@ -122,14 +122,6 @@ void Widget::startFile()
     convertAudioFormat();
 }
 
-void Widget::removeTask(const QString &task)
-{
-    const int entry = audioCombo->findText(LibraryPaths::fileName(task), Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (entry >= 0)
-        audioCombo->removeItem(entry);
-    taskFiles.removeOne(task);
-}
-
 void Widget::slotBeginUpload()
 {
     if (!runActive())

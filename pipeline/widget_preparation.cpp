@@ -3,6 +3,7 @@
 #include "app/appstate.h"
 #include "library/librarypaths.h"
 #include "pipeline/audioprep.h"
+#include "platform/ffmpegprogram.h"
 #include "ui/notice.h"
 
 #include <QComboBox>
@@ -29,7 +30,7 @@ QString tmpFolder()
 
 void Widget::startFfmpeg(QProcess *process, const QStringList &arguments)
 {
-    const QString program = AudioPrep::ffmpegProgram(AppState::appDir);
+    const QString program = ffmpegProgram(AppState::appDir);
     if (program.isEmpty()) {
         endRun(QStringLiteral("找不到 ffmpeg 程序，无法处理音频，请先安装 ffmpeg！"));
         return;

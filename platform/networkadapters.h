@@ -1,9 +1,16 @@
 #pragma once
 
-#include "app/machineid.h"
-
+#include <QByteArray>
 #include <QList>
 #include <QString>
+
+// One network adapter as the platform lists it.
+struct NetworkAdapter
+{
+    bool ethernet = false; // hardware type Ethernet
+    QString description; // qualifies only without "Virtual" in it, any case
+    QByteArray address; // hardware address bytes
+};
 
 // The network adapters in a stable order (interface index). On Linux an interface is read from
 // sysfs: Ethernet when its type is ARPHRD_ETHER and it is no Wi-Fi device (no "wireless" or

@@ -2,10 +2,11 @@
 
 #include "app/appstate.h"
 #include "ui/resources.h"
+#include "ui/theme.h"
+#include "ui/windowdrag.h"
 
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPushButton>
 
 deskMsgBar::deskMsgBar(QWidget *parent, const QString &text)
@@ -19,12 +20,12 @@ deskMsgBar::deskMsgBar(QWidget *parent, const QString &text)
 
     auto *background = new QLabel(this);
     background->setGeometry(0, 0, 320, 220);
-    background->setStyleSheet(QStringLiteral("background:white;border:1px solid #9e9e9e;border-radius:2px"));
+    background->setStyleSheet(QString::fromUtf8(Theme::messageBackground));
 
     auto *titleLabel = new QLabel(this);
     titleLabel->setGeometry(0, 0, 320, 40);
     titleLabel->setFont(AppState::appFont);
-    titleLabel->setStyleSheet(QStringLiteral("font:bold %1px;color:white;background:#0c80e8").arg(14));
+    titleLabel->setStyleSheet(QString::fromUtf8(Theme::messageTitle).arg(Theme::captionFontPx));
     titleLabel->setText(QStringLiteral("  Quillora 提示"));
 
     textLabel = new QLabel(this);
@@ -33,13 +34,13 @@ deskMsgBar::deskMsgBar(QWidget *parent, const QString &text)
     textLabel->setText(text);
     textLabel->setObjectName(QStringLiteral("textLabel"));
     textLabel->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    textLabel->setStyleSheet(QStringLiteral("font:%1px; color:black;background:transparent").arg(14));
+    textLabel->setStyleSheet(QString::fromUtf8(Theme::messageText).arg(Theme::captionFontPx));
 
     closeButton = new QPushButton(this);
     closeButton->setFixedSize(30, 30);
     closeButton->setCursor(Qt::PointingHandCursor);
     closeButton->move(width() - closeButton->width() - 5, 5);
-    closeButton->setStyleSheet(QStringLiteral("QPushButton{border-image:url(:/images/closeBtn_p.png);}"));
+    closeButton->setStyleSheet(QString::fromUtf8(Theme::messageCloseButton));
 
     sureButton = new QPushButton(this);
     sureButton->setDefault(true);
@@ -48,11 +49,7 @@ deskMsgBar::deskMsgBar(QWidget *parent, const QString &text)
     sureButton->setCursor(Qt::PointingHandCursor);
     sureButton->setText(tr("确定"));
     sureButton->setFont(AppState::appFont);
-    sureButton->setStyleSheet(
-        QStringLiteral("QPushButton:enabled{color:white;font: 14px;background:#0c80e8;border:1px solod "
-                       "#6ab3bf;border-radius:3px} "
-                       "QPushButton:!enabled{color:white;font: 14px;background:gray;border:1px solod "
-                       "#6ab3bf;border-radius:3px}"));
+    sureButton->setStyleSheet(QString::fromUtf8(Theme::messageAcceptButton));
     sureButton->move((320 - 80) / 2, 220 - 30 - 20);
 
     move((AppState::screenWidth - 320) / 2, (AppState::screenHeight - 220) / 2);
@@ -63,22 +60,17 @@ deskMsgBar::deskMsgBar(QWidget *parent, const QString &text)
 
 void deskMsgBar::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton)
-        return;
-    dragOffset = event->pos();
-    dragging = true;
+    WindowDrag::press(event, dragging, dragOffset);
 }
 
 void deskMsgBar::mouseReleaseEvent(QMouseEvent *event)
 {
-    dragging = false;
-    event->accept();
+    WindowDrag::release(event, dragging);
 }
 
 void deskMsgBar::mouseMoveEvent(QMouseEvent *event)
 {
-    if (event->buttons() == Qt::LeftButton && dragging)
-        move(event->globalPos() - dragOffset);
+    WindowDrag::move(this, event, dragging, dragOffset);
 }
 
 void deskMsgBar::keyPressEvent(QKeyEvent *)

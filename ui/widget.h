@@ -26,14 +26,14 @@ class QTextEdit;
 class QTimer;
 class MyListWidget;
 class QtHttpClass;
+class Recorder;
 namespace Phonon {
 class SeekSlider;
 }
 
 // The main window: owns the widget tree, the child processes, the timers, the HTTP client and the
-// player, and every slot of the program. Member functions live beside the subsystem they belong to:
-// ui/ (construction, chrome), pipeline/ (conversion), media/ (devices, recorder, player),
-// library/ (lists, list operations, document viewer).
+// player, and every slot of the program. Its member functions live beside the subsystem they belong
+// to; the groups below follow those files, in the order each file defines them.
 class Widget : public QLabel
 {
     Q_OBJECT
@@ -43,79 +43,98 @@ public:
     explicit Widget(QWidget *parent = nullptr);
     ~Widget() override;
 
-    QString playFilePath;
+    // ===== Window and chrome: ui/widget.cpp (construction), ui/widget_chrome.cpp =====
     QLabel *captionLabel = nullptr;
     QLabel *iconLabel = nullptr;
-    QLabel *leftPanel = nullptr;
-    QPushButton *uploadBtn = nullptr;
-    QPushButton *wavBtn = nullptr;
-    QPushButton *addWavBtn = nullptr;
-    QPushButton *txtBtn = nullptr;
-    MyListWidget *wavList = nullptr;
-    MyListWidget *wordList = nullptr;
-    QLabel *rightPanel = nullptr;
-    QLabel *recordBar = nullptr;
-    qint64 recordStartMs = 0;
-    int recordSeconds = 0;
-    QTimer *recordTimer = nullptr;
-    bool playStarted = false;
-    QString recordFilePath;
-    QPushButton *recordBtn = nullptr;
-    QLabel *recordTimeLabel = nullptr;
-    QPushButton *playBtn = nullptr;
-    QPushButton *pauseBtn = nullptr;
-    QPushButton *stopBtn = nullptr;
-    QLabel *playTimeLabel = nullptr;
-    QString deviceName;
-    QLabel *taskBar = nullptr;
-    QComboBox *audioCombo = nullptr;
-    QPushButton *clearListBtn = nullptr;
-    QPushButton *beginCoverBtn = nullptr;
-    QPushButton *stopCoverBtn = nullptr;
-    QPushButton *closeWordBtn = nullptr;
-    QTextEdit *wordTextEdit = nullptr;
-    QPushButton *minBtn = nullptr;
-    QPushButton *maxBtn = nullptr;
-    QPushButton *closeBtn = nullptr;
     QPushButton *homePageBtn = nullptr;
-    QProcess *lengthProcess = nullptr;
-    QProcess *convertProcess = nullptr;
-    QProcess *cutProcess = nullptr;
-    QProcess *recordProcess = nullptr;
-    bool dragging = false;
-    QPoint dragPos;
-    QtHttpClass *httpClient = nullptr;
-    QString accessToken;
-    QStringList taskFiles;
-    QStringList segmentFileList;
-    QStringList wavFiles;
-    QStringList wordFiles;
-    int audioSeconds = 0;
-    int segmentCount = 0;
-    int segmentIndex = 0;
-    QComboBox *languageBox = nullptr;
-    QComboBox *deviceCombo = nullptr;
-    QString wordFilePath;
-    QTimer *tokenTimer = nullptr;
-    Phonon::MediaObject mediaObject;
-    Phonon::AudioOutput audioOutput;
-    Phonon::Path audioPath;
-    Phonon::SeekSlider *seekSlider = nullptr;
+    QPushButton *minBtn = nullptr;
+    QPushButton *maxBtn = nullptr; // maximise, or restore while maximised
+    QPushButton *closeBtn = nullptr;
+    QLabel *leftPanel = nullptr; // the page buttons and their lists
+    QPushButton *wavBtn = nullptr; // page button showing wavList
+    QPushButton *txtBtn = nullptr; // page button showing wordList
+    QLabel *rightPanel = nullptr; // record bar, task bar and text view
+    QLabel *recordBar = nullptr; // devices, recorder and player controls
+    QLabel *taskBar = nullptr; // task selector and conversion controls
+    bool dragging = false; // a left-button drag of the window is under way
+    QPoint dragPos; // where inside the window the drag began
 
-    QLineEdit *taskLineEdit = nullptr;
+private:
+    void setUpWindow();
+    void createCaption();
+    void createLibraryPanel();
+    void createRecordBar();
+    void createTaskBar();
+    void createTextView();
+    void createChildProcesses();
+    void createTimers();
 
-    // --- library (folders and lists, list operations, document viewer) ---
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+
+public slots:
+    void slotShowMaxSize(); // maximise or restore
+    void slotClose(); // ends our ffmpeg children by force and closes the window
+    void showHomePage();
+    void slotWavBtnChecked(bool checked); // shows or hides the audio list
+    void slotTxtBtnChecked(bool checked); // shows or hides the document list
+
+    // ===== Library: library/widget_library.cpp, widget_listops.cpp, widget_viewer.cpp =====
+public:
+    QPushButton *addWavBtn = nullptr; // puts the selected recordings on the task list
+    MyListWidget *wavList = nullptr;
+    QStringList wavFiles; // full paths behind wavList, paired with its items by file name
+    MyListWidget *wordList = nullptr;
+    QStringList wordFiles; // full paths behind wordList, paired with its items by file name
+    QPushButton *uploadBtn = nullptr; // puts files chosen in a dialog on the task list
+    QComboBox *audioCombo = nullptr; // task selector: one entry per task, its file name
+    QLineEdit *taskLineEdit = nullptr; // audioCombo's read-only line edit with the placeholder
+    QStringList taskFiles; // full paths of the tasks, newest first
+    QTextEdit *wordTextEdit = nullptr; // text view of a document, or of the conversion under way
+    QPushButton *closeWordBtn = nullptr; // saves the document in the view and hides the view
+    QString wordFilePath; // the document the view belongs to; empty while it belongs to none
+
+    QStringList &libraryPaths(const QString &kind); // kind "wav" or "word"
+    MyListWidget *libraryList(const QString &kind);
+    // Appends path to the library list of kind ("wav" or "word") and its file name to the list widget.
+    void appendLibraryFile(const QString &kind, const QString &path);
+    // Puts path at the head of taskFiles and its name at the end of audioCombo, unless already a task.
+    void addTask(const QString &path);
+    // The index of a task's entry in audioCombo (its file name, case-sensitive), or -1.
+    int taskEntry(const QString &task) const;
+    // Takes a task off taskFiles and its entry off audioCombo; nothing when the path is no task.
+    void removeTask(const QString &task);
+    // A renamed task keeps its place in taskFiles and its entry's place in audioCombo.
+    void renameTask(const QString &oldPath, const QString &newPath);
+    void makeFolders(); // myWordFiles, myWAVFiles, myTmpWAVFiles under the application folder
     void loadWavList();
     void loadWordList();
     void delFile(const QString &kind, const QString &name);
     void saveFileAs(const QString &kind, const QString &name);
     void renameFile(const QString &kind, const QString &name);
-    // Appends path to the library list of kind ("wav" or "word") and its file name to the list widget.
-    void appendLibraryFile(const QString &kind, const QString &path);
-    // Puts path at the head of taskFiles and its name at the end of audioCombo, unless already a task.
-    void addTask(const QString &path);
-    QStringList &libraryPaths(const QString &kind);
-    MyListWidget *libraryList(const QString &kind);
+
+public slots:
+    void slotAddWav(); // addWavBtn
+    void slotLoadWav(); // uploadBtn
+    void slotWordOpen(QListWidgetItem *item); // opens a document in the text view
+    void slotCloseWord(); // closeWordBtn
+
+    // ===== Conversion: pipeline/widget_conversion.cpp, widget_preparation.cpp, widget_service.cpp =====
+public:
+    QPushButton *beginCoverBtn = nullptr; // starts a conversion; shows its progress as its text
+    QPushButton *stopCoverBtn = nullptr; // enabled while a conversion runs
+    QComboBox *languageBox = nullptr; // recognition language, remembered between runs
+    QProcess *lengthProcess = nullptr; // ffmpeg probing the duration
+    QProcess *convertProcess = nullptr; // ffmpeg transcoding to 16 kHz mono
+    QProcess *cutProcess = nullptr; // ffmpeg cutting one segment
+    QtHttpClass *httpClient = nullptr;
+    QTimer *tokenTimer = nullptr; // bounds the wait for the token reply
+    QString accessToken;
+    QStringList segmentFileList; // segments still to be sent, in order
+    int segmentCount = 0; // segments of the file being converted
+    int segmentIndex = 0; // the segment being cut
 
     // --- conversion pipeline ---
     void requestToken();
@@ -157,7 +176,6 @@ public:
     void beginRun();
     void endRun(const QString &message, bool enableCloseWord = true);
     void startFile();
-    void removeTask(const QString &task);
     void finishFile();
     void startFfmpeg(QProcess *process, const QStringList &arguments);
     bool isCurrentProcess(QProcess *process) const;
@@ -190,50 +208,68 @@ public:
     QString serviceRecognitionUrl() const;
     // Progress is the start button's text; every change is announced for those who follow the run.
     void setStartButtonText(const QString &text);
-    Q_SIGNAL void startButtonTextChanged(const QString &text);
 
-    // --- recorder ---
-    QStringList deviceRealms; // how each deviceCombo item is opened, in item order
-    QString secondsToClock(int seconds) const;
-
-    // --- player ---
+signals:
+    void startButtonTextChanged(const QString &text);
 
 public slots:
-    void slotShowMaxSize();
-    void slotReadJson(int id, QByteArray body);
-    void slotReadJsonError(int id, QByteArray body);
-    void slotOpenWav();
-    void slotAudioChanged(QString text);
-    void slotPlay();
-    void slotClose();
-    void slotWavBtnChecked(bool checked);
-    void slotTxtBtnChecked(bool checked);
-    void slotWordOpen(QListWidgetItem *item);
-    void slotBeginRecord(bool checked);
-    void sltSetRecordTime();
-    void slotBeginCover();
-    void slotCloseWord();
-    void slotBeginUpload();
-    void slotGetAudioLengthFinish();
-    void slotAudioDeviceChanged(QString text);
-    void slotCutAudioFinish();
-    void onReadOutput();
-    void convertAudioFormat();
+    void slotBeginCover(); // beginCoverBtn: starts a conversion of the task list, or goes on with it
+    void slotBeginUpload(); // sends the next segment, or finishes the file after the last
+    void slotReadJson(int id, QByteArray body); // a reply from the speech service
+    void slotReadJsonError(int id, QByteArray body); // a request that failed on the network
+    void slotStopCover(); // stopCoverBtn
+    void convertAudioFormat(); // first step of a file: transcode, unless it is raw PCM already
     void slotConvertAudioFormatFinish();
-    void getAudioLength();
-    void slotForward();
-    void slotPause();
-    void slotAddWav();
+    void getAudioLength(); // probes the duration
+    void onReadOutput(); // gathers the probe's output
+    void slotGetAudioLengthFinish(); // plans the segments and starts cutting
+    void slotCutAudioFinish(); // cuts the next segment, or starts sending after the last
     void sltTokenTimeout();
-    void updateCurrentTime();
-    void playend();
-    void showHomePage();
-    void getAudioDev();
-    void slotLoadWav();
-    void slotStopCover();
 
-protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
+    // ===== Recorder: media/widget_devices.cpp, media/widget_recorder.cpp =====
+public:
+    QComboBox *deviceCombo = nullptr; // capture devices
+    QString deviceName; // the chosen capture device
+    QStringList deviceRealms; // how each deviceCombo item is opened, in item order
+    QPushButton *recordBtn = nullptr; // checked while recording
+    QLabel *recordTimeLabel = nullptr; // the record clock
+    Recorder *recorder = nullptr; // ffmpeg capture, its clock and its file
+
+    void getAudioDev(); // fills deviceCombo, once, at construction
+    void createRecorder();
+    QString secondsToClock(int seconds) const;
+    void onRecordingStarted();
+    // Lists the new recording in wavList and puts it at the head of the task list.
+    void onRecordingFinished(const QString &path);
+    void onRecordingFailed(const QString &message);
+
+public slots:
+    void slotAudioDeviceChanged(QString text);
+    void sltSetRecordTime(); // record clock tick
+    void slotBeginRecord(bool checked); // recordBtn: checked starts a recording, unchecked stops it
+
+    // ===== Player: media/widget_player.cpp =====
+public:
+    QPushButton *clearListBtn = nullptr; // empties the task list
+    QPushButton *playBtn = nullptr;
+    QPushButton *pauseBtn = nullptr; // shown instead of playBtn while playing
+    QPushButton *stopBtn = nullptr;
+    Phonon::SeekSlider *seekSlider = nullptr;
+    QLabel *playTimeLabel = nullptr;
+    QString playFilePath; // the file last given to the player
+    bool playStarted = false; // a source is loaded in the player
+    Phonon::MediaObject mediaObject;
+    Phonon::AudioOutput audioOutput;
+    Phonon::Path audioPath;
+
+    void createPlayer(); // routes mediaObject to audioOutput and follows its signals
+
+public slots:
+    void slotOpenWav(); // clearListBtn: empties the task list
+    void slotAudioChanged(QString text); // another task selected: the player starts afresh
+    void slotPlay(); // plays the selected task, or resumes
+    void slotForward(); // stopBtn: stops playback
+    void slotPause();
+    void updateCurrentTime(); // playback clock
+    void playend();
 };

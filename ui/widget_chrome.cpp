@@ -3,8 +3,11 @@
 #include "app/appstate.h"
 #include "app/deployment.h"
 #include "library/mylistwidget.h"
+#include "media/recorder.h"
 #include "platform/processes.h"
 #include "ui/chromelayout.h"
+#include "ui/theme.h"
+#include "ui/windowdrag.h"
 
 #include <QDesktopServices>
 #include <QFile>
@@ -16,23 +19,19 @@
 
 void Widget::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton)
-        return;
-    dragPos = event->pos();
-    dragging = true;
+    WindowDrag::press(event, dragging, dragPos);
 }
 
 void Widget::mouseReleaseEvent(QMouseEvent *event)
 {
-    dragging = false;
-    event->accept();
+    WindowDrag::release(event, dragging);
 }
 
 void Widget::mouseMoveEvent(QMouseEvent *event)
 {
     // A maximised window (as wide as the desktop) stays where it is.
-    if (event->buttons() == Qt::LeftButton && dragging && width() != AppState::screenWidth)
-        move(event->globalPos() - dragPos);
+    if (width() != AppState::screenWidth)
+        WindowDrag::move(this, event, dragging, dragPos);
 }
 
 void Widget::slotShowMaxSize()
@@ -40,15 +39,8 @@ void Widget::slotShowMaxSize()
     const bool restore = width() == AppState::screenWidth;
     const ChromeLayout layout = restore ? normalLayout(AppState::screenWidth, AppState::screenHeight)
                                         : maximisedLayout(AppState::screenWidth, AppState::availableHeight);
-    if (restore) {
-        maxBtn->setStyleSheet(
-            QStringLiteral("QPushButton{border:0px solid black;border-image:url(:/images/maxBtn_p.png);}"));
-        maxBtn->setToolTip(QStringLiteral("最大化"));
-    } else {
-        maxBtn->setStyleSheet(
-            QStringLiteral("QPushButton{border:0px solid black;border-image:url(:/images/normal_p.png);}"));
-        maxBtn->setToolTip(QStringLiteral("还原"));
-    }
+    maxBtn->setStyleSheet(QString::fromUtf8(restore ? Theme::maximiseButton : Theme::restoreButton));
+    maxBtn->setToolTip(restore ? QStringLiteral("最大化") : QStringLiteral("还原"));
     setFixedSize(layout.window.size());
     captionLabel->resize(layout.captionWidth, 30);
     move(layout.window.topLeft());
@@ -74,7 +66,7 @@ void Widget::slotShowMaxSize()
 
 void Widget::slotClose()
 {
-    killRunningProcesses({recordProcess, convertProcess, lengthProcess, cutProcess});
+    killRunningProcesses({recorder->recordProcess(), convertProcess, lengthProcess, cutProcess});
     QFile::remove(AppState::dataDir + QStringLiteral("/recordTest.wav"));
     close();
 }

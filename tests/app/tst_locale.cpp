@@ -1,4 +1,5 @@
 #include "app/ui_startup.h"
+#include "common/testmain.h"
 
 #include <QApplication>
 #include <QtTest>
@@ -21,5 +22,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestLocale)
+QUILLORA_TEST_MAIN(TestLocale)
 #include "tst_locale.moc"

@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "conversiontestutil.h"
 
 #include "app/appstate.h"
@@ -24,6 +25,8 @@ class TestConversion : public QObject
 {
     Q_OBJECT
 private slots:
+    void documentTextMatchesView_data();
+    void documentTextMatchesView();
     void twoTasksTwoDocuments();
     void tokenFirstThenReused();
     void retriesResendTheSameSegment();
@@ -79,31 +82,31 @@ void TestConversion::twoTasksTwoDocuments()
     f.addTask(b);
     f.addTask(a);
 
-    ButtonTexts texts(f.widget.get());
-    f.widget->slotBeginCover();
+    ButtonTexts texts(f.window.get());
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
-    QCOMPARE(f.notices.texts, QStringList {"文件已经全部转换完成！"});
+    QCOMPARE(f.notices, QStringList {"文件已经全部转换完成！"});
     QCOMPARE(texts.distinct(),
         (QStringList {"转换中...", "预处理...", "分割:33.3%", "分割:66.7%", "分割:100.0%", "转写:0.0%", "转写:33.3%",
             "转写:66.7%", "转写:100.0%", "预处理...", "转写:0.0%", "转写:100.0%", "开始转换"}));
     QCOMPARE(readFile(documentOf(f, "a.txt")), QByteArray("segment 0\n\nsegment 1\n\nsegment 2\n"));
     QCOMPARE(readFile(documentOf(f, "b.txt")), QByteArray("segment 3\n"));
-    QCOMPARE(f.widget->wordTextEdit->toPlainText(), QString("segment 3\n"));
-    QVERIFY(f.widget->taskFiles.isEmpty());
-    QCOMPARE(f.widget->audioCombo->count(), 0);
+    QCOMPARE(f.window->wordTextEdit->toPlainText(), QString("segment 3\n"));
+    QVERIFY(f.window->taskFiles.isEmpty());
+    QCOMPARE(f.window->audioCombo->count(), 0);
     QVERIFY(!QFile::exists(f.media.filePath("a_16k.wav")));
     QVERIFY(!QFile::exists(f.media.filePath("b_16k.wav")));
     QCOMPARE(QDir(f.tmpFolder()).entryList(QDir::Files), QStringList());
-    QVERIFY(f.widget->closeWordBtn->isEnabled());
+    QVERIFY(f.window->closeWordBtn->isEnabled());
 
     // Converted again: the documents are rewritten and still listed once each.
     f.addTask(a);
     f.addTask(b);
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
-    QCOMPARE(f.widget->wordFiles.count(documentOf(f, "a.txt")), 1);
-    QCOMPARE(f.widget->wordFiles.count(documentOf(f, "b.txt")), 1);
-    QCOMPARE(f.widget->wordList->findItems("a.txt", Qt::MatchExactly).size(), 1);
+    QCOMPARE(f.window->wordFiles.count(documentOf(f, "a.txt")), 1);
+    QCOMPARE(f.window->wordFiles.count(documentOf(f, "b.txt")), 1);
+    QCOMPARE(f.window->wordList->findItems("a.txt", Qt::MatchExactly).size(), 1);
     QCOMPARE(readFile(documentOf(f, "b.txt")), QByteArray("segment 4\n"));
     QCOMPARE(readFile(documentOf(f, "a.txt")), QByteArray("segment 5\n\nsegment 6\n\nsegment 7\n"));
 }
@@ -111,22 +114,22 @@ void TestConversion::twoTasksTwoDocuments()
 void TestConversion::tokenFirstThenReused()
 {
     Fixture f;
-    f.widget->accessToken.clear();
+    f.window->accessToken.clear();
     const QString a = makeTask(f, "t.wav", 160000);
     f.addTask(a);
-    ButtonTexts texts(f.widget.get());
-    f.widget->slotBeginCover();
+    ButtonTexts texts(f.window.get());
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
     QCOMPARE(texts.distinct().mid(0, 3), (QStringList {"认证中...", "转换中...", "预处理..."}));
-    QCOMPARE(f.widget->accessToken, QString("scripted-token"));
+    QCOMPARE(f.window->accessToken, QString("scripted-token"));
     QCOMPARE(f.server.tokenRequestCount(), 1);
     QVERIFY(f.server.requests.first().path.startsWith("/oauth/2.0/token?grant_type=client_credentials&client_id="));
 
     f.addTask(a);
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
     QCOMPARE(f.server.tokenRequestCount(), 1);
-    QCOMPARE(f.notices.texts, (QStringList {"文件已经全部转换完成！", "文件已经全部转换完成！"}));
+    QCOMPARE(f.notices, (QStringList {"文件已经全部转换完成！", "文件已经全部转换完成！"}));
 }
 
 void TestConversion::retriesResendTheSameSegment()
@@ -135,8 +138,8 @@ void TestConversion::retriesResendTheSameSegment()
     for (int i = 0; i < 3; ++i)
         f.server.recognitionReplies.enqueue(ScriptedServer::errNo(3304));
     f.addTask(makeTask(f, "r.wav", 160000));
-    ButtonTexts texts(f.widget.get());
-    f.widget->slotBeginCover();
+    ButtonTexts texts(f.window.get());
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
 
     const QList<ScriptedServer::Request> sent = f.server.recognitionRequests();
@@ -150,26 +153,26 @@ void TestConversion::retriesResendTheSameSegment()
         const int seconds = pause.mid(5, pause.size() - 6).toInt(&ok);
         QVERIFY2(ok && seconds >= 1 && seconds <= 10, qPrintable(pause));
     }
-    QCOMPARE(f.notices.texts, QStringList {"文件已经全部转换完成！"});
+    QCOMPARE(f.notices, QStringList {"文件已经全部转换完成！"});
     QCOMPARE(readFile(documentOf(f, "r.txt")), QByteArray("segment 3\n"));
 }
 
 void TestConversion::stopDuringRetryPauseSendsNothing()
 {
     Fixture f;
-    f.widget->testSeams.retryPauseUnitMs = 300;
+    f.window->testSeams.retryPauseUnitMs = 300;
     f.server.recognitionReplies.enqueue(ScriptedServer::errNo(3304));
     f.addTask(makeTask(f, "s.wav", 160000));
-    connect(f.widget.get(), &Widget::startButtonTextChanged, this, [&f](const QString &text) {
+    connect(f.window.get(), &Widget::startButtonTextChanged, this, [&f](const QString &text) {
         if (text.startsWith("重申请"))
-            QTimer::singleShot(50, f.widget.get(), &Widget::slotStopCover);
+            QTimer::singleShot(50, f.window.get(), &Widget::slotStopCover);
     });
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f, 20000));
     QTest::qWait(3500); // longer than the longest pause
     QCOMPARE(f.server.recognitionRequests().size(), 1);
     QVERIFY(f.idle());
-    QCOMPARE(f.notices.texts, QStringList());
+    QCOMPARE(f.notices, QStringList());
 }
 
 void TestConversion::failCodes_data()
@@ -195,11 +198,11 @@ void TestConversion::failCodes()
     f.server.recognitionReplies.enqueue(ScriptedServer::errNo(code));
     const QString task = makeTask(f, "f.wav", 160000);
     f.addTask(task);
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
-    QCOMPARE(f.notices.texts, QStringList {message});
-    QVERIFY(f.widget->closeWordBtn->isEnabled());
-    QCOMPARE(f.widget->taskFiles, QStringList {task});
+    QCOMPARE(f.notices, QStringList {message});
+    QVERIFY(f.window->closeWordBtn->isEnabled());
+    QCOMPARE(f.window->taskFiles, QStringList {task});
     QCOMPARE(f.server.recognitionRequests().size(), 1);
 }
 
@@ -208,18 +211,18 @@ void TestConversion::rejectedTokenIsDropped()
     Fixture f;
     f.server.recognitionReplies.enqueue(ScriptedServer::errNo(3302));
     f.addTask(makeTask(f, "k.wav", 160000));
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
-    QCOMPARE(f.notices.texts, QStringList {"鉴权失败！"});
-    QVERIFY(f.widget->accessToken.isEmpty());
+    QCOMPARE(f.notices, QStringList {"鉴权失败！"});
+    QVERIFY(f.window->accessToken.isEmpty());
 
     // The next start asks for a new token instead of sending the rejected one again.
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
     QCOMPARE(f.server.tokenRequestCount(), 1);
-    QCOMPARE(f.widget->accessToken, QString("scripted-token"));
+    QCOMPARE(f.window->accessToken, QString("scripted-token"));
     QVERIFY(f.server.recognitionRequests().last().body.contains("scripted-token"));
-    QCOMPARE(f.notices.texts.last(), QString("文件已经全部转换完成！"));
+    QCOMPARE(f.notices.last(), QString("文件已经全部转换完成！"));
 }
 
 void TestConversion::tooShortLastSegmentHoldsNoWords()
@@ -228,12 +231,12 @@ void TestConversion::tooShortLastSegmentHoldsNoWords()
     f.server.recognitionReplies.enqueue(ScriptedServer::json(R"({"err_no": 0, "result": ["the minute"]})"));
     f.server.recognitionReplies.enqueue(ScriptedServer::errNo(3314));
     f.addTask(makeTask(f, "tail.wav", 961600)); // 60.1 s: the second segment is a tenth of a second
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
     QCOMPARE(f.server.recognitionRequests().size(), 2);
-    QCOMPARE(f.notices.texts, QStringList {"文件已经全部转换完成！"});
+    QCOMPARE(f.notices, QStringList {"文件已经全部转换完成！"});
     QCOMPARE(readFile(documentOf(f, "tail.txt")), QByteArray("the minute\n"));
-    QVERIFY(f.widget->taskFiles.isEmpty());
+    QVERIFY(f.window->taskFiles.isEmpty());
 }
 
 void TestConversion::waitingOutcomes_data()
@@ -255,15 +258,15 @@ void TestConversion::waitingOutcomes()
     QFETCH(ScriptedServer::Reply, reply);
     QFETCH(QString, message);
     Fixture f;
-    f.widget->httpClient->transferTimeoutMs = 500;
+    f.window->httpClient->transferTimeoutMs = 500;
     f.server.recognitionReplies.enqueue(reply);
     const QString task = makeTask(f, "w.wav", 160000);
     f.addTask(task);
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
     QCOMPARE(f.server.recognitionRequests().size(), 1);
-    QCOMPARE(f.notices.texts, QStringList {message});
-    QCOMPARE(f.widget->taskFiles, QStringList {task});
+    QCOMPARE(f.notices, QStringList {message});
+    QCOMPARE(f.window->taskFiles, QStringList {task});
 }
 
 void TestConversion::recognitionNetworkError()
@@ -271,48 +274,48 @@ void TestConversion::recognitionNetworkError()
     Fixture f;
     f.server.recognitionReplies.enqueue(ScriptedServer::Reply {500, "oops", false});
     f.addTask(makeTask(f, "n.wav", 160000));
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
-    QCOMPARE(f.notices.texts, QStringList {"转换失败，请检查网络信号是否充足！"});
-    QVERIFY(f.widget->closeWordBtn->isEnabled());
+    QCOMPARE(f.notices, QStringList {"转换失败，请检查网络信号是否充足！"});
+    QVERIFY(f.window->closeWordBtn->isEnabled());
 }
 
 void TestConversion::tokenNetworkError()
 {
     Fixture f;
-    f.widget->accessToken.clear();
+    f.window->accessToken.clear();
     f.server.tokenReplies.enqueue(ScriptedServer::Reply {401, "{}", false});
     f.addTask(makeTask(f, "n.wav", 16000));
-    f.widget->closeWordBtn->setEnabled(false);
-    f.widget->slotBeginCover();
+    f.window->closeWordBtn->setEnabled(false);
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f, 20000));
-    QCOMPARE(f.notices.texts, QStringList {"获取访问令牌失败，请检查网络连接是否断开！"});
-    QVERIFY(!f.widget->closeWordBtn->isEnabled()); // left as it was
-    QVERIFY(!f.widget->tokenTimer->isActive());
+    QCOMPARE(f.notices, QStringList {"获取访问令牌失败，请检查网络连接是否断开！"});
+    QVERIFY(!f.window->closeWordBtn->isEnabled()); // left as it was
+    QVERIFY(!f.window->tokenTimer->isActive());
 }
 
 void TestConversion::tokenTimeout()
 {
     Fixture f;
-    f.widget->accessToken.clear();
+    f.window->accessToken.clear();
     f.server.tokenReplies.enqueue(ScriptedServer::silence());
     f.addTask(makeTask(f, "t.wav", 16000));
     QElapsedTimer clock;
     clock.start();
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f, 20000));
     // A coarse QTimer may fire up to 5% early.
     QVERIFY2(clock.elapsed() >= 7600, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(f.notices.texts, QStringList {"获取访问令牌超时！"});
+    QCOMPARE(f.notices, QStringList {"获取访问令牌超时！"});
     QCOMPARE(f.server.tokenRequestCount(), 1);
-    QVERIFY(f.widget->accessToken.isEmpty());
+    QVERIFY(f.window->accessToken.isEmpty());
 }
 
 void TestConversion::emptyTaskList()
 {
     Fixture f;
-    f.widget->slotBeginCover();
-    QCOMPARE(f.notices.texts, QStringList {"请先添加需要转换的文件！"});
+    f.window->slotBeginCover();
+    QCOMPARE(f.notices, QStringList {"请先添加需要转换的文件！"});
     QVERIFY(f.idle());
     QVERIFY(f.server.requests.isEmpty());
 }
@@ -320,17 +323,17 @@ void TestConversion::emptyTaskList()
 void TestConversion::listClearedWhileAuthenticating()
 {
     Fixture f;
-    f.widget->accessToken.clear();
+    f.window->accessToken.clear();
     f.server.tokenReplies.enqueue(ScriptedServer::silence());
     f.addTask(makeTask(f, "c.wav", 16000));
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QTRY_COMPARE_WITH_TIMEOUT(f.server.tokenRequestCount(), 1, 10000);
-    f.widget->taskFiles.clear();
-    f.widget->audioCombo->clear();
+    f.window->taskFiles.clear();
+    f.window->audioCombo->clear();
     f.server.answerHeld(ScriptedServer::json("{\"access_token\": \"late\"}"));
     QVERIFY(waitIdle(f, 5000));
-    QCOMPARE(f.notices.texts, QStringList {"请先添加需要转换的文件！"});
-    QVERIFY(!f.widget->tokenTimer->isActive());
+    QCOMPARE(f.notices, QStringList {"请先添加需要转换的文件！"});
+    QVERIFY(!f.window->tokenTimer->isActive());
 }
 
 void TestConversion::changesDuringRun_data()
@@ -356,19 +359,19 @@ void TestConversion::changesDuringRun()
         if (change == "add") {
             f.addTask(other);
         } else if (change == "clear") {
-            f.widget->taskFiles.clear();
-            f.widget->audioCombo->clear();
+            f.window->taskFiles.clear();
+            f.window->audioCombo->clear();
         } else {
-            f.widget->wordTextEdit->setPlainText("something the user typed");
-            f.widget->wordFilePath = documentOf(f, "elsewhere.txt");
+            f.window->wordTextEdit->setPlainText("something the user typed");
+            f.window->wordFilePath = documentOf(f, "elsewhere.txt");
         }
     });
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
-    QCOMPARE(f.notices.texts, QStringList {"文件已经全部转换完成！"});
+    QCOMPARE(f.notices, QStringList {"文件已经全部转换完成！"});
     QCOMPARE(readFile(documentOf(f, "run.txt")), QByteArray("segment 0\n\nsegment 1\n"));
     QVERIFY(!QFile::exists(documentOf(f, "elsewhere.txt")));
-    QVERIFY(f.widget->taskFiles.isEmpty());
+    QVERIFY(f.window->taskFiles.isEmpty());
     QVERIFY(!QFile::exists(f.media.filePath("run_16k.wav")));
     if (change == "add")
         QCOMPARE(readFile(documentOf(f, "other.txt")), QByteArray("segment 2\n"));
@@ -381,16 +384,16 @@ void TestConversion::stoppedRunsReplyIsNotTheNextRuns()
     Fixture f;
     f.server.recognitionReplies.enqueue(ScriptedServer::silence());
     f.addTask(makeTask(f, "late.wav", 1120000));
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QTRY_COMPARE_WITH_TIMEOUT(f.server.recognitionRequests().size(), 1, 30000);
-    f.widget->slotStopCover();
+    f.window->slotStopCover();
     QVERIFY(f.idle());
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QTRY_COMPARE_WITH_TIMEOUT(f.server.recognitionRequests().size(), 2, 30000);
     // The old request's answer comes late; the new run must still get its own.
     f.server.answerHeld(ScriptedServer::json("{\"err_no\": 0, \"result\": [\"stale\"]}"));
     QVERIFY(waitIdle(f));
-    QCOMPARE(f.notices.texts, QStringList {"文件已经全部转换完成！"});
+    QCOMPARE(f.notices, QStringList {"文件已经全部转换完成！"});
     QCOMPARE(readFile(documentOf(f, "late.txt")), QByteArray("segment 1\n\nsegment 2\n"));
 }
 
@@ -400,12 +403,12 @@ void TestConversion::documentThatCannotBeWritten()
     const QString task = makeTask(f, "d.wav", 16000);
     QVERIFY(QDir(f.appDir.path() + "/myWordFiles").mkdir("d.txt"));
     f.addTask(task);
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
-    QCOMPARE(f.notices.texts.size(), 1);
-    QVERIFY2(f.notices.texts.first().startsWith("无法保存文本文档“d.txt”"), qPrintable(f.notices.texts.first()));
-    QCOMPARE(f.widget->taskFiles, QStringList {task});
-    QVERIFY(f.widget->closeWordBtn->isEnabled());
+    QCOMPARE(f.notices.size(), 1);
+    QVERIFY2(f.notices.first().startsWith("无法保存文本文档“d.txt”"), qPrintable(f.notices.first()));
+    QCOMPARE(f.window->taskFiles, QStringList {task});
+    QVERIFY(f.window->closeWordBtn->isEnabled());
 }
 
 void TestConversion::failedRunKeepsOldDocument()
@@ -418,10 +421,29 @@ void TestConversion::failedRunKeepsOldDocument()
     old.close();
     f.server.recognitionReplies.enqueue(ScriptedServer::errNo(3303));
     f.addTask(makeTask(f, "keep.wav", 16000));
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
     QCOMPARE(readFile(document), QByteArray("earlier text\n"));
 }
 
-QTEST_MAIN(TestConversion)
+void TestConversion::documentTextMatchesView_data()
+{
+    QTest::addColumn<QStringList>("texts");
+    QTest::newRow("none") << QStringList();
+    QTest::newRow("one") << QStringList {"hello world"};
+    QTest::newRow("three") << QStringList {"one", "two two", "三"};
+}
+
+void TestConversion::documentTextMatchesView()
+{
+    // The document holds what the text view shows after each segment was appended to it.
+    QFETCH(QStringList, texts);
+    QTextEdit view;
+    view.clear();
+    for (const QString &text : texts)
+        view.append(text + '\n');
+    QCOMPARE(Document::textOf(texts), view.toPlainText());
+}
+
+QUILLORA_TEST_MAIN(TestConversion)
 #include "tst_conversion.moc"

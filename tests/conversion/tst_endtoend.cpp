@@ -1,5 +1,7 @@
 #include "conversiontestutil.h"
 
+#include "common/testmain.h"
+
 #include "common/speechtestutil.h"
 #include "pipeline/audioprep.h"
 #include "pipeline/localspeechservice.h"
@@ -43,11 +45,8 @@ void TestEndToEnd::initTestCase()
 void TestEndToEnd::englishMp3BecomesADocument()
 {
     Fixture f;
-    f.widget->accessToken.clear();
-    f.widget->testSeams.serviceHost = service.hostAndPort();
-    f.widget->testSeams.clientId = SpeechTestUtil::testClientId();
-    f.widget->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
-    f.widget->languageBox->setCurrentText(QStringLiteral("英文"));
+    f.useSpeechService(service.hostAndPort());
+    f.window->languageBox->setCurrentText(QStringLiteral("英文"));
 
     const QString wav = SpeechTestUtil::makeEnglishWav(f.media.path(), QStringLiteral("spoken"), passage);
     QVERIFY(!wav.isEmpty());
@@ -56,14 +55,14 @@ void TestEndToEnd::englishMp3BecomesADocument()
     QVERIFY(QFile::remove(wav));
     f.addTask(mp3);
 
-    ButtonTexts texts(f.widget.get());
+    ButtonTexts texts(f.window.get());
     QElapsedTimer clock;
     clock.start();
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(QTest::qWaitFor([&] { return f.idle(); }, 600000));
     qInfo("conversion of the 153.5 s passage took %.1f s", clock.elapsed() / 1000.0);
 
-    QCOMPARE(f.notices.texts, QStringList {QStringLiteral("文件已经全部转换完成！")});
+    QCOMPARE(f.notices, QStringList {QStringLiteral("文件已经全部转换完成！")});
     QCOMPARE(texts.distinct(),
         (QStringList {"认证中...", "转换中...", "预处理...", "分割:33.3%", "分割:66.7%", "分割:100.0%", "转写:0.0%",
             "转写:33.3%", "转写:66.7%", "转写:100.0%", "开始转换"}));
@@ -81,20 +80,20 @@ void TestEndToEnd::englishMp3BecomesADocument()
     QVERIFY(!QFile::exists(AudioPrep::transcodedPath(f.appPath())));
     QVERIFY(!QFile::exists(AudioPrep::basePath(mp3) + "_16k.wav"));
     QCOMPARE(QDir(f.tmpFolder()).entryList(QDir::Files), QStringList());
-    QVERIFY(f.widget->taskFiles.isEmpty());
+    QVERIFY(f.window->taskFiles.isEmpty());
 }
 
 void TestEndToEnd::serviceThatCannotStart()
 {
     // A loopback deployment where nothing answers and no service program lies beside the application.
     Fixture f;
-    f.widget->accessToken.clear();
-    f.widget->testSeams.serviceHost = QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort());
+    f.window->accessToken.clear();
+    f.window->testSeams.serviceHost = QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort());
     f.addTask(f.media.filePath(QStringLiteral("never-read.wav")));
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(QTest::qWaitFor([&] { return f.idle(); }, 30000));
-    QCOMPARE(f.notices.texts, QStringList {QStringLiteral("无法启动语音识别服务，请检查程序安装是否完整！")});
-    QVERIFY(f.widget->accessToken.isEmpty());
+    QCOMPARE(f.notices, QStringList {QStringLiteral("无法启动语音识别服务，请检查程序安装是否完整！")});
+    QVERIFY(f.window->accessToken.isEmpty());
 }
 
 // Four segments of a sentence each, then silence: N = 1 and N = 3 at once write byte-identical documents.
@@ -105,7 +104,8 @@ void TestEndToEnd::severalAtOnceWriteTheSameDocument()
         "Here the third minute begins.", "And this is the end."};
     QStringList parts;
     for (int k = 0; k < sentences.size(); ++k) {
-        const QString spoken = SpeechTestUtil::makeEnglishWav(media.path(), QStringLiteral("part%1").arg(k), sentences[k]);
+        const QString spoken
+            = SpeechTestUtil::makeEnglishWav(media.path(), QStringLiteral("part%1").arg(k), sentences[k]);
         QVERIFY(!spoken.isEmpty());
         parts << spoken;
     }
@@ -126,16 +126,13 @@ void TestEndToEnd::severalAtOnceWriteTheSameDocument()
     const int atOnce[2] = {1, 3};
     for (int run = 0; run < 2; ++run) {
         Fixture f;
-        f.widget->accessToken.clear();
-        f.widget->testSeams.serviceHost = service.hostAndPort();
-        f.widget->testSeams.clientId = SpeechTestUtil::testClientId();
-        f.widget->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
-        f.widget->testSeams.parallelRequests = atOnce[run];
+        f.useSpeechService(service.hostAndPort());
+        f.window->testSeams.parallelRequests = atOnce[run];
         f.addTask(four);
-        f.widget->slotBeginCover();
+        f.window->slotBeginCover();
         QVERIFY(QTest::qWaitFor([&] { return f.idle(); }, 600000));
-        QCOMPARE(f.notices.texts, QStringList {QStringLiteral("文件已经全部转换完成！")});
-        QCOMPARE(f.widget->segmentCount, 4);
+        QCOMPARE(f.notices, QStringList {QStringLiteral("文件已经全部转换完成！")});
+        QCOMPARE(f.window->segmentCount, 4);
         QFile document(f.appPath() + QStringLiteral("/myWordFiles/four minutes.txt"));
         QVERIFY(document.open(QIODevice::ReadOnly));
         documents[run] = document.readAll();
@@ -150,10 +147,7 @@ struct OwnServiceFixture : Fixture
     OwnServiceFixture()
     {
         QFile::link(QStringLiteral(QUILLORA_BINARY_DIR "/quillora-speechd"), appPath() + "/quillora-speechd");
-        widget->accessToken.clear();
-        widget->testSeams.serviceHost = QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort());
-        widget->testSeams.clientId = SpeechTestUtil::testClientId();
-        widget->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
+        useSpeechService(QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort()));
     }
     void killService() { QProcess::execute("pkill", {"-KILL", "-f", appPath() + "/quillora-speechd"}); }
     bool serviceRunning() { return QProcess::execute("pgrep", {"-f", appPath() + "/quillora-speechd"}) == 0; }
@@ -166,9 +160,9 @@ void TestEndToEnd::serviceStartedAgainAfterItDied()
     QVERIFY(!sentence.isEmpty());
     for (int round = 0; round < 2; ++round) {
         f.addTask(sentence);
-        f.widget->slotBeginCover();
+        f.window->slotBeginCover();
         QVERIFY(QTest::qWaitFor([&] { return f.idle(); }, 120000));
-        QCOMPARE(f.notices.texts.takeFirst(), QStringLiteral("文件已经全部转换完成！"));
+        QCOMPARE(f.notices.takeFirst(), QStringLiteral("文件已经全部转换完成！"));
         QVERIFY(f.serviceRunning());
         f.killService(); // the next start finds nothing answering and starts the service again
         QTRY_VERIFY_WITH_TIMEOUT(!f.serviceRunning(), 5000);
@@ -177,14 +171,13 @@ void TestEndToEnd::serviceStartedAgainAfterItDied()
     // Dying in the middle of a run is said as such, not as a network failure.
     const QString longer = SpeechTestUtil::makeEnglishWav(f.media.path(), "longer", passage);
     f.addTask(longer);
-    f.widget->slotBeginCover();
-    QTRY_VERIFY_WITH_TIMEOUT(f.widget->beginCoverBtn->text().startsWith(QStringLiteral("转写:")), 120000);
+    f.window->slotBeginCover();
+    QTRY_VERIFY_WITH_TIMEOUT(f.window->beginCoverBtn->text().startsWith(QStringLiteral("转写:")), 120000);
     f.killService();
     QVERIFY(QTest::qWaitFor([&] { return f.idle(); }, 30000));
-    QCOMPARE(f.notices.texts.size(), 1);
-    QVERIFY2(
-        f.notices.texts.first().contains(QStringLiteral("语音识别服务意外停止")), qPrintable(f.notices.texts.first()));
-    QCOMPARE(f.widget->taskFiles, QStringList {longer});
+    QCOMPARE(f.notices.size(), 1);
+    QVERIFY2(f.notices.first().contains(QStringLiteral("语音识别服务意外停止")), qPrintable(f.notices.first()));
+    QCOMPARE(f.window->taskFiles, QStringList {longer});
 }
 
 // However the window ends, SIGKILL included, the service it started ends with it.
@@ -212,26 +205,14 @@ static int startServiceAndWait(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     Fixture f(QString::fromLocal8Bit(argv[2]));
-    f.widget->testSeams.serviceHost = QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort());
-    f.widget->testSeams.clientId = SpeechTestUtil::testClientId();
-    f.widget->testSeams.clientSecret = SpeechTestUtil::testClientSecret();
-    f.widget->checkSpeechService();
-    QObject::connect(f.widget->speechService, &LocalSpeechService::ready, [](bool ok) {
+    f.useSpeechService(QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort()));
+    f.window->checkSpeechService();
+    QObject::connect(f.window->speechService, &LocalSpeechService::ready, [](bool ok) {
         fputs(ok ? "ready\n" : "failed\n", stdout);
         fflush(stdout);
     });
     return app.exec();
 }
 
-int main(int argc, char *argv[])
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (argc == 3 && qstrcmp(argv[1], "--start-service") == 0)
-        return startServiceAndWait(argc, argv);
-    QApplication app(argc, argv);
-    TestEndToEnd test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+QUILLORA_TEST_MAIN(TestEndToEnd, {{"--start-service", 3, startServiceAndWait}})
 #include "tst_endtoend.moc"

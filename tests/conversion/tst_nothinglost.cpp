@@ -1,5 +1,7 @@
 #include "conversiontestutil.h"
 
+#include "common/testmain.h"
+
 #include "library/mylistwidget.h"
 #include "pipeline/audioprep.h"
 
@@ -116,16 +118,16 @@ void TestNothingLost::fullDisk()
 
     const QString task = makeTask(f.media.path(), "full.mp3", 16000 * 3);
     f.addTask(task);
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
-    QCOMPARE(f.notices.texts.size(), 1);
+    QCOMPARE(f.notices.size(), 1);
     const QString expected = message.contains("%1") ? message.arg(folder) : message;
-    QVERIFY2(f.notices.texts.first().startsWith(expected), qPrintable(f.notices.texts.first()));
-    QCOMPARE(f.widget->taskFiles, QStringList {task});
+    QVERIFY2(f.notices.first().startsWith(expected), qPrintable(f.notices.first()));
+    QCOMPARE(f.window->taskFiles, QStringList {task});
     if (fullFolder == "myWordFiles") {
         QCOMPARE(readFile(document), QByteArray("earlier text\n"));
         // Closing the view must not put an empty text in its place either.
-        f.widget->slotCloseWord();
+        f.window->slotCloseWord();
         QCOMPARE(readFile(document), QByteArray("earlier text\n"));
     }
 }
@@ -144,31 +146,31 @@ void TestNothingLost::unfinishedRunLeavesDocument()
     Fixture f;
     const QString document = documentOf("talk.txt");
     QVERIFY(writeFile(document, "the earlier transcript\n"));
-    f.widget->loadWordList();
-    QCOMPARE(f.widget->wordList->count(), 1);
+    f.window->loadWordList();
+    QCOMPARE(f.window->wordList->count(), 1);
     f.server.recognitionReplies << text("first minute")
                                 << (stop ? ScriptedServer::silence() : ScriptedServer::errNo(3303));
     f.addTask(makeTask(f.media.path(), "talk.wav", 16000 * 90));
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QTRY_COMPARE_WITH_TIMEOUT(f.server.recognitionRequests().size(), 2, 30000);
     if (stop)
-        f.widget->slotStopCover();
+        f.window->slotStopCover();
     QVERIFY(waitIdle(f));
-    QVERIFY(f.widget->wordTextEdit->toPlainText().contains("first minute"));
-    f.widget->slotCloseWord();
+    QVERIFY(f.window->wordTextEdit->toPlainText().contains("first minute"));
+    f.window->slotCloseWord();
     QCOMPARE(readFile(document), QByteArray("the earlier transcript\n"));
-    QCOMPARE(f.widget->wordList->count(), 1);
+    QCOMPARE(f.window->wordList->count(), 1);
 
     // A new document enters the list when it is written, not when its run starts.
     Fixture g;
     g.server.recognitionReplies << ScriptedServer::silence();
     g.addTask(makeTask(g.media.path(), "new.wav", 16000));
-    g.widget->slotBeginCover();
+    g.window->slotBeginCover();
     QTRY_COMPARE_WITH_TIMEOUT(g.server.recognitionRequests().size(), 1, 30000);
-    QCOMPARE(g.widget->wordList->count(), 0);
+    QCOMPARE(g.window->wordList->count(), 0);
     g.server.answerHeld(text("words"));
     QVERIFY(waitIdle(g));
-    QCOMPARE(g.widget->wordList->count(), 1);
+    QCOMPARE(g.window->wordList->count(), 1);
 }
 
 void TestNothingLost::segmentsWithoutSpeech_data()
@@ -189,13 +191,13 @@ void TestNothingLost::segmentsWithoutSpeech()
         f.server.recognitionReplies << (codes[k] ? ScriptedServer::errNo(codes[k])
                                                  : text(QStringLiteral("s%1").arg(k)));
     f.addTask(makeTask(f.media.path(), "pause.wav", 16000 * 150));
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
     QCOMPARE(f.server.recognitionRequests().size(), 3);
     QCOMPARE(readFile(documentOf("pause.txt")), document);
     const bool written = document != "<missing>";
-    QCOMPARE(f.notices.texts, QStringList {written ? "文件已经全部转换完成！" : "语音识别结果实际为空！"});
-    QCOMPARE(f.widget->taskFiles.size(), written ? 0 : 1);
+    QCOMPARE(f.notices, QStringList {written ? "文件已经全部转换完成！" : "语音识别结果实际为空！"});
+    QCOMPARE(f.window->taskFiles.size(), written ? 0 : 1);
 }
 
 // "talk_16k.wav" beside "talk.mp3" is the user's; whatever the run does, it stays, and the task, the
@@ -209,16 +211,16 @@ void TestNothingLost::usersOwnFilesAreNotTheRuns()
     f.server.recognitionReplies << ScriptedServer::errNo(3303) << ScriptedServer::silence() << text("done");
     f.addTask(task);
     for (int attempt = 0; attempt < 2; ++attempt) {
-        f.widget->slotBeginCover();
+        f.window->slotBeginCover();
         if (attempt == 1) {
             QTRY_COMPARE_WITH_TIMEOUT(f.server.recognitionRequests().size(), 2, 30000);
-            f.widget->slotStopCover();
+            f.window->slotStopCover();
         }
         QVERIFY(waitIdle(f));
-        QCOMPARE(f.widget->taskFiles, QStringList {task});
-        QCOMPARE(f.widget->audioCombo->itemText(0), QString("talk.mp3"));
+        QCOMPARE(f.window->taskFiles, QStringList {task});
+        QCOMPARE(f.window->audioCombo->itemText(0), QString("talk.mp3"));
     }
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
     QCOMPARE(readFile(documentOf("talk.txt")), QByteArray("done\n"));
     QCOMPARE(readFile(own), QByteArray("the user's own recording"));
@@ -233,12 +235,12 @@ void TestNothingLost::sameBaseNameInOneRun()
     f.server.recognitionReplies << text("the mp3") << text("the wav");
     f.addTask(makeTask(f.media.path(), "talk.wav", 16000));
     f.addTask(makeTask(f.media.path(), "talk.mp3", 16000));
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
-    QCOMPARE(f.notices.texts, QStringList {"文件已经全部转换完成！"});
+    QCOMPARE(f.notices, QStringList {"文件已经全部转换完成！"});
     QCOMPARE(readFile(documentOf("talk.txt")), QByteArray("the mp3\n"));
     QCOMPARE(readFile(documentOf("talk (2).txt")), QByteArray("the wav\n"));
-    QCOMPARE(f.widget->wordList->count(), 2);
+    QCOMPARE(f.window->wordList->count(), 2);
 }
 
 void TestNothingLost::languageTheServiceCannotRecognise()
@@ -246,11 +248,11 @@ void TestNothingLost::languageTheServiceCannotRecognise()
     QTemporaryDir app;
     {
         Fixture f(app.path());
-        f.widget->languageBox->setCurrentText(QStringLiteral("粤语"));
+        f.window->languageBox->setCurrentText(QStringLiteral("粤语"));
         f.addTask(makeTask(f.media.path(), "yue.wav", 16000));
-        f.widget->slotBeginCover();
-        QCOMPARE(f.notices.texts.size(), 1);
-        QVERIFY2(f.notices.texts.first().contains("只能识别英文"), qPrintable(f.notices.texts.first()));
+        f.window->slotBeginCover();
+        QCOMPARE(f.notices.size(), 1);
+        QVERIFY2(f.notices.first().contains("只能识别英文"), qPrintable(f.notices.first()));
         QVERIFY(f.idle());
         QCOMPARE(f.server.requests.size(), 0);
     }
@@ -267,12 +269,12 @@ void TestNothingLost::missingTaskFile()
     f.addTask(kept);
     f.addTask(gone);
     QVERIFY(QFile::remove(gone));
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
-    QCOMPARE(f.notices.texts.size(), 1);
-    QVERIFY2(f.notices.texts.first().contains(gone), qPrintable(f.notices.texts.first()));
-    QCOMPARE(f.widget->taskFiles, QStringList {kept});
-    QCOMPARE(f.widget->audioCombo->count(), 1);
+    QCOMPARE(f.notices.size(), 1);
+    QVERIFY2(f.notices.first().contains(gone), qPrintable(f.notices.first()));
+    QCOMPARE(f.window->taskFiles, QStringList {kept});
+    QCOMPARE(f.window->audioCombo->count(), 1);
     QCOMPARE(f.server.recognitionRequests().size(), 0);
 }
 
@@ -282,7 +284,7 @@ QByteArray TestNothingLost::uninterruptedDocument(const QString &taskName)
     for (int k = 0; k < 5; ++k)
         f.server.recognitionReplies << text(QStringLiteral("s%1").arg(k));
     f.addTask(makeTask(f.media.path(), taskName, fiveSegments));
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     if (!waitIdle(f))
         return "<not finished>";
     return readFile(documentOf(QFileInfo(taskName).completeBaseName() + ".txt"));
@@ -321,9 +323,9 @@ void TestNothingLost::resume()
         Fixture f(app.path());
         f.server.recognitionReplies = server.recognitionReplies;
         f.addTask(task);
-        f.widget->slotBeginCover();
+        f.window->slotBeginCover();
         QTRY_COMPARE_WITH_TIMEOUT(f.server.recognitionRequests().size(), 3, 60000);
-        f.widget->slotStopCover();
+        f.window->slotStopCover();
         QVERIFY(f.idle());
     }
 
@@ -331,8 +333,8 @@ void TestNothingLost::resume()
     for (int k = 2; k < 5; ++k)
         g.server.recognitionReplies << text(QStringLiteral("s%1").arg(k));
     g.addTask(task);
-    ButtonTexts texts(g.widget.get());
-    g.widget->slotBeginCover();
+    ButtonTexts texts(g.window.get());
+    g.window->slotBeginCover();
     QVERIFY(waitIdle(g));
     QCOMPARE(g.server.recognitionRequests().size(), 3);
     QCOMPARE(readFile(documentOf("long.txt")), expected);
@@ -347,14 +349,14 @@ void TestNothingLost::changedFileStartsAfresh()
     const QString task = makeTask(f.media.path(), "edit.wav", 16000 * 90);
     f.server.recognitionReplies << text("old first") << ScriptedServer::silence();
     f.addTask(task);
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QTRY_COMPARE_WITH_TIMEOUT(f.server.recognitionRequests().size(), 2, 30000);
-    f.widget->slotStopCover();
+    f.window->slotStopCover();
 
     QVERIFY(makeNoiseWav(task, 16000 * 91)); // the user edited the recording meanwhile
     f.server.recognitionReplies.clear();
     f.server.recognitionReplies << text("new first") << text("new second");
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
     QCOMPARE(f.server.recognitionRequests().size(), 4);
     QCOMPARE(readFile(documentOf("edit.txt")), QByteArray("new first\n\nnew second\n"));
@@ -366,25 +368,18 @@ static int convertInWindow(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     ConversionTest::Fixture f(QString::fromLocal8Bit(argv[2]));
-    f.widget->testSeams.serviceHost = QString::fromLocal8Bit(argv[4]);
+    f.window->testSeams.serviceHost = QString::fromLocal8Bit(argv[4]);
     f.addTask(QString::fromLocal8Bit(argv[3]));
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     return app.exec();
 }
 
-int main(int argc, char *argv[])
+// Before any thread exists: a mount namespace cannot be entered by a threaded process.
+static void enterPrivateMounts()
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (argc == 5 && qstrcmp(argv[1], "--convert") == 0)
-        return convertInWindow(argc, argv);
-    // Before any thread exists: a mount namespace cannot be entered by a threaded process.
     privateMounts = ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0
         && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-    QApplication app(argc, argv);
-    TestNothingLost test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
 }
 
+QUILLORA_TEST_MAIN(TestNothingLost, {{"--convert", 5, convertInWindow}}, enterPrivateMounts)
 #include "tst_nothinglost.moc"

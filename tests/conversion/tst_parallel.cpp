@@ -1,6 +1,7 @@
 #include "conversiontestutil.h"
 
 #include "app/deployment.h"
+#include "common/testmain.h"
 #include "pipeline/speechprotocol.h"
 
 #include <QComboBox>
@@ -84,15 +85,14 @@ void TestParallel::parallelRequestsSetting()
 QByteArray TestParallel::convertWith(int workers, int holdBatch, int *mostInFlight)
 {
     Fixture f;
-    f.widget->testSeams.parallelRequests = 0; // automatic: as many as the service has workers
+    f.window->testSeams.parallelRequests = 0; // automatic: as many as the service has workers
     f.server.textFromAudio = true;
     f.server.healthWorkers = workers;
     f.server.holdBatch = holdBatch;
     f.addTask(fourSegments(f, "talk.wav"));
-    f.widget->slotBeginCover();
-    if (!waitIdle(f) || f.notices.texts != QStringList {"文件已经全部转换完成！"}) {
-        qWarning() << "not converted:" << f.notices.texts << f.widget->beginCoverBtn->text()
-                   << f.server.requests.size();
+    f.window->slotBeginCover();
+    if (!waitIdle(f) || f.notices != QStringList {"文件已经全部转换完成！"}) {
+        qWarning() << "not converted:" << f.notices << f.window->beginCoverBtn->text() << f.server.requests.size();
         return "<not converted>";
     }
     if (f.server.recognitionRequests().size() != 4)
@@ -120,29 +120,29 @@ void TestParallel::answersInReverseOrder()
     QCOMPARE(convertWith(4, 4, &unused), inOrder);
 
     Fixture f;
-    f.widget->testSeams.parallelRequests = 0; // automatic: as many as the service has workers
+    f.window->testSeams.parallelRequests = 0; // automatic: as many as the service has workers
     f.server.textFromAudio = true;
     f.server.healthWorkers = 3;
     f.server.holdBatch = 3;
     f.addTask(fourSegments(f, "view.wav"));
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
     // The view shows the text in segment order too.
-    QCOMPARE(f.widget->wordTextEdit->toPlainText(), QString::fromUtf8(readFile(documentOf("view.txt"))));
+    QCOMPARE(f.window->wordTextEdit->toPlainText(), QString::fromUtf8(readFile(documentOf("view.txt"))));
 }
 
 void TestParallel::retryOfOneSegment()
 {
     Fixture f;
-    f.widget->testSeams.parallelRequests = 0; // automatic: as many as the service has workers
+    f.window->testSeams.parallelRequests = 0; // automatic: as many as the service has workers
     f.server.textFromAudio = true;
     f.server.healthWorkers = 3;
     f.server.recognitionReplies << ScriptedServer::errNo(3304);
-    ButtonTexts texts(f.widget.get());
+    ButtonTexts texts(f.window.get());
     f.addTask(fourSegments(f, "retry.wav"));
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
-    QCOMPARE(f.notices.texts, QStringList {"文件已经全部转换完成！"});
+    QCOMPARE(f.notices, QStringList {"文件已经全部转换完成！"});
     QCOMPARE(f.server.recognitionRequests().size(), 5);
     QCOMPARE(readFile(documentOf("retry.txt")).count("words "), 4);
     QVERIFY(std::any_of(
@@ -165,41 +165,41 @@ void TestParallel::failureWhileOthersAreInFlight()
     QFETCH(ScriptedServer::Reply, failure);
     QFETCH(QString, message);
     Fixture f;
-    f.widget->testSeams.parallelRequests = 0; // automatic: as many as the service has workers
+    f.window->testSeams.parallelRequests = 0; // automatic: as many as the service has workers
     f.server.healthWorkers = 3;
     f.server.recognitionReplies << ScriptedServer::silence() << failure << ScriptedServer::silence();
     const QString task = fourSegments(f, "fail.wav");
     f.addTask(task);
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
     QCOMPARE(f.server.recognitionRequests().size(), 3);
-    QCOMPARE(f.notices.texts, QStringList {message});
+    QCOMPARE(f.notices, QStringList {message});
     f.server.answerHeld(ScriptedServer::json("{\"err_no\": 0, \"result\": [\"late\"]}"));
     QTest::qWait(200);
-    QCOMPARE(f.notices.texts.size(), 1);
+    QCOMPARE(f.notices.size(), 1);
     QVERIFY(!QFile::exists(documentOf("fail.txt")));
-    QCOMPARE(f.widget->taskFiles, QStringList {task});
+    QCOMPARE(f.window->taskFiles, QStringList {task});
 }
 
 void TestParallel::stopWithSeveralInFlight()
 {
     Fixture f;
-    f.widget->testSeams.parallelRequests = 0; // automatic: as many as the service has workers
+    f.window->testSeams.parallelRequests = 0; // automatic: as many as the service has workers
     f.server.healthWorkers = 3;
     f.server.recognitionReplies << ScriptedServer::silence() << ScriptedServer::silence() << ScriptedServer::silence();
     f.addTask(fourSegments(f, "stop.wav"));
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QTRY_COMPARE_WITH_TIMEOUT(f.server.recognitionRequests().size(), 3, 30000);
-    f.widget->slotStopCover();
+    f.window->slotStopCover();
     QVERIFY(f.idle());
     f.server.answerHeld(ScriptedServer::json("{\"err_no\": 0, \"result\": [\"late\"]}"));
     QTest::qWait(200);
-    QCOMPARE(f.notices.texts, QStringList());
-    QVERIFY(!f.widget->wordTextEdit->toPlainText().contains("late"));
+    QCOMPARE(f.notices, QStringList());
+    QVERIFY(!f.window->wordTextEdit->toPlainText().contains("late"));
 
     // The next run sends all four again: none was recognised.
     f.server.textFromAudio = true;
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitIdle(f));
     QCOMPARE(f.server.recognitionRequests().size(), 7);
     QCOMPARE(readFile(documentOf("stop.txt")).count("words "), 4);
@@ -208,21 +208,21 @@ void TestParallel::stopWithSeveralInFlight()
 void TestParallel::replyForASegmentNotInFlight()
 {
     Fixture f;
-    f.widget->testSeams.parallelRequests = 0; // automatic: as many as the service has workers
+    f.window->testSeams.parallelRequests = 0; // automatic: as many as the service has workers
     f.server.healthWorkers = 2;
     f.server.recognitionReplies << ScriptedServer::silence() << ScriptedServer::silence();
     f.addTask(fourSegments(f, "odd.wav"));
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QTRY_COMPARE_WITH_TIMEOUT(f.server.recognitionRequests().size(), 2, 30000);
-    const QString progress = f.widget->beginCoverBtn->text();
+    const QString progress = f.window->beginCoverBtn->text();
     for (int segment : {2, 3, 40})
-        f.widget->slotReadJson(
+        f.window->slotReadJson(
             SpeechProtocol::recognitionRequestId(segment), "{\"err_no\": 0, \"result\": [\"stray\"]}");
-    QCOMPARE(f.widget->beginCoverBtn->text(), progress);
-    QVERIFY(!f.widget->wordTextEdit->toPlainText().contains("stray"));
-    QVERIFY(f.widget->stopCoverBtn->isEnabled());
-    f.widget->slotStopCover();
+    QCOMPARE(f.window->beginCoverBtn->text(), progress);
+    QVERIFY(!f.window->wordTextEdit->toPlainText().contains("stray"));
+    QVERIFY(f.window->stopCoverBtn->isEnabled());
+    f.window->slotStopCover();
 }
 
-QTEST_MAIN(TestParallel)
+QUILLORA_TEST_MAIN(TestParallel)
 #include "tst_parallel.moc"

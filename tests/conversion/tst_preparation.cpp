@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "conversiontestutil.h"
 
 #include "pipeline/audioprep.h"
@@ -64,10 +65,10 @@ void TestPreparation::segments()
     QVERIFY(makeNoiseWav(source, samples));
     f.addTask(source);
 
-    ButtonTexts texts(f.widget.get());
-    f.widget->slotBeginCover();
+    ButtonTexts texts(f.window.get());
+    f.window->slotBeginCover();
     QVERIFY(waitForRequest(f));
-    QCOMPARE(f.notices.texts, QStringList());
+    QCOMPARE(f.notices, QStringList());
 
     const int count = segmentSamples.size();
     QStringList expected {"转换中...", "预处理..."};
@@ -79,16 +80,16 @@ void TestPreparation::segments()
     QCOMPARE(texts.distinct(), expected);
 
     // The task stays the user's file; the transcoded file is the run's own, in the temporary folder.
-    const QString transcoded = AudioPrep::transcodedPath(f.appPath());
-    QCOMPARE(f.widget->taskFiles, QStringList {source});
-    QVERIFY(f.widget->audioCombo->findText(name) >= 0);
+    const QString transcoded = AudioPrep::transcodedPath(f.appDir.path());
+    QCOMPARE(f.window->taskFiles, QStringList {source});
+    QVERIFY(f.window->audioCombo->findText(name) >= 0);
     QVERIFY(!QFile::exists(AudioPrep::basePath(source) + "_16k.wav"));
-    QCOMPARE(f.widget->segmentCount, count);
+    QCOMPARE(f.window->segmentCount, count);
 
     // Sample for sample: no segment above 60 s, nothing lost or doubled at the joins or at the end.
     const QStringList files = f.segmentFiles();
     QCOMPARE(files.size(), count);
-    QCOMPARE(f.widget->segmentFileList, files);
+    QCOMPARE(f.window->segmentFileList, files);
     QByteArray joined;
     for (int k = 0; k < count; ++k) {
         const QByteArray data = wavData(files[k]);
@@ -99,7 +100,7 @@ void TestPreparation::segments()
     QVERIFY(joined == wavData(transcoded));
     QVERIFY(joined == wavData(source));
 
-    f.widget->slotStopCover();
+    f.window->slotStopCover();
     QVERIFY(f.idle());
 }
 
@@ -112,13 +113,13 @@ void TestPreparation::pcmTaskIsProbedAsItIs()
     QVERIFY(QFile::rename(f.media.filePath("x.wav"), source));
     f.addTask(source);
 
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitForRequest(f));
-    QCOMPARE(f.widget->taskFiles, QStringList {source});
+    QCOMPARE(f.window->taskFiles, QStringList {source});
     QVERIFY(!QFile::exists(f.media.filePath("x_16k.wav")));
     QCOMPARE(f.segmentFiles().size(), 2);
     QCOMPARE(wavData(f.segmentFiles()[0]) + wavData(f.segmentFiles()[1]), wavData(source));
-    f.widget->slotStopCover();
+    f.window->slotStopCover();
 }
 
 void TestPreparation::probeOutputInPieces()
@@ -137,13 +138,13 @@ void TestPreparation::probeOutputInPieces()
     const QString source = f.media.filePath("pieces.wav");
     QVERIFY(makeNoiseWav(source, 1200000));
     f.addTask(source);
-    QSignalSpy reads(f.widget->lengthProcess, &QProcess::readyRead);
-    f.widget->slotBeginCover();
+    QSignalSpy reads(f.window->lengthProcess, &QProcess::readyRead);
+    f.window->slotBeginCover();
     QVERIFY(waitForRequest(f));
     QVERIFY2(reads.count() >= 2, "the probe's output should have come in more than one piece");
-    QCOMPARE(f.notices.texts, QStringList());
+    QCOMPARE(f.notices, QStringList());
     QCOMPARE(f.segmentFiles().size(), 2);
-    f.widget->slotStopCover();
+    f.window->slotStopCover();
 }
 
 void TestPreparation::ffmpegUnavailable_data()
@@ -173,12 +174,12 @@ void TestPreparation::ffmpegUnavailable()
     } else {
         qputenv("PATH", f.appDir.path().toUtf8() + "/nothing-here");
     }
-    f.widget->slotBeginCover();
-    QTRY_COMPARE_WITH_TIMEOUT(f.notices.texts, QStringList {message}, 5000);
+    f.window->slotBeginCover();
+    QTRY_COMPARE_WITH_TIMEOUT(f.notices, QStringList {message}, 5000);
     qputenv("PATH", path);
     QVERIFY(f.idle());
-    QVERIFY(f.widget->closeWordBtn->isEnabled());
-    QCOMPARE(f.widget->taskFiles, QStringList {source});
+    QVERIFY(f.window->closeWordBtn->isEnabled());
+    QCOMPARE(f.window->taskFiles, QStringList {source});
 }
 
 void TestPreparation::unreadableAudio()
@@ -190,10 +191,10 @@ void TestPreparation::unreadableAudio()
     file.write("this is not audio at all\n");
     file.close();
     f.addTask(source);
-    f.widget->slotBeginCover();
-    QTRY_COMPARE_WITH_TIMEOUT(f.notices.texts, QStringList {"出现异常，请核验音频后再试！"}, 10000);
+    f.window->slotBeginCover();
+    QTRY_COMPARE_WITH_TIMEOUT(f.notices, QStringList {"出现异常，请核验音频后再试！"}, 10000);
     QVERIFY(f.idle());
-    QCOMPARE(f.widget->taskFiles, QStringList {source});
+    QCOMPARE(f.window->taskFiles, QStringList {source});
     QCOMPARE(f.server.recognitionRequests().size(), 0);
 }
 
@@ -206,16 +207,16 @@ void TestPreparation::stopDuringTranscodeThenRestart()
     QVERIFY(runFfmpeg({"-f", "lavfi", "-i", "sine=frequency=300:sample_rate=44100:duration=600", "-ac", "2", "-b:a",
         "128k", source}));
     f.addTask(source);
-    f.widget->slotBeginCover();
-    QTRY_COMPARE_WITH_TIMEOUT(f.widget->convertProcess->state(), QProcess::Running, 5000);
-    f.widget->slotStopCover();
+    f.window->slotBeginCover();
+    QTRY_COMPARE_WITH_TIMEOUT(f.window->convertProcess->state(), QProcess::Running, 5000);
+    f.window->slotStopCover();
     QVERIFY(f.idle());
-    f.widget->slotBeginCover();
+    f.window->slotBeginCover();
     QVERIFY(waitForRequest(f));
-    QCOMPARE(f.notices.texts, QStringList());
+    QCOMPARE(f.notices, QStringList());
     QCOMPARE(f.segmentFiles().size(), 10);
     QCOMPARE(wavData(f.segmentFiles().last()).size(), 60 * 16000 * 2);
-    f.widget->slotStopCover();
+    f.window->slotStopCover();
 }
 
 void TestPreparation::transcodeCutShortLeavesNoFile_data()
@@ -243,18 +244,18 @@ void TestPreparation::transcodeCutShortLeavesNoFile()
     QVERIFY(makeNoiseWav(source, 16000));
     f.addTask(source);
 
-    f.widget->slotBeginCover();
-    const QString partial = AudioPrep::transcodedPath(f.appPath());
+    f.window->slotBeginCover();
+    const QString partial = AudioPrep::transcodedPath(f.appDir.path());
     if (notices.isEmpty()) {
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(partial), 5000);
-        f.widget->slotStopCover();
+        f.window->slotStopCover();
     }
     QTRY_VERIFY_WITH_TIMEOUT(f.idle(), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(f.widget->convertProcess->state(), QProcess::NotRunning, 5000);
-    QCOMPARE(f.notices.texts, notices);
+    QTRY_COMPARE_WITH_TIMEOUT(f.window->convertProcess->state(), QProcess::NotRunning, 5000);
+    QCOMPARE(f.notices, notices);
     QVERIFY(!QFile::exists(partial));
-    QCOMPARE(f.widget->taskFiles, QStringList {source});
+    QCOMPARE(f.window->taskFiles, QStringList {source});
 }
 
-QTEST_MAIN(TestPreparation)
+QUILLORA_TEST_MAIN(TestPreparation)
 #include "tst_preparation.moc"

@@ -1,4 +1,5 @@
-#include "libraryfixture.h"
+#include "common/testmain.h"
+#include "listtestutil.h"
 
 #include "library/mylistwidget.h"
 
@@ -38,7 +39,7 @@ void DocumentViewerTest::closeWithoutEditsKeepsBytes()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, shown);
-    LibraryFixture fx;
+    WindowFixture fx;
     QVERIFY(fx.write("myWordFiles/doc.txt", bytes));
     Widget *w = fx.start();
 
@@ -55,7 +56,7 @@ void DocumentViewerTest::closeWithoutEditsKeepsBytes()
 
 void DocumentViewerTest::editAndReopen()
 {
-    LibraryFixture fx;
+    WindowFixture fx;
     QVERIFY(fx.write("myWordFiles/doc.txt", "原文"));
     Widget *w = fx.start();
     emit w->wordList->itemDoubleClicked(w->wordList->item(0));
@@ -74,7 +75,7 @@ void DocumentViewerTest::editAndReopen()
 
 void DocumentViewerTest::closeBeforeAnythingOpened()
 {
-    LibraryFixture fx;
+    WindowFixture fx;
     QVERIFY(fx.write("myWordFiles/doc.txt", "keep"));
     Widget *w = fx.start();
     w->wordTextEdit->setPlainText("stray text");
@@ -85,12 +86,12 @@ void DocumentViewerTest::closeBeforeAnythingOpened()
     QVERIFY(fx.notices.isEmpty());
     QCOMPARE(fx.read("myWordFiles/doc.txt"), QByteArray("keep"));
     QCOMPARE(QDir(fx.path("myWordFiles")).entryList(QDir::Files), QStringList {"doc.txt"});
-    QCOMPARE(QDir(fx.dir.path()).entryList(QDir::Files), QStringList());
+    QCOMPARE(QDir(fx.appDir.path()).entryList(QDir::Files), QStringList());
 }
 
 void DocumentViewerTest::openingAnotherDropsEdits()
 {
-    LibraryFixture fx;
+    WindowFixture fx;
     QVERIFY(fx.write("myWordFiles/a.txt", "文档A"));
     QVERIFY(fx.write("myWordFiles/b.txt", "文档B"));
     Widget *w = fx.start();
@@ -109,7 +110,7 @@ void DocumentViewerTest::openingAnotherDropsEdits()
 // document it showed: closing never writes that text under the missing document's name.
 void DocumentViewerTest::missingDocumentChangesNothing()
 {
-    LibraryFixture fx;
+    WindowFixture fx;
     QVERIFY(fx.write("myWordFiles/a.txt", "文档A"));
     QVERIFY(fx.write("myWordFiles/b.txt", "文档B"));
     Widget *w = fx.start();
@@ -127,7 +128,7 @@ void DocumentViewerTest::missingDocumentChangesNothing()
 
 void DocumentViewerTest::refusedDuringConversion()
 {
-    LibraryFixture fx;
+    WindowFixture fx;
     QVERIFY(fx.write("myWordFiles/a.txt", "文档A"));
     Widget *w = fx.start();
     w->wordFilePath = fx.path("myWordFiles/run.txt");
@@ -145,7 +146,7 @@ void DocumentViewerTest::refusedDuringConversion()
 
 void DocumentViewerTest::failedSaveKeepsViewOpen()
 {
-    LibraryFixture fx;
+    WindowFixture fx;
     QVERIFY(fx.write("myWordFiles/a.txt", "文档A"));
     Widget *w = fx.start();
     w->slotWordOpen(w->wordList->item(0));
@@ -164,5 +165,5 @@ void DocumentViewerTest::failedSaveKeepsViewOpen()
     QCOMPARE(fx.read("myWordFiles/a.txt"), QByteArray("edits worth keeping"));
 }
 
-QTEST_MAIN(DocumentViewerTest)
+QUILLORA_TEST_MAIN(DocumentViewerTest)
 #include "tst_documentviewer.moc"

@@ -1,4 +1,5 @@
-#include "libraryfixture.h"
+#include "common/testmain.h"
+#include "listtestutil.h"
 
 #include "library/filedialogfilter.h"
 #include "library/mylistwidget.h"
@@ -28,7 +29,7 @@ private slots:
 
 void LibraryListsTest::firstStartCreatesFolders()
 {
-    LibraryFixture fx;
+    WindowFixture fx;
     Widget *w = fx.start();
     for (const char *folder : {"myWAVFiles", "myWordFiles", "myTmpWAVFiles"})
         QVERIFY2(QFileInfo(fx.path(folder)).isDir(), folder);
@@ -66,7 +67,7 @@ void LibraryListsTest::loadsFolders()
     QFETCH(QStringList, files);
     QFETCH(QStringList, listed);
     const QString folder = kind == "wav" ? "myWAVFiles/" : "myWordFiles/";
-    LibraryFixture fx;
+    WindowFixture fx;
     for (const QString &file : files)
         QVERIFY(fx.write(folder + file, "content"));
     Widget *w = fx.start();
@@ -107,7 +108,7 @@ void LibraryListsTest::uploadOrdersAndDeduplicates()
     QFETCH(QList<QStringList>, uses);
     QFETCH(QStringList, tasks);
     QFETCH(QStringList, selector);
-    LibraryFixture fx;
+    WindowFixture fx;
     Widget *w = fx.start();
     for (const QStringList &use : uses) {
         QStringList chosen;
@@ -137,7 +138,7 @@ void LibraryListsTest::uploadOrdersAndDeduplicates()
 
 void LibraryListsTest::uploadCancelledAddsNothing()
 {
-    LibraryFixture fx;
+    WindowFixture fx;
     Widget *w = fx.start();
     Notice::setNextFileNames({});
     w->uploadBtn->click();
@@ -148,7 +149,7 @@ void LibraryListsTest::uploadCancelledAddsNothing()
 
 void LibraryListsTest::uploadAsksWithFilter()
 {
-    LibraryFixture fx;
+    WindowFixture fx;
     Widget *w = fx.start();
     Notice::setNextFileNames({});
     w->uploadBtn->click();
@@ -185,7 +186,7 @@ void LibraryListsTest::addSelectedToTasks()
     QFETCH(QStringList, selected);
     QFETCH(QStringList, tasks);
     QFETCH(QStringList, selector);
-    LibraryFixture fx;
+    WindowFixture fx;
     for (const char *name : {"a.wav", "b.wav", "c.mp3"})
         QVERIFY(fx.write(QStringLiteral("myWAVFiles/") + name, "RIFF"));
     Widget *w = fx.start();
@@ -248,5 +249,5 @@ void LibraryListsTest::filterShowsItsFiles()
     QCOMPARE(names, shown);
 }
 
-QTEST_MAIN(LibraryListsTest)
+QUILLORA_TEST_MAIN(LibraryListsTest)
 #include "tst_librarylists.moc"

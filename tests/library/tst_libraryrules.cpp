@@ -294,5 +294,5 @@ void LibraryRulesTest::documentRoundTrip()
     QCOMPARE(DocumentText::toBytes(view.toRawText()), expected);
 }
 
-QTEST_MAIN(LibraryRulesTest)
+QTEST_GUILESS_MAIN(LibraryRulesTest)
 #include "tst_libraryrules.moc"

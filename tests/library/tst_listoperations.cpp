@@ -1,4 +1,5 @@
-#include "libraryfixture.h"
+#include "common/testmain.h"
+#include "listtestutil.h"
 
 #include "library/mylistwidget.h"
 
@@ -20,7 +21,7 @@ QStringList comboTexts(const QComboBox *combo)
 
 // A window whose audio folder holds a.wav, b.wav and talk.mp3 and text folder x.txt and y.txt, with
 // a.wav and talk.mp3 on the task list (added in that order) and an outside file on it too.
-Widget *startLibrary(LibraryFixture &fx)
+Widget *startLibrary(WindowFixture &fx)
 {
     for (const char *name : {"myWAVFiles/a.wav", "myWAVFiles/b.wav", "myWAVFiles/talk.mp3", "outside/a.wav"})
         fx.write(name, QByteArray("RIFF-") + name);
@@ -33,15 +34,15 @@ Widget *startLibrary(LibraryFixture &fx)
     return w;
 }
 
-QStringList relative(const LibraryFixture &fx, const QStringList &paths)
+QStringList relative(const WindowFixture &fx, const QStringList &paths)
 {
     QStringList names;
     for (const QString &path : paths)
-        names << QString(path).remove(fx.dir.path() + '/');
+        names << QString(path).remove(fx.appDir.path() + '/');
     return names;
 }
 // The library list of kind, its items, the task list and the selector, paths relative to the fixture.
-void compareLists(const LibraryFixture &fx, Widget *w, const QString &kind, const QStringList &paths,
+void compareLists(const WindowFixture &fx, Widget *w, const QString &kind, const QStringList &paths,
     const QStringList &items, const QStringList &tasks, const QStringList &selector)
 {
     QCOMPARE(relative(fx, w->libraryPaths(kind)), paths);
@@ -64,6 +65,8 @@ private slots:
     void renameFollowsOpenDocument();
     void deleteForgetsOpenDocument();
     void renameKeepsCaseTwin();
+    void taskEntryOfCaseTwin_data();
+    void taskEntryOfCaseTwin();
     void saveAs_data();
     void saveAs();
     void contextMenu_data();
@@ -119,7 +122,7 @@ void ListOperationsTest::deleteFile()
     QFETCH(QStringList, items);
     QFETCH(QStringList, tasks);
     QFETCH(QStringList, selector);
-    LibraryFixture fx;
+    WindowFixture fx;
     Widget *w = startLibrary(fx);
     const QString file = fx.path((kind == "wav" ? "myWAVFiles/" : "myWordFiles/") + name);
     if (goneBehindBack)
@@ -215,7 +218,7 @@ void ListOperationsTest::renameFile()
     QFETCH(QStringList, items);
     QFETCH(QStringList, tasks);
     QFETCH(QStringList, selector);
-    LibraryFixture fx;
+    WindowFixture fx;
     Widget *w = startLibrary(fx);
     const QString folder = kind == "wav" ? "myWAVFiles/" : "myWordFiles/";
     const QByteArray content = fx.read(folder + name);
@@ -243,7 +246,7 @@ void ListOperationsTest::renameFile()
 // back a file of the old name.
 void ListOperationsTest::renameFollowsOpenDocument()
 {
-    LibraryFixture fx;
+    WindowFixture fx;
     Widget *w = startLibrary(fx);
     w->slotWordOpen(w->wordList->item(0));
     QVERIFY(w->wordTextEdit->isVisible());
@@ -260,7 +263,7 @@ void ListOperationsTest::renameFollowsOpenDocument()
 // Closing the view of a document deleted meanwhile hides it without writing the file back.
 void ListOperationsTest::deleteForgetsOpenDocument()
 {
-    LibraryFixture fx;
+    WindowFixture fx;
     Widget *w = startLibrary(fx);
     w->slotWordOpen(w->wordList->item(0));
     QVERIFY(w->wordTextEdit->isVisible());
@@ -277,7 +280,7 @@ void ListOperationsTest::deleteForgetsOpenDocument()
 // On Linux "A.wav" and "a.wav" are two files; renaming one must leave the other's entry in place.
 void ListOperationsTest::renameKeepsCaseTwin()
 {
-    LibraryFixture fx;
+    WindowFixture fx;
     QVERIFY(fx.write("myWAVFiles/A.wav", "upper"));
     QVERIFY(fx.write("myWAVFiles/a.wav", "lower"));
     Widget *w = fx.start();
@@ -289,6 +292,75 @@ void ListOperationsTest::renameKeepsCaseTwin()
     QCOMPARE(itemTexts(w->wavList), (QStringList {"A.wav", "c.wav"}));
     QCOMPARE(relative(fx, w->wavFiles), (QStringList {"myWAVFiles/A.wav", "myWAVFiles/c.wav"}));
     QCOMPARE(fx.read("myWAVFiles/c.wav"), QByteArray("lower"));
+}
+
+// "a.wav" and "A.wav" both on the task list: whatever takes one off it (delete, rename, a finished
+// conversion) takes that one's entry off the selector, never its twin's. A path that is no task
+// leaves an entry of the same name alone: it belongs to another task.
+void ListOperationsTest::taskEntryOfCaseTwin_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("path"); // relative
+    QTest::addColumn<QStringList>("tasks");
+    QTest::addColumn<QStringList>("selector");
+
+    QTest::newRow("delete a.wav") << "delete"
+                                  << "myWAVFiles/a.wav" << QStringList {"myWAVFiles/A.wav"} << QStringList {"A.wav"};
+    QTest::newRow("delete A.wav") << "delete"
+                                  << "myWAVFiles/A.wav" << QStringList {"myWAVFiles/a.wav"} << QStringList {"a.wav"};
+    QTest::newRow("rename a.wav") << "rename"
+                                  << "myWAVFiles/a.wav" << QStringList {"myWAVFiles/A.wav", "myWAVFiles/c.wav"}
+                                  << QStringList {"c.wav", "A.wav"};
+    QTest::newRow("rename A.wav") << "rename"
+                                  << "myWAVFiles/A.wav" << QStringList {"myWAVFiles/c.wav", "myWAVFiles/a.wav"}
+                                  << QStringList {"a.wav", "c.wav"};
+    QTest::newRow("conversion done with A.wav")
+        << "remove"
+        << "myWAVFiles/A.wav" << QStringList {"myWAVFiles/a.wav"} << QStringList {"a.wav"};
+    QTest::newRow("conversion done with a.wav")
+        << "remove"
+        << "myWAVFiles/a.wav" << QStringList {"myWAVFiles/A.wav"} << QStringList {"A.wav"};
+    QTest::newRow("delete a recording that is no task")
+        << "delete"
+        << "myWAVFiles/b.wav" << QStringList {"myWAVFiles/A.wav", "myWAVFiles/a.wav"} << QStringList {"a.wav", "A.wav"};
+}
+
+void ListOperationsTest::taskEntryOfCaseTwin()
+{
+    QFETCH(QString, operation);
+    QFETCH(QString, path);
+    QFETCH(QStringList, tasks);
+    QFETCH(QStringList, selector);
+    WindowFixture fx;
+    for (const char *name : {"myWAVFiles/a.wav", "myWAVFiles/A.wav", "myWAVFiles/b.wav", "outside/b.wav"})
+        QVERIFY(fx.write(name, name));
+    Widget *w = fx.start();
+    w->addTask(fx.path("myWAVFiles/a.wav"));
+    w->addTask(fx.path("myWAVFiles/A.wav"));
+    // A task of the same name as the recording that is none, and its entry.
+    const bool twinOutside = path.endsWith("b.wav");
+    if (twinOutside)
+        w->addTask(fx.path("outside/b.wav"));
+    const QString name = path.mid(path.lastIndexOf('/') + 1);
+
+    if (operation == "delete") {
+        w->delFile("wav", name);
+    } else if (operation == "rename") {
+        QString shown;
+        answerRenameDialog("c", RenameAnswer::Ok, &shown);
+        w->renameFile("wav", name);
+    } else {
+        w->removeTask(fx.path(path));
+    }
+
+    QStringList expectedTasks = tasks;
+    QStringList expectedSelector = selector;
+    if (twinOutside) {
+        expectedTasks.prepend("outside/b.wav");
+        expectedSelector.append("b.wav");
+    }
+    QCOMPARE(relative(fx, w->taskFiles), expectedTasks);
+    QCOMPARE(comboTexts(w->audioCombo), expectedSelector);
 }
 
 void ListOperationsTest::saveAs_data()
@@ -327,7 +399,7 @@ void ListOperationsTest::saveAs()
     QFETCH(QByteArray, existing);
     QFETCH(QString, filter);
     QFETCH(QString, message);
-    LibraryFixture fx;
+    WindowFixture fx;
     Widget *w = startLibrary(fx);
     QVERIFY(QDir().mkpath(fx.path("copies")));
     if (!existing.isEmpty())
@@ -370,7 +442,7 @@ void ListOperationsTest::contextMenu()
     QFETCH(QString, kind);
     QFETCH(bool, onEntry);
     QFETCH(QStringList, offered);
-    LibraryFixture fx;
+    WindowFixture fx;
     Widget *w = startLibrary(fx);
     MyListWidget *list = w->libraryList(kind);
     list->show();
@@ -402,5 +474,5 @@ void ListOperationsTest::contextMenu()
     QCOMPARE(list->count(), kind == "wav" ? 3 : 2);
 }
 
-QTEST_MAIN(ListOperationsTest)
+QUILLORA_TEST_MAIN(ListOperationsTest)
 #include "tst_listoperations.moc"

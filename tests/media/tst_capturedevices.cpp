@@ -1,7 +1,8 @@
+#include "common/testmain.h"
+#include "common/windowfixture.h"
 #include "platform/capturedevices.h"
 #include "pulsefixture.h"
 #include "ui/widget.h"
-#include "windowsetup.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -25,12 +26,13 @@ private:
     PulseFixture pulse {{QStringLiteral("default"), QStringLiteral("virtmic"), QStringLiteral("Default"),
         QStringLiteral("default_mic")}};
     const QStringList offered {QStringLiteral("virtmic"), QStringLiteral("Default"), QStringLiteral("default_mic")};
-    QTemporaryDir appDir;
+    WindowFixture fixture;
+    QTemporaryDir &appDir = fixture.appDir;
 };
 
 void TestCaptureDevices::initTestCase()
 {
-    QVERIFY(prepareWindowTests(appDir));
+    QVERIFY(appDir.isValid());
     QVERIFY2(pulse.start(), qPrintable(pulse.error()));
 }
 
@@ -95,5 +97,5 @@ void TestCaptureDevices::alsaNamesWithoutServer()
     }
 }
 
-QTEST_MAIN(TestCaptureDevices)
+QUILLORA_TEST_MAIN(TestCaptureDevices)
 #include "tst_capturedevices.moc"

@@ -1,6 +1,8 @@
+#include "common/testmain.h"
+#include "common/windowfixture.h"
 #include "library/mylistwidget.h"
+#include "media/recorder.h"
 #include "ui/widget.h"
-#include "windowsetup.h"
 
 #include <QComboBox>
 #include <QProcess>
@@ -22,13 +24,14 @@ private slots:
     void recordAsksForADevice();
 
 private:
-    QTemporaryDir appDir;
-    QStringList messages;
+    WindowFixture fixture;
+    QTemporaryDir &appDir = fixture.appDir;
+    QStringList &messages = fixture.notices;
 };
 
 void TestNoCaptureDevice::initTestCase()
 {
-    QVERIFY(prepareWindowTests(appDir, &messages));
+    QVERIFY(appDir.isValid());
 }
 
 void TestNoCaptureDevice::selectorStaysEmpty()
@@ -57,28 +60,28 @@ void TestNoCaptureDevice::recordAsksForADevice()
     QCOMPARE(messages, QStringList(QVector<QString>(clicks, QStringLiteral("没有检测到录音设备！")).toList()));
     QVERIFY(!window.recordBtn->isChecked());
     QCOMPARE(window.recordBtn->toolTip(), QStringLiteral("开始录制"));
-    QCOMPARE(window.recordProcess->state(), QProcess::NotRunning);
-    QVERIFY(!window.recordTimer->isActive());
+    QCOMPARE(window.recorder->recordProcess()->state(), QProcess::NotRunning);
+    QVERIFY(!window.recorder->recordTimer()->isActive());
     QVERIFY(window.wavFiles.isEmpty());
     QCOMPARE(window.wavList->count(), 0);
     QVERIFY(window.taskFiles.isEmpty());
     QCOMPARE(window.audioCombo->count(), 0);
-    QVERIFY(window.recordFilePath.isEmpty());
+    QVERIFY(window.recorder->recordFilePath().isEmpty());
 }
 
-int main(int argc, char *argv[])
+// No capture device anywhere: ALSA reads an empty configuration and PulseAudio has no server.
+static void hideCaptureDevices()
 {
-    QTemporaryDir config;
+    static QTemporaryDir config;
     const QString emptyConfig = config.path() + QStringLiteral("/asound.conf");
     QFile file(emptyConfig);
     if (!file.open(QIODevice::WriteOnly))
-        return 1;
+        qFatal("cannot write %s", qPrintable(emptyConfig));
     file.close();
     qputenv("ALSA_CONFIG_PATH", emptyConfig.toLocal8Bit());
     qputenv("PULSE_SERVER", (config.path() + QStringLiteral("/no-server")).toLocal8Bit());
-    QApplication app(argc, argv);
-    TestNoCaptureDevice test;
-    return QTest::qExec(&test, argc, argv);
 }
+
+QUILLORA_TEST_MAIN(TestNoCaptureDevice, {}, hideCaptureDevices)
 
 #include "tst_nocapturedevice.moc"

@@ -1,7 +1,8 @@
 #include "audiofiles.h"
+#include "common/testmain.h"
+#include "common/windowfixture.h"
 #include "pulsefixture.h"
 #include "ui/widget.h"
-#include "windowsetup.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -40,15 +41,16 @@ private:
     bool showsPause() const { return window->playBtn->isHidden() && !window->pauseBtn->isHidden(); }
 
     PulseFixture pulse;
-    QTemporaryDir dir;
+    WindowFixture fixture;
+    QTemporaryDir &dir = fixture.appDir;
     QString longTone; // a.wav, 2 s
     QString shortTone; // ba.wav, 1 s
-    std::unique_ptr<Widget> window;
+    std::unique_ptr<Widget> &window = fixture.window;
 };
 
 void TestPlayer::initTestCase()
 {
-    QVERIFY(prepareWindowTests(dir));
+    QVERIFY(dir.isValid());
     QVERIFY2(pulse.start(), qPrintable(pulse.error()));
     QDir().mkpath(dir.path() + QStringLiteral("/media"));
     longTone = dir.path() + QStringLiteral("/media/a.wav");
@@ -235,5 +237,5 @@ void TestPlayer::resumeAtTheEndStartsAgain()
     window->stopBtn->click();
 }
 
-QTEST_MAIN(TestPlayer)
+QUILLORA_TEST_MAIN(TestPlayer)
 #include "tst_player.moc"

@@ -1,9 +1,11 @@
 #include "audiofiles.h"
+#include "common/testmain.h"
+#include "common/windowfixture.h"
 #include "library/mylistwidget.h"
+#include "media/recorder.h"
 #include "media/recordercommand.h"
 #include "pulsefixture.h"
 #include "ui/widget.h"
-#include "windowsetup.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -33,13 +35,14 @@ private slots:
 
 private:
     PulseFixture pulse;
-    QTemporaryDir appDir;
-    QStringList messages;
+    WindowFixture fixture;
+    QTemporaryDir &appDir = fixture.appDir;
+    QStringList &messages = fixture.notices;
 };
 
 void TestRecorder::initTestCase()
 {
-    QVERIFY(prepareWindowTests(appDir, &messages));
+    QVERIFY(appDir.isValid());
     QVERIFY2(pulse.start(), qPrintable(pulse.error()));
     QVERIFY2(pulse.startTone(440), qPrintable(pulse.error()));
 }
@@ -70,9 +73,9 @@ void TestRecorder::recordingIsRegisteredAndPlays()
     window.recordBtn->click();
     QVERIFY(window.recordBtn->isChecked());
     QCOMPARE(window.recordBtn->toolTip(), QStringLiteral("停止录制"));
-    QVERIFY(window.recordTimer->isActive());
-    QCOMPARE(window.recordTimer->interval(), 500);
-    QTRY_COMPARE_WITH_TIMEOUT(window.recordProcess->state(), QProcess::Running, 3000);
+    QVERIFY(window.recorder->recordTimer()->isActive());
+    QCOMPARE(window.recorder->recordTimer()->interval(), 500);
+    QTRY_COMPARE_WITH_TIMEOUT(window.recorder->recordProcess()->state(), QProcess::Running, 3000);
 
     // The clock follows the wall clock in 500 ms ticks.
     QTRY_COMPARE_WITH_TIMEOUT(window.recordTimeLabel->text(), QStringLiteral("00:00:01"), 2500);
@@ -87,11 +90,11 @@ void TestRecorder::recordingIsRegisteredAndPlays()
     QVERIFY(messages.isEmpty());
     QVERIFY(!window.recordBtn->isChecked());
     QCOMPARE(window.recordBtn->toolTip(), QStringLiteral("开始录制"));
-    QVERIFY(!window.recordTimer->isActive());
-    QCOMPARE(window.recordProcess->state(), QProcess::NotRunning);
+    QVERIFY(!window.recorder->recordTimer()->isActive());
+    QCOMPARE(window.recorder->recordProcess()->state(), QProcess::NotRunning);
     QCOMPARE(window.recordTimeLabel->text(), QStringLiteral("00:00:03"));
 
-    const QString path = window.recordFilePath;
+    const QString path = window.recorder->recordFilePath();
     const QFileInfo info(path);
     QCOMPARE(info.absolutePath(), appDir.path() + QStringLiteral("/myWAVFiles"));
     const QDateTime named
@@ -137,7 +140,7 @@ void TestRecorder::clockKeepsLastTimeUntilFirstTick()
     QTRY_COMPARE_WITH_TIMEOUT(window.recordTimeLabel->text(), QStringLiteral("00:00:00"), 1500);
     QTRY_COMPARE_WITH_TIMEOUT(window.recordTimeLabel->text(), QStringLiteral("00:00:01"), 2000);
     // On a busy machine ffmpeg may take longer than the clock's first second to open its output.
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(window.recordFilePath), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(window.recorder->recordFilePath()), 5000);
     window.recordBtn->click();
     QCOMPARE(window.wavFiles.size(), recordingsBefore + 1);
     QVERIFY(QFileInfo(window.wavFiles.last()).isFile());
@@ -172,25 +175,28 @@ void TestRecorder::failedRecordingIsNotRegistered()
     window.recordBtn->click();
 
     QCOMPARE(messages, QStringList {QStringLiteral("录音失败，没有生成录音文件！")});
-    QVERIFY(!QFileInfo::exists(window.recordFilePath));
+    QVERIFY(!QFileInfo::exists(window.recorder->recordFilePath()));
     QCOMPARE(window.wavFiles, wavFiles);
     QCOMPARE(window.wavList->count(), wavFiles.size());
     QCOMPARE(window.taskFiles, taskFiles);
     QCOMPARE(window.audioCombo->count(), comboItems);
     QCOMPARE(window.recordBtn->toolTip(), QStringLiteral("开始录制"));
     QVERIFY(!window.recordBtn->isChecked());
-    QVERIFY(!window.recordTimer->isActive());
+    QVERIFY(!window.recorder->recordTimer()->isActive());
 }
 
 void TestRecorder::takenFileNameIsNotRecordedInto()
 {
-    // Recordings already named for this second and the next few, as a quick stop and start would leave.
+    // Recordings already named for this second and the next ones, as a quick stop and start would leave;
+    // a minute of them, so that a busy machine building the window still clicks within it.
     QVERIFY(QDir().mkpath(appDir.path() + QStringLiteral("/myWAVFiles")));
+    const QString tone = appDir.path() + QStringLiteral("/tone.wav");
+    QVERIFY(AudioFiles::makeTone(tone, 0.2));
     QStringList taken;
     const QDateTime now = QDateTime::currentDateTime();
-    for (int second = -1; second <= 5; ++second) {
+    for (int second = -1; second <= 60; ++second) {
         taken.append(RecorderCommand::recordingFilePath(appDir.path(), now.addSecs(second)));
-        QVERIFY(AudioFiles::makeTone(taken.last(), 0.2));
+        QVERIFY(QFile::copy(tone, taken.last()));
     }
     Widget window;
     const QStringList wavFiles = window.wavFiles;
@@ -201,14 +207,15 @@ void TestRecorder::takenFileNameIsNotRecordedInto()
     QCOMPARE(messages, QStringList {QStringLiteral("录音文件已存在，请稍后再试！")});
     QVERIFY(!window.recordBtn->isChecked());
     QCOMPARE(window.recordBtn->toolTip(), QStringLiteral("开始录制"));
-    QCOMPARE(window.recordProcess->state(), QProcess::NotRunning);
-    QVERIFY(!window.recordTimer->isActive());
+    QCOMPARE(window.recorder->recordProcess()->state(), QProcess::NotRunning);
+    QVERIFY(!window.recorder->recordTimer()->isActive());
     QCOMPARE(window.wavFiles, wavFiles);
     QVERIFY(window.taskFiles.isEmpty());
     QCOMPARE(window.audioCombo->count(), 0);
     for (const QString &path : qAsConst(taken))
         QFile::remove(path);
+    QFile::remove(tone);
 }
 
-QTEST_MAIN(TestRecorder)
+QUILLORA_TEST_MAIN(TestRecorder)
 #include "tst_recorder.moc"

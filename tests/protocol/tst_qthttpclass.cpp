@@ -1,90 +1,21 @@
 #include "pipeline/qthttpclass.h"
 
+#include "common/scriptedserver.h"
 #include "common/speechtestutil.h"
 
 #include <QNetworkAccessManager>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QtTest>
 
 #include <algorithm>
 
 namespace {
 
-// A small HTTP server whose answers the test scripts: it records each request whole and answers with the
-// given status and body, holding every answer back until `holdUntil` requests have arrived.
-class ScriptedServer : public QObject
+// Every request answered with the same status and body.
+std::function<ScriptedServer::Reply(const ScriptedServer::Request &)> always(int status, const QByteArray &body)
 {
-    Q_OBJECT
-
-public:
-    struct Request
-    {
-        QByteArray head; // request line and headers, lower-cased
-        QByteArray body;
-    };
-
-    int status = 200;
-    QByteArray replyBody;
-    int holdUntil = 1;
-    QList<Request> requests;
-
-    bool listen() { return server.listen(QHostAddress::LocalHost, 0); }
-    QString url(const QString &path) const
-    {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(server.serverPort()).arg(path);
-    }
-
-    ScriptedServer()
-    {
-        connect(&server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = server.nextPendingConnection()) {
-                buffers.insert(socket, QByteArray());
-                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { receive(socket); });
-            }
-        });
-    }
-
-private:
-    void receive(QTcpSocket *socket)
-    {
-        QByteArray &buffer = buffers[socket];
-        buffer += socket->readAll();
-        const int headEnd = buffer.indexOf("\r\n\r\n");
-        if (headEnd < 0)
-            return;
-        const QByteArray head = buffer.left(headEnd).toLower();
-        int length = 0;
-        for (const QByteArray &line : head.split('\n')) {
-            if (line.startsWith("content-length:"))
-                length = line.mid(15).trimmed().toInt();
-        }
-        if (buffer.size() < headEnd + 4 + length)
-            return;
-        requests.append(Request {head, buffer.mid(headEnd + 4, length)});
-        buffer.clear();
-        waiting.append(socket);
-        if (requests.size() >= holdUntil) {
-            for (QTcpSocket *held : qAsConst(waiting))
-                answer(held);
-            waiting.clear();
-        }
-    }
-
-    void answer(QTcpSocket *socket)
-    {
-        const QByteArray reason = status == 200 ? "OK" : "Scripted";
-        socket->write("HTTP/1.1 " + QByteArray::number(status) + ' ' + reason
-            + "\r\nContent-Type: application/json\r\nConnection: close\r\nContent-Length: "
-            + QByteArray::number(replyBody.size()) + "\r\n\r\n" + replyBody);
-        socket->disconnectFromHost();
-    }
-
-    QTcpServer server;
-    QHash<QTcpSocket *, QByteArray> buffers;
-    QList<QTcpSocket *> waiting;
-};
+    return [status, body](const ScriptedServer::Request &) { return ScriptedServer::Reply {status, body, false}; };
+}
 
 bool hasHeader(const QByteArray &head, const QByteArray &line)
 {
@@ -120,8 +51,9 @@ void TestQtHttpClass::initialState()
 void TestQtHttpClass::getCarriesJsonContentType()
 {
     ScriptedServer server;
-    QVERIFY(server.listen());
-    server.replyBody = R"({"access_token":"x"})";
+    QVERIFY(server.isListening());
+    const QByteArray replyBody = R"({"access_token":"x"})";
+    server.answer = always(200, replyBody);
     QtHttpClass client;
     QSignalSpy finished(&client, &QtHttpClass::sigReplyFinish);
     client.httpGet(0, server.url(QStringLiteral("/oauth/2.0/token?grant_type=client_credentials&client_id=a")));
@@ -133,7 +65,7 @@ void TestQtHttpClass::getCarriesJsonContentType()
     QVERIFY2(hasHeader(head, "content-type: application/json"), head);
     QVERIFY(server.requests.first().body.isEmpty());
     QCOMPARE(finished.first().at(0).toInt(), 0);
-    QCOMPARE(finished.first().at(1).toByteArray(), server.replyBody);
+    QCOMPARE(finished.first().at(1).toByteArray(), replyBody);
 }
 
 void TestQtHttpClass::postHeaders_data()
@@ -148,8 +80,8 @@ void TestQtHttpClass::postHeaders()
 {
     QFETCH(QByteArray, body);
     ScriptedServer server;
-    QVERIFY(server.listen());
-    server.replyBody = R"({"err_no":0})";
+    QVERIFY(server.isListening());
+    server.answer = always(200, R"({"err_no":0})");
     QtHttpClass client;
     QSignalSpy finished(&client, &QtHttpClass::sigReplyFinish);
     client.httpPost(2, server.url(QStringLiteral("/server_api")), body);
@@ -179,9 +111,9 @@ void TestQtHttpClass::replyStatus()
     QFETCH(int, status);
     QFETCH(bool, asError);
     ScriptedServer server;
-    QVERIFY(server.listen());
-    server.status = status;
-    server.replyBody = R"({"error":"scripted"})";
+    QVERIFY(server.isListening());
+    const QByteArray replyBody = R"({"error":"scripted"})";
+    server.answer = always(status, replyBody);
     QtHttpClass client;
     QSignalSpy finished(&client, &QtHttpClass::sigReplyFinish);
     QSignalSpy failed(&client, &QtHttpClass::sigReplyError);
@@ -191,7 +123,7 @@ void TestQtHttpClass::replyStatus()
     QCOMPARE(reported.size(), 1);
     QCOMPARE(reported.first().at(0).toInt(), 0);
     // The body travels with an error too, though the window never reads it.
-    QCOMPARE(reported.first().at(1).toByteArray(), server.replyBody);
+    QCOMPARE(reported.first().at(1).toByteArray(), replyBody);
 }
 
 void TestQtHttpClass::unreachableHostIsAnError()
@@ -209,9 +141,9 @@ void TestQtHttpClass::unreachableHostIsAnError()
 void TestQtHttpClass::twoSendsReportTheirOwnIds()
 {
     ScriptedServer server;
-    QVERIFY(server.listen());
+    QVERIFY(server.isListening());
     server.holdUntil = 2; // neither reply arrives before both requests were sent
-    server.replyBody = R"({"err_no":0})";
+    server.answer = always(200, R"({"err_no":0})");
     QtHttpClass client;
     QSignalSpy finished(&client, &QtHttpClass::sigReplyFinish);
     client.httpGet(0, server.url(QStringLiteral("/oauth/2.0/token")));

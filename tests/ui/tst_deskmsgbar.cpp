@@ -1,4 +1,5 @@
 #include "app/appstate.h"
+#include "common/testmain.h"
 #include "ui/deskmsgbar.h"
 
 #include <QLabel>
@@ -99,5 +100,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDeskMsgBar)
+QUILLORA_TEST_MAIN(TestDeskMsgBar)
 #include "tst_deskmsgbar.moc"

@@ -1,5 +1,6 @@
 #include "app/appstate.h"
 #include "common/appfolders.h"
+#include "common/testmain.h"
 #include "library/mylistwidget.h"
 #include "ui/chromelayout.h"
 #include "ui/notice.h"
@@ -246,5 +247,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestWindow)
+QUILLORA_TEST_MAIN(TestWindow)
 #include "tst_window.moc"
