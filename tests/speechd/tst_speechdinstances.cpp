@@ -39,6 +39,7 @@ private slots:
     void unloadableModelEndsTheService();
     void tokensAcrossInstances();
     void healthWhileLoadingAndAfter();
+    void takenPortIsNotShared();
 
 private:
     QTemporaryDir dir;
@@ -171,6 +172,20 @@ void TestSpeechdInstances::healthWhileLoadingAndAfter()
     // Health checks come every second from a balancer: they stay out of the log, the requests do not.
     QVERIFY(!service.log().contains(QStringLiteral("/healthz")));
     QVERIFY(service.log().contains(QStringLiteral("POST /server_api 200 err_no=0")));
+}
+
+void TestSpeechdInstances::takenPortIsNotShared()
+{
+    // Two instances on one port would each get some of its connections, with different token keys.
+    SpeechServiceProcess first;
+    QVERIFY2(first.start({QStringLiteral("--workers"), QStringLiteral("1")}), qPrintable(first.log()));
+    QProcess second;
+    second.start(
+        speechd, {QStringLiteral("--listen"), first.hostAndPort(), QStringLiteral("--workers"), QStringLiteral("1")});
+    QVERIFY(second.waitForFinished(30000));
+    const QString errors = QString::fromLocal8Bit(second.readAllStandardError());
+    QCOMPARE(second.exitCode(), 1);
+    QVERIFY2(errors.contains(QStringLiteral("cannot listen on ") + first.hostAndPort()), qPrintable(errors));
 }
 
 QTEST_GUILESS_MAIN(TestSpeechdInstances)
