@@ -1,6 +1,5 @@
 #include "app/deployment.h"
 
-#include "app/appstate.h"
 #include "deploymentdefaults.h"
 
 #include <QCoreApplication>
@@ -133,11 +132,5 @@ DeploymentConfig readDeploymentConfig(const QString &appDir)
         const QString program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
         std::fprintf(stderr, "%s: %s\n", qUtf8Printable(program), qUtf8Printable(problem));
     }
-    return config;
-}
-
-const DeploymentConfig &deploymentConfig()
-{
-    static const DeploymentConfig config = readDeploymentConfig(AppState::appDir);
     return config;
 }

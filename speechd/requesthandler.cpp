@@ -1,5 +1,7 @@
 #include "speechd/requesthandler.h"
 
+#include "pipeline/speecherrors.h"
+
 #include "speechd/recognizer.h"
 #include "speechd/tokensigner.h"
 #include "speechd/wavaudio.h"
@@ -165,19 +167,20 @@ Reply RequestHandler::recognize(const std::string &body)
 {
     Json::Value root;
     if (!parseObject(body, root))
-        return recognitionAnswer(3309, "request is not a JSON object");
+        return recognitionAnswer(SpeechErrors::NotPcm, "request is not a JSON object");
 
     const Json::Value &token = root["token"];
     if (!token.isString() || !tokens.isValid(token.asString()))
-        return recognitionAnswer(3302, "authentication failed: token not issued here or expired");
+        return recognitionAnswer(
+            SpeechErrors::AuthenticationFailed, "authentication failed: token not issued here or expired");
 
     const Json::Value &format = root["format"];
     if (!format.isString() || format.asString() != "wav")
-        return recognitionAnswer(3309, "format must be wav");
+        return recognitionAnswer(SpeechErrors::NotPcm, "format must be wav");
     if (!isIntEqual(root["rate"], requiredSampleRate))
-        return recognitionAnswer(3309, "rate must be 16000");
+        return recognitionAnswer(SpeechErrors::NotPcm, "rate must be 16000");
     if (!isIntEqual(root["channel"], 1))
-        return recognitionAnswer(3309, "channel must be 1");
+        return recognitionAnswer(SpeechErrors::NotPcm, "channel must be 1");
     const Json::Value &speech = root["speech"];
     const Json::Value &len = root["len"];
     // Read in place: a full segment is 2.5 MB of Base64, and every copy adds to the peak memory.
@@ -186,29 +189,29 @@ Reply RequestHandler::recognize(const std::string &body)
     std::string audio;
     if (!speech.isString() || !speech.getString(&speechBegin, &speechEnd)
         || !decodeBase64(speechBegin, size_t(speechEnd - speechBegin), audio))
-        return recognitionAnswer(3309, "speech is not Base64");
+        return recognitionAnswer(SpeechErrors::NotPcm, "speech is not Base64");
     if (!len.isInt() || len.asInt() < 0 || size_t(len.asInt()) != audio.size())
-        return recognitionAnswer(3309, "len does not match the decoded speech");
+        return recognitionAnswer(SpeechErrors::NotPcm, "len does not match the decoded speech");
     std::vector<int16_t> samples;
     if (!readPcm16kMono(audio.data(), audio.size(), samples))
-        return recognitionAnswer(3309, "speech is not a 16 kHz mono 16-bit PCM WAV");
+        return recognitionAnswer(SpeechErrors::NotPcm, "speech is not a 16 kHz mono 16-bit PCM WAV");
     std::string().swap(audio);
 
     if (samples.size() < minimumSamples)
-        return recognitionAnswer(3314, "audio shorter than 0.3 s");
+        return recognitionAnswer(SpeechErrors::AudioTooShort, "audio shorter than 0.3 s");
 
     const Json::Value &devPid = root["dev_pid"];
     const int language = devPid.isNull() ? defaultDevPid : (devPid.isInt() ? devPid.asInt() : -1);
     if (language != englishDevPid)
-        return recognitionAnswer(
-            3307, "language " + std::to_string(language) + " is not available offline; only English (1737) is");
+        return recognitionAnswer(SpeechErrors::RecognitionError,
+            "language " + std::to_string(language) + " is not available offline; only English (1737) is");
     root = Json::Value(); // the Base64 is not needed while the request waits for the decoder
 
     std::string text;
     if (!decoder.decode(std::move(samples), text))
-        return recognitionAnswer(3304, "recognition queue is full, try again");
+        return recognitionAnswer(SpeechErrors::RetryLater, "recognition queue is full, try again");
     if (text.empty())
-        return recognitionAnswer(3301, "no speech recognised");
+        return recognitionAnswer(SpeechErrors::NoSpeech, "no speech recognised");
     return recognitionAnswer(0, "success.", &text);
 }
 
