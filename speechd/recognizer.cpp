@@ -55,8 +55,8 @@ bool Recognizer::load(const std::string &modelDir, const std::string &dictionary
     if (!decoder)
         return false;
     // ps_init has added the model's front-end parameters to the configuration; the second front end
-    // computes exactly the decoder's features.
-    meanFrontEnd = fe_init_auto_r(cmd_ln_retain(ps_get_config(decoder)));
+    // computes exactly the decoder's features. It takes its own reference to the configuration.
+    meanFrontEnd = fe_init_auto_r(ps_get_config(decoder));
     cmn_t *cmn = ps_get_feat(decoder)->cmn_struct;
     if (!meanFrontEnd || !cmn || fe_get_output_size(meanFrontEnd) != cmn->veclen)
         return false;
