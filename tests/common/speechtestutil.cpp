@@ -1,5 +1,7 @@
 #include "common/speechtestutil.h"
 
+#include "platform/processes.h"
+
 #include <QDataStream>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -35,7 +37,8 @@ bool SpeechServiceProcess::start(const QStringList &extraArguments, int timeoutM
 {
     stop();
     stderrText.clear();
-    process = new QProcess(this);
+    // A test that crashes must not leave its service running.
+    process = newChildEndingWithParent(this);
     process->setProgram(QStringLiteral(QUILLORA_BINARY_DIR "/quillora-speechd"));
     // Port 0: the service picks a free port itself and names it, so two test runs never collide.
     process->setArguments(
