@@ -1,11 +1,26 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
+#include <QSslCertificate>
 #include <QString>
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QNetworkRequest;
+
+// What went wrong with the request that sigReplyError reports.
+struct NetworkFailure
+{
+    int error = 0; // QNetworkReply::NetworkError
+    bool tls = false; // an https request
+    QString host; // host[:port] the request went to
+    QList<int> certificateErrors; // QSslError::SslError: why the server's certificate was not trusted
+    QString certificateErrorText; // the first of them in the TLS library's words
+    QString unusableCaFile; // the trusted-authorities file that gave no certificate, if any
+    bool tlsUnavailable = false; // no TLS library could be loaded
+};
 
 // One GET or POST at a time, tagged with the caller's id; the finished reply comes back as a signal.
 class QtHttpClass : public QObject
@@ -19,6 +34,11 @@ public:
 
     void httpGet(int id, const QString &url);
     void httpPost(int id, const QString &url, const QByteArray &body);
+    // https requests trust the certificate authorities of this PEM file instead of the system's store
+    // (empty: the system's store). A file that gives none trusts no server at all.
+    void setCaFile(const QString &path);
+    // Valid while sigReplyError is being emitted.
+    const NetworkFailure &lastFailure() const { return failure; }
 
     QNetworkAccessManager *manager = nullptr;
     int requestId = -1;
@@ -32,4 +52,11 @@ signals:
 
 private slots:
     void sltReplyFinished(QNetworkReply *reply);
+
+private:
+    QNetworkRequest request(const QString &url) const;
+
+    QString caFile;
+    QList<QSslCertificate> caCertificates;
+    NetworkFailure failure;
 };

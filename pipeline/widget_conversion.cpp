@@ -307,11 +307,11 @@ void Widget::slotReadJsonError(int id, QByteArray body)
         return;
     }
     if (id == SpeechProtocol::TokenRequest)
-        endRun(QStringLiteral("获取访问令牌失败，请检查网络连接是否断开！"), false);
+        endRun(SpeechProtocol::networkFailureMessage(id, httpClient->lastFailure()), false);
     else if (id == SpeechProtocol::HealthRequest)
         onHealthReply(body); // a service still loading answers 503 with its worker count
     else
-        endRun(QStringLiteral("转换失败，请检查网络信号是否充足！"));
+        endRun(SpeechProtocol::networkFailureMessage(id, httpClient->lastFailure()));
 }
 
 void Widget::slotStopCover()

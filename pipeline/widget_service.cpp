@@ -3,6 +3,7 @@
 #include "app/appstate.h"
 #include "app/deployment.h"
 #include "pipeline/localspeechservice.h"
+#include "pipeline/qthttpclass.h"
 #include "pipeline/speechprotocol.h"
 
 #include <QComboBox>
@@ -30,6 +31,8 @@ DeploymentConfig Widget::serviceConfig() const
         config.tokenHost = testSeams.serviceHost;
         config.apiHost = testSeams.serviceHost;
     }
+    if (!testSeams.caFile.isEmpty())
+        config.caFile = testSeams.caFile;
     if (!testSeams.clientId.isEmpty())
         config.clientId = testSeams.clientId;
     if (!testSeams.clientSecret.isEmpty())
@@ -79,6 +82,7 @@ void Widget::checkSpeechService()
         connect(speechService, &LocalSpeechService::ready, this, &Widget::onSpeechServiceReady);
         connect(speechService, &LocalSpeechService::stopped, this, &Widget::onSpeechServiceStopped);
     }
+    httpClient->setCaFile(serviceConfig().caFile);
     awaitingService = true;
     speechService->ensureRunning();
 }
