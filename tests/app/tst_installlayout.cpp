@@ -219,7 +219,6 @@ void TestInstallLayout::caFile_data()
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QString>("caFile"); // "<folder>" stands for the deployment file's folder
     QTest::newRow("none") << QByteArray() << QString();
-    QTest::newRow("beside the file") << QByteArray("ca_file=ca.pem") << "<folder>/ca.pem";
     QTest::newRow("relative path") << QByteArray("ca_file=certs/../tls/ca.pem") << "<folder>/tls/ca.pem";
     QTest::newRow("absolute path") << QByteArray("ca_file=/etc/quillora/ca.pem") << "/etc/quillora/ca.pem";
 }

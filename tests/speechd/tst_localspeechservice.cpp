@@ -111,16 +111,12 @@ void TestLocalSpeechService::unencryptedRemoteHosts_data()
     QTest::addColumn<QString>("tokenHost");
     QTest::addColumn<QString>("apiHost");
     QTest::addColumn<QStringList>("hosts");
-    QTest::newRow("loopback") << "127.0.0.1:8808"
-                              << "localhost:8808" << QStringList();
-    QTest::newRow("remote over https") << "https://speech.example"
-                                       << "https://speech.example:8443" << QStringList();
+    QTest::newRow("loopback, remote over https") << "localhost:8808"
+                                                 << "https://speech.example" << QStringList();
     QTest::newRow("remote over http, once") << "speech.example:8808"
                                             << "http://speech.example:8808" << QStringList {"speech.example:8808"};
     QTest::newRow("token encrypted, api not") << "https://speech.example"
                                               << "10.0.0.5" << QStringList {"10.0.0.5"};
-    QTest::newRow("two plain hosts") << "a.example"
-                                     << "b.example:81" << QStringList {"a.example", "b.example:81"};
 }
 
 void TestLocalSpeechService::unencryptedRemoteHosts()
