@@ -3,9 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-// Where the speech service lives and who we are to it. Compiled-in defaults (CMake cache variables)
-// may be overridden by a read-only "quillora.ini" beside the executable or, for an installed copy,
-// /etc/quillora/quillora.ini; the program never writes either.
 // A token_host or api_host setting: "host[:port]" or "http://host[:port]" (plain HTTP), or
 // "https://host[:port]" (TLS, the certificate verified).
 struct ServiceHost
@@ -20,6 +17,9 @@ struct ServiceHost
 };
 ServiceHost parseServiceHost(const QString &setting);
 
+// Where the speech service lives and who we are to it. Compiled-in defaults (CMake cache variables)
+// may be overridden by a read-only "quillora.ini" beside the executable or, for an installed copy,
+// /etc/quillora/quillora.ini; the program never writes either.
 struct DeploymentConfig
 {
     QString tokenHost; // [https://]host[:port] of the token endpoint

@@ -6,21 +6,11 @@
 #include <QSslCertificate>
 #include <QString>
 
+#include "pipeline/networkfailure.h"
+
 class QNetworkAccessManager;
 class QNetworkReply;
 class QNetworkRequest;
-
-// What went wrong with the request that sigReplyError reports.
-struct NetworkFailure
-{
-    int error = 0; // QNetworkReply::NetworkError
-    bool tls = false; // an https request
-    QString host; // host[:port] the request went to
-    QList<int> certificateErrors; // QSslError::SslError: why the server's certificate was not trusted
-    QString certificateErrorText; // the first of them in the TLS library's words
-    QString unusableCaFile; // the trusted-authorities file that gave no certificate, if any
-    bool tlsUnavailable = false; // no TLS library could be loaded
-};
 
 // One GET or POST at a time, tagged with the caller's id; the finished reply comes back as a signal.
 class QtHttpClass : public QObject

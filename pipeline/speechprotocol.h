@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include "pipeline/qthttpclass.h"
 #include "pipeline/speecherrors.h"
 
 // The speech service's wire format: token URL, recognition request body, reply decoding.
@@ -19,10 +18,6 @@ int segmentOfRequest(int id);
 
 // The "workers" of a health reply (GET /healthz), loading or not; 0 when the body has none.
 int decodeHealthWorkers(const QByteArray &body);
-
-// What the user is told when the token or a recognition request failed on the network: a server whose
-// certificate is not trusted, or a scheme that does not match what the port speaks, is named as such.
-QString networkFailureMessage(int id, const NetworkFailure &failure);
 
 // dev_pid for a languageBox text, or -1 when the text is not in the table.
 int devPidForLanguage(const QString &language);

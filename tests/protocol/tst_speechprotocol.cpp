@@ -1,4 +1,5 @@
 #include "app/deployment.h"
+#include "pipeline/networkfailure.h"
 #include "pipeline/speechprotocol.h"
 
 #include <QFile>
@@ -29,8 +30,6 @@ private slots:
     void devPid_data();
     void devPid();
     void tokenUrl();
-    void serviceUrls_data();
-    void serviceUrls();
     void networkFailure_data();
     void networkFailure();
     void goldenBody();
@@ -92,37 +91,6 @@ void TestSpeechProtocol::tokenUrl()
         QStringLiteral("http://speech.example:8080/oauth/2.0/token?grant_type=client_credentials"
                        "&client_id=a1b2c3d4e5f6g7h8i9j0k1l2"
                        "&client_secret=Z9y8X7w6V5u4T3s2R1q0P9o8N7m6L5k4"));
-}
-
-void TestSpeechProtocol::serviceUrls_data()
-{
-    QTest::addColumn<QString>("setting");
-    QTest::addColumn<QString>("origin");
-    QTest::newRow("host and port") << "speech.example:8080"
-                                   << "http://speech.example:8080";
-    QTest::newRow("explicit http") << "http://speech.example"
-                                   << "http://speech.example";
-    QTest::newRow("https") << "https://speech.example"
-                           << "https://speech.example";
-    QTest::newRow("https, port, capitals") << "HTTPS://[::1]:8443"
-                                           << "https://[::1]:8443";
-}
-
-void TestSpeechProtocol::serviceUrls()
-{
-    QFETCH(QString, setting);
-    QFETCH(QString, origin);
-    DeploymentConfig config;
-    config.tokenHost = setting;
-    config.apiHost = setting;
-    config.clientId = QStringLiteral("a1b2c3d4e5f6g7h8i9j0k1l2");
-    config.clientSecret = QStringLiteral("Z9y8X7w6V5u4T3s2R1q0P9o8N7m6L5k4");
-    QCOMPARE(config.recognitionUrl(), origin + "/server_api");
-    QCOMPARE(config.healthUrl(), origin + "/healthz");
-    QCOMPARE(config.tokenUrl(),
-        origin
-            + "/oauth/2.0/token?grant_type=client_credentials"
-              "&client_id=a1b2c3d4e5f6g7h8i9j0k1l2&client_secret=Z9y8X7w6V5u4T3s2R1q0P9o8N7m6L5k4");
 }
 
 void TestSpeechProtocol::networkFailure_data()
