@@ -3,6 +3,7 @@
 #include "deploymentdefaults.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QUrl>
@@ -10,12 +11,6 @@
 #include <cstdio>
 
 namespace {
-
-bool isHostAndPort(const QString &text)
-{
-    const QUrl url(QStringLiteral("http://") + text + QLatin1Char('/'));
-    return url.isValid() && !url.host().isEmpty() && url.path() == QLatin1String("/") && url.userInfo().isEmpty();
-}
 
 // Why the file at path cannot serve as the deployment, or an empty text.
 QString deploymentFileProblem(const QString &path)
@@ -28,28 +23,53 @@ QString deploymentFileProblem(const QString &path)
         return QStringLiteral("is not a valid INI file");
     // Read directly: loading the whole configuration here would report its other problems twice.
     const DeploymentConfig defaults = defaultDeploymentConfig();
-    if (!isHostAndPort(ini.value(QStringLiteral("service/token_host"), defaults.tokenHost).toString())
-        || !isHostAndPort(ini.value(QStringLiteral("service/api_host"), defaults.apiHost).toString()))
-        return QStringLiteral("has a token_host or api_host that is not host[:port]");
+    if (!parseServiceHost(ini.value(QStringLiteral("service/token_host"), defaults.tokenHost).toString()).valid
+        || !parseServiceHost(ini.value(QStringLiteral("service/api_host"), defaults.apiHost).toString()).valid)
+        return QStringLiteral("has a token_host or api_host that is not host[:port] or https://host[:port]");
     return QString();
 }
 
 } // namespace
 
+ServiceHost parseServiceHost(const QString &setting)
+{
+    ServiceHost result;
+    result.hostAndPort = setting;
+    const int schemeEnd = setting.indexOf(QLatin1String("://"));
+    if (schemeEnd >= 0) {
+        const QString scheme = setting.left(schemeEnd).toLower();
+        if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+            return result;
+        result.tls = scheme == QLatin1String("https");
+        result.hostAndPort = setting.mid(schemeEnd + 3);
+    }
+    const QUrl url(QStringLiteral("http://") + result.hostAndPort + QLatin1Char('/'));
+    result.valid
+        = url.isValid() && !url.host().isEmpty() && url.path() == QLatin1String("/") && url.userInfo().isEmpty();
+    result.host = url.host();
+    result.port = url.port(result.tls ? 443 : 80);
+    return result;
+}
+
+QString ServiceHost::origin() const
+{
+    return (tls ? QStringLiteral("https://") : QStringLiteral("http://")) + hostAndPort;
+}
+
 QString DeploymentConfig::tokenUrl() const
 {
-    return QStringLiteral("http://%1/oauth/2.0/token?grant_type=client_credentials&client_id=%2&client_secret=%3")
-        .arg(tokenHost, clientId, clientSecret);
+    return QStringLiteral("%1/oauth/2.0/token?grant_type=client_credentials&client_id=%2&client_secret=%3")
+        .arg(parseServiceHost(tokenHost).origin(), clientId, clientSecret);
 }
 
 QString DeploymentConfig::recognitionUrl() const
 {
-    return QStringLiteral("http://%1/server_api").arg(apiHost);
+    return parseServiceHost(apiHost).origin() + QStringLiteral("/server_api");
 }
 
 QString DeploymentConfig::healthUrl() const
 {
-    return QStringLiteral("http://%1/healthz").arg(apiHost);
+    return parseServiceHost(apiHost).origin() + QStringLiteral("/healthz");
 }
 
 int parseParallelRequests(const QString &text, bool *valid)
@@ -99,6 +119,9 @@ DeploymentConfig loadDeploymentConfig(const QString &iniPath)
     config.clientId = ini.value(QStringLiteral("service/client_id"), config.clientId).toString();
     config.clientSecret = ini.value(QStringLiteral("service/client_secret"), config.clientSecret).toString();
     config.homePageAddress = ini.value(QStringLiteral("homepage/address"), config.homePageAddress).toString();
+    const QString caFile = ini.value(QStringLiteral("service/ca_file")).toString();
+    if (!caFile.isEmpty())
+        config.caFile = QDir::cleanPath(QFileInfo(iniPath).absoluteDir().absoluteFilePath(caFile));
     const QVariant parallel = ini.value(QStringLiteral("service/parallel_requests"));
     if (parallel.isValid())
         config.parallelRequests = parallelRequestsSetting(parallel.toString(), iniPath);

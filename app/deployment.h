@@ -3,16 +3,33 @@
 #include <QString>
 #include <QStringList>
 
+// A token_host or api_host setting: "host[:port]" or "http://host[:port]" (plain HTTP), or
+// "https://host[:port]" (TLS, the certificate verified).
+struct ServiceHost
+{
+    bool valid = false;
+    bool tls = false;
+    QString host; // without brackets around an IPv6 address
+    int port = 80; // the scheme's port when the setting names none
+    QString hostAndPort; // the setting without its scheme
+    // "http://host:port" or "https://host:port" as the setting writes them, no trailing slash.
+    QString origin() const;
+};
+ServiceHost parseServiceHost(const QString &setting);
+
 // Where the speech service lives and who we are to it. Compiled-in defaults (CMake cache variables)
 // may be overridden by a read-only "quillora.ini" beside the executable or, for an installed copy,
 // /etc/quillora/quillora.ini; the program never writes either.
 struct DeploymentConfig
 {
-    QString tokenHost; // host or host:port of the token endpoint
-    QString apiHost; // host or host:port of the recognition endpoint
+    QString tokenHost; // [https://]host[:port] of the token endpoint
+    QString apiHost; // [https://]host[:port] of the recognition endpoint
     QString clientId;
     QString clientSecret;
     QString homePageAddress;
+    // PEM file of the certificate authorities trusted for https hosts instead of the system's store;
+    // absolute (ca_file= is relative to the deployment file's folder). Empty: the system's store.
+    QString caFile;
     // Recognition requests of a run in flight at once; 0 is automatic: as many as the local service has
     // workers, 1 for a service elsewhere.
     int parallelRequests = 0;
@@ -35,7 +52,7 @@ DeploymentConfig loadDeploymentConfig(const QString &iniPath);
 // The deployment files for a program in appDir, in the order consulted: beside it, then the system's.
 QStringList deploymentFiles(const QString &appDir);
 // The first of `files` that exists, over the defaults. One that cannot be read or is malformed (not INI,
-// or a host that is not host[:port]) gives the defaults, and *problem one line naming it and why.
+// or a host that is not [https://]host[:port]) gives the defaults, and *problem one line naming it and why.
 DeploymentConfig loadFirstDeploymentConfig(const QStringList &files, QString *problem);
 // loadFirstDeploymentConfig of deploymentFiles(appDir); a problem goes to standard error.
 DeploymentConfig readDeploymentConfig(const QString &appDir);

@@ -17,6 +17,7 @@ int main(int argc, char *argv[])
         return 0;
     if (checkDataFolder())
         return 1;
+    reportDeployment();
 
     AppState::machineId = readMachineId();
     ensureImageResources();

@@ -1,8 +1,10 @@
 #include "app/ui_startup.h"
 
 #include "app/appstate.h"
+#include "app/deployment.h"
 #include "app/installlayout.h"
 #include "app/instanceguard.h"
+#include "pipeline/localspeechservice.h"
 #include "ui/deskmsgbar.h"
 
 #include <QApplication>
@@ -74,4 +76,15 @@ bool checkDataFolder()
     std::fprintf(stderr, "%s\n", qUtf8Printable(message));
     showStartupMessage(message);
     return true;
+}
+
+void reportDeployment()
+{
+    const QStringList hosts = LocalSpeechService::unencryptedRemoteHosts(deploymentConfig());
+    if (hosts.isEmpty())
+        return;
+    std::fprintf(stderr,
+        "quillora: the speech service at %s is reached over plain HTTP: the client id and secret and the "
+        "access token travel unencrypted; write https:// before the host in token_host and api_host\n",
+        qUtf8Printable(hosts.join(QStringLiteral(" and "))));
 }

@@ -11,3 +11,7 @@ bool checkDataFolder();
 // Start-up steps that need the application object: locale codec, application font, desktop sizes,
 // the program's name, the application and data folders.
 void prepareApplication();
+
+// Reads the deployment in force, so that its problems, and a speech service on another machine reached
+// over plain HTTP (credentials in clear text), are told once on standard error at start.
+void reportDeployment();

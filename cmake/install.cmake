@@ -57,8 +57,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${QUILLORA_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Besides the libraries: the transcoder, the English model, and the plug-ins Qt and Phonon load at run time
-# (capture-device listing, playback).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg, pocketsphinx-en-us, libqt5multimedia5-plugins, phonon4qt5-backend-gstreamer")
+# (capture-device listing, playback); Qt loads OpenSSL only when an https service is reached, and
+# verifies its certificate against the system's store of authorities (libssl3t64 from Debian 13 on).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg, pocketsphinx-en-us, libqt5multimedia5-plugins, phonon4qt5-backend-gstreamer, \
+libssl3 | libssl3t64, ca-certificates")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
   "gstreamer1.0-plugins-good, gstreamer1.0-pulseaudio, fonts-wqy-microhei | fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${packaging_out}/conffiles)

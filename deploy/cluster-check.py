@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Cluster check: HAProxy (deploy/haproxy.cfg) in front of 3 quillora-speechd instances sharing one
-token key, all on free loopback ports. 2 clients send 200 recognition requests each with spoken English
-segments; one instance is killed (SIGKILL) in the middle and started again. Passes when no request
+token key, all on free loopback ports; the clients speak TLS to the balancer, trusting only an authority
+made for the check. 2 clients send 200 recognition requests each with spoken English segments; one instance is killed (SIGKILL) in the middle and started again. Passes when no request
 failed, every text equals what a single instance returns for that segment, and the restarted instance
 served again. Everything it starts it stops by pid, also when interrupted.
 
@@ -61,6 +61,13 @@ def per_address_limit(address, source, attempts=100):
     return kept
 
 
+def tls_version_of(cluster):
+    host, port = cluster.address.rsplit(":", 1)
+    with socket.create_connection((host, int(port)), timeout=10) as raw:
+        with cluster.tls_context.wrap_socket(raw, server_hostname=host) as tls:
+            return tls.version()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build-dir")
@@ -73,7 +80,7 @@ def main():
     with tempfile.TemporaryDirectory(prefix="quillora-cluster-") as workdir:
         segments = clusterlib.make_segments(workdir)
         expected = reference_texts(speechd, workdir, segments)
-        cluster = clusterlib.Cluster(speechd, workdir, instances=3, workers=1)
+        cluster = clusterlib.Cluster(speechd, workdir, instances=3, workers=1, tls=True)
         cluster.start()
 
         total = args.clients * args.requests
@@ -81,8 +88,9 @@ def main():
         lock = threading.Lock()
 
         def client_run(index):
-            token = clusterlib.get_token(cluster.address)  # a token from whichever instance the balancer picks
-            client = clusterlib.Client(cluster.address)
+            # a token from whichever instance the balancer picks
+            token = clusterlib.get_token(cluster.address, cluster.tls_context)
+            client = clusterlib.Client(cluster.address, tls_context=cluster.tls_context)
             for i in range(args.requests):
                 segment = (i + index) % len(segments)
                 begin = time.monotonic()
@@ -108,6 +116,7 @@ def main():
             thread.join()
         served_after_restart = victim.recognitions_logged()
         kept = per_address_limit(cluster.address, "127.0.0.9")
+        tls_version = tls_version_of(cluster)
         cluster.stop()
 
     failed = [r for r in results if r[2] != 0]
@@ -121,10 +130,12 @@ def main():
     print("instance %s killed after %d answers, restarted; it answered %d recognitions afterwards"
           % (victim.name, killed_at, served_after_restart))
     print("connections kept from one address (limit 64): %d of 100" % kept)
+    print("balancer: %s, certificate verified against the check's own authority" % tls_version)
     print("wall time: %.1f s" % (time.monotonic() - started))
     for r in (failed + mismatched)[:5]:
         print("  client %d segment %d: err_no %s %r (expected %r)" % (r[0], r[1], r[2], r[3], expected[r[1]]))
-    ok = not failed and not mismatched and len(results) == total and served_after_restart > 0 and kept == 64
+    ok = (not failed and not mismatched and len(results) == total and served_after_restart > 0 and kept == 64
+          and tls_version in ("TLSv1.2", "TLSv1.3"))
     print("cluster check: %s" % ("PASS" if ok else "FAIL"))
     return 0 if ok else 1
 

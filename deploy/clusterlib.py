@@ -1,7 +1,8 @@
 """Running a quillora-speechd cluster on loopback for the cluster check, the soak check and the
 benchmarks: instances and HAProxy started as children on free ports, each remembered by pid and
-stopped by pid (also when the script is interrupted), English segments spoken by espeak-ng."""
-import atexit, base64, http.client, json, os, re, signal, socket, subprocess, sys, time
+stopped by pid (also when the script is interrupted), English segments spoken by espeak-ng. With TLS,
+the balancer shows a certificate from an authority made for the run, which the clients trust alone."""
+import atexit, base64, http.client, json, os, re, signal, socket, ssl, subprocess, sys, time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 CLIENT_ID = "ClusterClientId000000001"
@@ -111,13 +112,21 @@ class Instance:
             return len(re.findall(rb"POST /server_api 200 err_no=0", log.read()))
 
 
-def haproxy_config(template_path, bind, servers, extra_global=""):
-    """deploy/haproxy.cfg with its bind line and server lines replaced: the same limits, other ports."""
+def haproxy_config(template_path, bind, servers, extra_global="", certificate=None):
+    """deploy/haproxy.cfg with its bind line and server lines replaced: the same limits, other ports.
+    With a certificate, the bind line keeps its TLS options and shows that certificate; without, it
+    speaks plain HTTP."""
     lines = []
     for line in open(template_path).read().splitlines():
         stripped = line.strip()
         if stripped.startswith("bind "):
-            lines.append("    bind %s" % bind)
+            words = stripped.split()
+            words[1] = bind
+            if certificate:
+                words[words.index("crt") + 1] = certificate
+            else:
+                words = words[:2]
+            lines.append("    " + " ".join(words))
         elif stripped.startswith("server "):
             if servers is not None:
                 lines.extend("    server %s %s check" % server for server in servers)
@@ -129,9 +138,21 @@ def haproxy_config(template_path, bind, servers, extra_global=""):
     return "\n".join(lines) + "\n"
 
 
+def make_certificates(folder, *names):
+    """deploy/make-certificates.sh: (the authority's ca.pem, the server's server.pem) in folder."""
+    subprocess.run([os.path.join(ROOT, "deploy", "make-certificates.sh"), folder] + list(names), check=True,
+                   stdout=subprocess.DEVNULL)
+    return os.path.join(folder, "ca.pem"), os.path.join(folder, "server.pem")
+
+
 class Cluster:
-    def __init__(self, speechd, workdir, instances=3, workers=1, queue=8):
+    def __init__(self, speechd, workdir, instances=3, workers=1, queue=8, tls=False):
         self.workdir = workdir
+        self.certificate = None
+        self.tls_context = None  # what clients use: trusts only the authority made for this cluster
+        if tls:
+            ca, self.certificate = make_certificates(os.path.join(workdir, "tls"), "127.0.0.1")
+            self.tls_context = ssl.create_default_context(cafile=ca)
         self.key_file = os.path.join(workdir, "token.key")
         with open(self.key_file, "wb") as key:
             key.write(os.urandom(32))
@@ -153,7 +174,8 @@ class Cluster:
             instance.wait_healthy()
         with open(self.config_path, "w") as config:
             config.write(haproxy_config(os.path.join(ROOT, "deploy", "haproxy.cfg"), self.address,
-                                        [(i.name, i.address) for i in self.instances]))
+                                        [(i.name, i.address) for i in self.instances],
+                                        certificate=self.certificate))
         self.balancer = start_child(["haproxy", "-db", "-f", self.config_path],
                                     os.path.join(self.workdir, "haproxy.log"))
         deadline = time.monotonic() + 30
@@ -161,7 +183,7 @@ class Cluster:
             if self.balancer.poll() is not None:
                 raise RuntimeError("haproxy ended: " + open(os.path.join(self.workdir, "haproxy.log")).read())
             try:
-                if get_token(self.address):
+                if get_token(self.address, self.tls_context):
                     return
             except OSError:
                 time.sleep(0.1)
@@ -175,9 +197,15 @@ class Cluster:
                 instance.stop()
 
 
-def http_get(address, path, timeout=10):
+def connect(host, port, timeout, tls_context=None):
+    if tls_context:
+        return http.client.HTTPSConnection(host, port, timeout=timeout, context=tls_context)
+    return http.client.HTTPConnection(host, port, timeout=timeout)
+
+
+def http_get(address, path, timeout=10, tls_context=None):
     host, port = address.rsplit(":", 1)
-    connection = http.client.HTTPConnection(host, int(port), timeout=timeout)
+    connection = connect(host, int(port), timeout, tls_context)
     try:
         connection.request("GET", path)
         response = connection.getresponse()
@@ -186,9 +214,9 @@ def http_get(address, path, timeout=10):
         connection.close()
 
 
-def get_token(address):
+def get_token(address, tls_context=None):
     status, body = http_get(address, "/oauth/2.0/token?grant_type=client_credentials&client_id=%s&client_secret=%s"
-                            % (CLIENT_ID, CLIENT_SECRET))
+                            % (CLIENT_ID, CLIENT_SECRET), tls_context=tls_context)
     return json.loads(body)["access_token"] if status == 200 else None
 
 
@@ -204,9 +232,9 @@ class Client:
     # Well inside the balancer's 2 s keep-alive, so a reused connection is never one it is closing.
     REUSE_SECONDS = 1.0
 
-    def __init__(self, address, timeout=300):
+    def __init__(self, address, timeout=300, tls_context=None):
         host, port = address.rsplit(":", 1)
-        self.host, self.port, self.timeout = host, int(port), timeout
+        self.host, self.port, self.timeout, self.tls_context = host, int(port), timeout, tls_context
         self.connection = None
         self.last_answer = 0.0
 
@@ -220,7 +248,7 @@ class Client:
         if self.connection and time.monotonic() - self.last_answer > self.REUSE_SECONDS:
             self._close()
         if self.connection is None:
-            self.connection = http.client.HTTPConnection(self.host, self.port, timeout=self.timeout)
+            self.connection = connect(self.host, self.port, self.timeout, self.tls_context)
         try:
             self.connection.request("POST", "/server_api", body, {"Content-Type": "application/json"})
             response = self.connection.getresponse()

@@ -5,6 +5,7 @@
 #include "pipeline/audioprep.h"
 #include "pipeline/document.h"
 #include "pipeline/localspeechservice.h"
+#include "pipeline/networkfailure.h"
 #include "pipeline/qthttpclass.h"
 #include "pipeline/runfolder.h"
 
@@ -374,9 +375,9 @@ void ConversionEngine::slotReadJsonError(int id, const QByteArray &body)
         return;
     }
     if (id == SpeechProtocol::TokenRequest)
-        endRun(QStringLiteral("获取访问令牌失败，请检查网络连接是否断开！"), false);
+        endRun(SpeechProtocol::networkFailureMessage(id, http->lastFailure()), false);
     else if (id == SpeechProtocol::HealthRequest)
         onHealthReply(body); // a service still loading answers 503 with its worker count
     else
-        endRun(QStringLiteral("转换失败，请检查网络信号是否充足！"));
+        endRun(SpeechProtocol::networkFailureMessage(id, http->lastFailure()));
 }

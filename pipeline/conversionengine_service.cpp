@@ -1,6 +1,7 @@
 #include "pipeline/conversionengine.h"
 
 #include "pipeline/localspeechservice.h"
+#include "pipeline/qthttpclass.h"
 #include "pipeline/speechprotocol.h"
 
 #include <QTimer>
@@ -26,6 +27,7 @@ LocalSpeechService *ConversionEngine::speechService()
 
 void ConversionEngine::checkSpeechService()
 {
+    http->setCaFile(runOpts.service.caFile);
     speechService()->ensureRunning();
 }
 

@@ -9,27 +9,21 @@
 #include <QProcess>
 #include <QTcpSocket>
 #include <QTimer>
-#include <QUrl>
 
 namespace {
 
 const int pollIntervalMs = 200;
 const int probeTimeoutMs = 1000;
 
-QUrl hostUrl(const QString &hostAndPort)
-{
-    return QUrl(QStringLiteral("http://") + hostAndPort + QLatin1Char('/'));
-}
+} // namespace
 
-bool isLoopbackHost(const QString &host)
+bool LocalSpeechService::isLoopbackHost(const QString &host)
 {
     if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
         return true;
     const QHostAddress address(host);
     return !address.isNull() && address.isLoopback();
 }
-
-} // namespace
 
 LocalSpeechService::LocalSpeechService(QObject *parent)
     : LocalSpeechService(deploymentConfig(), parent)
@@ -52,10 +46,22 @@ LocalSpeechService::~LocalSpeechService()
 
 bool LocalSpeechService::isLocalDeployment(const DeploymentConfig &config)
 {
-    const QUrl token = hostUrl(config.tokenHost);
-    const QUrl api = hostUrl(config.apiHost);
-    return token.isValid() && api.isValid() && isLoopbackHost(token.host()) && token.host() == api.host()
-        && token.port(80) == api.port(80);
+    // Our own service speaks plain HTTP only: an https endpoint on this machine is something else.
+    const ServiceHost token = parseServiceHost(config.tokenHost);
+    const ServiceHost api = parseServiceHost(config.apiHost);
+    return token.valid && api.valid && !token.tls && !api.tls && isLoopbackHost(token.host) && token.host == api.host
+        && token.port == api.port;
+}
+
+QStringList LocalSpeechService::unencryptedRemoteHosts(const DeploymentConfig &config)
+{
+    QStringList hosts;
+    for (const QString &setting : {config.tokenHost, config.apiHost}) {
+        const ServiceHost host = parseServiceHost(setting);
+        if (host.valid && !host.tls && !isLoopbackHost(host.host) && !hosts.contains(host.hostAndPort))
+            hosts << host.hostAndPort;
+    }
+    return hosts;
 }
 
 bool LocalSpeechService::ownsRunningChild() const
@@ -101,8 +107,8 @@ void LocalSpeechService::probe()
         socket->abort();
         onProbeFailed();
     });
-    const QUrl url = hostUrl(config.apiHost);
-    probeSocket->connectToHost(url.host(), quint16(url.port(80)));
+    const ServiceHost api = parseServiceHost(config.apiHost);
+    probeSocket->connectToHost(api.host, quint16(api.port));
 }
 
 void LocalSpeechService::onProbeAnswered()
@@ -132,13 +138,13 @@ void LocalSpeechService::startChild()
     state = State::Starting;
     startDeadlineMs = QDateTime::currentMSecsSinceEpoch() + startTimeoutMs;
 
-    const QUrl url = hostUrl(config.apiHost);
+    const ServiceHost api = parseServiceHost(config.apiHost);
     startedByLastCheck = true;
     // The service must not outlive us, however we end: a killed window would leave it running for good.
     child = newChildEndingWithParent(this);
     child->setProgram(speechServiceProgram(programFolder));
     // The child must listen where we will call and accept the credentials we will present.
-    child->setArguments({QStringLiteral("--listen"), url.host() + QLatin1Char(':') + QString::number(url.port(80)),
+    child->setArguments({QStringLiteral("--listen"), api.host + QLatin1Char(':') + QString::number(api.port),
         QStringLiteral("--client-id"), config.clientId, QStringLiteral("--client-secret"), config.clientSecret});
     child->setProcessChannelMode(QProcess::ForwardedChannels);
     connect(child, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {

@@ -3,6 +3,7 @@
 #include "app/deployment.h"
 
 #include <QObject>
+#include <QStringList>
 
 class QProcess;
 class QTcpSocket;
@@ -23,6 +24,10 @@ public:
 
     // Both endpoints on the same loopback host and port: the service we ship can stand in for them.
     static bool isLocalDeployment(const DeploymentConfig &config);
+    static bool isLoopbackHost(const QString &host);
+    // The endpoints' host[:port] (each once) reached over plain HTTP on another machine: what they
+    // are sent, credentials included, anyone on the path can read.
+    static QStringList unencryptedRemoteHosts(const DeploymentConfig &config);
 
     // Never blocks. If the deployment is local and nothing answers at its address, starts
     // speechServiceProgram of the program folder as a child and polls (bounded) until it answers.

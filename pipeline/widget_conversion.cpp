@@ -30,6 +30,8 @@ DeploymentConfig Widget::serviceConfig() const
         config.tokenHost = testSeams.serviceHost;
         config.apiHost = testSeams.serviceHost;
     }
+    if (!testSeams.caFile.isEmpty())
+        config.caFile = testSeams.caFile;
     if (!testSeams.clientId.isEmpty())
         config.clientId = testSeams.clientId;
     if (!testSeams.clientSecret.isEmpty())

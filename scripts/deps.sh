@@ -11,7 +11,7 @@ packages=(
   libjsoncpp-dev libcpp-httplib-dev libpocketsphinx-dev pocketsphinx-en-us
   ffmpeg pulseaudio pulseaudio-utils libasound2-plugins
   espeak-ng sox xvfb xauth fonts-wqy-microhei
-  python3 haproxy
+  python3 haproxy openssl ca-certificates
   dpkg-dev desktop-file-utils appstream systemd xdotool x11-utils
   "$@"
 )

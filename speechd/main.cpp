@@ -45,7 +45,8 @@ bool readOptions(int argc, char **argv, speechd::Options &options, std::string &
             break;
         }
     }
-    speechd::splitHostPort(config.apiHost.toStdString(), options.host, options.port);
+    // An https api_host is the balancer in front of us: we still listen in plain HTTP on its address.
+    speechd::splitHostPort(parseServiceHost(config.apiHost).hostAndPort.toStdString(), options.host, options.port);
     std::vector<std::string> arguments(argv + 1, argv + argc);
     std::string error;
     if (!speechd::parseArguments(arguments, options, error)) {

@@ -133,7 +133,8 @@ public:
     // What only tests set: another service and its credentials, a shorter retry pause.
     struct TestSeams
     {
-        QString serviceHost; // host:port of both endpoints
+        QString serviceHost; // [https://]host:port of both endpoints
+        QString caFile; // the trusted certificate authorities of an https serviceHost
         QString clientId;
         QString clientSecret;
         int retryPauseUnitMs = 1000; // one "second" of the retry pause

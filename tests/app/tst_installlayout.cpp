@@ -45,6 +45,8 @@ private slots:
     void installedServiceStarts();
     void deploymentFile_data();
     void deploymentFile();
+    void caFile_data();
+    void caFile();
 };
 
 void TestInstallLayout::dataFolderRule_data()
@@ -173,6 +175,13 @@ void TestInstallLayout::deploymentFile_data()
         << QByteArray("-") << QByteArray("[service]\napi_host=h:99999\n") << QString(defaults) << "system";
     QTest::newRow("system token host with a path")
         << QByteArray("-") << QByteArray("[service]\ntoken_host=h:80/oauth\n") << QString(defaults) << "system";
+    QTest::newRow("beside https") << QByteArray("[service]\napi_host=https://secure.example:8443\n") << system
+                                  << "https://secure.example:8443"
+                                  << "";
+    QTest::newRow("system scheme other than http")
+        << QByteArray("-") << QByteArray("[service]\napi_host=ftp://h:21\n") << QString(defaults) << "system";
+    QTest::newRow("beside https with a path")
+        << QByteArray("[service]\ntoken_host=https://h/oauth\n") << system << QString(defaults) << "beside";
 }
 
 void TestInstallLayout::deploymentFile()
@@ -203,6 +212,29 @@ void TestInstallLayout::deploymentFile()
         QVERIFY(!problem.contains(QLatin1Char('\n')));
         QCOMPARE(config.tokenHost, defaultDeploymentConfig().tokenHost); // nothing half-read
     }
+}
+
+void TestInstallLayout::caFile_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("caFile"); // "<folder>" stands for the deployment file's folder
+    QTest::newRow("none") << QByteArray() << QString();
+    QTest::newRow("relative path") << QByteArray("ca_file=certs/../tls/ca.pem") << "<folder>/tls/ca.pem";
+    QTest::newRow("absolute path") << QByteArray("ca_file=/etc/quillora/ca.pem") << "/etc/quillora/ca.pem";
+}
+
+void TestInstallLayout::caFile()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, caFile);
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QString ini = root.filePath(QStringLiteral("quillora.ini"));
+    QVERIFY(writeFile(ini, "[service]\napi_host=https://h:8443\n" + line + "\n"));
+    QString problem;
+    const DeploymentConfig config = loadFirstDeploymentConfig({ini}, &problem);
+    QCOMPARE(problem, QString());
+    QCOMPARE(config.caFile, QString(caFile).replace(QStringLiteral("<folder>"), root.path()));
 }
 
 QTEST_GUILESS_MAIN(TestInstallLayout)

@@ -50,6 +50,11 @@ rm -f "$build"/quillora_*_amd64.deb
 cmake --build "$build" --target package >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; fail "cpack"; }
 debs=("$build"/quillora_*_amd64.deb)
 [ -f "${debs[0]}" ] || fail "no package in $build"
+# What https to a speech service needs: the TLS library Qt loads and the system's authorities.
+depends="$(dpkg-deb -f "${debs[0]}" Depends)"
+for needed in "libssl3 | libssl3t64" ca-certificates; do
+  [[ $depends == *"$needed"* ]] || fail "the package does not depend on $needed: $depends"
+done
 
 step "installing ${debs[0]##*/}"
 installed=1

@@ -1,9 +1,12 @@
 #include "app/deployment.h"
+#include "pipeline/networkfailure.h"
 #include "pipeline/speechprotocol.h"
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkReply>
+#include <QSslError>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -27,6 +30,8 @@ private slots:
     void devPid_data();
     void devPid();
     void tokenUrl();
+    void networkFailure_data();
+    void networkFailure();
     void goldenBody();
     void body_data();
     void body();
@@ -86,6 +91,41 @@ void TestSpeechProtocol::tokenUrl()
         QStringLiteral("http://speech.example:8080/oauth/2.0/token?grant_type=client_credentials"
                        "&client_id=a1b2c3d4e5f6g7h8i9j0k1l2"
                        "&client_secret=Z9y8X7w6V5u4T3s2R1q0P9o8N7m6L5k4"));
+}
+
+void TestSpeechProtocol::networkFailure_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<bool>("tls");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<int>("certificateError"); // -1: none
+    QTest::addColumn<QString>("message");
+    const QString untrusted = "无法验证语音服务器 h:1 的证书（%1）。连接已中断，未发送任何音频或凭据。"
+                              "请检查部署配置中的服务器地址和证书文件（ca_file）。";
+    const int handshake = QNetworkReply::SslHandshakeFailedError;
+    const int closed = QNetworkReply::RemoteHostClosedError;
+    QTest::newRow("another host's certificate")
+        << 2 << true << handshake << int(QSslError::HostNameMismatch) << untrusted.arg("证书不属于这个主机名");
+    QTest::newRow("expired") << 0 << true << handshake << int(QSslError::CertificateExpired)
+                             << untrusted.arg("证书已过期");
+    QTest::newRow("plain recognition closed") << 2 << false << closed << -1 << "转换失败，请检查网络信号是否充足！";
+    QTest::newRow("tls token closed") << 0 << true << closed << -1 << "获取访问令牌失败，请检查网络连接是否断开！";
+}
+
+void TestSpeechProtocol::networkFailure()
+{
+    QFETCH(int, id);
+    QFETCH(bool, tls);
+    QFETCH(int, error);
+    QFETCH(int, certificateError);
+    QFETCH(QString, message);
+    NetworkFailure failure;
+    failure.error = error;
+    failure.tls = tls;
+    failure.host = QStringLiteral("h:1");
+    if (certificateError >= 0)
+        failure.certificateErrors << certificateError;
+    QCOMPARE(networkFailureMessage(id, failure), message);
 }
 
 void TestSpeechProtocol::goldenBody()

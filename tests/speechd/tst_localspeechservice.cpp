@@ -60,6 +60,8 @@ class TestLocalSpeechService : public QObject
 private slots:
     void isLocal_data();
     void isLocal();
+    void unencryptedRemoteHosts_data();
+    void unencryptedRemoteHosts();
     void remoteDeploymentIsReadyAtOnce();
     void runningServiceIsUsed();
     void startsTheServiceAndEndsIt();
@@ -96,6 +98,33 @@ void TestLocalSpeechService::isLocal_data()
                                                     << "127.0.0.1.example.com" << false;
     QTest::newRow("empty") << ""
                            << "" << false;
+    QTest::newRow("explicit http loopback") << "http://127.0.0.1:8808"
+                                            << "127.0.0.1:8808" << true;
+    QTest::newRow("https loopback is a balancer, not ours") << "https://127.0.0.1:8443"
+                                                            << "https://127.0.0.1:8443" << false;
+    QTest::newRow("https token, plain api") << "https://127.0.0.1:8808"
+                                            << "127.0.0.1:8808" << false;
+}
+
+void TestLocalSpeechService::unencryptedRemoteHosts_data()
+{
+    QTest::addColumn<QString>("tokenHost");
+    QTest::addColumn<QString>("apiHost");
+    QTest::addColumn<QStringList>("hosts");
+    QTest::newRow("loopback, remote over https") << "localhost:8808"
+                                                 << "https://speech.example" << QStringList();
+    QTest::newRow("remote over http, once") << "speech.example:8808"
+                                            << "http://speech.example:8808" << QStringList {"speech.example:8808"};
+    QTest::newRow("token encrypted, api not") << "https://speech.example"
+                                              << "10.0.0.5" << QStringList {"10.0.0.5"};
+}
+
+void TestLocalSpeechService::unencryptedRemoteHosts()
+{
+    QFETCH(QString, tokenHost);
+    QFETCH(QString, apiHost);
+    QFETCH(QStringList, hosts);
+    QCOMPARE(LocalSpeechService::unencryptedRemoteHosts(configAt(tokenHost, apiHost)), hosts);
 }
 
 void TestLocalSpeechService::isLocal()
