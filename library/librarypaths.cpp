@@ -37,6 +37,18 @@ QStringList folderFiles(const QString &folder)
     return paths;
 }
 
+QString unreadableReason(const QString &path, const QString &shownName)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("文件“%1”不存在或已被删除！").arg(shownName);
+    if (!info.isFile())
+        return QStringLiteral("“%1”不是普通文件（如文件夹、命名管道或设备），无法使用！").arg(shownName);
+    if (!info.isReadable())
+        return QStringLiteral("没有读取文件“%1”的权限！").arg(shownName);
+    return QString();
+}
+
 bool isDocument(const QString &path)
 {
     return path.section(QLatin1Char('.'), -1, -1) == QLatin1String("txt");

@@ -21,6 +21,10 @@ QString locate(const QStringList &paths, const QString &name);
 // paths with forward slashes. A missing folder gives an empty list.
 QStringList folderFiles(const QString &folder);
 
+// Why the file at path cannot be read as a task or a document, naming it as shown: empty when it is
+// a regular file this user may read. Only stats the path: a named pipe would block whoever opens it.
+QString unreadableReason(const QString &path, const QString &shownName);
+
 // Only documents whose whole path ends in ".txt" exactly belong in the text folder.
 bool isDocument(const QString &path);
 

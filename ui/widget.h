@@ -95,6 +95,7 @@ public:
     QTextEdit *wordTextEdit = nullptr; // text view of a document, or of the conversion under way
     QPushButton *closeWordBtn = nullptr; // saves the document in the view and hides the view
     QString wordFilePath; // the document the view belongs to; empty while it belongs to none
+    QString wordTextAsOpened; // the view's text when wordFilePath was opened: closing it unchanged writes nothing
 
     QStringList &libraryPaths(const QString &kind); // kind "wav" or "word"
     MyListWidget *libraryList(const QString &kind);
