@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace LibraryPaths {
 
@@ -52,6 +53,14 @@ QString unreadableReason(const QString &path, const QString &shownName)
 bool isDocument(const QString &path)
 {
     return path.section(QLatin1Char('.'), -1, -1) == QLatin1String("txt");
+}
+
+bool isUnfinishedWrite(const QString &path)
+{
+    // Six letters both cases: a user's "notes.txt.backup" is not taken for one.
+    static const QRegularExpression pattern(
+        QStringLiteral("\\.txt\\.(?=[A-Za-z]*[a-z])(?=[A-Za-z]*[A-Z])[A-Za-z]{6}$"));
+    return pattern.match(fileName(path)).hasMatch() && fileName(path).size() > 11;
 }
 
 bool addTask(QStringList &taskFiles, const QString &path)

@@ -28,6 +28,10 @@ QString unreadableReason(const QString &path, const QString &shownName);
 // Only documents whose whole path ends in ".txt" exactly belong in the text folder.
 bool isDocument(const QString &path);
 
+// What an atomic write of a document leaves when the program dies in it on a file system without
+// unnamed temporary files: "<name>.txt." and six letters of mixed case.
+bool isUnfinishedWrite(const QString &path);
+
 // Puts path at the head of the task list unless it is already there; true when it was added.
 bool addTask(QStringList &taskFiles, const QString &path);
 

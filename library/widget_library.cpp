@@ -80,10 +80,11 @@ void Widget::loadWavList()
 void Widget::loadWordList()
 {
     const QStringList paths = LibraryPaths::folderFiles(AppState::dataDir + QStringLiteral("/myWordFiles"));
+    // Whatever else the user keeps here stays on disk, unlisted; only the program's own leftovers go.
     for (const QString &path : paths) {
         if (LibraryPaths::isDocument(path))
             appendLibraryFile(QStringLiteral("word"), path);
-        else
+        else if (LibraryPaths::isUnfinishedWrite(path))
             QFile::remove(path);
     }
 }
