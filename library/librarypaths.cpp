@@ -1,6 +1,7 @@
 #include "library/librarypaths.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -82,6 +83,22 @@ bool isPlainName(const QString &base)
     // these names may travel; neither can be part of a library entry's name.
     return !base.isEmpty() && !base.contains(QLatin1Char('/')) && !base.contains(QLatin1Char('\\'))
         && !base.contains(QChar(0));
+}
+
+NameProblem nameProblem(const QString &base, const QString &newFileName, int maxNameBytes)
+{
+    if (base.trimmed().isEmpty())
+        return NameProblem::Empty;
+    if (base.count(QLatin1Char('.')) == base.size())
+        return NameProblem::DotsOnly;
+    if (!isPlainName(base))
+        return NameProblem::Separator;
+    // A hidden file would vanish from the list at the next start.
+    if (base.startsWith(QLatin1Char('.')))
+        return NameProblem::LeadingDot;
+    if (QFile::encodeName(newFileName).size() > maxNameBytes)
+        return NameProblem::TooLong;
+    return NameProblem::None;
 }
 
 QString kindExtension(const QString &kind)

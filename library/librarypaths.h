@@ -41,6 +41,11 @@ QString renameProposal(const QString &name);
 // A name the user typed is usable as a file name in the same folder: not empty and no folder parts.
 bool isPlainName(const QString &base);
 
+// What is wrong with a name typed for a rename (base) and the file name it gives, for a folder whose
+// file names may have at most maxNameBytes bytes.
+enum class NameProblem { None, Empty, DotsOnly, LeadingDot, Separator, TooLong };
+NameProblem nameProblem(const QString &base, const QString &newFileName, int maxNameBytes);
+
 // Extension a renamed entry of the given kind ("wav" or "word") receives, dot included.
 QString kindExtension(const QString &kind);
 
