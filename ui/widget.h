@@ -259,11 +259,16 @@ public:
     QLabel *playTimeLabel = nullptr;
     QString playFilePath; // the file last given to the player
     bool playStarted = false; // a source is loaded in the player
+    bool playbackWanted = false; // play was pressed and neither pause, stop nor the end came since
+    bool playReached = false; // the loaded source has played (or paused) at least once
+    QTimer *playCheckTimer = nullptr; // a moment after a doubtful state: the source failed or ended
     Phonon::MediaObject mediaObject;
     Phonon::AudioOutput audioOutput;
     Phonon::Path audioPath;
 
     void createPlayer(); // routes mediaObject to audioOutput and follows its signals
+    void onPlayerStateChanged(Phonon::State newState);
+    void checkPlayback(); // ends playback that failed to start or reached the end without finished()
 
 public slots:
     void slotOpenWav(); // clearListBtn: empties the task list

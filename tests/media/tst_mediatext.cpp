@@ -26,6 +26,8 @@ private slots:
     void selectedTask();
     void resumeFromStart_data();
     void resumeFromStart();
+    void playbackVerdict_data();
+    void playbackVerdict();
 };
 
 void TestMediaText::recordClock_data()
@@ -221,6 +223,34 @@ void TestMediaText::resumeFromStart()
     QFETCH(qint64, current);
     QFETCH(bool, fromStart);
     QCOMPARE(PlayerState::resumeFromStart(total, current), fromStart);
+}
+
+void TestMediaText::playbackVerdict_data()
+{
+    QTest::addColumn<bool>("stopped");
+    QTest::addColumn<bool>("reached");
+    QTest::addColumn<qint64>("current");
+    QTest::addColumn<qint64>("total");
+    QTest::addColumn<int>("verdict");
+    const int playing = int(PlayerState::Verdict::Playing);
+    const int ended = int(PlayerState::Verdict::Ended);
+    const int notPlayable = int(PlayerState::Verdict::NotPlayable);
+    QTest::newRow("stopped before it ever played") << true << false << qint64(0) << qint64(-1) << notPlayable;
+    QTest::newRow("stopped after playing: a drag to the end") << true << true << qint64(0) << qint64(0) << ended;
+    QTest::newRow("playing at the end") << false << true << qint64(3600000) << qint64(3600000) << ended;
+    QTest::newRow("playing past the end") << false << true << qint64(2010) << qint64(2000) << ended;
+    QTest::newRow("playing before the end") << false << true << qint64(1999) << qint64(2000) << playing;
+    QTest::newRow("total not known yet") << false << false << qint64(0) << qint64(0) << playing;
+}
+
+void TestMediaText::playbackVerdict()
+{
+    QFETCH(bool, stopped);
+    QFETCH(bool, reached);
+    QFETCH(qint64, current);
+    QFETCH(qint64, total);
+    QFETCH(int, verdict);
+    QCOMPARE(int(PlayerState::verdict(stopped, reached, current, total)), verdict);
 }
 
 QTEST_GUILESS_MAIN(TestMediaText)
