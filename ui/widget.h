@@ -102,7 +102,10 @@ public:
     // Appends path to the library list of kind ("wav" or "word") and its file name to the list widget.
     void appendLibraryFile(const QString &kind, const QString &path);
     // Puts path at the head of taskFiles and its name at the end of audioCombo, unless already a task.
-    void addTask(const QString &path);
+    // Only a regular file this user may read becomes one: otherwise the reason, naming it.
+    QString addTask(const QString &path);
+    // Adds each path and shows in one message why any of them could not be added.
+    void addTasks(const QStringList &paths);
     // The index of a task's entry in audioCombo (its file name, case-sensitive), or -1.
     int taskEntry(const QString &task) const;
     // Takes a task off taskFiles and its entry off audioCombo; nothing when the path is no task.

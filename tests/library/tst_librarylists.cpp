@@ -9,6 +9,9 @@
 #include <QFileSystemModel>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 class LibraryListsTest : public QObject
 {
     Q_OBJECT
@@ -23,6 +26,8 @@ private slots:
     void uploadAsksWithFilter();
     void addSelectedToTasks_data();
     void addSelectedToTasks();
+    void onlyReadableRegularFilesBecomeTasks_data();
+    void onlyReadableRegularFilesBecomeTasks();
     void filterShowsItsFiles_data();
     void filterShowsItsFiles();
 };
@@ -167,6 +172,63 @@ void LibraryListsTest::uploadAsksWithFilter()
     QVERIFY(groups.at(0).startsWith("Audio Files("));
     QVERIFY(groups.at(1).startsWith("Video Files("));
     QVERIFY(groups.at(2).startsWith("All Files("));
+}
+
+void LibraryListsTest::onlyReadableRegularFilesBecomeTasks_data()
+{
+    QTest::addColumn<QString>("kind"); // what stands at the refused path
+    QTest::addColumn<bool>("fromAudioList"); // else through the upload dialog
+    QTest::addColumn<QString>("reason"); // the message's line, %1 the path
+
+    const QString pipe = "“%1”不是普通文件（如文件夹、命名管道或设备），无法使用！";
+    QTest::newRow("named pipe, uploaded") << "fifo" << false << pipe;
+    QTest::newRow("named pipe, from the audio list") << "fifo" << true << pipe;
+    QTest::newRow("folder, uploaded") << "folder" << false << pipe;
+    QTest::newRow("gone, from the audio list") << "missing" << true << "文件“%1”不存在或已被删除！";
+    QTest::newRow("unreadable, uploaded") << "unreadable" << false << "没有读取文件“%1”的权限！";
+}
+
+// Whatever is not a regular file the user may read is refused with one message naming it; the other
+// files chosen with it become tasks.
+void LibraryListsTest::onlyReadableRegularFilesBecomeTasks()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, fromAudioList);
+    QFETCH(QString, reason);
+    WindowFixture fx;
+    const QString folder = fromAudioList ? "myWAVFiles/" : "outside/";
+    QVERIFY(fx.write(folder + "good.wav", "RIFF"));
+    QVERIFY(fx.write(folder + "x.wav", "RIFF"));
+    Widget *w = fx.start();
+    const QString refused = fx.path(folder + "x.wav");
+    QVERIFY(QFile::remove(refused));
+    if (kind == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(refused).constData(), 0600), 0);
+    else if (kind == "folder")
+        QVERIFY(QDir().mkdir(refused));
+    else if (kind == "unreadable")
+        QVERIFY(fx.write(folder + "x.wav", "RIFF") && QFile::setPermissions(refused, {}));
+
+    // Root reads every file: the check runs as the user nobody, as far as the test's folder lets it.
+    const bool dropped = kind == "unreadable" && ::geteuid() == 0;
+    if (dropped) {
+        for (const QString &path : {fx.appDir.path(), fx.path("outside")})
+            QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions(0x7755)));
+        QVERIFY(::setresuid(65534, 65534, 0) == 0);
+    }
+    if (fromAudioList) {
+        w->wavList->selectAll();
+        w->slotAddWav();
+    } else {
+        Notice::setNextFileNames({fx.path(folder + "good.wav"), refused});
+        w->uploadBtn->click();
+    }
+    if (dropped)
+        QVERIFY(::setresuid(0, 0, 0) == 0);
+
+    QCOMPARE(w->taskFiles, QStringList {fx.path(folder + "good.wav")});
+    QCOMPARE(w->audioCombo->count(), 1);
+    QCOMPARE(fx.notices, QStringList {"以下文件未添加到任务：\n" + reason.arg(refused)});
 }
 
 void LibraryListsTest::addSelectedToTasks_data()
