@@ -41,6 +41,11 @@ QStringList folderFiles(const QString &folder)
 
 QString unreadableReason(const QString &path, const QString &shownName)
 {
+    // A name that is not valid UTF-8 comes out of decoding with U+FFFD in it, and would be encoded
+    // back as another name: another file, or none.
+    if (path.contains(QChar::ReplacementCharacter))
+        return QStringLiteral("文件名“%1”含有无法识别的字符（不是 UTF-8 编码），请先在文件管理器中重命名该文件！")
+            .arg(shownName);
     const QFileInfo info(path);
     if (!info.exists())
         return QStringLiteral("文件“%1”不存在或已被删除！").arg(shownName);
