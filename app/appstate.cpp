@@ -8,7 +8,7 @@ int screenHeight = 0;
 int availableHeight = 0;
 QString machineId;
 QFont appFont;
-QSharedMemory instanceGuard(QStringLiteral("KestrelOpened"));
+std::unique_ptr<QLockFile> instanceGuard;
 QString appDir;
 QString dataDir;
 } // namespace AppState

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QFont>
-#include <QSharedMemory>
+#include <QLockFile>
 #include <QString>
+
+#include <memory>
 
 // What start-up measured, process-wide; nothing changes it afterwards.
 namespace AppState {
@@ -11,7 +13,7 @@ extern int screenHeight;
 extern int availableHeight;
 extern QString machineId;
 extern QFont appFont;
-extern QSharedMemory instanceGuard;
+extern std::unique_ptr<QLockFile> instanceGuard; // held while this copy runs
 extern QString appDir; // the executable's folder: our other programs and a deployment file beside it
 extern QString dataDir; // the user's files: the three working folders and the test recording
 } // namespace AppState

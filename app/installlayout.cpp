@@ -14,10 +14,23 @@ void nameApplication()
     QGuiApplication::setDesktopFileName(QStringLiteral(QUILLORA_APP_ID));
 }
 
+bool keepsFilesBeside(const QString &appDir, const QString &installPrefix, bool writable, bool buildFolder)
+{
+    const QString folder = QDir::cleanPath(appDir);
+    const QString prefix = QDir::cleanPath(installPrefix);
+    const bool installed = !prefix.isEmpty() && prefix != QLatin1String("/")
+        && (folder == prefix || folder.startsWith(prefix + QLatin1Char('/')));
+    return writable && (buildFolder || !installed);
+}
+
 QString dataDirFor(const QString &appDir)
 {
     // access(2) as this user: a folder owned by root, or on a read-only file system, is not writable.
-    if (QFileInfo(appDir).isWritable())
+    // A build folder is where CMake configured it.
+    const QString canonical = QFileInfo(appDir).canonicalFilePath();
+    if (keepsFilesBeside(canonical.isEmpty() ? appDir : canonical,
+            QFileInfo(QStringLiteral(QUILLORA_INSTALL_PREFIX)).canonicalFilePath(), QFileInfo(appDir).isWritable(),
+            QFileInfo::exists(appDir + QStringLiteral("/CMakeCache.txt"))))
         return appDir;
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
 }

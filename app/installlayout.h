@@ -9,8 +9,13 @@
 // (~/.local/share/Quillora) and the window class both follow this name.
 void nameApplication();
 
+// Whether the user's files are kept beside the executable in appDir: only for a build folder
+// (buildFolder) or a portable copy this user may write to, never for a copy installed under
+// installPrefix, where even root keeps them in the per-user data folder.
+bool keepsFilesBeside(const QString &appDir, const QString &installPrefix, bool writable, bool buildFolder);
+
 // The folder holding the user's files (myWAVFiles, myWordFiles, myTmpWAVFiles, the test recording):
-// the executable's folder when this user may write there, otherwise the user's own data folder.
+// the executable's folder when keepsFilesBeside, otherwise the user's own data folder.
 QString dataDirFor(const QString &appDir);
 
 // Sets AppState::appDir from the executable's location and AppState::dataDir by dataDirFor.

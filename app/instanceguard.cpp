@@ -1,19 +1,32 @@
 #include "app/instanceguard.h"
 
-#include <QSharedMemory>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
-QString acquireInstanceGuard(QSharedMemory &guard)
+QString instanceLockFolder(const QString &runtimeFolder, const QString &cacheFolder)
 {
-    {
-        // Attaching and detaching removes a segment nobody holds any more (its owner was killed);
-        // a live owner stays attached, so its segment survives.
-        QSharedMemory probe(guard.key());
-        if (probe.attach())
-            probe.detach();
-    }
-    if (guard.create(1, QSharedMemory::ReadWrite))
+    // Qt gives no runtime folder when $XDG_RUNTIME_DIR belongs to someone else.
+    return runtimeFolder.isEmpty() ? cacheFolder : runtimeFolder;
+}
+
+QString instanceLockPath()
+{
+    const QString folder = instanceLockFolder(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation),
+        QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
+    return folder + QStringLiteral("/KestrelOpened.lock");
+}
+
+QString acquireInstanceGuard(std::unique_ptr<QLockFile> &guard)
+{
+    const QString path = instanceLockPath();
+    QDir().mkpath(QFileInfo(path).path());
+    guard = std::make_unique<QLockFile>(path);
+    // Only a holder that no longer runs makes the lock stale, however long a live copy has held it.
+    guard->setStaleLockTime(0);
+    if (guard->tryLock(0))
         return QString();
-    if (guard.error() == QSharedMemory::AlreadyExists)
+    if (guard->error() == QLockFile::LockFailedError)
         return QStringLiteral("程序已经启动！");
     return QStringLiteral("程序启动错误！");
 }

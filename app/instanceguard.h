@@ -1,10 +1,20 @@
 #pragma once
 
+#include <QLockFile>
 #include <QString>
 
-class QSharedMemory;
+#include <memory>
 
-// Takes the single-instance segment. Returns an empty text when this process now holds it, otherwise
-// the message to show: "程序已经启动！" when another copy runs, "程序启动错误！" for any other failure.
-// A segment left behind by a crashed copy is removed first, so a crash never blocks later starts.
-QString acquireInstanceGuard(QSharedMemory &guard);
+// One copy of the program per user: a lock file in the user's runtime folder. The lock names the
+// process holding it, so a copy that crashed or was killed never blocks a later start, and each user
+// has a lock of their own.
+
+// Folder of the lock: the runtime folder when there is one, else the user's cache folder.
+QString instanceLockFolder(const QString &runtimeFolder, const QString &cacheFolder);
+
+// The lock file in the folder chosen for this user and process.
+QString instanceLockPath();
+
+// Makes the lock at instanceLockPath() and takes it. Returns an empty text when this process now holds it, otherwise
+// the message to show: "程序已经启动！" when another copy of this user runs, "程序启动错误！" for any other failure.
+QString acquireInstanceGuard(std::unique_ptr<QLockFile> &guard);

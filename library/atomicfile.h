@@ -11,4 +11,8 @@ namespace AtomicFile {
 // False with the reason in *error (may be null) when any step failed; the old file is then untouched.
 bool write(const QString &path, const QByteArray &bytes, QString *error);
 
+// What went wrong in a failed write of path with that error text, for a message that names the cause.
+enum class Failure { Permission, DiskFull, Other };
+Failure failureOf(const QString &path, const QString &error);
+
 } // namespace AtomicFile

@@ -1,7 +1,9 @@
 #include "library/librarypaths.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace LibraryPaths {
 
@@ -37,9 +39,34 @@ QStringList folderFiles(const QString &folder)
     return paths;
 }
 
+QString unreadableReason(const QString &path, const QString &shownName)
+{
+    // A name that is not valid UTF-8 comes out of decoding with U+FFFD in it, and would be encoded
+    // back as another name: another file, or none.
+    if (path.contains(QChar::ReplacementCharacter))
+        return QStringLiteral("文件名“%1”含有无法识别的字符（不是 UTF-8 编码），请先在文件管理器中重命名该文件！")
+            .arg(shownName);
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("文件“%1”不存在或已被删除！").arg(shownName);
+    if (!info.isFile())
+        return QStringLiteral("“%1”不是普通文件（如文件夹、命名管道或设备），无法使用！").arg(shownName);
+    if (!info.isReadable())
+        return QStringLiteral("没有读取文件“%1”的权限！").arg(shownName);
+    return QString();
+}
+
 bool isDocument(const QString &path)
 {
     return path.section(QLatin1Char('.'), -1, -1) == QLatin1String("txt");
+}
+
+bool isUnfinishedWrite(const QString &path)
+{
+    // Six letters both cases: a user's "notes.txt.backup" is not taken for one.
+    static const QRegularExpression pattern(
+        QStringLiteral("\\.txt\\.(?=[A-Za-z]*[a-z])(?=[A-Za-z]*[A-Z])[A-Za-z]{6}$"));
+    return pattern.match(fileName(path)).hasMatch() && fileName(path).size() > 11;
 }
 
 bool addTask(QStringList &taskFiles, const QString &path)
@@ -61,6 +88,22 @@ bool isPlainName(const QString &base)
     // these names may travel; neither can be part of a library entry's name.
     return !base.isEmpty() && !base.contains(QLatin1Char('/')) && !base.contains(QLatin1Char('\\'))
         && !base.contains(QChar(0));
+}
+
+NameProblem nameProblem(const QString &base, const QString &newFileName, int maxNameBytes)
+{
+    if (base.trimmed().isEmpty())
+        return NameProblem::Empty;
+    if (base.count(QLatin1Char('.')) == base.size())
+        return NameProblem::DotsOnly;
+    if (!isPlainName(base))
+        return NameProblem::Separator;
+    // A hidden file would vanish from the list at the next start.
+    if (base.startsWith(QLatin1Char('.')))
+        return NameProblem::LeadingDot;
+    if (QFile::encodeName(newFileName).size() > maxNameBytes)
+        return NameProblem::TooLong;
+    return NameProblem::None;
 }
 
 QString kindExtension(const QString &kind)

@@ -21,8 +21,16 @@ QString locate(const QStringList &paths, const QString &name);
 // paths with forward slashes. A missing folder gives an empty list.
 QStringList folderFiles(const QString &folder);
 
+// Why the file at path cannot be read as a task or a document, naming it as shown: empty when it is
+// a regular file this user may read. Only stats the path: a named pipe would block whoever opens it.
+QString unreadableReason(const QString &path, const QString &shownName);
+
 // Only documents whose whole path ends in ".txt" exactly belong in the text folder.
 bool isDocument(const QString &path);
+
+// What an atomic write of a document leaves when the program dies in it on a file system without
+// unnamed temporary files: "<name>.txt." and six letters of mixed case.
+bool isUnfinishedWrite(const QString &path);
 
 // Puts path at the head of the task list unless it is already there; true when it was added.
 bool addTask(QStringList &taskFiles, const QString &path);
@@ -32,6 +40,11 @@ QString renameProposal(const QString &name);
 
 // A name the user typed is usable as a file name in the same folder: not empty and no folder parts.
 bool isPlainName(const QString &base);
+
+// What is wrong with a name typed for a rename (base) and the file name it gives, for a folder whose
+// file names may have at most maxNameBytes bytes.
+enum class NameProblem { None, Empty, DotsOnly, LeadingDot, Separator, TooLong };
+NameProblem nameProblem(const QString &base, const QString &newFileName, int maxNameBytes);
 
 // Extension a renamed entry of the given kind ("wav" or "word") receives, dot included.
 QString kindExtension(const QString &kind);

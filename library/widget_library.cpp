@@ -26,10 +26,27 @@ void Widget::appendLibraryFile(const QString &kind, const QString &path)
     libraryList(kind)->addItem(LibraryPaths::fileName(path));
 }
 
-void Widget::addTask(const QString &path)
+QString Widget::addTask(const QString &path)
 {
+    // A named pipe as a task would hang whoever opens it: the player, the transcoder.
+    const QString refusal = LibraryPaths::unreadableReason(path, path);
+    if (!refusal.isEmpty())
+        return refusal;
     if (LibraryPaths::addTask(taskFiles, path))
         audioCombo->addItem(LibraryPaths::fileName(path));
+    return QString();
+}
+
+void Widget::addTasks(const QStringList &paths)
+{
+    QStringList refusals;
+    for (const QString &path : paths) {
+        const QString refusal = addTask(path);
+        if (!refusal.isEmpty())
+            refusals << refusal;
+    }
+    if (!refusals.isEmpty())
+        Notice::information(this, QStringLiteral("以下文件未添加到任务：\n") + refusals.join(QLatin1Char('\n')));
 }
 
 int Widget::taskEntry(const QString &task) const
@@ -80,10 +97,11 @@ void Widget::loadWavList()
 void Widget::loadWordList()
 {
     const QStringList paths = LibraryPaths::folderFiles(AppState::dataDir + QStringLiteral("/myWordFiles"));
+    // Whatever else the user keeps here stays on disk, unlisted; only the program's own leftovers go.
     for (const QString &path : paths) {
         if (LibraryPaths::isDocument(path))
             appendLibraryFile(QStringLiteral("word"), path);
-        else
+        else if (LibraryPaths::isUnfinishedWrite(path))
             QFile::remove(path);
     }
 }
@@ -91,11 +109,13 @@ void Widget::loadWordList()
 void Widget::slotAddWav()
 {
     const QList<QListWidgetItem *> items = wavList->selectedItems();
+    QStringList paths;
     for (const QListWidgetItem *item : items) {
         const QString path = LibraryPaths::locate(wavFiles, item->text());
         if (!path.isEmpty())
-            addTask(path);
+            paths << path;
     }
+    addTasks(paths);
 }
 
 void Widget::slotLoadWav()
@@ -103,6 +123,8 @@ void Widget::slotLoadWav()
     const QStringList chosen
         = Notice::getOpenFileNames(nullptr, QStringLiteral("打开"), QString(), FileDialogFilter::openFilesFilter());
     // Only the platform's own separator is turned into "/": on Linux a backslash is part of a name.
+    QStringList paths;
     for (const QString &path : chosen)
-        addTask(QDir::fromNativeSeparators(path));
+        paths << QDir::fromNativeSeparators(path);
+    addTasks(paths);
 }

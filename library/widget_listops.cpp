@@ -7,9 +7,12 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QSaveFile>
 #include <QStandardPaths>
+
+#include <unistd.h>
 
 namespace {
 // The item showing name exactly; on Linux "a.wav" and "A.wav" are two different files.
@@ -45,6 +48,30 @@ bool copyReplacing(const QString &source, const QString &destination)
         }
     }
     return out.commit();
+}
+
+int maxNameBytes(const QString &folder)
+{
+    const long limit = ::pathconf(QFile::encodeName(folder).constData(), _PC_NAME_MAX);
+    return limit > 0 ? int(limit) : 255;
+}
+
+QString nameRefusal(LibraryPaths::NameProblem problem, int maxBytes)
+{
+    switch (problem) {
+    case LibraryPaths::NameProblem::Empty:
+    case LibraryPaths::NameProblem::DotsOnly:
+        return QStringLiteral("重命名失败，文件名不能为空，也不能只由“.”组成！");
+    case LibraryPaths::NameProblem::LeadingDot:
+        return QStringLiteral("重命名失败，文件名不能以“.”开头！");
+    case LibraryPaths::NameProblem::Separator:
+        return QStringLiteral("重命名失败，文件名不能包含“/”或“\\”！");
+    case LibraryPaths::NameProblem::TooLong:
+        return QStringLiteral("重命名失败，文件名过长（最多 %1 字节）！").arg(maxBytes);
+    case LibraryPaths::NameProblem::None:
+        break;
+    }
+    return QString();
 }
 } // namespace
 
@@ -90,14 +117,23 @@ void Widget::renameFile(const QString &kind, const QString &name)
     input.nameEdit->setText(LibraryPaths::renameProposal(name));
     input.exec();
     const QString base = input.nameEdit->text();
-    if (input.cancelled || base.isEmpty())
+    if (input.cancelled)
         return;
 
     const QString oldPath = LibraryPaths::locate(libraryPaths(kind), name);
     const QString newName = base + LibraryPaths::kindExtension(kind);
     const QString newPath = LibraryPaths::renamedPath(oldPath, newName);
-    if (oldPath.isEmpty() || !LibraryPaths::isPlainName(base) || !QFile::rename(oldPath, newPath)) {
-        Notice::information(this, QStringLiteral("重命名失败，文件正在被使用！"));
+    const QString folder = QFileInfo(oldPath).absolutePath();
+    const LibraryPaths::NameProblem problem = LibraryPaths::nameProblem(base, newName, maxNameBytes(folder));
+    QString refusal = nameRefusal(problem, maxNameBytes(folder));
+    if (refusal.isEmpty() && QFileInfo::exists(newPath))
+        refusal = QStringLiteral("重命名失败，已存在同名文件“%1”！").arg(newName);
+    if (refusal.isEmpty() && !oldPath.isEmpty() && !QFileInfo(folder).isWritable())
+        refusal = QStringLiteral("重命名失败，没有修改文件夹“%1”的权限！").arg(QFileInfo(folder).fileName());
+    if (refusal.isEmpty() && (oldPath.isEmpty() || !QFile::rename(oldPath, newPath)))
+        refusal = QStringLiteral("重命名失败，文件正在被使用！");
+    if (!refusal.isEmpty()) {
+        Notice::information(this, refusal);
         return;
     }
 

@@ -9,6 +9,31 @@
 #include <QListWidgetItem>
 #include <QTextEdit>
 
+namespace {
+
+QString openRefusal(const QString &name, const DocumentText::Decoded &decoded)
+{
+    if (decoded.refusal == DocumentText::Refusal::Binary)
+        return QStringLiteral("无法打开文档“%1”：文件含有二进制数据，不是文本文档！").arg(name);
+    return QStringLiteral("无法打开文档“%1”：文件编码既不是 UTF-8 也不是 GB18030！").arg(name);
+}
+
+QString saveFailure(const QString &path, const QString &error)
+{
+    const QString name = LibraryPaths::fileName(path);
+    switch (AtomicFile::failureOf(path, error)) {
+    case AtomicFile::Failure::Permission:
+        return QStringLiteral("文档保存失败：没有写入“%1”的权限！").arg(name);
+    case AtomicFile::Failure::DiskFull:
+        return QStringLiteral("文档保存失败：磁盘空间已满，“%1”未能保存！").arg(name);
+    case AtomicFile::Failure::Other:
+        break;
+    }
+    return QStringLiteral("文档保存失败，文件可能正在被使用或为只读！");
+}
+
+} // namespace
+
 void Widget::slotWordOpen(QListWidgetItem *item)
 {
     // The run collects its text in the same view and saves it to wordFilePath; a document opened now
@@ -21,12 +46,25 @@ void Widget::slotWordOpen(QListWidgetItem *item)
     // The path is taken only once the document is read, so a later close never writes the text still
     // in the view into a document that failed to open.
     QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    if (path.isEmpty() || !file.exists())
         return;
-    const QString text = DocumentText::fromBytes(file.readAll());
+    const QString unreadable = LibraryPaths::unreadableReason(path, item->text());
+    if (!unreadable.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        Notice::information(this,
+            !unreadable.isEmpty() ? unreadable
+                                  : QStringLiteral("无法打开文档“%1”：%2").arg(item->text(), file.errorString()));
+        return;
+    }
+    const DocumentText::Decoded decoded = DocumentText::decode(file.readAll());
+    // Shown, a binary or undecodable file would come back as replacement characters on close.
+    if (decoded.refusal != DocumentText::Refusal::None) {
+        Notice::information(this, openRefusal(item->text(), decoded));
+        return;
+    }
     wordFilePath = path;
     wordTextEdit->clear();
-    wordTextEdit->setPlainText(text);
+    wordTextEdit->setPlainText(decoded.text);
+    wordTextAsOpened = wordTextEdit->document()->toRawText();
     wordTextEdit->show();
 }
 
@@ -36,8 +74,19 @@ void Widget::slotCloseWord()
         wordTextEdit->hide();
         return;
     }
-    if (!AtomicFile::write(wordFilePath, DocumentText::toBytes(wordTextEdit->document()->toRawText()), nullptr)) {
-        Notice::information(this, QStringLiteral("文档保存失败，文件可能正在被使用或为只读！"));
+    const QString raw = wordTextEdit->document()->toRawText();
+    // The view's text is written in the format the document has on disk now, the run's own
+    // documents included; what would not change the file is not written at all.
+    QFile current(wordFilePath);
+    const QByteArray onDisk = current.open(QIODevice::ReadOnly) ? current.readAll() : QByteArray();
+    const bool present = current.isOpen();
+    const DocumentText::Decoded found = DocumentText::decode(onDisk);
+    const QByteArray bytes = DocumentText::encode(
+        raw, found.refusal == DocumentText::Refusal::None ? found.format : DocumentText::Format());
+    const bool unchanged = present && (bytes == onDisk || raw == wordTextAsOpened);
+    QString error;
+    if (!unchanged && !AtomicFile::write(wordFilePath, bytes, &error)) {
+        Notice::information(this, saveFailure(wordFilePath, error));
         return;
     }
     wordTextEdit->hide();

@@ -14,4 +14,10 @@ int selectedTaskIndex(const QStringList &taskFiles, const QString &selectedName)
 // Resuming at the end position would end at once: start again from 0.
 bool resumeFromStart(qint64 totalMs, qint64 currentMs);
 
+// What a player asked to play is doing, judged a moment after it stopped or reached the end: a
+// source that stops before it ever played is not playable; one that stops after playing, or sits at
+// its end, has ended (a seek or drag to the end may bring no finished()).
+enum class Verdict { Playing, Ended, NotPlayable };
+Verdict verdict(bool stoppedOrFailed, bool reachedPlaying, qint64 currentMs, qint64 totalMs);
+
 } // namespace PlayerState

@@ -2,25 +2,47 @@
 
 #include "app/appstate.h"
 
+#include "library/librarypaths.h"
 #include "media/recordercommand.h"
+#include "media/wavheader.h"
 #include "platform/ffmpegprogram.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTimer>
 
 namespace {
 constexpr int clockTickMs = 500;
 constexpr int stopWaitMs = 30000;
+constexpr int closeWaitMs = 3000;
 constexpr int killWaitMs = 1000;
+constexpr int logLimit = 16384;
 } // namespace
 
 Recorder::Recorder(QObject *parent)
     : QObject(parent)
     , process(new QProcess(this))
     , clock(new QTimer(this))
-{ }
+{
+    connect(process, &QProcess::readyReadStandardError, this, [this] {
+        ffmpegLog += QString::fromLocal8Bit(process->readAllStandardError());
+        if (ffmpegLog.size() > 2 * logLimit)
+            ffmpegLog = ffmpegLog.right(logLimit);
+    });
+    connect(process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this, &Recorder::onProcessEnded);
+    connect(process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart || !isRecording())
+            return;
+        clock->stop();
+        emit failed(QStringLiteral("录音失败，无法启动录音程序 ffmpeg！"));
+    });
+}
+
+Recorder::~Recorder()
+{
+    finishForClose();
+}
 
 void Recorder::start(const CaptureDevices::Device &device, const QString &dataDir)
 {
@@ -31,35 +53,92 @@ void Recorder::start(const CaptureDevices::Device &device, const QString &dataDi
         emit failed(QStringLiteral("录音文件已存在，请稍后再试！"));
         return;
     }
-    filePath = path;
     const QString program = ffmpegProgram(AppState::appDir);
-    if (!program.isEmpty())
-        process->start(program, RecorderCommand::arguments(device, filePath), QIODevice::ReadWrite);
+    if (program.isEmpty()) {
+        emit failed(QStringLiteral("录音失败，没有找到录音程序 ffmpeg！"));
+        return;
+    }
+    filePath = path;
+    deviceName = device.name;
+    ffmpegLog.clear();
+    ending = false;
+    process->start(program, RecorderCommand::arguments(device, filePath), QIODevice::ReadWrite);
     emit started();
     recordStartMs = QDateTime::currentMSecsSinceEpoch();
     clock->start(clockTickMs);
 }
 
-void Recorder::stop()
+bool Recorder::isRecording() const
 {
-    // The window waits here on purpose: the file must be complete before it is offered for playing
-    // and converting. "q" lets ffmpeg finish the file; terminate covers an ffmpeg that is not reading.
-    if (process->state() != QProcess::NotRunning) {
-        process->write("q");
+    return clock->isActive();
+}
+
+void Recorder::endProcess(int waitMs)
+{
+    if (process->state() == QProcess::NotRunning)
+        return;
+    ending = true;
+    process->write("q");
+    if (!process->waitForFinished(waitMs)) {
+        // ffmpeg finishes the file on SIGTERM as on "q"; left running it would hold the device and the
+        // file and refuse the next recording.
         process->terminate();
-        if (!process->waitForFinished(stopWaitMs)) {
-            // Left running it would hold the device and the file and refuse the next recording.
+        if (!process->waitForFinished(killWaitMs)) {
             process->kill();
             process->waitForFinished(killWaitMs);
         }
     }
+}
+
+qint64 Recorder::keepFile()
+{
+    const qint64 audio = WavHeader::repair(filePath);
+    if (audio <= 0)
+        QFile::remove(filePath);
+    return audio;
+}
+
+void Recorder::stop()
+{
+    // The window waits here on purpose: the file must be complete before it is offered for playing
+    // and converting.
+    endProcess(stopWaitMs);
     if (clock->isActive())
         clock->stop();
     if (!QFileInfo(filePath).isFile()) {
         emit failed(QStringLiteral("录音失败，没有生成录音文件！"));
         return;
     }
+    if (keepFile() <= 0) {
+        emit failed(QStringLiteral("录音失败，没有录到任何声音，空文件已删除！"));
+        return;
+    }
     emit finished(filePath);
+}
+
+void Recorder::finishForClose()
+{
+    if (!isRecording())
+        return;
+    endProcess(closeWaitMs);
+    clock->stop();
+    keepFile();
+}
+
+void Recorder::onProcessEnded()
+{
+    // Ended by this side, or after the recording was over: stop() and finishForClose() see to the file.
+    if (ending || !isRecording())
+        return;
+    ffmpegLog += QString::fromLocal8Bit(process->readAllStandardError());
+    clock->stop();
+    const RecorderCommand::EndCause cause = RecorderCommand::endCause(ffmpegLog);
+    const qint64 kept = QFileInfo(filePath).isFile() ? keepFile() : 0;
+    const QString message = RecorderCommand::endMessage(
+        cause, QFileInfo(filePath).absolutePath(), deviceName, kept, LibraryPaths::fileName(filePath));
+    if (kept > 0)
+        emit finished(filePath);
+    emit failed(message);
 }
 
 int Recorder::elapsedSeconds() const

@@ -3,9 +3,9 @@
 #include "platform/capturedevices.h"
 
 #include <QObject>
+#include <QProcess>
 #include <QString>
 
-class QProcess;
 class QTimer;
 
 // One recording at a time: ffmpeg capturing a device into a new file of the recordings folder, and the
@@ -17,13 +17,19 @@ class Recorder : public QObject
 
 public:
     explicit Recorder(QObject *parent = nullptr);
+    // A recording still running is finished as finishForClose() does.
+    ~Recorder() override;
 
     // Starts recording into dataDir/myWAVFiles/<start time>.wav: started(), or failed() when that file
-    // already exists. A missing ffmpeg is not noticed here: the stop finds no file.
+    // already exists or ffmpeg cannot be found.
     void start(const CaptureDevices::Device &device, const QString &dataDir);
     // Asks ffmpeg to finish the file and waits for it (blocking, bounded), then stops the clock:
-    // finished(path) when the file exists, failed() otherwise.
+    // finished(path) when the file holds audio, failed() otherwise.
     void stop();
+    // The same for a window that closes: a shorter wait, no signals; the file is left whole, or removed
+    // when it holds no audio, and is listed at the next start.
+    void finishForClose();
+    bool isRecording() const;
     // Whole seconds of wall-clock time since the clock started.
     int elapsedSeconds() const;
 
@@ -33,12 +39,23 @@ public:
 
 signals:
     void started();
+    // A recording that ended on its own with audio in it gives finished(path), then failed(message)
+    // naming the cause and what was kept; one without audio gives failed(message) alone.
     void finished(const QString &path);
     void failed(const QString &message);
 
 private:
+    void onProcessEnded();
+    // Ends ffmpeg: "q", then terminate after waitMs, then kill. Its own end is not reported.
+    void endProcess(int waitMs);
+    // Puts right the header of the file ffmpeg left; removes a file without audio. The audio kept.
+    qint64 keepFile();
+
     QProcess *process = nullptr;
     QTimer *clock = nullptr;
     qint64 recordStartMs = 0; // milliseconds since the epoch when the clock started
     QString filePath;
+    QString deviceName;
+    QString ffmpegLog; // what the running ffmpeg printed, its last part
+    bool ending = false; // this side is ending ffmpeg: its exit is expected
 };

@@ -1,5 +1,7 @@
 #include "media/recordercommand.h"
 
+#include "media/clocktext.h"
+
 namespace RecorderCommand {
 
 QString recordingFilePath(const QString &dataDir, const QDateTime &start)
@@ -21,6 +23,41 @@ QStringList arguments(const CaptureDevices::Device &device, const QString &outpu
     return CaptureDevices::inputArguments(device)
         + QStringList {
             QStringLiteral("-ar"), QStringLiteral("16000"), QStringLiteral("-ac"), QStringLiteral("1"), outputPath};
+}
+
+EndCause endCause(const QString &ffmpegLog)
+{
+    if (ffmpegLog.contains(QLatin1String("No space left on device"))
+        || ffmpegLog.contains(QLatin1String("Disk quota exceeded")))
+        return EndCause::DiskFull;
+    // ffmpeg describes its output once the input is open; without it the device never delivered.
+    if (!ffmpegLog.contains(QLatin1String("Output #0")))
+        return EndCause::DeviceUnavailable;
+    return EndCause::DeviceLost;
+}
+
+QString endMessage(
+    EndCause cause, const QString &folder, const QString &device, qint64 keptAudioBytes, const QString &fileName)
+{
+    QString text;
+    switch (cause) {
+    case EndCause::DiskFull:
+        text = QStringLiteral("录音已停止：磁盘空间已满，无法继续写入文件夹“%1”。").arg(folder);
+        break;
+    case EndCause::DeviceLost:
+        text = QStringLiteral("录音已停止：录音设备“%1”已断开或音频服务已停止。").arg(device);
+        break;
+    case EndCause::DeviceUnavailable:
+        text = QStringLiteral("录音失败：无法打开录音设备“%1”。").arg(device);
+        break;
+    }
+    // 16 kHz mono, 16 bits: 32000 bytes a second.
+    const double seconds = keptAudioBytes / 32000.0;
+    const QString length = seconds < 60 ? QStringLiteral("%1 秒").arg(seconds, 0, 'f', 1)
+                                        : ClockText::recordClock(qint64(seconds)) + QLatin1Char(' ');
+    if (keptAudioBytes > 0)
+        return text + QStringLiteral("已保存 %1的录音“%2”。").arg(length, fileName);
+    return text + QStringLiteral("没有保存任何录音。");
 }
 
 } // namespace RecorderCommand

@@ -21,4 +21,13 @@ CaptureDevices::Device deviceNamed(
 // input is how the recording is ended.
 QStringList arguments(const CaptureDevices::Device &device, const QString &outputPath);
 
+// Why a recording's ffmpeg ended before it was asked to, read from what it printed.
+enum class EndCause { DiskFull, DeviceLost, DeviceUnavailable };
+EndCause endCause(const QString &ffmpegLog);
+
+// The message for a recording that ended on its own: the cause, then how much was kept (keptSeconds
+// of audio in file fileName) or that nothing was.
+QString endMessage(
+    EndCause cause, const QString &folder, const QString &device, qint64 keptAudioBytes, const QString &fileName);
+
 } // namespace RecorderCommand

@@ -1,12 +1,15 @@
 #include "ui/widget.h"
 
+#include "library/librarypaths.h"
 #include "media/clocktext.h"
 #include "media/playerstate.h"
+#include "ui/notice.h"
 
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 
 #include <phonon/MediaSource>
@@ -18,6 +21,10 @@ void showPlayButton(Widget *window, bool play)
     window->pauseBtn->setVisible(!play);
     window->playBtn->setVisible(play);
 }
+
+// A backend that cannot load a source goes back to stopped without an error; a valid one passes
+// through stopped on its way to playing within milliseconds.
+constexpr int playCheckMs = 1500;
 } // namespace
 
 void Widget::createPlayer()
@@ -26,6 +33,49 @@ void Widget::createPlayer()
     connect(&mediaObject, &Phonon::MediaObject::totalTimeChanged, this, &Widget::updateCurrentTime);
     connect(&mediaObject, &Phonon::MediaObject::tick, this, &Widget::updateCurrentTime);
     connect(&mediaObject, &Phonon::MediaObject::finished, this, &Widget::playend);
+    connect(&mediaObject, &Phonon::MediaObject::stateChanged, this, &Widget::onPlayerStateChanged);
+    playCheckTimer = new QTimer(this);
+    playCheckTimer->setSingleShot(true);
+    playCheckTimer->setInterval(playCheckMs);
+    connect(playCheckTimer, &QTimer::timeout, this, &Widget::checkPlayback);
+    connect(&mediaObject, &Phonon::MediaObject::tick, this, [this](qint64 current) {
+        if (playbackWanted && current >= mediaObject.totalTime() && mediaObject.totalTime() > 0
+            && !playCheckTimer->isActive())
+            playCheckTimer->start();
+    });
+}
+
+void Widget::onPlayerStateChanged(Phonon::State newState)
+{
+    if (newState == Phonon::PlayingState || newState == Phonon::PausedState)
+        playReached = true;
+    if (!playbackWanted)
+        return;
+    if (newState == Phonon::ErrorState)
+        checkPlayback();
+    else if (newState == Phonon::StoppedState)
+        playCheckTimer->start();
+}
+
+void Widget::checkPlayback()
+{
+    playCheckTimer->stop();
+    if (!playbackWanted)
+        return;
+    const Phonon::State state = mediaObject.state();
+    const bool stopped = state == Phonon::StoppedState || state == Phonon::ErrorState;
+    switch (PlayerState::verdict(stopped, playReached, mediaObject.currentTime(), mediaObject.totalTime())) {
+    case PlayerState::Verdict::Playing:
+        return;
+    case PlayerState::Verdict::Ended:
+        playend();
+        return;
+    case PlayerState::Verdict::NotPlayable:
+        playend();
+        Notice::information(this,
+            QStringLiteral("无法播放“%1”：文件为空、已损坏或格式不受支持！").arg(LibraryPaths::fileName(playFilePath)));
+        return;
+    }
 }
 
 void Widget::slotOpenWav()
@@ -39,6 +89,7 @@ void Widget::slotAudioChanged(QString text)
     if (text == playFilePath)
         return;
     playStarted = false;
+    playbackWanted = false;
     if (playBtn->isHidden())
         showPlayButton(this, true);
     mediaObject.stop();
@@ -58,22 +109,35 @@ void Widget::slotPlay()
         if (index < 0)
             return;
         playFilePath = taskFiles.at(index);
+        // Checked before the backend sees it: opening a named pipe would hang the window, and a
+        // missing or empty file would only leave the player silent.
+        QString refusal = LibraryPaths::unreadableReason(playFilePath, LibraryPaths::fileName(playFilePath));
+        if (refusal.isEmpty() && QFileInfo(playFilePath).size() == 0)
+            refusal = QStringLiteral("无法播放“%1”：文件为空！").arg(LibraryPaths::fileName(playFilePath));
+        if (!refusal.isEmpty()) {
+            Notice::information(this, refusal);
+            return;
+        }
+        playReached = false;
         mediaObject.setCurrentSource(
             Phonon::MediaSource(QUrl::fromLocalFile(QFileInfo(playFilePath).absoluteFilePath())));
         mediaObject.play();
         playStarted = true;
     }
+    playbackWanted = true;
     showPlayButton(this, false);
 }
 
 void Widget::slotForward()
 {
+    playbackWanted = false;
     mediaObject.stop();
     showPlayButton(this, true);
 }
 
 void Widget::slotPause()
 {
+    playbackWanted = false;
     showPlayButton(this, true);
     if (mediaObject.state() == Phonon::PlayingState)
         mediaObject.pause();
@@ -86,6 +150,7 @@ void Widget::updateCurrentTime()
 
 void Widget::playend()
 {
+    playbackWanted = false;
     showPlayButton(this, true);
     playStarted = false;
     mediaObject.stop();

@@ -25,10 +25,6 @@
 
 namespace {
 
-const char usage[] = "usage: quillora-speechd [--listen ADDR:PORT] [--client-id ID] [--client-secret SECRET] "
-                     "[--model-dir DIR] [--queue N] [--workers N] [--token-lifetime SECONDS] "
-                     "[--token-key-file PATH]\n";
-
 // Options from quillora.ini beside the executable, then from the command line; false (and a message
 // on stderr) when the service must not start.
 bool readOptions(int argc, char **argv, speechd::Options &options, std::string &tokenKey)
@@ -50,9 +46,11 @@ bool readOptions(int argc, char **argv, speechd::Options &options, std::string &
     std::vector<std::string> arguments(argv + 1, argv + argc);
     std::string error;
     if (!speechd::parseArguments(arguments, options, error)) {
-        std::fprintf(stderr, "quillora-speechd: %s\n%s", error.c_str(), usage);
+        std::fprintf(stderr, "quillora-speechd: %s\n%s", error.c_str(), speechd::usageText());
         return false;
     }
+    if (options.action != speechd::Options::Action::Serve)
+        return true;
     if (options.tokenKeyFile.empty()) {
         tokenKey = speechd::randomTokenKey();
         error = "no random source for the token key";
@@ -104,6 +102,14 @@ int main(int argc, char **argv)
     std::string tokenKey;
     if (!readOptions(argc, argv, options, tokenKey))
         return 2;
+    if (options.action == speechd::Options::Action::ShowUsage) {
+        std::fputs(speechd::usageText(), stdout);
+        return 0;
+    }
+    if (options.action == speechd::Options::Action::ShowVersion) {
+        std::printf("quillora-speechd %s\n", QUILLORA_VERSION);
+        return 0;
+    }
 
     speechd::DecodeQueue decoder(size_t(options.workers), size_t(options.queueCapacity));
     const speechd::TokenSigner tokens(std::move(tokenKey), std::chrono::seconds(options.tokenLifetimeSeconds));

@@ -67,10 +67,22 @@ bool splitHostPort(const std::string &text, std::string &host, int &port)
     return !host.empty();
 }
 
+const char *usageText()
+{
+    return "usage: quillora-speechd [--listen ADDR:PORT] [--client-id ID] [--client-secret SECRET] "
+           "[--model-dir DIR] [--queue N] [--workers N] [--token-lifetime SECONDS] "
+           "[--token-key-file PATH]\n"
+           "       quillora-speechd --help | --version\n";
+}
+
 bool parseArguments(const std::vector<std::string> &arguments, Options &options, std::string &error)
 {
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string &name = arguments[i];
+        if (name == "--help" || name == "-h" || name == "--version") {
+            options.action = name == "--version" ? Options::Action::ShowVersion : Options::Action::ShowUsage;
+            return true;
+        }
         if (i + 1 >= arguments.size()) {
             error = "unknown option or missing value: " + name;
             return false;

@@ -17,6 +17,8 @@ int defaultWorkerCount(unsigned onlineCores, unsigned affinityCores);
 
 struct Options
 {
+    enum class Action { Serve, ShowUsage, ShowVersion };
+    Action action = Action::Serve; // --help and --version answer and end without serving
     std::string host;
     int port = 0; // 0: any free port, reported on the "listening on" line
     Credentials credentials;
@@ -27,8 +29,12 @@ struct Options
     std::string tokenKeyFile; // empty: a random key made at start
 };
 
+// The usage text --help prints, and an unknown option is answered with.
+const char *usageText();
+
 // Overrides `options` (already filled from the deployment configuration) from the command line.
-// False with a message in `error` for an unknown option, a missing value or a bad number.
+// False with a message in `error` for an unknown option, a missing value or a bad number. --help
+// (-h) or --version anywhere sets `action` and ends the parse.
 bool parseArguments(const std::vector<std::string> &arguments, Options &options, std::string &error);
 
 // "host:port", "[v6]:port" or "host" (port 80) into its parts; false when the port is no number.

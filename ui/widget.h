@@ -91,13 +91,17 @@ public:
     QTextEdit *wordTextEdit = nullptr; // text view of a document, or of the conversion under way
     QPushButton *closeWordBtn = nullptr; // saves the document in the view and hides the view
     QString wordFilePath; // the document the view belongs to; empty while it belongs to none
+    QString wordTextAsOpened; // the view's text when wordFilePath was opened: closing it unchanged writes nothing
 
     QStringList &libraryPaths(const QString &kind); // kind "wav" or "word"
     MyListWidget *libraryList(const QString &kind);
     // Appends path to the library list of kind ("wav" or "word") and its file name to the list widget.
     void appendLibraryFile(const QString &kind, const QString &path);
     // Puts path at the head of taskFiles and its name at the end of audioCombo, unless already a task.
-    void addTask(const QString &path);
+    // Only a regular file this user may read becomes one: otherwise the reason, naming it.
+    QString addTask(const QString &path);
+    // Adds each path and shows in one message why any of them could not be added.
+    void addTasks(const QStringList &paths);
     // The index of a task's entry in audioCombo (its file name, case-sensitive), or -1.
     int taskEntry(const QString &task) const;
     // Takes a task off taskFiles and its entry off audioCombo; nothing when the path is no task.
@@ -195,11 +199,16 @@ public:
     QLabel *playTimeLabel = nullptr;
     QString playFilePath; // the file last given to the player
     bool playStarted = false; // a source is loaded in the player
+    bool playbackWanted = false; // play was pressed and neither pause, stop nor the end came since
+    bool playReached = false; // the loaded source has played (or paused) at least once
+    QTimer *playCheckTimer = nullptr; // a moment after a doubtful state: the source failed or ended
     Phonon::MediaObject mediaObject;
     Phonon::AudioOutput audioOutput;
     Phonon::Path audioPath;
 
     void createPlayer(); // routes mediaObject to audioOutput and follows its signals
+    void onPlayerStateChanged(Phonon::State newState);
+    void checkPlayback(); // ends playback that failed to start or reached the end without finished()
 
 public slots:
     void slotOpenWav(); // clearListBtn: empties the task list

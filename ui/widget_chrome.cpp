@@ -66,6 +66,8 @@ void Widget::slotShowMaxSize()
 
 void Widget::slotClose()
 {
+    // A recording is finished as its stop button does, so the file is whole when the program ends.
+    recorder->finishForClose();
     killRunningProcesses({recorder->recordProcess(), convertProcess, lengthProcess, cutProcess});
     QFile::remove(AppState::dataDir + QStringLiteral("/recordTest.wav"));
     close();

@@ -38,6 +38,8 @@ class TestInstallLayout : public QObject
     Q_OBJECT
 
 private slots:
+    void keepsFilesBeside_data();
+    void keepsFilesBeside();
     void dataFolderRule_data();
     void dataFolderRule();
     void makeDataDir_data();
@@ -48,6 +50,47 @@ private slots:
     void caFile_data();
     void caFile();
 };
+
+void TestInstallLayout::keepsFilesBeside_data()
+{
+    QTest::addColumn<QString>("appDir");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<bool>("buildFolder");
+    QTest::addColumn<bool>("beside");
+    QTest::newRow("installed, run as root") << "/usr/bin"
+                                            << "/usr" << true << false << false;
+    QTest::newRow("installed, ordinary user") << "/usr/bin"
+                                              << "/usr" << false << false << false;
+    QTest::newRow("installed helper folder") << "/usr/libexec/quillora"
+                                             << "/usr" << true << false << false;
+    QTest::newRow("prefix given with a slash") << "/opt/q/bin"
+                                               << "/opt/q/" << true << false << false;
+    QTest::newRow("portable copy") << "/opt/quillora"
+                                   << "/usr" << true << false << true;
+    QTest::newRow("portable copy, read-only") << "/opt/quillora"
+                                              << "/usr" << false << false << false;
+    QTest::newRow("a sibling of the prefix") << "/usr2/bin"
+                                             << "/usr" << true << false << true;
+    QTest::newRow("build folder") << "/home/u/quillora/build"
+                                  << "/usr" << true << true << true;
+    QTest::newRow("build folder under the prefix") << "/usr/src/quillora/build"
+                                                   << "/usr" << true << true << true;
+    QTest::newRow("build folder, read-only") << "/home/u/quillora/build"
+                                             << "/usr" << false << true << false;
+    QTest::newRow("prefix /: only the other facts count") << "/bin"
+                                                          << "/" << true << false << true;
+}
+
+void TestInstallLayout::keepsFilesBeside()
+{
+    QFETCH(QString, appDir);
+    QFETCH(QString, prefix);
+    QFETCH(bool, writable);
+    QFETCH(bool, buildFolder);
+    QFETCH(bool, beside);
+    QCOMPARE(::keepsFilesBeside(appDir, prefix, writable, buildFolder), beside);
+}
 
 void TestInstallLayout::dataFolderRule_data()
 {

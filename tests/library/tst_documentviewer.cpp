@@ -1,12 +1,40 @@
 #include "common/scriptedserver.h"
+#include "common/smalldisk.h"
 #include "common/testmain.h"
 #include "listtestutil.h"
 
 #include "library/mylistwidget.h"
 
 #include <QComboBox>
+#include <QTextCodec>
+#include <QTextCursor>
 #include <QTextEdit>
 #include <QtTest>
+
+#include <sys/stat.h>
+
+namespace {
+// The file's inode: a document written again, even with the same bytes, gets a new one.
+ino_t inodeOf(const QString &path)
+{
+    struct stat info
+    {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+}
+
+QByteArray gb18030(const QString &text)
+{
+    return QTextCodec::codecForName("GB18030")->fromUnicode(text);
+}
+
+void appendInView(QTextEdit *view, const QString &text)
+{
+    QTextCursor cursor(view->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(text);
+}
+} // namespace
 
 class DocumentViewerTest : public QObject
 {
@@ -21,6 +49,10 @@ private slots:
     void missingDocumentChangesNothing();
     void refusedDuringConversion();
     void failedSaveKeepsViewOpen();
+    void documentKeepsItsFormat_data();
+    void documentKeepsItsFormat();
+    void saveFailureSaysWhy_data();
+    void saveFailureSaysWhy();
 };
 
 void DocumentViewerTest::closeWithoutEditsKeepsBytes_data()
@@ -175,5 +207,96 @@ void DocumentViewerTest::failedSaveKeepsViewOpen()
     QCOMPARE(fx.read("myWordFiles/a.txt"), QByteArray("edits worth keeping"));
 }
 
-QUILLORA_TEST_MAIN(DocumentViewerTest)
+void DocumentViewerTest::documentKeepsItsFormat_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown"); // null: refused
+    QTest::addColumn<QByteArray>("afterEdit"); // the file after "改" is typed at the end and the view closed
+
+    QTest::newRow("gb18030") << gb18030("今天开会。\n明天休息。\n") << "今天开会。\n明天休息。\n"
+                             << gb18030("今天开会。\n明天休息。\n改");
+    QTest::newRow("crlf") << QByteArray("one\r\ntwo\r\n") << "one\ntwo\n" << QByteArray("one\r\ntwo\r\n\xe6\x94\xb9");
+    QTest::newRow("gb18030 with crlf") << gb18030("会议\r\n记录") << "会议\n记录" << gb18030("会议\r\n记录改");
+    QTest::newRow("utf-8 with byte-order mark") << QByteArray("\xef\xbb\xbfmark\n") << "mark\n"
+                                                << QByteArray("\xef\xbb\xbfmark\n\xe6\x94\xb9");
+    QTest::newRow("mixed line ends, unchanged") << QByteArray("a\r\nb\nc") << "a\nb\nc" << QByteArray();
+    QByteArray elf("\x7f"
+                   "ELF\x02\x01\x01");
+    elf.append(QByteArray(100000 - elf.size(), '\0'));
+    QTest::newRow("binary") << elf << QString() << elf;
+    QTest::newRow("neither utf-8 nor gb18030")
+        << QByteArray("caf\xe9 au lait\n") << QString() << QByteArray("caf\xe9 au lait\n");
+}
+
+// A document is shown in its own encoding and written back as it was found; unchanged, it is not
+// written at all; one that is no text is refused with a message naming it and never written.
+void DocumentViewerTest::documentKeepsItsFormat()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+    QFETCH(QByteArray, afterEdit);
+    WindowFixture fx;
+    QVERIFY(fx.write("myWordFiles/doc.txt", bytes));
+    const QString path = fx.path("myWordFiles/doc.txt");
+    const ino_t written = inodeOf(path);
+    Widget *w = fx.start();
+
+    w->slotWordOpen(w->wordList->item(0));
+    if (shown.isNull()) {
+        QCOMPARE(fx.notices.size(), 1);
+        QVERIFY2(fx.notices.first().startsWith("无法打开文档“doc.txt”："), qPrintable(fx.notices.first()));
+        QVERIFY(!w->wordTextEdit->isVisible());
+        QVERIFY(w->wordFilePath.isEmpty());
+        w->closeWordBtn->click();
+        QCOMPARE(fx.read("myWordFiles/doc.txt"), bytes);
+        QCOMPARE(inodeOf(path), written);
+        return;
+    }
+    QCOMPARE(w->wordTextEdit->toPlainText(), shown);
+    w->closeWordBtn->click();
+    QVERIFY(!w->wordTextEdit->isVisible());
+    QCOMPARE(fx.read("myWordFiles/doc.txt"), bytes);
+    QCOMPARE(inodeOf(path), written);
+    if (afterEdit.isEmpty())
+        return;
+
+    w->slotWordOpen(w->wordList->item(0));
+    appendInView(w->wordTextEdit, "改");
+    w->closeWordBtn->click();
+    QCOMPARE(fx.read("myWordFiles/doc.txt"), afterEdit);
+    QVERIFY(fx.notices.isEmpty());
+}
+
+void DocumentViewerTest::saveFailureSaysWhy_data()
+{
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("disk full") << false << "文档保存失败：磁盘空间已满，“a.txt”未能保存！";
+    QTest::newRow("read-only file system") << true << "文档保存失败：没有写入“a.txt”的权限！";
+}
+
+// On a real small file system: the edits stay in the view and the document stays as it was.
+void DocumentViewerTest::saveFailureSaysWhy()
+{
+    QFETCH(bool, readOnly);
+    QFETCH(QString, message);
+    if (!SmallDisk::available())
+        QSKIP("mounting a small file system needs root and a mount namespace of the test's own");
+    WindowFixture fx;
+    SmallDisk::Mount disk(fx.path("myWordFiles"), 64);
+    QVERIFY(disk.mounted());
+    QVERIFY(fx.write("myWordFiles/a.txt", "文档A"));
+    Widget *w = fx.start();
+    w->slotWordOpen(w->wordList->item(0));
+    appendInView(w->wordTextEdit, QString(40000, QChar(0x6587)));
+    QVERIFY(readOnly ? disk.makeReadOnly() : disk.fill());
+
+    w->closeWordBtn->click();
+
+    QCOMPARE(fx.notices, QStringList {message});
+    QVERIFY(w->wordTextEdit->isVisible());
+    QCOMPARE(fx.read("myWordFiles/a.txt"), QByteArray("文档A"));
+}
+
+QUILLORA_TEST_MAIN(DocumentViewerTest, {}, SmallDisk::enterPrivateMounts)
 #include "tst_documentviewer.moc"

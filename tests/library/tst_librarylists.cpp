@@ -9,6 +9,9 @@
 #include <QFileSystemModel>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 class LibraryListsTest : public QObject
 {
     Q_OBJECT
@@ -23,6 +26,8 @@ private slots:
     void uploadAsksWithFilter();
     void addSelectedToTasks_data();
     void addSelectedToTasks();
+    void onlyReadableRegularFilesBecomeTasks_data();
+    void onlyReadableRegularFilesBecomeTasks();
     void filterShowsItsFiles_data();
     void filterShowsItsFiles();
 };
@@ -53,10 +58,13 @@ void LibraryListsTest::loadsFolders_data()
         << "wav" << QStringList {".partial.wav", "20181203_101010.wav"} << QStringList {"20181203_101010.wav"};
     QTest::newRow("audio: chinese names")
         << "wav" << QStringList {"会议.wav", "a.wav"} << QStringList {"a.wav", "会议.wav"};
-    QTest::newRow("text: x.txt kept, y.TXT and z deleted")
+    QTest::newRow("text: x.txt listed, y.TXT and z kept unlisted")
         << "word" << QStringList {"x.txt", "y.TXT", "z"} << QStringList {"x.txt"};
-    QTest::newRow("text: doc and bak deleted")
+    QTest::newRow("text: doc and bak kept unlisted")
         << "word" << QStringList {"notes.doc", "notes.txt.bak", "notes.txt"} << QStringList {"notes.txt"};
+    QTest::newRow("text: a user's notes kept, an unfinished write removed")
+        << "word" << QStringList {"notes.md", "REPORT.TXT", "a.txt.backup", "a.txt.qWeRty", "a.txt"}
+        << QStringList {"a.txt"};
     QTest::newRow("text: ordered by name")
         << "word" << QStringList {"b.txt", "A.txt"} << QStringList {"A.txt", "b.txt"};
 }
@@ -77,9 +85,11 @@ void LibraryListsTest::loadsFolders()
     for (const QString &name : listed)
         paths << fx.path(folder + name);
     QCOMPARE(w->libraryPaths(kind), paths);
-    // The audio folder keeps every file (hidden ones too); the text folder keeps only documents.
+    // Both folders keep every file the user put there (hidden ones too); only an unfinished write goes.
     const QStringList onDisk = QDir(fx.path(folder)).entryList(QDir::Files | QDir::Hidden);
-    QCOMPARE(onDisk.size(), kind == "wav" ? files.size() : listed.size());
+    QStringList kept = files;
+    kept.removeAll("a.txt.qWeRty");
+    QCOMPARE(onDisk.size(), kept.size());
 }
 
 void LibraryListsTest::uploadOrdersAndDeduplicates_data()
@@ -162,6 +172,73 @@ void LibraryListsTest::uploadAsksWithFilter()
     QVERIFY(groups.at(0).startsWith("Audio Files("));
     QVERIFY(groups.at(1).startsWith("Video Files("));
     QVERIFY(groups.at(2).startsWith("All Files("));
+}
+
+void LibraryListsTest::onlyReadableRegularFilesBecomeTasks_data()
+{
+    QTest::addColumn<QString>("kind"); // what stands at the refused path
+    QTest::addColumn<bool>("fromAudioList"); // else through the upload dialog
+    QTest::addColumn<QString>("reason"); // the message's line, %1 the path
+
+    const QString pipe = "“%1”不是普通文件（如文件夹、命名管道或设备），无法使用！";
+    QTest::newRow("named pipe, uploaded") << "fifo" << false << pipe;
+    QTest::newRow("named pipe, from the audio list") << "fifo" << true << pipe;
+    QTest::newRow("folder, uploaded") << "folder" << false << pipe;
+    QTest::newRow("gone, from the audio list") << "missing" << true << "文件“%1”不存在或已被删除！";
+    QTest::newRow("unreadable, uploaded") << "unreadable" << false << "没有读取文件“%1”的权限！";
+    QTest::newRow("name not UTF-8, uploaded")
+        << "undecodable" << false
+        << "文件名“%1”含有无法识别的字符（不是 UTF-8 编码），请先在文件管理器中重命名该文件！";
+}
+
+// Whatever is not a regular file the user may read is refused with one message naming it; the other
+// files chosen with it become tasks.
+void LibraryListsTest::onlyReadableRegularFilesBecomeTasks()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, fromAudioList);
+    QFETCH(QString, reason);
+    WindowFixture fx;
+    const QString folder = fromAudioList ? "myWAVFiles/" : "outside/";
+    QVERIFY(fx.write(folder + "good.wav", "RIFF"));
+    QVERIFY(fx.write(folder + "x.wav", "RIFF"));
+    Widget *w = fx.start();
+    QString refused = fx.path(folder + "x.wav");
+    if (kind == "undecodable") {
+        // What a dialog or a dropped address gives for the bytes "x\xff.wav": a name Qt cannot keep.
+        const QByteArray raw = QFile::encodeName(fx.path(folder)) + "x\xff.wav";
+        QCOMPARE(::rename(QFile::encodeName(refused).constData(), raw.constData()), 0);
+        refused = QFile::decodeName(raw);
+    } else {
+        QVERIFY(QFile::remove(refused));
+    }
+    if (kind == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(refused).constData(), 0600), 0);
+    else if (kind == "folder")
+        QVERIFY(QDir().mkdir(refused));
+    else if (kind == "unreadable")
+        QVERIFY(fx.write(folder + "x.wav", "RIFF") && QFile::setPermissions(refused, {}));
+
+    // Root reads every file: the check runs as the user nobody, as far as the test's folder lets it.
+    const bool dropped = kind == "unreadable" && ::geteuid() == 0;
+    if (dropped) {
+        for (const QString &path : {fx.appDir.path(), fx.path("outside")})
+            QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions(0x7755)));
+        QVERIFY(::setresuid(65534, 65534, 0) == 0);
+    }
+    if (fromAudioList) {
+        w->wavList->selectAll();
+        w->slotAddWav();
+    } else {
+        Notice::setNextFileNames({fx.path(folder + "good.wav"), refused});
+        w->uploadBtn->click();
+    }
+    if (dropped)
+        QVERIFY(::setresuid(0, 0, 0) == 0);
+
+    QCOMPARE(w->taskFiles, QStringList {fx.path(folder + "good.wav")});
+    QCOMPARE(w->audioCombo->count(), 1);
+    QCOMPARE(fx.notices, QStringList {"以下文件未添加到任务：\n" + reason.arg(refused)});
 }
 
 void LibraryListsTest::addSelectedToTasks_data()

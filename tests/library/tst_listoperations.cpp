@@ -152,7 +152,6 @@ void ListOperationsTest::renameFile_data()
     QTest::addColumn<QStringList>("selector");
 
     const int ok = int(RenameAnswer::Ok);
-    const QString failed = "重命名失败，文件正在被使用！";
     const QStringList wavPaths = {"myWAVFiles/a.wav", "myWAVFiles/b.wav", "myWAVFiles/talk.mp3"};
     const QStringList wavItems = {"a.wav", "b.wav", "talk.mp3"};
     const QStringList tasks = {"myWAVFiles/talk.mp3", "outside/a.wav", "myWAVFiles/a.wav"};
@@ -178,19 +177,44 @@ void ListOperationsTest::renameFile_data()
                                 << "录音" << ok << "b" << QString()
                                 << QStringList {"myWAVFiles/a.wav", "myWAVFiles/录音.wav", "myWAVFiles/talk.mp3"}
                                 << QStringList {"a.wav", "talk.mp3", "录音.wav"} << tasks << selector;
-    QTest::newRow("same name fails") << "wav"
-                                     << "a.wav"
-                                     << "a" << ok << "a" << failed << wavPaths << wavItems << tasks << selector;
-    QTest::newRow("existing name fails") << "wav"
-                                         << "a.wav"
-                                         << "b" << ok << "a" << failed << wavPaths << wavItems << tasks << selector;
-    QTest::newRow("folder in the name fails")
+    const QString emptyOrDots = "重命名失败，文件名不能为空，也不能只由“.”组成！";
+    QTest::newRow("same name: taken") << "wav"
+                                      << "a.wav"
+                                      << "a" << ok << "a"
+                                      << "重命名失败，已存在同名文件“a.wav”！" << wavPaths << wavItems << tasks
+                                      << selector;
+    QTest::newRow("existing name: taken")
         << "wav"
         << "a.wav"
-        << "../a2" << ok << "a" << failed << wavPaths << wavItems << tasks << selector;
-    QTest::newRow("empty name") << "wav"
-                                << "a.wav"
-                                << "" << ok << "a" << QString() << wavPaths << wavItems << tasks << selector;
+        << "b" << ok << "a"
+        << "重命名失败，已存在同名文件“b.wav”！" << wavPaths << wavItems << tasks << selector;
+    QTest::newRow("folder in the name: invalid")
+        << "wav"
+        << "a.wav"
+        << "../a2" << ok << "a"
+        << "重命名失败，文件名不能包含“/”或“\\”！" << wavPaths << wavItems << tasks << selector;
+    QTest::newRow("256 bytes: too long") << "wav"
+                                         << "a.wav" << QString(252, 'n') << ok << "a"
+                                         << "重命名失败，文件名过长（最多 255 字节）！" << wavPaths << wavItems << tasks
+                                         << selector;
+    QTest::newRow("255 bytes: renamed") << "word"
+                                        << "x.txt" << QString(251, 'n') << ok << "x" << QString()
+                                        << QStringList {"myWordFiles/" + QString(251, 'n') + ".txt",
+                                               "myWordFiles/y.txt"}
+                                        << QStringList {"y.txt", QString(251, 'n') + ".txt"} << tasks << selector;
+    QTest::newRow("dots only: refused") << "wav"
+                                        << "a.wav"
+                                        << ".." << ok << "a" << emptyOrDots << wavPaths << wavItems << tasks
+                                        << selector;
+    QTest::newRow("leading dot: refused")
+        << "word"
+        << "x.txt"
+        << ".x" << ok << "x"
+        << "重命名失败，文件名不能以“.”开头！" << QStringList {"myWordFiles/x.txt", "myWordFiles/y.txt"}
+        << QStringList {"x.txt", "y.txt"} << tasks << selector;
+    QTest::newRow("empty name: refused") << "wav"
+                                         << "a.wav"
+                                         << "" << ok << "a" << emptyOrDots << wavPaths << wavItems << tasks << selector;
     QTest::newRow("close button") << "wav"
                                   << "a.wav"
                                   << "c" << int(RenameAnswer::CloseButton) << "a" << QString() << wavPaths << wavItems

@@ -1,8 +1,10 @@
 #include "audiofiles.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QtEndian>
 
 namespace AudioFiles {
 
@@ -58,6 +60,22 @@ Facts measure(const QString &path)
     if (ok)
         facts.meanVolumeDb = mean;
     return facts;
+}
+
+bool headerSizesRight(const QString &path, qint64 *audioBytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(4096);
+    const int data = head.indexOf("data", 12);
+    if (!head.startsWith("RIFF") || data < 0 || data + 8 > head.size())
+        return false;
+    const qint64 riff = qFromLittleEndian<quint32>(head.constData() + 4);
+    const qint64 audio = qFromLittleEndian<quint32>(head.constData() + data + 4);
+    if (audioBytes)
+        *audioBytes = audio;
+    return riff == file.size() - 8 && audio == file.size() - data - 8;
 }
 
 } // namespace AudioFiles

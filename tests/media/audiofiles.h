@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 // Real audio files for the media tests, made and measured with ffmpeg.
 namespace AudioFiles {
@@ -17,5 +18,9 @@ struct Facts
 };
 
 Facts measure(const QString &path);
+
+// The RIFF size and the data chunk's size of a WAV file agree with the file's length (the data
+// chunk last, as ffmpeg writes it); the audio bytes in *audioBytes.
+bool headerSizesRight(const QString &path, qint64 *audioBytes = nullptr);
 
 } // namespace AudioFiles

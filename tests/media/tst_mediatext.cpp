@@ -1,8 +1,10 @@
 #include "media/clocktext.h"
 #include "media/playerstate.h"
 #include "media/recordercommand.h"
+#include "media/wavheader.h"
 #include "platform/capturedevices.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 class TestMediaText : public QObject
@@ -26,6 +28,12 @@ private slots:
     void selectedTask();
     void resumeFromStart_data();
     void resumeFromStart();
+    void playbackVerdict_data();
+    void playbackVerdict();
+    void recordingEnd_data();
+    void recordingEnd();
+    void wavHeaderRepair_data();
+    void wavHeaderRepair();
 };
 
 void TestMediaText::recordClock_data()
@@ -221,6 +229,100 @@ void TestMediaText::resumeFromStart()
     QFETCH(qint64, current);
     QFETCH(bool, fromStart);
     QCOMPARE(PlayerState::resumeFromStart(total, current), fromStart);
+}
+
+void TestMediaText::playbackVerdict_data()
+{
+    QTest::addColumn<bool>("stopped");
+    QTest::addColumn<bool>("reached");
+    QTest::addColumn<qint64>("current");
+    QTest::addColumn<qint64>("total");
+    QTest::addColumn<int>("verdict");
+    const int playing = int(PlayerState::Verdict::Playing);
+    const int ended = int(PlayerState::Verdict::Ended);
+    const int notPlayable = int(PlayerState::Verdict::NotPlayable);
+    QTest::newRow("stopped before it ever played") << true << false << qint64(0) << qint64(-1) << notPlayable;
+    QTest::newRow("stopped after playing: a drag to the end") << true << true << qint64(0) << qint64(0) << ended;
+    QTest::newRow("playing at the end") << false << true << qint64(3600000) << qint64(3600000) << ended;
+    QTest::newRow("playing past the end") << false << true << qint64(2010) << qint64(2000) << ended;
+    QTest::newRow("playing before the end") << false << true << qint64(1999) << qint64(2000) << playing;
+    QTest::newRow("total not known yet") << false << false << qint64(0) << qint64(0) << playing;
+}
+
+void TestMediaText::playbackVerdict()
+{
+    QFETCH(bool, stopped);
+    QFETCH(bool, reached);
+    QFETCH(qint64, current);
+    QFETCH(qint64, total);
+    QFETCH(int, verdict);
+    QCOMPARE(int(PlayerState::verdict(stopped, reached, current, total)), verdict);
+}
+
+void TestMediaText::recordingEnd_data()
+{
+    QTest::addColumn<QString>("log"); // the end of what ffmpeg printed
+    QTest::addColumn<qint64>("kept");
+    QTest::addColumn<QString>("message");
+    const QString output = "Output #0, wav, to '/d/myWAVFiles/x.wav':\n  Stream #0:0: Audio: pcm_s16le\n";
+    QTest::newRow("disk full, audio kept")
+        << output
+            + "size=      64kB time=00:00:08.19\nError closing file /d/myWAVFiles/x.wav: No space left on device\n"
+        << qint64(64000) << "录音已停止：磁盘空间已满，无法继续写入文件夹“/d/myWAVFiles”。已保存 2.0 秒的录音“x.wav”。";
+    QTest::newRow("device lost, audio kept")
+        << output + "size=       2kB time=00:00:00.04\nvirtmic: Generic error in an external library\n"
+        << qint64(32000 * 75) << "录音已停止：录音设备“virtmic”已断开或音频服务已停止。已保存 00:01:15 的录音“x.wav”。";
+    QTest::newRow("device cannot be opened") << "nosuch: Input/output error\n"
+                                             << qint64(0) << "录音失败：无法打开录音设备“virtmic”。没有保存任何录音。";
+    QTest::newRow("disk full before any audio")
+        << "Could not write header: No space left on device\n"
+        << qint64(0) << "录音已停止：磁盘空间已满，无法继续写入文件夹“/d/myWAVFiles”。没有保存任何录音。";
+}
+
+void TestMediaText::recordingEnd()
+{
+    QFETCH(QString, log);
+    QFETCH(qint64, kept);
+    QFETCH(QString, message);
+    QCOMPARE(RecorderCommand::endMessage(RecorderCommand::endCause(log), "/d/myWAVFiles", "virtmic", kept, "x.wav"),
+        message);
+}
+
+void TestMediaText::wavHeaderRepair_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<qint64>("audio"); // -1: left alone
+    QTest::addColumn<QByteArray>("repaired");
+    auto wav = [](quint32 riff, quint32 data, const QByteArray &samples) {
+        QByteArray bytes("RIFF");
+        bytes += QByteArray(reinterpret_cast<const char *>(&riff), 4);
+        bytes += QByteArray("WAVEfmt \x10\0\0\0\x01\0\x01\0\x80\x3e\0\0\0\x7d\0\0\x02\0\x10\0", 28);
+        bytes += QByteArray("LIST\x04\0\0\0INFO", 12) + "data";
+        bytes += QByteArray(reinterpret_cast<const char *>(&data), 4);
+        return bytes + samples;
+    };
+    const QByteArray samples(1000, 'a');
+    QTest::newRow("placeholders of a killed ffmpeg")
+        << wav(0xffffffff, 0xffffffff, samples) << qint64(1000) << wav(1048, 1000, samples);
+    QTest::newRow("already right") << wav(1048, 1000, samples) << qint64(1000) << wav(1048, 1000, samples);
+    QTest::newRow("half a sample at the end")
+        << wav(0, 0, samples + "b") << qint64(1000) << wav(1048, 1000, samples + "b");
+    QTest::newRow("no audio") << wav(0xffffffff, 0xffffffff, {}) << qint64(0) << wav(48, 0, {});
+    QTest::newRow("not a wav file") << QByteArray("ID3\x03 an mp3") << qint64(-1) << QByteArray("ID3\x03 an mp3");
+}
+
+void TestMediaText::wavHeaderRepair()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(qint64, audio);
+    QFETCH(QByteArray, repaired);
+    QTemporaryDir dir;
+    QFile out(dir.filePath("x.wav"));
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+    out.close();
+    QCOMPARE(WavHeader::repair(dir.filePath("x.wav")), audio);
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    QCOMPARE(out.readAll(), repaired);
 }
 
 QTEST_GUILESS_MAIN(TestMediaText)

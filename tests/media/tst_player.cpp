@@ -13,6 +13,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 // Plays real files through Phonon's GStreamer backend into a private PulseAudio null sink.
 class TestPlayer : public QObject
 {
@@ -31,6 +33,9 @@ private slots:
     void nothingPlaysWithoutAnExactMatch();
     void timeLabelFollowsTheMedia();
     void resumeAtTheEndStartsAgain();
+    void unplayableFileSaysWhy_data();
+    void unplayableFileSaysWhy();
+    void seekToTheEndEndsPlayback();
 
 private:
     // Tasks ba.wav then a.wav; the selector lists them in the same order.
@@ -233,6 +238,65 @@ void TestPlayer::resumeAtTheEndStartsAgain()
     window->playBtn->click();
     QTRY_COMPARE_WITH_TIMEOUT(window->mediaObject.state(), Phonon::PlayingState, 3000);
     QTRY_VERIFY_WITH_TIMEOUT(window->mediaObject.currentTime() > 0, 3000);
+    QVERIFY(window->mediaObject.currentTime() < 1500);
+    window->stopBtn->click();
+}
+
+void TestPlayer::unplayableFileSaysWhy_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("deleted task") << "deleted"
+                                  << "文件“x.wav”不存在或已被删除！";
+    QTest::newRow("empty file") << "empty"
+                                << "无法播放“x.wav”：文件为空！";
+    QTest::newRow("not audio") << "garbage"
+                               << "无法播放“x.wav”：文件为空、已损坏或格式不受支持！";
+    QTest::newRow("named pipe") << "fifo"
+                                << "“x.wav”不是普通文件（如文件夹、命名管道或设备），无法使用！";
+}
+
+// A task that cannot play says why and leaves the player ready to play; a pipe is never opened.
+void TestPlayer::unplayableFileSaysWhy()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+    const QString path = dir.path() + "/media/x.wav";
+    QFile::remove(path);
+    if (kind == "fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        if (kind == "garbage")
+            file.write(QByteArray(5000, 'g'));
+    }
+    window->taskFiles = QStringList {path};
+    window->audioCombo->addItem("x.wav");
+    if (kind == "deleted")
+        QVERIFY(QFile::remove(path));
+    fixture.notices.clear();
+
+    window->playBtn->click();
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.notices, QStringList {message}, 5000);
+    QVERIFY(showsPlay());
+    QVERIFY(!window->playStarted);
+    QVERIFY(!window->playbackWanted);
+    QFile::remove(path);
+}
+
+// A seek to the very end while playing ends playback as the end of the media does.
+void TestPlayer::seekToTheEndEndsPlayback()
+{
+    QVERIFY(playLongTone());
+    fixture.notices.clear();
+    window->mediaObject.seek(window->mediaObject.totalTime());
+    QTRY_VERIFY_WITH_TIMEOUT(showsPlay(), 4000);
+    QVERIFY(!window->playStarted);
+    QVERIFY(fixture.notices.isEmpty());
+    // The next play starts the file again from its beginning.
+    window->playBtn->click();
+    QTRY_COMPARE_WITH_TIMEOUT(window->mediaObject.state(), Phonon::PlayingState, 3000);
     QVERIFY(window->mediaObject.currentTime() < 1500);
     window->stopBtn->click();
 }

@@ -1,4 +1,5 @@
 #include "audiofiles.h"
+#include "common/smalldisk.h"
 #include "common/testmain.h"
 #include "common/windowfixture.h"
 #include "library/mylistwidget.h"
@@ -19,6 +20,9 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <csignal>
+#include <memory>
+
 // Records from a virtual microphone of a private PulseAudio daemon that hears a 440 Hz tone.
 class TestRecorder : public QObject
 {
@@ -32,6 +36,10 @@ private slots:
     void failedRecordingIsNotRegistered_data();
     void failedRecordingIsNotRegistered();
     void takenFileNameIsNotRecordedInto();
+    void closingWhileRecordingKeepsTheFile();
+    void fullDiskStopsTheRecording();
+    // Last: it kills the PulseAudio daemon the others record from, and starts a new one.
+    void lostDeviceStopsTheRecording();
 
 private:
     PulseFixture pulse;
@@ -150,14 +158,17 @@ void TestRecorder::failedRecordingIsNotRegistered_data()
 {
     QTest::addColumn<QString>("device");
     QTest::addColumn<bool>("withoutFfmpeg");
-    QTest::newRow("device nobody listed") << "no_such_source" << false;
-    QTest::newRow("ffmpeg not installed") << "virtmic" << true;
+    QTest::addColumn<QString>("message");
+    QTest::newRow("device nobody listed")
+        << "no_such_source" << false << "录音失败：无法打开录音设备“no_such_source”。没有保存任何录音。";
+    QTest::newRow("ffmpeg not installed") << "virtmic" << true << "录音失败，没有找到录音程序 ffmpeg！";
 }
 
 void TestRecorder::failedRecordingIsNotRegistered()
 {
     QFETCH(QString, device);
     QFETCH(bool, withoutFfmpeg);
+    QFETCH(QString, message);
     Widget window;
     window.deviceName = device;
     const QStringList wavFiles = window.wavFiles;
@@ -169,12 +180,13 @@ void TestRecorder::failedRecordingIsNotRegistered()
     const QByteArray savedPath = qgetenv("PATH");
     if (withoutFfmpeg)
         qputenv("PATH", emptyPath.path().toLocal8Bit());
+    QElapsedTimer clicked;
+    clicked.start();
     window.recordBtn->click();
     qputenv("PATH", savedPath);
-    QTest::qWait(1200);
-    window.recordBtn->click();
-
-    QCOMPARE(messages, QStringList {QStringLiteral("录音失败，没有生成录音文件！")});
+    // Said at once, not when the user presses stop: the button is back to start.
+    QTRY_COMPARE_WITH_TIMEOUT(messages, QStringList {message}, 5000);
+    qInfo("told after %lld ms", clicked.elapsed());
     QVERIFY(!QFileInfo::exists(window.recorder->recordFilePath()));
     QCOMPARE(window.wavFiles, wavFiles);
     QCOMPARE(window.wavList->count(), wavFiles.size());
@@ -217,5 +229,81 @@ void TestRecorder::takenFileNameIsNotRecordedInto()
     QFile::remove(tone);
 }
 
-QUILLORA_TEST_MAIN(TestRecorder)
+// Closing the window while recording finishes the file as the stop button does, within seconds; the
+// next start lists it.
+void TestRecorder::closingWhileRecordingKeepsTheFile()
+{
+    auto window = std::make_unique<Widget>();
+    window->recordBtn->click();
+    // ffmpeg writes its output in blocks of 256 KiB: the file may still be empty on disk meanwhile.
+    QTRY_COMPARE_WITH_TIMEOUT(window->recordTimeLabel->text(), QStringLiteral("00:00:03"), 6000);
+    const QString path = window->recorder->recordFilePath();
+    QElapsedTimer closing;
+    closing.start();
+    window->slotClose();
+    const qint64 closeMs = closing.elapsed();
+    qInfo("closing while recording took %lld ms", closeMs);
+    QVERIFY2(closeMs < 5000, qPrintable(QString::number(closeMs)));
+    window.reset();
+
+    qint64 audio = 0;
+    QVERIFY(AudioFiles::headerSizesRight(path, &audio));
+    QVERIFY(audio > 32000);
+    QVERIFY(AudioFiles::measure(path).seconds > 1.0);
+    Widget next;
+    QVERIFY(next.wavFiles.contains(path));
+    QFile::remove(path);
+}
+
+// A full recordings folder ends the recording at once with a message; the audio before is kept whole.
+void TestRecorder::fullDiskStopsTheRecording()
+{
+    if (!SmallDisk::available())
+        QSKIP("mounting a small file system needs root and a mount namespace of the test's own");
+    SmallDisk::Mount disk(appDir.path() + QStringLiteral("/myWAVFiles"), 96);
+    QVERIFY(disk.mounted());
+    Widget window;
+    messages.clear();
+    window.recordBtn->click();
+    QTRY_COMPARE_WITH_TIMEOUT(messages.size(), 1, 20000);
+    qInfo("%s", qUtf8Printable(messages.first()));
+
+    const QString path = window.recorder->recordFilePath();
+    QVERIFY2(messages.first().startsWith(QStringLiteral("录音已停止：磁盘空间已满，无法继续写入文件夹“%1”。已保存 ")
+                                             .arg(QFileInfo(path).absolutePath())),
+        qPrintable(messages.first()));
+    QVERIFY(messages.first().endsWith(QStringLiteral("的录音“%1”。").arg(QFileInfo(path).fileName())));
+    QVERIFY(!window.recordBtn->isChecked());
+    QCOMPARE(window.recordBtn->toolTip(), QStringLiteral("开始录制"));
+    QVERIFY(!window.recorder->recordTimer()->isActive());
+    QVERIFY(AudioFiles::headerSizesRight(path));
+    QVERIFY(AudioFiles::measure(path).seconds > 1.0);
+    QCOMPARE(window.wavFiles.last(), path);
+    QCOMPARE(window.taskFiles.first(), path);
+}
+
+void TestRecorder::lostDeviceStopsTheRecording()
+{
+    Widget window;
+    messages.clear();
+    window.recordBtn->click();
+    QTRY_COMPARE_WITH_TIMEOUT(window.recordTimeLabel->text(), QStringLiteral("00:00:03"), 6000);
+    const QString path = window.recorder->recordFilePath();
+    QVERIFY(::kill(pid_t(pulse.daemonPid()), SIGKILL) == 0);
+    QTRY_COMPARE_WITH_TIMEOUT(messages.size(), 1, 10000);
+    qInfo("%s", qUtf8Printable(messages.first()));
+
+    QVERIFY2(
+        messages.first().startsWith(QStringLiteral("录音已停止：录音设备“virtmic”已断开或音频服务已停止。已保存 ")),
+        qPrintable(messages.first()));
+    QVERIFY(!window.recordBtn->isChecked());
+    QVERIFY(!window.recorder->recordTimer()->isActive());
+    QVERIFY(AudioFiles::headerSizesRight(path));
+    QCOMPARE(window.wavFiles.last(), path);
+    QCOMPARE(window.taskFiles.first(), path);
+    pulse.stop();
+    QVERIFY2(pulse.start() && pulse.startTone(440), qPrintable(pulse.error()));
+}
+
+QUILLORA_TEST_MAIN(TestRecorder, {}, SmallDisk::enterPrivateMounts)
 #include "tst_recorder.moc"

@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QNetworkAccessManager>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -34,6 +35,8 @@ class TestSpeechdInstances : public QObject
 
 private slots:
     void initTestCase();
+    void answersWithoutServing_data();
+    void answersWithoutServing();
     void badKeyFileStopsTheStart_data();
     void badKeyFileStopsTheStart();
     void unloadableModelEndsTheService();
@@ -55,6 +58,40 @@ void TestSpeechdInstances::initTestCase()
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     spokenWav = file.readAll();
+}
+
+void TestSpeechdInstances::answersWithoutServing_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("stdoutPattern");
+    QTest::addColumn<QString>("stderrPattern");
+    QTest::newRow("--help") << QStringList {"--help"} << 0 << "^usage: quillora-speechd \\[--listen"
+                            << "^$";
+    QTest::newRow("-h after other options") << QStringList {"--queue", "3", "-h"} << 0 << "^usage: "
+                                            << "^$";
+    QTest::newRow("--version") << QStringList {"--version"} << 0 << "^quillora-speechd \\d+\\.\\d+\n$"
+                               << "^$";
+    QTest::newRow("unknown option") << QStringList {"--port", "80"} << 2 << "^$"
+                                    << "unknown option.*\nusage: quillora-speechd";
+}
+
+// Asked for its usage or version, the service says it and ends at once, without listening.
+void TestSpeechdInstances::answersWithoutServing()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, stdoutPattern);
+    QFETCH(QString, stderrPattern);
+    QProcess process;
+    process.start(speechd, arguments);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(QRegularExpression(stdoutPattern).match(out).hasMatch(), qPrintable(out));
+    QVERIFY2(QRegularExpression(stderrPattern).match(err).hasMatch(), qPrintable(err));
 }
 
 void TestSpeechdInstances::badKeyFileStopsTheStart_data()
