@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 // Preparing a task file for recognition: the ffmpeg argument lists, the probe's duration and the
 // segment plan. Pure functions; the window's preparation slots call them.
@@ -38,6 +39,10 @@ QStringList probeArguments(const QString &taskPath);
 // duration to hundredths, and a tail of a few milliseconds past a whole minute must not push a segment
 // over the 60 s a recognition request may carry.
 QStringList cutArguments(const QString &inputPath, const QString &dataDir, int index);
+// One ffmpeg process cutting the transcoded file at cutsCentis (ascending) into folder/0.wav,
+// folder/1.wav, ...: 100 ms packets put every cut (a multiple of 10) exactly on its sample, so the
+// segments joined are the input byte for byte.
+QStringList segmentMuxerArguments(const QString &inputPath, const QString &folder, const QVector<qint64> &cutsCentis);
 
 // The duration line of the probe's whole output, in hundredths of a second; -1 when the output has no
 // "Duration: HH:MM:SS[.ff]" line (a missing or unreadable file, or an unknown duration).
