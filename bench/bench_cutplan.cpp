@@ -1,5 +1,6 @@
 // What choosing the cuts costs for 60 minutes of 16 kHz mono PCM: the energy envelope and the plan.
 // Usage: bench_cutplan [RUNS] [FILE.wav]; without a file, 60 minutes of a tone with a pause every 7 s.
+// bench_cutplan --cuts FILE.wav prints the planned cuts in seconds, comma-separated (for cut_wer.py).
 #include "pipeline/cutplan.h"
 
 #include <QByteArray>
@@ -13,7 +14,8 @@
 
 int main(int argc, char **argv)
 {
-    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
+    const bool cutsOnly = argc > 2 && QByteArray(argv[1]) == "--cuts";
+    const int runs = argc > 1 && !cutsOnly ? std::max(1, atoi(argv[1])) : 5;
     QByteArray pcm;
     if (argc > 2) {
         QFile file(QString::fromLocal8Bit(argv[2]));
@@ -21,6 +23,14 @@ int main(int argc, char **argv)
             return 1;
         pcm = file.readAll();
         pcm.remove(0, pcm.indexOf("data") + 8);
+        if (cutsOnly) {
+            const QVector<qint64> cuts
+                = CutPlan::planCutsInPauses(CutPlan::energyEnvelope(pcm.constData(), pcm.size()));
+            for (int i = 0; i < cuts.size(); ++i)
+                std::printf("%s%lld.%02lld", i ? "," : "", cuts[i] / 100, cuts[i] % 100);
+            std::printf("\n");
+            return 0;
+        }
     } else {
         const qint64 samples = 3600LL * 16000;
         pcm.resize(int(samples * 2));
