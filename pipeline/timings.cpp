@@ -66,36 +66,26 @@ Record recordFor(const QString &sourcePath, const QString &documentText,
     return record;
 }
 
-QByteArray toJson(const Record &record)
+QJsonArray sentencesToJson(const QVector<TimedSentence> &sentences)
 {
-    QJsonArray sentences;
-    for (const TimedSentence &sentence : record.sentences) {
+    QJsonArray array;
+    for (const TimedSentence &sentence : sentences) {
         QJsonObject item = spanObject(QStringLiteral("text"), sentence.text, sentence.startMs, sentence.endMs);
         QJsonArray words;
         for (const TimedWord &word : sentence.words)
             words.append(spanObject(QStringLiteral("word"), word.text, word.startMs, word.endMs));
         item.insert(QStringLiteral("words"), words);
-        sentences.append(item);
+        array.append(item);
     }
-    const QJsonObject root {{QStringLiteral("version"), recordVersion}, {QStringLiteral("source"), record.sourcePath},
-        {QStringLiteral("textSha256"), record.textChecksum}, {QStringLiteral("sentences"), sentences}};
-    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+    return array;
 }
 
-bool fromJson(const QByteArray &json, Record *record)
+bool sentencesFromJson(const QJsonValue &json, QVector<TimedSentence> *sentences)
 {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    const QJsonObject root = document.object();
-    if (error.error != QJsonParseError::NoError || !document.isObject()
-        || root.value(QStringLiteral("version")).toInt() != recordVersion
-        || !root.value(QStringLiteral("source")).isString() || !root.value(QStringLiteral("textSha256")).isString()
-        || !root.value(QStringLiteral("sentences")).isArray())
+    if (!json.isArray())
         return false;
-    Record read;
-    read.sourcePath = root.value(QStringLiteral("source")).toString();
-    read.textChecksum = root.value(QStringLiteral("textSha256")).toString();
-    for (const QJsonValue &item : root.value(QStringLiteral("sentences")).toArray()) {
+    QVector<TimedSentence> read;
+    for (const QJsonValue &item : json.toArray()) {
         TimedSentence sentence;
         if (!readSpan(item, QStringLiteral("text"), &sentence.text, &sentence.startMs, &sentence.endMs)
             || !item.toObject().value(QStringLiteral("words")).isArray())
@@ -106,8 +96,33 @@ bool fromJson(const QByteArray &json, Record *record)
                 return false;
             sentence.words.append(word);
         }
-        read.sentences.append(sentence);
+        read.append(sentence);
     }
+    *sentences = read;
+    return true;
+}
+
+QByteArray toJson(const Record &record)
+{
+    const QJsonObject root {{QStringLiteral("version"), recordVersion}, {QStringLiteral("source"), record.sourcePath},
+        {QStringLiteral("textSha256"), record.textChecksum},
+        {QStringLiteral("sentences"), sentencesToJson(record.sentences)}};
+    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+}
+
+bool fromJson(const QByteArray &json, Record *record)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    const QJsonObject root = document.object();
+    Record read;
+    if (error.error != QJsonParseError::NoError || !document.isObject()
+        || root.value(QStringLiteral("version")).toInt() != recordVersion
+        || !root.value(QStringLiteral("source")).isString() || !root.value(QStringLiteral("textSha256")).isString()
+        || !sentencesFromJson(root.value(QStringLiteral("sentences")), &read.sentences))
+        return false;
+    read.sourcePath = root.value(QStringLiteral("source")).toString();
+    read.textChecksum = root.value(QStringLiteral("textSha256")).toString();
     *record = read;
     return true;
 }

@@ -6,6 +6,9 @@
 
 #include "pipeline/timedtext.h"
 
+class QJsonArray;
+class QJsonValue;
+
 // A document's sentences and words with their times from the start of the source file, kept in the
 // program's own data (the text folder's clean-up at start deletes everything there but documents):
 // one record per document path, <dataDir>/.quillora/timings/<SHA-1 of the path>.json. Renaming,
@@ -25,6 +28,10 @@ QVector<TimedSentence> shiftedSentences(QVector<TimedSentence> sentences, qint64
 Record recordFor(const QString &sourcePath, const QString &documentText,
     const QVector<QVector<TimedSentence>> &segmentSentences, const QVector<qint64> &segmentStartsMs);
 QString checksumOf(const QString &documentText);
+
+// Sentences as JSON: [{"text","start","end","words":[{"word","start","end"}]}]; false for anything else.
+QJsonArray sentencesToJson(const QVector<TimedSentence> &sentences);
+bool sentencesFromJson(const QJsonValue &json, QVector<TimedSentence> *sentences);
 
 QByteArray toJson(const Record &record);
 // False for anything that is not a complete, well-formed record: such a record counts as absent.

@@ -1,3 +1,4 @@
+#include "pipeline/runprogress.h"
 #include "pipeline/subtitles.h"
 #include "pipeline/timings.h"
 
@@ -75,6 +76,8 @@ private slots:
     void record_data();
     void record();
     void recordShiftsEachSegment();
+    void progressKeepsPlanAndTimes_data();
+    void progressKeepsPlanAndTimes();
 };
 
 void TestSubtitles::cues_data()
@@ -264,6 +267,49 @@ void TestSubtitles::recordShiftsEachSegment()
     QVERIFY(Timings::read(dataDir.path(), document, &back));
     QCOMPARE(Timings::toJson(back), Timings::toJson(record));
     QVERIFY(!Timings::exists(dataDir.path(), document + QStringLiteral(".other")));
+}
+
+void TestSubtitles::progressKeepsPlanAndTimes_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("cuts");
+    QTest::addColumn<QString>("times"); // each segment's cues, "|" between segments
+
+    RunProgress progress(RunProgress::FileIdentity {QStringLiteral("/a/talk.mp3"), 10, 20}, QStringLiteral("英文"), 2);
+    progress.setDone(0, true, QStringLiteral("Hi."));
+    progress.setSentences(0, sentencesOf(QStringLiteral("Hi.@100-400")));
+    progress.setCuts({5730});
+    const QByteArray written = progress.toJson();
+    QTest::newRow("written with plan and times") << written << "5730"
+                                                 << "100-400 Hi.|";
+    QTest::newRow("a record of before: texts only")
+        << QByteArray(R"({"path":"/a/talk.mp3","size":10,"modified":20,"language":"英文","segments":["Hi.",null]})")
+        << ""
+        << "|";
+    QTest::newRow("unreadable times are dropped")
+        << QByteArray(written).replace("\"start\":100", "\"start\":\"x\"") << "5730"
+        << "|";
+    QTest::newRow("unreadable plan is dropped") << QByteArray(written).replace("[5730]", "[\"x\"]") << ""
+                                                << "100-400 Hi.|";
+}
+
+// A resumed run keeps the cuts and the times of the segments done before; a record without them still reads.
+void TestSubtitles::progressKeepsPlanAndTimes()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QString, cuts);
+    QFETCH(QString, times);
+    RunProgress progress;
+    QVERIFY(RunProgress::fromJson(json, &progress));
+    QCOMPARE(progress.texts(), QStringList {QStringLiteral("Hi.")});
+    QStringList gotCuts;
+    for (const qint64 cut : progress.cuts())
+        gotCuts << QString::number(cut);
+    QCOMPARE(gotCuts.join(QLatin1Char(',')), cuts);
+    QStringList gotTimes;
+    for (int k = 0; k < progress.segmentCount(); ++k)
+        gotTimes << cuesText(Subtitles::buildCues(progress.sentences(k)));
+    QCOMPARE(gotTimes.join(QLatin1Char('|')), times);
 }
 
 QTEST_GUILESS_MAIN(TestSubtitles)
