@@ -3,25 +3,10 @@
 core (taskset -c 0). Usage: speech_bench.py SPEECHD_BINARY [RUNS]"""
 import base64, json, os, re, statistics, subprocess, sys, tempfile, time, urllib.request
 
+from speech_bench_sentences import SENTENCES
+
 speechd = sys.argv[1]
 runs = int(sys.argv[2]) if len(sys.argv) > 2 else 3
-SENTENCES = [
-    "The weather is nice today and we will go for a walk in the park.",
-    "Please open the window because it is very warm in this room.",
-    "My brother bought a new car last week and drove it to the city.",
-    "We need to finish this report before the meeting on Monday morning.",
-    "She likes to read books about history and science in the evening.",
-    "The children played football in the garden until it was dark.",
-    "I would like a cup of coffee and a piece of cake, please.",
-    "The train to London leaves at half past seven every morning.",
-    "He forgot his umbrella at the office and got wet on the way home.",
-    "Our teacher told us a story about a brave young sailor.",
-    "The market sells fresh fruit and vegetables on Saturdays.",
-    "They are planning a holiday by the sea next summer.",
-    "Turn left at the bank and the station is on your right.",
-    "Music helps me relax after a long day at work.",
-    "The doctor said that I should drink more water every day.",
-]
 
 with tempfile.TemporaryDirectory() as tmp:
     spoken = os.path.join(tmp, "spoken.wav")

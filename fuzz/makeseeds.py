@@ -44,6 +44,8 @@ seeds = {
         "token": b'{"access_token":"abc","expires_in":2592000}',
         "nul": b'{"err_no":0}\x00junk',
         "comment": b'// c\n{"err_no":3302 /* x */}',
+        "sentences": b'{"err_no":0,"result":["Hi there."],"sentences":[{"text":"Hi there.","start":100,"end":900,'
+                     b'"words":[{"word":"Hi","start":100,"end":400},{"word":"there.","start":400,"end":900}]}]}',
     },
 }
 for target, items in seeds.items():

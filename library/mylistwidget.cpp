@@ -15,6 +15,7 @@ MyListWidget::MyListWidget(const QString &kind, Widget *owner, QWidget *parent)
     deleteAction = new QAction(QStringLiteral("删除"), this);
     saveAsAction = new QAction(QStringLiteral("另存为"), this);
     renameAction = new QAction(QStringLiteral("重命名"), this);
+    exportSubtitlesAction = new QAction(QStringLiteral("导出字幕…"), this);
 
     QFont listFont;
     listFont.setPointSize(11);
@@ -23,6 +24,7 @@ MyListWidget::MyListWidget(const QString &kind, Widget *owner, QWidget *parent)
     connect(deleteAction, &QAction::triggered, this, &MyListWidget::slotDelFile);
     connect(saveAsAction, &QAction::triggered, this, &MyListWidget::slotSaveAs);
     connect(renameAction, &QAction::triggered, this, &MyListWidget::slotRename);
+    connect(exportSubtitlesAction, &QAction::triggered, this, &MyListWidget::slotExportSubtitles);
 }
 
 void MyListWidget::contextMenuEvent(QContextMenuEvent *event)
@@ -36,6 +38,8 @@ void MyListWidget::contextMenuEvent(QContextMenuEvent *event)
     menu.addAction(deleteAction);
     menu.addAction(saveAsAction);
     menu.addAction(renameAction);
+    if (kind == QLatin1String("word") && owner->hasTimings(item->text()))
+        menu.addAction(exportSubtitlesAction);
     menu.exec(event->globalPos());
 }
 
@@ -55,4 +59,10 @@ void MyListWidget::slotRename()
 {
     if (menuItem)
         owner->renameFile(kind, menuItem->text());
+}
+
+void MyListWidget::slotExportSubtitles()
+{
+    if (menuItem)
+        owner->exportSubtitles(menuItem->text());
 }

@@ -7,8 +7,9 @@ class QAction;
 class QContextMenuEvent;
 class Widget;
 
-// A file list of the main window with a context menu: delete, save as, rename. The work is done by
-// the owning window; the list only remembers which entry the menu was opened on.
+// A file list of the main window with a context menu: delete, save as, rename, and for a document
+// with timings export subtitles. The work is done by the owning window; the list only remembers
+// which entry the menu was opened on.
 class MyListWidget : public QListWidget
 {
     Q_OBJECT
@@ -20,6 +21,7 @@ public:
     QAction *deleteAction = nullptr;
     QAction *saveAsAction = nullptr;
     QAction *renameAction = nullptr;
+    QAction *exportSubtitlesAction = nullptr;
     Widget *owner = nullptr;
     QListWidgetItem *menuItem = nullptr;
     QString kind;
@@ -31,4 +33,5 @@ public slots:
     void slotDelFile();
     void slotSaveAs();
     void slotRename();
+    void slotExportSubtitles();
 };

@@ -92,6 +92,21 @@ QStringList cutArgumentsTo(const QString &inputPath, const QString &outputPath, 
         QStringLiteral("-t"), QString::number(segmentSeconds), safeArgument(outputPath)};
 }
 
+QStringList segmentMuxerArguments(const QString &inputPath, const QString &folder, const QVector<qint64> &cutsCentis)
+{
+    QStringList times;
+    for (const qint64 cut : cutsCentis)
+        times << QStringLiteral("%1.%2").arg(cut / 100).arg(cut % 100, 2, 10, QLatin1Char('0'));
+    QStringList arguments = {QStringLiteral("-nostdin"), QStringLiteral("-y"), QStringLiteral("-i"),
+        safeArgument(inputPath), QStringLiteral("-af"), QStringLiteral("asetnsamples=n=1600"),
+        QStringLiteral("-acodec"), QStringLiteral("pcm_s16le"), QStringLiteral("-f"), QStringLiteral("segment")};
+    if (!times.isEmpty())
+        arguments << QStringLiteral("-segment_times") << times.join(QLatin1Char(','));
+    arguments << QStringLiteral("-reset_timestamps") << QStringLiteral("1")
+              << safeArgument(folder + QStringLiteral("/%d.wav"));
+    return arguments;
+}
+
 qint64 parseDurationCentis(const QString &probeOutput)
 {
     static const QRegularExpression durationLine(

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 // Preparing a task file for recognition: the ffmpeg argument lists, the probe's duration and the
 // segment plan. Pure functions; the window's preparation slots call them.
@@ -44,6 +45,10 @@ QStringList probeArguments(const QString &taskPath);
 QStringList cutArguments(const QString &inputPath, const QString &dataDir, int index);
 // The same cut written to outputPath.
 QStringList cutArgumentsTo(const QString &inputPath, const QString &outputPath, int index);
+// One ffmpeg process cutting the transcoded file at cutsCentis (ascending) into folder/0.wav,
+// folder/1.wav, ...: 100 ms packets put every cut (a multiple of 10) exactly on its sample, so the
+// segments joined are the input byte for byte.
+QStringList segmentMuxerArguments(const QString &inputPath, const QString &folder, const QVector<qint64> &cutsCentis);
 
 // The duration line of the probe's whole output, in hundredths of a second; -1 when the output has no
 // "Duration: HH:MM:SS[.ff]" line (a missing or unreadable file, or an unknown duration).

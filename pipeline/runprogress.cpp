@@ -1,5 +1,7 @@
 #include "pipeline/runprogress.h"
 
+#include "pipeline/timings.h"
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFileInfo>
@@ -26,6 +28,7 @@ RunProgress::RunProgress(const FileIdentity &file, const QString &language, int 
     , language(language)
     , done(segmentCount, false)
     , hasText(segmentCount, false)
+    , segmentSentences(segmentCount)
 {
     for (int k = 0; k < segmentCount; ++k)
         segmentTexts << QString();
@@ -48,6 +51,12 @@ void RunProgress::setDone(int segment, bool withText, const QString &text)
     done[segment] = true;
     hasText[segment] = withText;
     segmentTexts[segment] = withText ? text : QString();
+}
+
+void RunProgress::setSentences(int segment, const QVector<TimedSentence> &sentences)
+{
+    if (segment >= 0 && segment < segmentSentences.size())
+        segmentSentences[segment] = sentences;
 }
 
 bool RunProgress::anyText() const
@@ -84,9 +93,17 @@ QByteArray RunProgress::toJson() const
         else
             segments.append(segmentTexts.at(k));
     }
-    const QJsonObject object {{QStringLiteral("path"), file.path}, {QStringLiteral("size"), double(file.size)},
+    QJsonObject object {{QStringLiteral("path"), file.path}, {QStringLiteral("size"), double(file.size)},
         {QStringLiteral("modified"), double(file.modifiedMs)}, {QStringLiteral("language"), language},
         {QStringLiteral("segments"), segments}};
+    QJsonArray cuts;
+    for (const qint64 cut : cutsCentis)
+        cuts.append(double(cut));
+    object.insert(QStringLiteral("cuts"), cuts);
+    QJsonArray times;
+    for (const QVector<TimedSentence> &sentences : segmentSentences)
+        times.append(Timings::sentencesToJson(sentences));
+    object.insert(QStringLiteral("times"), times);
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
@@ -112,6 +129,20 @@ bool RunProgress::fromJson(const QByteArray &json, RunProgress *progress)
             result.setDone(k, false, QString());
         else if (!value.isNull())
             return false;
+    }
+    // Records without a plan or times, or with unreadable ones, keep their texts.
+    for (const QJsonValue &cut : object.value(QStringLiteral("cuts")).toArray()) {
+        if (!cut.isDouble()) {
+            result.cutsCentis.clear();
+            break;
+        }
+        result.cutsCentis.append(qint64(cut.toDouble()));
+    }
+    const QJsonArray times = object.value(QStringLiteral("times")).toArray();
+    for (int k = 0; k < times.size() && k < array.size(); ++k) {
+        QVector<TimedSentence> sentences;
+        if (Timings::sentencesFromJson(times.at(k), &sentences))
+            result.segmentSentences[k] = sentences;
     }
     *progress = result;
     return true;

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include "pipeline/timedtext.h"
+
 // What a run has recognised of one file, kept after every segment so that converting the same file
 // again sends only the segments still missing. Segments may be recognised in any order.
 class RunProgress
@@ -40,6 +42,13 @@ public:
     // How many of those come before segment.
     int textsBefore(int segment) const;
 
+    // Optional, so that records written without them still read: the cut plan the segments were made
+    // by (a resumed run cuts the same way) and each done segment's sentences, times from its start.
+    QVector<qint64> cuts() const { return cutsCentis; }
+    void setCuts(const QVector<qint64> &cuts) { cutsCentis = cuts; }
+    QVector<TimedSentence> sentences(int segment) const { return segmentSentences.value(segment); }
+    void setSentences(int segment, const QVector<TimedSentence> &sentences);
+
     QByteArray toJson() const;
     // False for anything that is not a complete record.
     static bool fromJson(const QByteArray &json, RunProgress *progress);
@@ -53,4 +62,6 @@ private:
     QVector<bool> done;
     QVector<bool> hasText;
     QStringList segmentTexts; // one per segment; empty where none was given
+    QVector<qint64> cutsCentis;
+    QVector<QVector<TimedSentence>> segmentSentences; // one per segment; empty where none are known
 };

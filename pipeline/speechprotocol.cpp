@@ -73,6 +73,43 @@ QString utf8String(const Json::Value &value)
     return QString::fromUtf8(text.data(), int(text.size()));
 }
 
+bool readSpan(const Json::Value &item, qint64 &startMs, qint64 &endMs)
+{
+    if (!item.isObject() || !item["start"].isInt64() || !item["end"].isInt64())
+        return false;
+    startMs = item["start"].asInt64();
+    endMs = item["end"].asInt64();
+    return startMs >= 0 && startMs <= endMs;
+}
+
+// Each sentence and word: an object with a string and a span inside its container, in order.
+bool decodeSentences(const Json::Value &member, qint64 segmentMs, QVector<TimedSentence> &sentences)
+{
+    if (!member.isArray())
+        return false;
+    qint64 previousEnd = 0;
+    for (const Json::Value &item : member) {
+        TimedSentence sentence;
+        if (!readSpan(item, sentence.startMs, sentence.endMs) || !item["text"].isString() || !item["words"].isArray()
+            || sentence.startMs < previousEnd || (segmentMs >= 0 && sentence.endMs > segmentMs))
+            return false;
+        sentence.text = utf8String(item["text"]);
+        qint64 wordEnd = sentence.startMs;
+        for (const Json::Value &wordItem : item["words"]) {
+            TimedWord word;
+            if (!readSpan(wordItem, word.startMs, word.endMs) || !wordItem["word"].isString() || word.startMs < wordEnd
+                || word.endMs > sentence.endMs)
+                return false;
+            word.text = utf8String(wordItem["word"]);
+            wordEnd = word.endMs;
+            sentence.words.append(word);
+        }
+        previousEnd = sentence.endMs;
+        sentences.append(sentence);
+    }
+    return true;
+}
+
 } // namespace
 
 int devPidForLanguage(const QString &language)
@@ -168,7 +205,7 @@ int decodeHealthWorkers(const QByteArray &body)
     return std::max(0, root["workers"].asInt());
 }
 
-RecognitionOutcome decodeRecognitionReply(const QByteArray &body)
+RecognitionOutcome decodeRecognitionReply(const QByteArray &body, qint64 segmentMs)
 {
     RecognitionOutcome outcome;
     Json::Value root;
@@ -193,6 +230,11 @@ RecognitionOutcome decodeRecognitionReply(const QByteArray &body)
             outcome.hasText = true;
             outcome.text = utf8String(result[0]);
         }
+        if (outcome.hasText && root.isMember("sentences")) {
+            outcome.hasTimes = decodeSentences(root["sentences"], segmentMs, outcome.sentences);
+            if (!outcome.hasTimes)
+                outcome.sentences.clear();
+        }
         return outcome;
     }
     if (outcome.errNo == SpeechErrors::RetryLater) {
@@ -202,6 +244,18 @@ RecognitionOutcome decodeRecognitionReply(const QByteArray &body)
     outcome.message = failMessageForErrNo(outcome.errNo);
     outcome.kind = outcome.message.isEmpty() ? RecognitionOutcome::Ignored : RecognitionOutcome::Fail;
     return outcome;
+}
+
+QVector<TimedSentence> sentencesOrWholeSegment(const RecognitionOutcome &outcome, qint64 segmentMs)
+{
+    if (outcome.hasTimes)
+        return outcome.sentences;
+    if (!outcome.hasText || outcome.text.trimmed().isEmpty())
+        return {};
+    TimedSentence whole;
+    whole.text = outcome.text.trimmed();
+    whole.endMs = std::max<qint64>(0, segmentMs);
+    return {whole};
 }
 
 } // namespace SpeechProtocol

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "pipeline/speecherrors.h"
+#include "pipeline/timedtext.h"
 
 // The speech service's wire format: token URL, recognition request body, reply decoding.
 // Pure functions; the window's slots call them.
@@ -48,7 +49,16 @@ struct RecognitionOutcome
     bool hasText = false;
     QString text; // Success with hasText
     QString message; // Fail: the message shown to the user
+    // Success whose reply had a well-formed "sentences" member: the sentences with times from the
+    // segment's start. A malformed member leaves the text alone and gives no times.
+    bool hasTimes = false;
+    QVector<TimedSentence> sentences;
 };
-RecognitionOutcome decodeRecognitionReply(const QByteArray &body);
+// segmentMs, when not negative, is the segment's length: a time beyond it makes the sentences malformed.
+RecognitionOutcome decodeRecognitionReply(const QByteArray &body, qint64 segmentMs = -1);
+
+// The outcome's sentences, or, from a reply without times, its text as one sentence spanning the
+// whole segment; nothing when it has no text.
+QVector<TimedSentence> sentencesOrWholeSegment(const RecognitionOutcome &outcome, qint64 segmentMs);
 
 } // namespace SpeechProtocol

@@ -14,6 +14,8 @@ const size_t blockSamples = 2048;
 // Speech without a pause still ends an utterance after this long: the search's memory grows with
 // the utterance, and a 60-second segment of unbroken speech would otherwise be one utterance.
 const size_t maxUtteranceSamples = 20 * 16000;
+// Segment frames count from the start of the stream, silence dropped before speech included.
+const int msPerFrame = 10;
 } // namespace
 
 Recognizer::~Recognizer()
@@ -122,22 +124,45 @@ void Recognizer::startRequest(const int16_t *samples, size_t count)
 std::string Recognizer::decode(const int16_t *samples, size_t count)
 {
     std::string text;
-    auto takeHypothesis = [&] {
-        ps_end_utt(decoder);
-        int32 score = 0;
-        const char *hypothesis = ps_get_hyp(decoder, &score);
-        if (hypothesis && *hypothesis) {
+    for (const Utterance &utterance : decodeTimed(samples, count)) {
+        for (const TimedWord &word : utterance) {
             if (!text.empty())
                 text += ' ';
-            text += hypothesis;
+            text += word.text;
         }
-    };
+    }
+    return text;
+}
 
+void Recognizer::takeUtterance(std::vector<Utterance> &utterances)
+{
+    ps_end_utt(decoder);
+    Utterance words;
+    for (ps_seg_t *seg = ps_seg_iter(decoder); seg; seg = ps_seg_next(seg)) {
+        const std::string word = spokenWord(ps_seg_word(seg));
+        if (word.empty())
+            continue;
+        int startFrame = 0;
+        int endFrame = 0;
+        ps_seg_frames(seg, &startFrame, &endFrame);
+        TimedWord timed;
+        timed.text = word;
+        timed.startMs = startFrame * msPerFrame;
+        timed.endMs = (endFrame + 1) * msPerFrame;
+        words.push_back(timed);
+    }
+    if (!words.empty())
+        utterances.push_back(words);
+}
+
+std::vector<Utterance> Recognizer::decodeTimed(const int16_t *samples, size_t count)
+{
+    std::vector<Utterance> utterances;
     if (!decoder)
-        return text;
+        return utterances;
     startRequest(samples, count);
     if (ps_start_utt(decoder) < 0)
-        return text;
+        return utterances;
     bool inSpeech = false;
     size_t utteranceSamples = 0;
     for (size_t offset = 0; offset < count; offset += blockSamples) {
@@ -148,14 +173,14 @@ std::string Recognizer::decode(const int16_t *samples, size_t count)
         if (speaking)
             inSpeech = true;
         if ((inSpeech && !speaking) || utteranceSamples >= maxUtteranceSamples) {
-            takeHypothesis();
+            takeUtterance(utterances);
             ps_start_utt(decoder);
             inSpeech = false;
             utteranceSamples = 0;
         }
     }
-    takeHypothesis();
-    return text;
+    takeUtterance(utterances);
+    return utterances;
 }
 
 DecodeQueue::DecodeQueue(size_t workers, size_t capacity)
@@ -201,12 +226,12 @@ DecodeQueue::~DecodeQueue()
         worker.join();
     // Anyone still waiting gets an empty result rather than a broken promise.
     for (Job &job : waiting)
-        job.result.set_value(std::string());
+        job.result.set_value(std::vector<Utterance>());
 }
 
-bool DecodeQueue::decode(std::vector<int16_t> samples, std::string &text)
+bool DecodeQueue::decode(std::vector<int16_t> samples, std::vector<Utterance> &utterances)
 {
-    std::future<std::string> result;
+    std::future<std::vector<Utterance>> result;
     {
         std::lock_guard<std::mutex> lock(mutex);
         if (stopping || waiting.size() >= capacity + idleWorkers)
@@ -215,7 +240,7 @@ bool DecodeQueue::decode(std::vector<int16_t> samples, std::string &text)
         result = waiting.back().result.get_future();
     }
     wake.notify_one();
-    text = result.get();
+    utterances = result.get();
     return true;
 }
 
@@ -231,7 +256,7 @@ void DecodeQueue::work(Recognizer *recognizer)
         Job job = std::move(waiting.front());
         waiting.pop_front();
         lock.unlock();
-        job.result.set_value(recognizer->decode(job.samples.data(), job.samples.size()));
+        job.result.set_value(recognizer->decodeTimed(job.samples.data(), job.samples.size()));
         lock.lock();
     }
 }

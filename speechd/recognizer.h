@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "speechd/readabletext.h"
+
 struct ps_decoder_s;
 struct cmd_ln_s;
 struct fe_s;
@@ -37,12 +39,16 @@ public:
     // search small; the utterances' words joined by spaces. The result depends on these samples only,
     // not on what this decoder heard before.
     std::string decode(const int16_t *samples, size_t count);
+    // The same decoding with each utterance's words and their times, fillers and silences left out.
+    std::vector<Utterance> decodeTimed(const int16_t *samples, size_t count);
 
 private:
     // Starts the decoder afresh for one request: noise estimate reset, cepstral mean taken from the
     // request's own speech (the model's when it has none).
     void startRequest(const int16_t *samples, size_t count);
     bool speechCepstralMean(const int16_t *samples, size_t count, std::vector<float> &mean);
+    // Ends the utterance and appends its words.
+    void takeUtterance(std::vector<Utterance> &utterances);
 
     cmd_ln_s *config = nullptr;
     ps_decoder_s *decoder = nullptr;
@@ -73,7 +79,7 @@ public:
 
     // Blocks the calling thread until a worker has decoded the samples. False, at once, when the queue
     // is full.
-    bool decode(std::vector<int16_t> samples, std::string &text);
+    bool decode(std::vector<int16_t> samples, std::vector<Utterance> &utterances);
 
     // Starts a worker thread that decodes with `recognizer`.
     void addWorker(std::unique_ptr<Recognizer> recognizer);
@@ -83,7 +89,7 @@ private:
     struct Job
     {
         std::vector<int16_t> samples;
-        std::promise<std::string> result;
+        std::promise<std::vector<Utterance>> result;
     };
 
     void work(Recognizer *recognizer);

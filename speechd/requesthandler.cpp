@@ -24,14 +24,36 @@ std::string compactJson(const Json::Value &value)
     return Json::writeString(builder, value);
 }
 
-Reply recognitionAnswer(int errNo, const std::string &message, const std::string *text = nullptr)
+Json::Value sentencesMember(const ReadableText &readable)
+{
+    Json::Value sentences(Json::arrayValue);
+    for (const Sentence &sentence : readable.sentences) {
+        Json::Value item(Json::objectValue);
+        item["text"] = sentence.text;
+        item["start"] = sentence.startMs;
+        item["end"] = sentence.endMs;
+        Json::Value &words = item["words"] = Json::Value(Json::arrayValue);
+        for (const TimedWord &word : sentence.words) {
+            Json::Value timed(Json::objectValue);
+            timed["word"] = word.text;
+            timed["start"] = word.startMs;
+            timed["end"] = word.endMs;
+            words.append(timed);
+        }
+        sentences.append(item);
+    }
+    return sentences;
+}
+
+Reply recognitionAnswer(int errNo, const std::string &message, const ReadableText *readable = nullptr)
 {
     Json::Value root(Json::objectValue);
     root["err_no"] = errNo;
     root["err_msg"] = message;
-    if (text) {
+    if (readable) {
         root["result"] = Json::Value(Json::arrayValue);
-        root["result"].append(*text);
+        root["result"].append(readable->text);
+        root["sentences"] = sentencesMember(*readable);
     }
     Reply reply;
     reply.body = compactJson(root);
@@ -207,12 +229,13 @@ Reply RequestHandler::recognize(const std::string &body)
             "language " + std::to_string(language) + " is not available offline; only English (1737) is");
     root = Json::Value(); // the Base64 is not needed while the request waits for the decoder
 
-    std::string text;
-    if (!decoder.decode(std::move(samples), text))
+    std::vector<Utterance> utterances;
+    if (!decoder.decode(std::move(samples), utterances))
         return recognitionAnswer(SpeechErrors::RetryLater, "recognition queue is full, try again");
-    if (text.empty())
+    const ReadableText readable = makeReadable(utterances);
+    if (readable.text.empty())
         return recognitionAnswer(SpeechErrors::NoSpeech, "no speech recognised");
-    return recognitionAnswer(0, "success.", &text);
+    return recognitionAnswer(0, "success.", &readable);
 }
 
 Reply RequestHandler::health()

@@ -77,7 +77,7 @@ public slots:
     void slotWavBtnChecked(bool checked); // shows or hides the audio list
     void slotTxtBtnChecked(bool checked); // shows or hides the document list
 
-    // ===== Library: library/widget_library.cpp, widget_listops.cpp, widget_viewer.cpp =====
+    // ===== Library: library/widget_library.cpp, widget_listops.cpp, widget_subtitles.cpp, widget_viewer.cpp =====
 public:
     QPushButton *addWavBtn = nullptr; // puts the selected recordings on the task list
     MyListWidget *wavList = nullptr;
@@ -114,6 +114,9 @@ public:
     void delFile(const QString &kind, const QString &name);
     void saveFileAs(const QString &kind, const QString &name);
     void renameFile(const QString &kind, const QString &name);
+    bool hasTimings(const QString &documentName); // a readable timing record for the document
+    // Writes the document's cues as SubRip or WebVTT where a save dialog says.
+    void exportSubtitles(const QString &documentName);
 
 public slots:
     void slotAddWav(); // addWavBtn

@@ -40,6 +40,9 @@ private slots:
     void tokenReply();
     void recognitionReply_data();
     void recognitionReply();
+    void sentencesMember_data();
+    void sentencesMember();
+    void replyWithoutTimesIsOneSentence();
 
 private:
     QString writeSegment(const QString &name, const QByteArray &bytes);
@@ -336,6 +339,83 @@ void TestSpeechProtocol::recognitionReply()
     QCOMPARE(outcome.hasText, hasText);
     QCOMPARE(outcome.text, text);
     QCOMPARE(outcome.message, message);
+}
+
+// A reply with result[0] "Hi there. Go." and the given "sentences" member (a segment of 5 s).
+static QByteArray timedReply(const QByteArray &sentences)
+{
+    return R"({"err_no":0,"result":["Hi there. Go."],"sentences":)" + sentences + "}";
+}
+
+void TestSpeechProtocol::sentencesMember_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("spans"); // "text start-end [word start-end ...]; ..." or empty: no times
+
+    const QByteArray good
+        = R"([{"text":"Hi there.","start":100,"end":900,"words":[{"word":"Hi","start":100,"end":400},)"
+          R"({"word":"there.","start":400,"end":900}]},{"text":"Go.","start":2000,"end":2300,)"
+          R"("words":[{"word":"Go.","start":2000,"end":2300}]}])";
+    QTest::newRow("accepted") << timedReply(good)
+                              << "Hi there. 100-900 Hi 100-400 there. 400-900; Go. 2000-2300 Go. 2000-2300";
+    QTest::newRow("a sentence ending at the segment's end")
+        << timedReply(R"([{"text":"Go.","start":0,"end":5000,"words":[]}])") << "Go. 0-5000";
+    QTest::newRow("no sentences") << timedReply("[]") << "";
+    QTest::newRow("not an array") << timedReply(R"({"text":"Go."})") << "";
+    QTest::newRow("sentence not an object") << timedReply(R"(["Go."])") << "";
+    QTest::newRow("text not a string") << timedReply(R"([{"text":7,"start":0,"end":100,"words":[]}])") << "";
+    QTest::newRow("start as text") << timedReply(R"([{"text":"Go.","start":"0","end":100,"words":[]}])") << "";
+    QTest::newRow("end missing") << timedReply(R"([{"text":"Go.","start":0,"words":[]}])") << "";
+    QTest::newRow("time a fraction") << timedReply(R"([{"text":"Go.","start":0.5,"end":100,"words":[]}])") << "";
+    QTest::newRow("words missing") << timedReply(R"([{"text":"Go.","start":0,"end":100}])") << "";
+    QTest::newRow("negative start") << timedReply(R"([{"text":"Go.","start":-10,"end":100,"words":[]}])") << "";
+    QTest::newRow("end before start") << timedReply(R"([{"text":"Go.","start":300,"end":100,"words":[]}])") << "";
+    QTest::newRow("beyond the segment") << timedReply(R"([{"text":"Go.","start":4000,"end":5001,"words":[]}])") << "";
+    QTest::newRow("sentences out of order") << timedReply(
+        R"([{"text":"A.","start":2000,"end":2300,"words":[]},{"text":"B.","start":100,"end":900,)"
+        R"("words":[]}])") << "";
+    QTest::newRow("word outside its sentence")
+        << timedReply(R"([{"text":"Go.","start":0,"end":100,"words":[{"word":"Go.","start":0,"end":200}]}])") << "";
+    QTest::newRow("words out of order") << timedReply(
+        R"([{"text":"A b.","start":0,"end":900,"words":[{"word":"A","start":500,"end":900},)"
+        R"({"word":"b.","start":0,"end":400}]}])")
+                                        << "";
+    QTest::newRow("word not a string") << timedReply(
+        R"([{"text":"Go.","start":0,"end":100,"words":[{"word":null,"start":0,"end":100}]}])")
+                                       << "";
+}
+
+void TestSpeechProtocol::sentencesMember()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QString, spans);
+
+    const RecognitionOutcome outcome = decodeRecognitionReply(body, 5000);
+    // Whatever the member holds, the text stands and the run goes on.
+    QCOMPARE(outcome.kind, RecognitionOutcome::Success);
+    QCOMPARE(outcome.text, QStringLiteral("Hi there. Go."));
+    QStringList got;
+    for (const TimedSentence &sentence : outcome.sentences) {
+        QString item = QStringLiteral("%1 %2-%3").arg(sentence.text).arg(sentence.startMs).arg(sentence.endMs);
+        for (const TimedWord &word : sentence.words)
+            item += QStringLiteral(" %1 %2-%3").arg(word.text).arg(word.startMs).arg(word.endMs);
+        got << item;
+    }
+    QCOMPARE(got.join(QStringLiteral("; ")), spans);
+    // An empty member is well formed: a reply with text but no words the decoder could time.
+    QCOMPARE(outcome.hasTimes, !spans.isEmpty() || QTest::currentDataTag() == QLatin1String("no sentences"));
+}
+
+void TestSpeechProtocol::replyWithoutTimesIsOneSentence()
+{
+    const RecognitionOutcome plain = decodeRecognitionReply(R"({"err_no":0,"result":["hello world"]})", 60000);
+    QVERIFY(!plain.hasTimes);
+    const QVector<TimedSentence> whole = sentencesOrWholeSegment(plain, 60000);
+    QCOMPARE(whole.size(), 1);
+    QCOMPARE(whole[0].text, QStringLiteral("hello world"));
+    QCOMPARE(whole[0].startMs, 0);
+    QCOMPARE(whole[0].endMs, 60000);
+    QVERIFY(sentencesOrWholeSegment(decodeRecognitionReply(R"({"err_no":0,"result":[]})"), 60000).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSpeechProtocol)

@@ -1,0 +1,52 @@
+#include "ui/widget.h"
+
+#include "app/appstate.h"
+#include "library/atomicfile.h"
+#include "library/librarypaths.h"
+#include "pipeline/subtitles.h"
+#include "pipeline/timings.h"
+#include "ui/notice.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+// Beside the source, named after it; beside the document when the source's folder is gone.
+QString subtitleProposal(const QString &sourcePath, const QString &documentPath)
+{
+    const QFileInfo source(sourcePath);
+    const QString folder = source.dir().exists() ? source.path() : QFileInfo(documentPath).path();
+    return folder + QLatin1Char('/') + source.completeBaseName() + QStringLiteral(".srt");
+}
+
+// A name without either suffix gets the SubRip one, the first filter.
+QString withSubtitleSuffix(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("srt") || suffix == QLatin1String("vtt") ? path : path + QStringLiteral(".srt");
+}
+} // namespace
+
+bool Widget::hasTimings(const QString &documentName)
+{
+    return Timings::exists(AppState::dataDir, LibraryPaths::locate(wordFiles, documentName));
+}
+
+void Widget::exportSubtitles(const QString &documentName)
+{
+    const QString document = LibraryPaths::locate(wordFiles, documentName);
+    Timings::Record record;
+    if (!Timings::read(AppState::dataDir, document, &record)) {
+        Notice::information(this, QStringLiteral("导出字幕失败：该文本没有时间信息！"));
+        return;
+    }
+    const QString chosen = Notice::getSaveFileName(
+        this, QStringLiteral("导出字幕"), subtitleProposal(record.sourcePath, document), Subtitles::dialogFilter());
+    if (chosen.isEmpty())
+        return;
+    const QString path = withSubtitleSuffix(chosen);
+    const QByteArray text = Subtitles::fileText(Subtitles::buildCues(record.sentences), Subtitles::formatForPath(path));
+    QString error;
+    if (!AtomicFile::write(path, text, &error))
+        Notice::information(this, QStringLiteral("导出字幕失败，无法写入%1：%2").arg(path, error));
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QVector>
+
+// Where to cut 16 kHz mono 16-bit PCM into segments of at most a minute: in a pause near the end of
+// each minute rather than through a word. Times in hundredths of a second (one envelope window each).
+namespace CutPlan {
+
+constexpr int samplesPerWindow = 160; // 10 ms at 16 kHz
+constexpr qint64 limitCentis = 6000; // the longest segment a request may carry
+constexpr qint64 searchCentis = 1500; // how far before the limit a pause is looked for
+constexpr qint64 stretchCentis = 30; // the length of stretch whose loudness is compared
+// Cuts fall on multiples of 100 ms, the packets of the one ffmpeg process that cuts: ten times fewer
+// packets than 10 ms ones cut an hour in 0.5 s instead of 1.9 s.
+constexpr qint64 cutStepCentis = 10;
+
+// The mean square of each 10 ms window of little-endian 16-bit samples (a last partial window too).
+QVector<quint32> energyEnvelope(const char *pcm, qint64 bytes);
+
+// The cuts, ascending, each the middle (to cutStepCentis) of the quietest stretch in the last searchCentis before the
+// limit counted from the previous cut; the limit itself where that stretch is no pause (not 20 dB
+// below the searched audio's median, nor near digital silence). No cut for audio within one limit.
+QVector<qint64> planCutsInPauses(const QVector<quint32> &envelope, qint64 limit = limitCentis,
+    qint64 search = searchCentis, qint64 stretch = stretchCentis);
+
+// Cuts every limit, as without an envelope.
+QVector<qint64> planCutsEvery(qint64 durationCentis, qint64 limit = limitCentis);
+
+} // namespace CutPlan

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+
+// Recognised text with its times in milliseconds: from a segment's start in a reply, from the source
+// file's start in a document's timings.
+struct TimedWord
+{
+    QString text; // as it reads in the document ("Mr.", "end.")
+    qint64 startMs = 0;
+    qint64 endMs = 0;
+};
+
+struct TimedSentence
+{
+    QString text;
+    qint64 startMs = 0;
+    qint64 endMs = 0;
+    QVector<TimedWord> words; // empty when only the sentence's span is known
+};

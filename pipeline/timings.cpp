@@ -1,0 +1,182 @@
+#include "pipeline/timings.h"
+
+#include "library/atomicfile.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace Timings {
+
+namespace {
+
+const int recordVersion = 1;
+
+QJsonObject spanObject(const QString &key, const QString &text, qint64 startMs, qint64 endMs)
+{
+    return QJsonObject {{key, text}, {QStringLiteral("start"), startMs}, {QStringLiteral("end"), endMs}};
+}
+
+bool readSpan(const QJsonValue &value, const QString &key, QString *text, qint64 *startMs, qint64 *endMs)
+{
+    const QJsonObject object = value.toObject();
+    const QJsonValue start = object.value(QStringLiteral("start"));
+    const QJsonValue end = object.value(QStringLiteral("end"));
+    if (!value.isObject() || !object.value(key).isString() || !start.isDouble() || !end.isDouble())
+        return false;
+    *text = object.value(key).toString();
+    *startMs = qint64(start.toDouble());
+    *endMs = qint64(end.toDouble());
+    return *startMs >= 0 && *startMs <= *endMs && double(*startMs) == start.toDouble()
+        && double(*endMs) == end.toDouble();
+}
+
+} // namespace
+
+QVector<TimedSentence> shiftedSentences(QVector<TimedSentence> sentences, qint64 offsetMs)
+{
+    for (TimedSentence &sentence : sentences) {
+        sentence.startMs += offsetMs;
+        sentence.endMs += offsetMs;
+        for (TimedWord &word : sentence.words) {
+            word.startMs += offsetMs;
+            word.endMs += offsetMs;
+        }
+    }
+    return sentences;
+}
+
+QString checksumOf(const QString &documentText)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(documentText.toUtf8(), QCryptographicHash::Sha256).toHex());
+}
+
+Record recordFor(const QString &sourcePath, const QString &documentText,
+    const QVector<QVector<TimedSentence>> &segmentSentences, const QVector<qint64> &segmentStartsMs)
+{
+    Record record;
+    record.sourcePath = sourcePath;
+    record.textChecksum = checksumOf(documentText);
+    for (int i = 0; i < segmentSentences.size() && i < segmentStartsMs.size(); ++i)
+        record.sentences += shiftedSentences(segmentSentences.at(i), segmentStartsMs.at(i));
+    return record;
+}
+
+QJsonArray sentencesToJson(const QVector<TimedSentence> &sentences)
+{
+    QJsonArray array;
+    for (const TimedSentence &sentence : sentences) {
+        QJsonObject item = spanObject(QStringLiteral("text"), sentence.text, sentence.startMs, sentence.endMs);
+        QJsonArray words;
+        for (const TimedWord &word : sentence.words)
+            words.append(spanObject(QStringLiteral("word"), word.text, word.startMs, word.endMs));
+        item.insert(QStringLiteral("words"), words);
+        array.append(item);
+    }
+    return array;
+}
+
+bool sentencesFromJson(const QJsonValue &json, QVector<TimedSentence> *sentences)
+{
+    if (!json.isArray())
+        return false;
+    QVector<TimedSentence> read;
+    for (const QJsonValue &item : json.toArray()) {
+        TimedSentence sentence;
+        if (!readSpan(item, QStringLiteral("text"), &sentence.text, &sentence.startMs, &sentence.endMs)
+            || !item.toObject().value(QStringLiteral("words")).isArray())
+            return false;
+        for (const QJsonValue &wordItem : item.toObject().value(QStringLiteral("words")).toArray()) {
+            TimedWord word;
+            if (!readSpan(wordItem, QStringLiteral("word"), &word.text, &word.startMs, &word.endMs))
+                return false;
+            sentence.words.append(word);
+        }
+        read.append(sentence);
+    }
+    *sentences = read;
+    return true;
+}
+
+QByteArray toJson(const Record &record)
+{
+    const QJsonObject root {{QStringLiteral("version"), recordVersion}, {QStringLiteral("source"), record.sourcePath},
+        {QStringLiteral("textSha256"), record.textChecksum},
+        {QStringLiteral("sentences"), sentencesToJson(record.sentences)}};
+    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+}
+
+bool fromJson(const QByteArray &json, Record *record)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    const QJsonObject root = document.object();
+    Record read;
+    if (error.error != QJsonParseError::NoError || !document.isObject()
+        || root.value(QStringLiteral("version")).toInt() != recordVersion
+        || !root.value(QStringLiteral("source")).isString() || !root.value(QStringLiteral("textSha256")).isString()
+        || !sentencesFromJson(root.value(QStringLiteral("sentences")), &read.sentences))
+        return false;
+    read.sourcePath = root.value(QStringLiteral("source")).toString();
+    read.textChecksum = root.value(QStringLiteral("textSha256")).toString();
+    *record = read;
+    return true;
+}
+
+QString recordPath(const QString &dataDir, const QString &documentPath)
+{
+    const QByteArray digest = QCryptographicHash::hash(documentPath.toUtf8(), QCryptographicHash::Sha1).toHex();
+    return dataDir + QStringLiteral("/.quillora/timings/") + QString::fromLatin1(digest) + QStringLiteral(".json");
+}
+
+bool write(const QString &dataDir, const QString &documentPath, const Record &record, QString *error)
+{
+    const QString path = recordPath(dataDir, documentPath);
+    if (!QDir().mkpath(QFileInfo(path).path())) {
+        if (error)
+            *error = QStringLiteral("cannot create %1").arg(QFileInfo(path).path());
+        return false;
+    }
+    return AtomicFile::write(path, toJson(record), error);
+}
+
+bool read(const QString &dataDir, const QString &documentPath, Record *record)
+{
+    QFile file(recordPath(dataDir, documentPath));
+    if (documentPath.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return false;
+    return fromJson(file.readAll(), record);
+}
+
+bool exists(const QString &dataDir, const QString &documentPath)
+{
+    Record record;
+    return read(dataDir, documentPath, &record);
+}
+
+void remove(const QString &dataDir, const QString &documentPath)
+{
+    QFile::remove(recordPath(dataDir, documentPath));
+}
+
+bool copy(const QString &dataDir, const QString &fromDocument, const QString &toDocument)
+{
+    Record record;
+    if (!read(dataDir, fromDocument, &record))
+        return false;
+    return write(dataDir, toDocument, record, nullptr);
+}
+
+bool move(const QString &dataDir, const QString &fromDocument, const QString &toDocument)
+{
+    if (!copy(dataDir, fromDocument, toDocument))
+        return false;
+    remove(dataDir, fromDocument);
+    return true;
+}
+
+} // namespace Timings

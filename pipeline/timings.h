@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+#include "pipeline/timedtext.h"
+
+class QJsonArray;
+class QJsonValue;
+
+// A document's sentences and words with their times from the start of the source file, kept in the
+// program's own data (the text folder's clean-up at start deletes everything there but documents):
+// one record per document path, <dataDir>/.quillora/timings/<SHA-1 of the path>.json. Renaming,
+// copying or deleting the document does the same to its record.
+namespace Timings {
+
+struct Record
+{
+    QString sourcePath; // the audio or video file the document was converted from
+    QString textChecksum; // of the document text the times describe
+    QVector<TimedSentence> sentences;
+};
+
+QVector<TimedSentence> shiftedSentences(QVector<TimedSentence> sentences, qint64 offsetMs);
+// The document's record from each segment's sentences (times from that segment's start) and the
+// segments' starts in the source.
+Record recordFor(const QString &sourcePath, const QString &documentText,
+    const QVector<QVector<TimedSentence>> &segmentSentences, const QVector<qint64> &segmentStartsMs);
+QString checksumOf(const QString &documentText);
+
+// Sentences as JSON: [{"text","start","end","words":[{"word","start","end"}]}]; false for anything else.
+QJsonArray sentencesToJson(const QVector<TimedSentence> &sentences);
+bool sentencesFromJson(const QJsonValue &json, QVector<TimedSentence> *sentences);
+
+QByteArray toJson(const Record &record);
+// False for anything that is not a complete, well-formed record: such a record counts as absent.
+bool fromJson(const QByteArray &json, Record *record);
+
+QString recordPath(const QString &dataDir, const QString &documentPath);
+// Written atomically; false with the reason in *error.
+bool write(const QString &dataDir, const QString &documentPath, const Record &record, QString *error);
+bool read(const QString &dataDir, const QString &documentPath, Record *record);
+bool exists(const QString &dataDir, const QString &documentPath);
+
+// What the list operations do to a document's record. Nothing happens when it has none.
+void remove(const QString &dataDir, const QString &documentPath);
+bool copy(const QString &dataDir, const QString &fromDocument, const QString &toDocument);
+bool move(const QString &dataDir, const QString &fromDocument, const QString &toDocument);
+
+} // namespace Timings

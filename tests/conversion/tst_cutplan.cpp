@@ -1,0 +1,168 @@
+#include "pipeline/audioprep.h"
+#include "pipeline/cutplan.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+// `seconds` of a loud tone (RMS about 5600) with the quiet spans "start-end@rms" (milliseconds) of a
+// quieter tone, as little-endian 16-bit PCM at 16 kHz.
+QByteArray pcmWithPauses(int seconds, const QString &pauses)
+{
+    QVector<qint16> samples(seconds * 16000);
+    QVector<double> level(samples.size(), 8000.0);
+    for (const QString &pause : pauses.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const int start = pause.section(QLatin1Char('-'), 0, 0).toInt() * 16;
+        const int end = pause.section(QLatin1Char('-'), 1).section(QLatin1Char('@'), 0, 0).toInt() * 16;
+        const double rms = pause.contains(QLatin1Char('@')) ? pause.section(QLatin1Char('@'), 1).toDouble() : 0.0;
+        for (int i = start; i < end && i < level.size(); ++i)
+            level[i] = rms * std::sqrt(2.0);
+    }
+    for (int i = 0; i < samples.size(); ++i)
+        samples[i] = qint16(std::lround(level[i] * std::sin(i * 0.37)));
+    QByteArray pcm;
+    for (const qint16 sample : samples)
+        pcm.append(char(sample & 0xFF)).append(char((sample >> 8) & 0xFF));
+    return pcm;
+}
+
+QByteArray wavOf(const QByteArray &pcm)
+{
+    QByteArray header("RIFF");
+    auto le = [&header](quint32 value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            header.append(char((value >> (8 * i)) & 0xFF));
+    };
+    le(quint32(36 + pcm.size()), 4);
+    header += "WAVEfmt ";
+    le(16, 4), le(1, 2), le(1, 2), le(16000, 4), le(32000, 4), le(2, 2), le(16, 2);
+    header += "data";
+    le(quint32(pcm.size()), 4);
+    return header + pcm;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(QVector<qint64>)
+
+class TestCutPlan : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void envelope();
+    void cuts_data();
+    void cuts();
+    void segmentMuxerArguments_data();
+    void segmentMuxerArguments();
+    void segmentsJoinedAreTheInput();
+};
+
+void TestCutPlan::envelope()
+{
+    const QByteArray pcm = pcmWithPauses(1, QStringLiteral("500-1000"));
+    const QVector<quint32> envelope = CutPlan::energyEnvelope(pcm.constData(), pcm.size() - 2); // a partial window
+    QCOMPARE(envelope.size(), 100);
+    QVERIFY(std::abs(double(envelope.first()) - 32e6) < 2e6); // a tone's mean square is half its peak's square
+    QCOMPARE(envelope.at(60), quint32(0));
+    QCOMPARE(CutPlan::energyEnvelope(pcm.constData(), 0).size(), 0);
+}
+
+void TestCutPlan::cuts_data()
+{
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<QString>("pauses");
+    QTest::addColumn<QVector<qint64>>("cuts");
+
+    QTest::newRow("within a minute: no cut") << 60 << "" << QVector<qint64> {};
+    QTest::newRow("no pause: every 60 s") << 130 << "" << QVector<qint64> {6000, 12000};
+    QTest::newRow("a pause in the last 15 s: its middle, to 100 ms") << 70 << "50000-50500" << QVector<qint64> {5040};
+    QTest::newRow("a pause 14 s before the limit") << 70 << "46000-46500" << QVector<qint64> {4640};
+    QTest::newRow("a pause before the last 15 s is not used") << 70 << "40000-41000" << QVector<qint64> {6000};
+    QTest::newRow("the quieter of two pauses") << 70 << "48000-48600@300 55000-55500" << QVector<qint64> {5540};
+    QTest::newRow("a soft pause, 20 dB down, counts") << 70 << "52000-52300@500" << QVector<qint64> {5220};
+    QTest::newRow("a dip of 9 dB is no pause") << 70 << "52000-52400@2000" << QVector<qint64> {6000};
+    QTest::newRow("a pause too short for the stretch") << 70 << "52000-52150" << QVector<qint64> {6000};
+    QTest::newRow("the next limit counts from the cut")
+        << 130 << "50000-50500 105000-105500" << QVector<qint64> {5040, 10540};
+    QTest::newRow("a pause across the limit gives the limit") << 70 << "59900-60400" << QVector<qint64> {6000};
+}
+
+void TestCutPlan::cuts()
+{
+    QFETCH(int, seconds);
+    QFETCH(QString, pauses);
+    QFETCH(QVector<qint64>, cuts);
+    const QByteArray pcm = pcmWithPauses(seconds, pauses);
+    const QVector<quint32> envelope = CutPlan::energyEnvelope(pcm.constData(), pcm.size());
+    const QVector<qint64> planned = CutPlan::planCutsInPauses(envelope);
+    QCOMPARE(planned, cuts);
+    qint64 previous = 0;
+    for (const qint64 cut : planned + QVector<qint64> {envelope.size()}) {
+        QVERIFY(cut - previous <= CutPlan::limitCentis);
+        QVERIFY(cut > previous);
+        previous = cut;
+    }
+}
+
+void TestCutPlan::segmentMuxerArguments_data()
+{
+    QTest::addColumn<QVector<qint64>>("cuts");
+    QTest::addColumn<QStringList>("arguments");
+
+    const QStringList head = {"-nostdin", "-y", "-i", "/d/myTmpWAVFiles/source_16k.wav", "-af", "asetnsamples=n=1600",
+        "-acodec", "pcm_s16le", "-f", "segment"};
+    const QStringList tail = {"-reset_timestamps", "1", "/d/myTmpWAVFiles/%d.wav"};
+    QTest::newRow("no cut: one segment") << QVector<qint64> {} << head + tail;
+    QTest::newRow("cuts in hundredths") << QVector<qint64> {5040, 10500, 16010}
+                                        << head + QStringList {"-segment_times", "50.40,105.00,160.10"} + tail;
+    QTest::newRow("past an hour") << QVector<qint64> {360000 + 10}
+                                  << head + QStringList {"-segment_times", "3600.10"} + tail;
+}
+
+void TestCutPlan::segmentMuxerArguments()
+{
+    QFETCH(QVector<qint64>, cuts);
+    QFETCH(QStringList, arguments);
+    QCOMPARE(AudioPrep::segmentMuxerArguments("/d/myTmpWAVFiles/source_16k.wav", "/d/myTmpWAVFiles", cuts), arguments);
+}
+
+// One ffmpeg process cuts where the plan says; the segments joined are the input, sample for sample.
+void TestCutPlan::segmentsJoinedAreTheInput()
+{
+    QTemporaryDir dir;
+    const QByteArray pcm = pcmWithPauses(130, QStringLiteral("50000-50500 105000-105500"));
+    const QString input = dir.filePath(QStringLiteral("source_16k.wav"));
+    QFile file(input);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(wavOf(pcm));
+    file.close();
+    const QVector<qint64> cuts = CutPlan::planCutsInPauses(CutPlan::energyEnvelope(pcm.constData(), pcm.size()));
+    QCOMPARE(cuts.size(), 2);
+
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), AudioPrep::segmentMuxerArguments(input, dir.path(), cuts));
+    QVERIFY(ffmpeg.waitForFinished(60000));
+    QCOMPARE(ffmpeg.exitCode(), 0);
+    QByteArray joined;
+    for (int k = 0; k <= cuts.size(); ++k) {
+        QFile segment(dir.filePath(QStringLiteral("%1.wav").arg(k)));
+        QVERIFY(segment.open(QIODevice::ReadOnly));
+        const QByteArray bytes = segment.readAll();
+        const int data = bytes.indexOf("data") + 8; // ffmpeg's header carries a LIST chunk
+        const QByteArray samples = bytes.mid(data);
+        const qint64 expected = (k < cuts.size() ? cuts[k] : 13000) - (k > 0 ? cuts[k - 1] : 0);
+        QCOMPARE(qint64(samples.size()), expected * 320);
+        joined += samples;
+    }
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("%1.wav").arg(cuts.size() + 1))));
+    QVERIFY(joined == pcm);
+}
+
+QTEST_GUILESS_MAIN(TestCutPlan)
+#include "tst_cutplan.moc"
