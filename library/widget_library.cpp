@@ -8,7 +8,12 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
+#include <QTextEdit>
+#include <QUrl>
+#include <algorithm>
 
 QStringList &Widget::libraryPaths(const QString &kind)
 {
@@ -102,7 +107,80 @@ void Widget::slotLoadWav()
 {
     const QStringList chosen
         = Notice::getOpenFileNames(nullptr, QStringLiteral("打开"), QString(), FileDialogFilter::openFilesFilter());
-    // Only the platform's own separator is turned into "/": on Linux a backslash is part of a name.
-    for (const QString &path : chosen)
-        addTask(QDir::fromNativeSeparators(path));
+    addTaskFiles(chosen, TaskIntake::Origin::Dialog);
+}
+
+void Widget::addTaskFiles(const QStringList &paths, TaskIntake::Origin origin)
+{
+    const TaskIntake::Sorted sorted = TaskIntake::sortPaths(paths, origin);
+    for (const QString &path : sorted.tasks)
+        addTask(path);
+    if (!sorted.refused.isEmpty())
+        Notice::information(
+            this, QStringLiteral("以下文件不是音频或视频文件，未添加到任务：\n") + sorted.refused.join('\n'));
+}
+
+namespace {
+// The local files and folders a drag carries; other addresses are kept as they are, to be refused.
+QStringList droppedPaths(const QMimeData *data)
+{
+    QStringList paths;
+    if (data && data->hasUrls()) {
+        for (const QUrl &url : data->urls())
+            paths << (url.isLocalFile() ? url.toLocalFile() : url.toString());
+    }
+    return paths;
+}
+
+bool carriesLocalFiles(const QMimeData *data)
+{
+    if (!data || !data->hasUrls())
+        return false;
+    const QList<QUrl> urls = data->urls();
+    return std::any_of(urls.begin(), urls.end(), [](const QUrl &url) { return url.isLocalFile(); });
+}
+} // namespace
+
+void Widget::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (carriesLocalFiles(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void Widget::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (carriesLocalFiles(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void Widget::dropEvent(QDropEvent *event)
+{
+    if (!carriesLocalFiles(event->mimeData()))
+        return;
+    event->acceptProposedAction();
+    addTaskFiles(droppedPaths(event->mimeData()), TaskIntake::Origin::Drop);
+}
+
+bool Widget::takeFileDrop(QEvent *event)
+{
+    // Files dropped on the text view become tasks, not their paths typed into the document.
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        if (!carriesLocalFiles(drag->mimeData()))
+            return false;
+        drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        if (!carriesLocalFiles(drop->mimeData()))
+            return false;
+        dropEvent(drop);
+        return true;
+    }
+    default:
+        return false;
+    }
 }

@@ -61,6 +61,7 @@ void Widget::endRun(const QString &message, bool enableCloseWord)
         }
     }
     setStartButtonText(QStringLiteral("开始转换"));
+    hideTimeLeft();
     beginCoverBtn->setEnabled(true);
     stopCoverBtn->setEnabled(false);
     if (enableCloseWord)
@@ -141,6 +142,7 @@ void Widget::showUploadProgress()
 {
     const int done = conversionRun.progress.doneCount();
     setStartButtonText(QStringLiteral("转写:%1%").arg(AudioPrep::percentText(done, segmentCount)));
+    showTimeLeft(conversionRun.taskPath, done, segmentCount);
     beginCoverBtn->setEnabled(false);
 }
 

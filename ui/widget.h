@@ -1,22 +1,31 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QLabel>
+#include <QList>
 #include <QMap>
 #include <QPoint>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 #include "app/deployment.h"
+#include "library/taskintake.h"
 #include "pipeline/runprogress.h"
 #include "pipeline/speechprotocol.h"
+#include "pipeline/timeleft.h"
 
 #include <phonon/AudioOutput>
 #include <phonon/MediaObject>
 #include <phonon/Path>
 
 class QComboBox;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QLineEdit;
 class QListWidgetItem;
 class QMouseEvent;
@@ -24,7 +33,10 @@ class QProcess;
 class QPushButton;
 class QTextEdit;
 class QTimer;
+class QKeySequence;
+class QTextCursor;
 class MyListWidget;
+struct ChromeLayout;
 class QtHttpClass;
 class Recorder;
 namespace Phonon {
@@ -58,6 +70,10 @@ public:
     QLabel *taskBar = nullptr; // task selector and conversion controls
     bool dragging = false; // a left-button drag of the window is under way
     QPoint dragPos; // where inside the window the drag began
+    bool maximised = false;
+
+    // Sizes and places every part for the normal or maximised state (maxBtn follows `maximised`).
+    void applyLayout(const ChromeLayout &layout);
 
 private:
     void setUpWindow();
@@ -70,6 +86,7 @@ private:
     void createTimers();
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -80,6 +97,38 @@ public slots:
     void showHomePage();
     void slotWavBtnChecked(bool checked); // shows or hides the audio list
     void slotTxtBtnChecked(bool checked); // shows or hides the document list
+
+    // ===== Keys, names and find: ui/widget_keys.cpp =====
+public:
+    QLabel *findBar = nullptr; // over the text view's top right corner while finding
+    QLineEdit *findEdit = nullptr;
+    QLabel *findCountLabel = nullptr; // "current/count"
+    QList<QTextCursor> findMatches; // of findEdit's text in the view, in document order
+    int findCurrent = -1;
+    QHash<QWidget *, QString> shortcutHints; // control -> its key, shown after its tooltip
+
+    void createKeys(); // shortcuts, the find bar, the Tab order and every control's accessible name
+    // A window-wide shortcut running action; its key is shown after hintOn's tooltip.
+    void bindKey(QWidget *hintOn, const QKeySequence &key, const std::function<void()> &action);
+    void setTabOrderThroughControls();
+    void nameControls();
+    void triggerPlayPause();
+    void showFindBar();
+    void closeFindBar();
+    void updateFindMatches();
+    void findNext(bool forward);
+    void highlightMatches();
+    bool showShortcutHint(QWidget *control, QEvent *event);
+    bool findKey(QEvent *event);
+
+    // ===== Time left: pipeline/widget_timeleft.cpp =====
+public:
+    QLabel *timeLeftLabel = nullptr; // in the task bar while a run has measured its pace
+    TimeLeftEstimator timeLeft;
+    QElapsedTimer runClock;
+    // A file of the run has segmentsDone of segmentCount recognised: the estimate follows.
+    void showTimeLeft(const QString &task, int segmentsDone, int segmentCount);
+    void hideTimeLeft(); // the run is over
 
     // ===== Library: library/widget_library.cpp, widget_listops.cpp, widget_viewer.cpp =====
 public:
@@ -114,6 +163,15 @@ public:
     void delFile(const QString &kind, const QString &name);
     void saveFileAs(const QString &kind, const QString &name);
     void renameFile(const QString &kind, const QString &name);
+    // Adds what the sorting rules take as tasks; what they refuse is named in one message.
+    void addTaskFiles(const QStringList &paths, TaskIntake::Origin origin);
+    // A drag or drop of local files over a child that would take them as text; true when taken.
+    bool takeFileDrop(QEvent *event);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 public slots:
     void slotAddWav(); // addWavBtn
