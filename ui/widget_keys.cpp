@@ -3,6 +3,8 @@
 #include "library/mylistwidget.h"
 #include "ui/theme.h"
 
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QComboBox>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -52,6 +54,11 @@ void Widget::createKeys()
 
     setTabOrderThroughControls();
     nameControls();
+    // A screen reader hears the run's progress as the start button's new name.
+    connect(this, &Widget::startButtonTextChanged, this, [this] {
+        QAccessibleEvent event(beginCoverBtn, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    });
 }
 
 void Widget::bindKey(QWidget *hintOn, const QKeySequence &key, const std::function<void()> &action)
@@ -95,6 +102,8 @@ void Widget::nameControls()
     audioCombo->setAccessibleName(QStringLiteral("任务列表"));
     taskLineEdit->setAccessibleName(QStringLiteral("任务列表"));
     languageBox->setAccessibleName(QStringLiteral("识别语言"));
+    for (QComboBox *combo : {deviceCombo, audioCombo, languageBox})
+        combo->view()->setAccessibleName(combo->accessibleName());
     seekSlider->setAccessibleName(QStringLiteral("播放进度"));
     for (QSlider *handle : seekSlider->findChildren<QSlider *>())
         handle->setAccessibleName(QStringLiteral("播放进度"));
