@@ -32,7 +32,7 @@ struct ChromeLayout
 {
     QRect window;
     int captionWidth;
-    int homePageX, minX, maxX, closeX; // caption buttons, each 26 x 26 at y 2
+    int homePageX, minX, maxX, closeX; // caption buttons at y 2, 25 apart (the close button 26 wide)
     QRect leftPanel;
     QRect rightPanel;
     QSize textView; // 10 pixels short of the window's bottom, as a maximise or restore leaves it

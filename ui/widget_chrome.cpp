@@ -52,9 +52,10 @@ void Widget::applyLayout(const ChromeLayout &layout)
     setFixedSize(layout.window.size());
     captionLabel->resize(layout.captionWidth, 30);
     move(layout.window.topLeft());
-    homePageBtn->setGeometry(layout.homePageX, 2, 26, 26);
-    minBtn->setGeometry(layout.minX, 2, 26, 26);
-    maxBtn->setGeometry(layout.maxX, 2, 26, 26);
+    // 25 pixels apart, so the first three give up a pixel rather than overlap their neighbour.
+    homePageBtn->setGeometry(layout.homePageX, 2, 25, 26);
+    minBtn->setGeometry(layout.minX, 2, 25, 26);
+    maxBtn->setGeometry(layout.maxX, 2, 25, 26);
     closeBtn->setGeometry(layout.closeX, 2, 26, 26);
     leftPanel->setGeometry(layout.leftPanel);
     rightPanel->setGeometry(layout.rightPanel);
