@@ -126,21 +126,28 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("modifiers");
-        QTest::newRow("upload Ctrl+O") << "uploadBtn" << int(Qt::Key_O) << int(Qt::ControlModifier);
-        QTest::newRow("start F5") << "beginCoverBtn" << int(Qt::Key_F5) << int(Qt::NoModifier);
-        QTest::newRow("stop Shift+F5") << "stopCoverBtn" << int(Qt::Key_F5) << int(Qt::ShiftModifier);
-        QTest::newRow("record Ctrl+R") << "recordBtn" << int(Qt::Key_R) << int(Qt::ControlModifier);
-        QTest::newRow("play Ctrl+P") << "playBtn" << int(Qt::Key_P) << int(Qt::ControlModifier);
-        QTest::newRow("pause Ctrl+P") << "pauseBtn" << int(Qt::Key_P) << int(Qt::ControlModifier);
-        QTest::newRow("close document Ctrl+W") << "closeWordBtn" << int(Qt::Key_W) << int(Qt::ControlModifier);
+        QTest::addColumn<QString>("tip");
+        QTest::newRow("upload Ctrl+O") << "uploadBtn" << int(Qt::Key_O) << int(Qt::ControlModifier)
+                                       << "上传文件 (Ctrl+O)";
+        QTest::newRow("start F5") << "beginCoverBtn" << int(Qt::Key_F5) << int(Qt::NoModifier) << "开始转换 (F5)";
+        QTest::newRow("stop Shift+F5") << "stopCoverBtn" << int(Qt::Key_F5) << int(Qt::ShiftModifier)
+                                       << "停止转换 (Shift+F5)";
+        QTest::newRow("record Ctrl+R") << "recordBtn" << int(Qt::Key_R) << int(Qt::ControlModifier)
+                                       << "开始录制 (Ctrl+R)";
+        QTest::newRow("play Ctrl+P") << "playBtn" << int(Qt::Key_P) << int(Qt::ControlModifier) << "播放 (Ctrl+P)";
+        QTest::newRow("pause Ctrl+P") << "pauseBtn" << int(Qt::Key_P) << int(Qt::ControlModifier) << "暂停 (Ctrl+P)";
+        QTest::newRow("close document Ctrl+W")
+            << "closeWordBtn" << int(Qt::Key_W) << int(Qt::ControlModifier) << "关闭文档 (Ctrl+W)";
     }
 
-    // The key presses the button (and so runs its slot), with the focus in the text view as well.
+    // The key presses the button (and so runs its slot), with the focus in the text view as well; the
+    // button's tooltip names the key.
     void shortcutTriggersItsAction()
     {
         QFETCH(QString, button);
         QFETCH(int, key);
         QFETCH(int, modifiers);
+        QFETCH(QString, tip);
         openDocument("text");
         QPushButton *target = button == "uploadBtn" ? window->uploadBtn
             : button == "beginCoverBtn"             ? window->beginCoverBtn
@@ -167,6 +174,11 @@ private slots:
             QCOMPARE(f->notices, QStringList({"没有检测到录音设备！"}));
         if (target == window->closeWordBtn)
             QVERIFY(window->wordTextEdit->isHidden());
+
+        QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), target->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(target, &help);
+        QTRY_COMPARE(QToolTip::text(), tip);
+        QToolTip::hideText();
     }
 
     // The window's keys leave every editing key to the text view.
@@ -188,35 +200,6 @@ private slots:
                     || (shortcut->key()[0] & ~Qt::KeyboardModifierMask) >= Qt::Key_F1,
                 qPrintable(shortcut->key().toString()));
         }
-    }
-
-    void tooltipsNameTheirKeys_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("tip");
-        QTest::newRow("upload") << "uploadBtn"
-                                << "上传文件 (Ctrl+O)";
-        QTest::newRow("record") << "recordBtn"
-                                << "开始录制 (Ctrl+R)";
-        QTest::newRow("play") << "playBtn"
-                              << "播放 (Ctrl+P)";
-        QTest::newRow("stop conversion") << "stopCoverBtn"
-                                         << "停止转换 (Shift+F5)";
-    }
-
-    void tooltipsNameTheirKeys()
-    {
-        QFETCH(QString, button);
-        QFETCH(QString, tip);
-        QPushButton *target = button == "uploadBtn" ? window->uploadBtn
-            : button == "recordBtn"                 ? window->recordBtn
-            : button == "playBtn"                   ? window->playBtn
-                                                    : window->stopCoverBtn;
-        activate();
-        QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), target->mapToGlobal(QPoint(2, 2)));
-        QApplication::sendEvent(target, &help);
-        QTRY_COMPARE(QToolTip::text(), tip);
-        QToolTip::hideText();
     }
 
     // Matches are highlighted and stepped through; the text, its undo history and modified flag stay.
