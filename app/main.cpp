@@ -11,6 +11,8 @@
 
 int main(int argc, char *argv[])
 {
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
     prepareApplication();
     if (checkSingleInstance())
@@ -27,7 +29,6 @@ int main(int argc, char *argv[])
 
     selectPhononBackend();
     auto *window = new Widget(nullptr);
-    window->move((AppState::screenWidth - 1024) / 2, (AppState::screenHeight - 728) / 2);
     // Being told to end (log-out, kill, Ctrl+C) closes the window as its close button does.
     watchTerminationSignals(window, [window] { window->slotClose(); });
     app.exec();

@@ -3,7 +3,7 @@
 set(QUILLORA_RELEASE_DATE 2026-12-07)
 set(QUILLORA_RELEASE_TIME "Mon, 07 Dec 2026 12:00:00 +0000")
 set(QUILLORA_MAINTAINER "Quillora maintainers <maintainers@quillora.example.org>")
-set(QUILLORA_SYSTEMD_UNIT_DIR /lib/systemd/system CACHE PATH "Where the package puts the speech service's unit")
+set(QUILLORA_SYSTEMD_UNIT_DIR /usr/lib/systemd/system CACHE PATH "Where the package puts the speech service's unit")
 
 set(packaging ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
 set(packaging_out ${CMAKE_CURRENT_BINARY_DIR}/packaging)

@@ -9,6 +9,9 @@ namespace FileDialogFilter {
 // The filter of the upload button: audio, video and all files.
 QString openFilesFilter();
 
+// The file name ends in one of the audio or video group's suffixes, in any mix of case.
+bool isMediaFileName(const QString &fileName);
+
 // Makes each group's patterns usable on this platform: ";" separators become spaces, each pattern
 // also matches its upper-case spelling, and "*.*" becomes "*" so "all files" also shows files without
 // an extension. Group names stay as they are.

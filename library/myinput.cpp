@@ -22,15 +22,20 @@ MyInput::MyInput(QWidget *parent)
     closeButton->setToolTip(QStringLiteral("关闭"));
     closeButton->setStyleSheet(QString::fromUtf8(Theme::closeButton));
     closeButton->setCursor(Qt::PointingHandCursor);
+    closeButton->setAccessibleName(closeButton->toolTip());
+    closeButton->setAutoDefault(false);
     connect(closeButton, &QPushButton::clicked, this, &MyInput::slotClose);
 
     nameEdit = new QLineEdit(this);
     nameEdit->setGeometry(40, 80, 240, 36);
+    nameEdit->setAccessibleName(QStringLiteral("新名称"));
 
     okButton = new QPushButton(this);
     okButton->setGeometry(140, 140, 60, 26);
     okButton->setStyleSheet(QString::fromUtf8(Theme::renameOkButton));
     okButton->setText(QStringLiteral("确定"));
+    // Enter in the name field renames; Escape (the dialog's reject) closes without renaming.
+    okButton->setDefault(true);
     connect(okButton, &QPushButton::clicked, this, &MyInput::slotOK);
 }
 

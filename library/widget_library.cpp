@@ -8,7 +8,13 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QTextEdit>
+#include <QUrl>
+#include <algorithm>
 
 QStringList &Widget::libraryPaths(const QString &kind)
 {
@@ -35,18 +41,6 @@ QString Widget::addTask(const QString &path)
     if (LibraryPaths::addTask(taskFiles, path))
         audioCombo->addItem(LibraryPaths::fileName(path));
     return QString();
-}
-
-void Widget::addTasks(const QStringList &paths)
-{
-    QStringList refusals;
-    for (const QString &path : paths) {
-        const QString refusal = addTask(path);
-        if (!refusal.isEmpty())
-            refusals << refusal;
-    }
-    if (!refusals.isEmpty())
-        Notice::information(this, QStringLiteral("以下文件未添加到任务：\n") + refusals.join(QLatin1Char('\n')));
 }
 
 int Widget::taskEntry(const QString &task) const
@@ -115,16 +109,108 @@ void Widget::slotAddWav()
         if (!path.isEmpty())
             paths << path;
     }
-    addTasks(paths);
+    addTaskFiles(paths, TaskIntake::Origin::Dialog);
 }
 
 void Widget::slotLoadWav()
 {
     const QStringList chosen
         = Notice::getOpenFileNames(nullptr, QStringLiteral("打开"), QString(), FileDialogFilter::openFilesFilter());
-    // Only the platform's own separator is turned into "/": on Linux a backslash is part of a name.
+    addTaskFiles(chosen, TaskIntake::Origin::Dialog);
+}
+
+void Widget::addTaskFiles(const QStringList &paths, TaskIntake::Origin origin)
+{
+    // What cannot be a task whatever its name (missing, a pipe, unreadable, an undecodable name) says
+    // why; a dropped folder is looked into; the rest follows the suffix rules.
+    QStringList refusals;
+    QStringList candidates;
+    for (const QString &given : paths) {
+        const QString path = QDir::fromNativeSeparators(given);
+        const QString reason = origin == TaskIntake::Origin::Drop && QFileInfo(path).isDir()
+            ? QString()
+            : LibraryPaths::unreadableReason(path, path);
+        if (reason.isEmpty())
+            candidates << path;
+        else
+            refusals << reason;
+    }
+    const TaskIntake::Sorted sorted = TaskIntake::sortPaths(candidates, origin);
+    for (const QString &path : sorted.tasks) {
+        const QString reason = addTask(path);
+        if (!reason.isEmpty())
+            refusals << reason;
+    }
+    QStringList parts;
+    if (!sorted.refused.isEmpty())
+        parts << QStringLiteral("以下文件不是音频或视频文件，未添加到任务：\n") + sorted.refused.join(QLatin1Char('\n'));
+    if (!refusals.isEmpty())
+        parts << QStringLiteral("以下文件未添加到任务：\n") + refusals.join(QLatin1Char('\n'));
+    if (!parts.isEmpty())
+        Notice::information(this, parts.join(QStringLiteral("\n\n")));
+}
+
+namespace {
+// The local files and folders a drag carries; other addresses are kept as they are, to be refused.
+QStringList droppedPaths(const QMimeData *data)
+{
     QStringList paths;
-    for (const QString &path : chosen)
-        paths << QDir::fromNativeSeparators(path);
-    addTasks(paths);
+    if (data && data->hasUrls()) {
+        for (const QUrl &url : data->urls())
+            paths << (url.isLocalFile() ? url.toLocalFile() : url.toString());
+    }
+    return paths;
+}
+
+bool carriesLocalFiles(const QMimeData *data)
+{
+    if (!data || !data->hasUrls())
+        return false;
+    const QList<QUrl> urls = data->urls();
+    return std::any_of(urls.begin(), urls.end(), [](const QUrl &url) { return url.isLocalFile(); });
+}
+} // namespace
+
+void Widget::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (carriesLocalFiles(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void Widget::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (carriesLocalFiles(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void Widget::dropEvent(QDropEvent *event)
+{
+    if (!carriesLocalFiles(event->mimeData()))
+        return;
+    event->acceptProposedAction();
+    addTaskFiles(droppedPaths(event->mimeData()), TaskIntake::Origin::Drop);
+}
+
+bool Widget::takeFileDrop(QEvent *event)
+{
+    // Files dropped on the text view become tasks, not their paths typed into the document.
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        if (!carriesLocalFiles(drag->mimeData()))
+            return false;
+        drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        if (!carriesLocalFiles(drop->mimeData()))
+            return false;
+        dropEvent(drop);
+        return true;
+    }
+    default:
+        return false;
+    }
 }

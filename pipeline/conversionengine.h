@@ -85,7 +85,7 @@ signals:
     void progressText(
         const QString &text); // "认证中...", "转换中...", "预处理...", "分割:x%", "转写:x%", "重申请: n秒"
     void fileStarted(const QString &task); // a file's conversion begins: the view is cleared for it
-    void fileProgress(const QString &task, int segmentsDone, int segmentCount); // after each segment
+    void fileProgress(const QString &task, int segmentsDone, int segmentCount); // uploads begin, each segment
     void segmentRecognised(const QString &text); // in order: append it to the view
     void transcriptReplaced(const QStringList &texts); // out of order or resumed: show these instead
     void documentWritten(const QString &task, const QString &documentPath); // the presenter removes the task

@@ -207,5 +207,6 @@ void ConversionEngine::beginUploads()
     }
     pendingSegments = pending;
     stage = Stage::Uploading;
+    emit fileProgress(fileRun.taskPath, fileRun.progress.doneCount(), segments);
     sendPending();
 }

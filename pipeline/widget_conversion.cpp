@@ -75,6 +75,7 @@ void Widget::connectConversionEngine()
     });
     connect(engine, &ConversionEngine::documentWritten, this, &Widget::onDocumentWritten);
     connect(engine, &ConversionEngine::taskMissing, this, &Widget::removeTask);
+    connect(engine, &ConversionEngine::fileProgress, this, &Widget::showTimeLeft);
     connect(engine, &ConversionEngine::runEnded, this, &Widget::onRunEnded);
 }
 
@@ -132,6 +133,7 @@ void Widget::onDocumentWritten(const QString &task, const QString &documentPath)
 void Widget::onRunEnded(const QString &message, bool fileWasStarted)
 {
     setStartButtonText(QStringLiteral("开始转换"));
+    hideTimeLeft();
     beginCoverBtn->setEnabled(true);
     stopCoverBtn->setEnabled(false);
     languageBox->setEnabled(true);

@@ -12,7 +12,7 @@ packages=(
   ffmpeg pulseaudio pulseaudio-utils libasound2-plugins
   espeak-ng sox xvfb xauth fonts-wqy-microhei
   python3 haproxy openssl ca-certificates
-  dpkg-dev desktop-file-utils appstream systemd xdotool x11-utils
+  dpkg-dev file desktop-file-utils appstream systemd xdotool x11-utils
   "$@"
 )
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Renders the window's pictures from their SVG sources into the PNGs the resource bundle compiles in.
 # The build uses the committed PNGs; run this only after editing a drawing in resources/images/src/.
-# Each PNG takes its pixel size from the width and height written in its SVG.
+# Each PNG takes its pixel size from the width and height written in its SVG; its "@2x" twin, twice
+# that, is what Qt picks on a screen scaled by 1.5 or more.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -27,7 +28,8 @@ fi
 for svg in "${drawings[@]}"; do
   name="$(basename "$svg" .svg)"
   rsvg-convert --format=png --output="$out/$name.png" "$svg"
-  echo "$name.png"
+  rsvg-convert --format=png --zoom=2 --output="$out/$name@2x.png" "$svg"
+  echo "$name.png $name@2x.png"
 done
 
 # A contact sheet for looking the set over, enlarged without smoothing so each pixel shows; each picture sits

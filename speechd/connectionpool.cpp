@@ -11,7 +11,7 @@ ConnectionPool::~ConnectionPool()
     shutdown();
 }
 
-void ConnectionPool::enqueue(std::function<void()> job)
+ConnectionPool::EnqueueResult ConnectionPool::enqueue(std::function<void()> job)
 {
     std::lock_guard<std::mutex> lock(mutex);
     if (!idle.empty()) {
@@ -24,6 +24,7 @@ void ConnectionPool::enqueue(std::function<void()> job)
     } else {
         waiting.push_back(std::move(job));
     }
+    return static_cast<EnqueueResult>(true);
 }
 
 void ConnectionPool::shutdown()

@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace speechd {
@@ -23,7 +24,10 @@ public:
     ConnectionPool(const ConnectionPool &) = delete;
     ConnectionPool &operator=(const ConnectionPool &) = delete;
 
-    void enqueue(std::function<void()> job) override;
+    // cpp-httplib 0.18 returns whether the job was taken; older releases return nothing.
+    using EnqueueResult = decltype(std::declval<httplib::TaskQueue &>().enqueue(std::function<void()>()));
+    // Never refuses a job: beyond the maximum it waits for a thread.
+    EnqueueResult enqueue(std::function<void()> job) override;
     // Runs what is still waiting, then ends every thread.
     void shutdown() override;
 

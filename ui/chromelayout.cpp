@@ -1,37 +1,100 @@
 #include "ui/chromelayout.h"
 
+#include <algorithm>
+#include <initializer_list>
+#include <utility>
+
 ListHeights listHeights(int panelHeight, int buttonHeight)
 {
     const int rest = panelHeight - 2 * buttonHeight;
     return {rest - 1, rest / 2 - 1, rest / 2};
 }
 
-ChromeLayout normalLayout(int screenWidth, int screenHeight)
+namespace {
+constexpr int designWidth = 1024;
+constexpr int designHeight = 728;
+constexpr int leastWidth = 800;
+constexpr int leastHeight = 560;
+constexpr int designTaskSelector = 272;
+constexpr int leastTaskSelector = 150;
+constexpr int timeLeftWidth = 104;
+
+// Lays out buttons of the given widths from x, with the gaps between them, at y.
+int row(int x, int y, std::initializer_list<std::pair<QRect *, int>> items, std::initializer_list<int> gaps)
 {
+    auto gap = gaps.begin();
+    for (const auto &item : items) {
+        *item.first = QRect(x, y, item.second, 30);
+        x += item.second + (gap != gaps.end() ? *gap++ : 0);
+    }
+    return x;
+}
+
+ChromeLayout layoutFor(const QRect &window)
+{
+    const int w = window.width();
+    const int h = window.height();
     ChromeLayout layout;
-    layout.window = QRect((screenWidth - 1024) / 2, (screenHeight - 728) / 2, 1024, 728);
-    layout.captionWidth = 1024;
-    layout.homePageX = 919;
-    layout.minX = 944;
-    layout.maxX = 969;
-    layout.closeX = 994;
-    layout.leftPanel = QRect(0, 30, 200, 698);
-    layout.rightPanel = QRect(200, 30, 824, 698);
-    layout.textView = QSize(824, 598);
+    layout.window = window;
+    layout.captionWidth = w;
+    layout.homePageX = w - 105;
+    layout.minX = w - 80;
+    layout.maxX = w - 55;
+    layout.closeX = w - 30;
+    layout.leftPanel = QRect(0, 30, 200, h - 30);
+    layout.rightPanel = QRect(200, 30, w - 200, h - 30);
+    layout.taskBar = taskBarLayout(w - 200);
+    layout.recordBar = recordBarLayout(w - 200);
+    layout.textView = QSize(w - 200, h - 30 - 50 - layout.taskBar.height - 10);
     return layout;
+}
+} // namespace
+
+TaskBarLayout taskBarLayout(int width)
+{
+    TaskBarLayout bar;
+    bar.closeWord = QRect(width - 85, 5, 80, 30);
+    // What one row needs besides the task selector: every other control and the gaps between them.
+    const int others = 5 + 80 + 8 + 7 + 80 + 8 + 80 + 10 + 90 + 10 + 80 + 6 + timeLeftWidth + 6 + 85;
+    const int selector = std::min(designTaskSelector, width - others);
+    if (selector >= leastTaskSelector) {
+        bar.height = 40;
+        bar.upload = QRect(5, 5, 80, 30);
+        bar.tasks = QRect(93, 7, selector, 26);
+        row(93 + selector + 7, 5,
+            {{&bar.language, 80}, {&bar.clearList, 80}, {&bar.beginCover, 90}, {&bar.stopCover, 80},
+                {&bar.timeLeft, timeLeftWidth}},
+            {8, 10, 10, 6});
+        bar.language.adjust(0, 2, 0, -2);
+        return bar;
+    }
+    bar.height = 80;
+    bar.upload = QRect(5, 5, 80, 30);
+    bar.language = QRect(width - 85, 7, 80, 26);
+    bar.tasks = QRect(93, 7, bar.language.x() - 7 - 93, 26);
+    const int end = row(5, 45, {{&bar.clearList, 80}, {&bar.beginCover, 90}, {&bar.stopCover, 80}}, {10, 10});
+    bar.timeLeft = QRect(end + 6, 45, width - 85 - 6 - (end + 6), 30);
+    bar.closeWord.moveTop(45);
+    return bar;
+}
+
+RecordBarLayout recordBarLayout(int width)
+{
+    // The clock keeps its 140 pixels at the right; the slider gives up what the bar lacks.
+    const int slider = std::min(271, width - 403 - 6 - 144);
+    return {QRect(403, 18, slider, 16), QRect(403 + slider + 6, 12, 140, 26)};
+}
+
+ChromeLayout normalLayout(int screenWidth, int screenHeight, int availableHeight)
+{
+    const int w = screenWidth > 0 ? std::clamp(screenWidth, leastWidth, designWidth) : designWidth;
+    const int h = availableHeight > 0 ? std::clamp(availableHeight, leastHeight, designHeight) : designHeight;
+    const int x = std::max(0, std::min((screenWidth - w) / 2, screenWidth - w));
+    const int y = std::max(0, std::min((screenHeight - h) / 2, availableHeight - h));
+    return layoutFor(QRect(x, y, w, h));
 }
 
 ChromeLayout maximisedLayout(int screenWidth, int availableHeight)
 {
-    ChromeLayout layout;
-    layout.window = QRect(0, 0, screenWidth, availableHeight);
-    layout.captionWidth = screenWidth;
-    layout.homePageX = screenWidth - 105;
-    layout.minX = screenWidth - 80;
-    layout.maxX = screenWidth - 55;
-    layout.closeX = screenWidth - 30;
-    layout.leftPanel = QRect(0, 30, 200, availableHeight - 30);
-    layout.rightPanel = QRect(200, 30, screenWidth - 200, availableHeight - 30);
-    layout.textView = QSize(screenWidth - 200, availableHeight - 130);
-    return layout;
+    return layoutFor(QRect(0, 0, std::max(screenWidth, leastWidth), std::max(availableHeight, leastHeight)));
 }

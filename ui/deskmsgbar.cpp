@@ -41,6 +41,8 @@ deskMsgBar::deskMsgBar(QWidget *parent, const QString &text)
     closeButton->setCursor(Qt::PointingHandCursor);
     closeButton->move(width() - closeButton->width() - 5, 5);
     closeButton->setStyleSheet(QString::fromUtf8(Theme::messageCloseButton));
+    closeButton->setToolTip(QStringLiteral("关闭"));
+    closeButton->setAccessibleName(closeButton->toolTip());
 
     sureButton = new QPushButton(this);
     sureButton->setDefault(true);
@@ -73,9 +75,20 @@ void deskMsgBar::mouseMoveEvent(QMouseEvent *event)
     WindowDrag::move(this, event, dragging, dragOffset);
 }
 
-void deskMsgBar::keyPressEvent(QKeyEvent *)
+void deskMsgBar::keyPressEvent(QKeyEvent *event)
 {
-    // Swallowed on purpose: Escape and Enter neither close the box nor press its button.
+    // Enter presses the button, Escape closes as the close button does; other keys do nothing.
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        sureButton->click();
+        break;
+    case Qt::Key_Escape:
+        closeButton->click();
+        break;
+    default:
+        break;
+    }
 }
 
 void deskMsgBar::sureBtnSlot()

@@ -34,6 +34,11 @@ extern const char *const seekSlider;
 extern const char *const playClock;
 extern const char *const actionButton; // blue, grey when disabled
 extern const char *const clearListButton; // blue, no disabled look
+extern const char *const timeLeft;
+extern const char *const textView;
+extern const char *const findBar; // and its match count
+constexpr unsigned matchColour = 0xfff0a0; // every match of the find field in the text view
+constexpr unsigned currentMatchColour = 0xffb347; // the match the view's cursor is at
 
 // The message box.
 extern const char *const messageBackground;

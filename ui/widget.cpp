@@ -1,7 +1,10 @@
 #include "ui/widget.h"
 
+#include "app/appstate.h"
 #include "library/mylistwidget.h"
 #include "media/recorder.h"
+#include "pipeline/qthttpclass.h"
+#include "ui/chromelayout.h"
 #include "ui/resources.h"
 #include "ui/theme.h"
 
@@ -91,6 +94,10 @@ Widget::Widget(QWidget *parent)
     createTimers();
     createPlayer();
     getAudioDev();
+    createKeys();
+    applyLayout(normalLayout(AppState::screenWidth, AppState::screenHeight, AppState::availableHeight));
+    // Until the first maximise or restore the view reaches the window's bottom edge.
+    wordTextEdit->resize(wordTextEdit->width(), height() - wordTextEdit->y());
     show();
 }
 
@@ -109,8 +116,7 @@ void Widget::setUpWindow()
     ensureImageResources();
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint);
     setAttribute(Qt::WA_AlwaysShowToolTips);
-    move(0, 0);
-    setFixedSize(1024, 728);
+    setAcceptDrops(true);
     setWindowTitle(QStringLiteral("Quillora"));
 }
 
@@ -121,8 +127,8 @@ void Widget::createCaption()
     captionLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     iconLabel = new QLabel(captionLabel);
     iconLabel->setGeometry(0, 0, 30, 30);
-    iconLabel->setPixmap(QPixmap(QStringLiteral(":/images/icon.png"))
-                             .scaled(iconLabel->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    // Through QIcon, which takes the @2x drawing on a scaled screen.
+    iconLabel->setPixmap(QIcon(QStringLiteral(":/images/icon.png")).pixmap(iconLabel->size()));
     iconLabel->setStyleSheet(QString::fromUtf8(Theme::captionIcon));
 
     homePageBtn = makeButton(captionLabel, QStringLiteral("主页"), Theme::homePageButton);
@@ -227,7 +233,6 @@ void Widget::createTaskBar()
         [this](int index) { slotAudioChanged(audioCombo->itemText(index)); });
 
     languageBox = new QComboBox(taskBar);
-    languageBox->setFocusPolicy(Qt::NoFocus);
     languageBox->setGeometry(372, 7, 80, 26);
     languageBox->addItems({QStringLiteral("中文近场"), QStringLiteral("中文远场"), QStringLiteral("英文"),
         QStringLiteral("粤语"), QStringLiteral("四川话")});
@@ -257,11 +262,14 @@ void Widget::createTaskBar()
         connect(*action.button, &QPushButton::clicked, this, action.slot);
     }
     stopCoverBtn->setEnabled(false);
+    timeLeftLabel = makeLabel(taskBar, QRect(), QString::fromUtf8(Theme::timeLeft));
+    timeLeftLabel->hide();
 }
 
 void Widget::createTextView()
 {
     wordTextEdit = new QTextEdit(this);
+    wordTextEdit->setStyleSheet(QString::fromUtf8(Theme::textView));
     wordTextEdit->setGeometry(rightPanel->x(), rightPanel->y() + 90, rightPanel->width(), rightPanel->height() - 90);
     wordTextEdit->hide();
 }

@@ -1,18 +1,29 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QHash>
 #include <QLabel>
+#include <QList>
+#include <QMap>
 #include <QPoint>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 #include "app/deployment.h"
+#include "library/taskintake.h"
 #include "pipeline/conversionengine.h"
+#include "pipeline/timeleft.h"
 
 #include <phonon/AudioOutput>
 #include <phonon/MediaObject>
 #include <phonon/Path>
 
 class QComboBox;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QLineEdit;
 class QListWidgetItem;
 class QMouseEvent;
@@ -20,7 +31,10 @@ class QProcess;
 class QPushButton;
 class QTextEdit;
 class QTimer;
+class QKeySequence;
+class QTextCursor;
 class MyListWidget;
+struct ChromeLayout;
 class QtHttpClass;
 class Recorder;
 namespace Phonon {
@@ -54,6 +68,10 @@ public:
     QLabel *taskBar = nullptr; // task selector and conversion controls
     bool dragging = false; // a left-button drag of the window is under way
     QPoint dragPos; // where inside the window the drag began
+    bool maximised = false;
+
+    // Sizes and places every part for the normal or maximised state (maxBtn follows `maximised`).
+    void applyLayout(const ChromeLayout &layout);
 
 private:
     void setUpWindow();
@@ -66,6 +84,7 @@ private:
     void createTimers();
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -76,6 +95,38 @@ public slots:
     void showHomePage();
     void slotWavBtnChecked(bool checked); // shows or hides the audio list
     void slotTxtBtnChecked(bool checked); // shows or hides the document list
+
+    // ===== Keys, names and find: ui/widget_keys.cpp =====
+public:
+    QLabel *findBar = nullptr; // over the text view's top right corner while finding
+    QLineEdit *findEdit = nullptr;
+    QLabel *findCountLabel = nullptr; // "current/count"
+    QList<QTextCursor> findMatches; // of findEdit's text in the view, in document order
+    int findCurrent = -1;
+    QHash<QWidget *, QString> shortcutHints; // control -> its key, shown after its tooltip
+
+    void createKeys(); // shortcuts, the find bar, the Tab order and every control's accessible name
+    // A window-wide shortcut running action; its key is shown after hintOn's tooltip.
+    void bindKey(QWidget *hintOn, const QKeySequence &key, const std::function<void()> &action);
+    void setTabOrderThroughControls();
+    void nameControls();
+    void triggerPlayPause();
+    void showFindBar();
+    void closeFindBar();
+    void updateFindMatches();
+    void findNext(bool forward);
+    void highlightMatches();
+    bool showShortcutHint(QWidget *control, QEvent *event);
+    bool findKey(QEvent *event);
+
+    // ===== Time left: pipeline/widget_timeleft.cpp =====
+public:
+    QLabel *timeLeftLabel = nullptr; // in the task bar while a run has measured its pace
+    TimeLeftEstimator timeLeft;
+    QElapsedTimer runClock;
+    // A file of the run has segmentsDone of segmentCount recognised: the estimate follows.
+    void showTimeLeft(const QString &task, int segmentsDone, int segmentCount);
+    void hideTimeLeft(); // the run is over
 
     // ===== Library: library/widget_library.cpp, widget_listops.cpp, widget_subtitles.cpp, widget_viewer.cpp =====
 public:
@@ -100,8 +151,6 @@ public:
     // Puts path at the head of taskFiles and its name at the end of audioCombo, unless already a task.
     // Only a regular file this user may read becomes one: otherwise the reason, naming it.
     QString addTask(const QString &path);
-    // Adds each path and shows in one message why any of them could not be added.
-    void addTasks(const QStringList &paths);
     // The index of a task's entry in audioCombo (its file name, case-sensitive), or -1.
     int taskEntry(const QString &task) const;
     // Takes a task off taskFiles and its entry off audioCombo; nothing when the path is no task.
@@ -117,6 +166,15 @@ public:
     bool hasTimings(const QString &documentName); // a readable timing record for the document
     // Writes the document's cues as SubRip or WebVTT where a save dialog says.
     void exportSubtitles(const QString &documentName);
+    // Adds what the sorting rules take as tasks; what they refuse, and why, is named in one message.
+    void addTaskFiles(const QStringList &paths, TaskIntake::Origin origin);
+    // A drag or drop of local files over a child that would take them as text; true when taken.
+    bool takeFileDrop(QEvent *event);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 public slots:
     void slotAddWav(); // addWavBtn

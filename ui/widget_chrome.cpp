@@ -9,6 +9,7 @@
 #include "ui/theme.h"
 #include "ui/windowdrag.h"
 
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QFile>
 #include <QMouseEvent>
@@ -16,6 +17,8 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QUrl>
+
+#include <phonon/SeekSlider>
 
 void Widget::mousePressEvent(QMouseEvent *event)
 {
@@ -29,31 +32,47 @@ void Widget::mouseReleaseEvent(QMouseEvent *event)
 
 void Widget::mouseMoveEvent(QMouseEvent *event)
 {
-    // A maximised window (as wide as the desktop) stays where it is.
-    if (width() != AppState::screenWidth)
+    // A maximised window stays where it is.
+    if (!maximised)
         WindowDrag::move(this, event, dragging, dragPos);
 }
 
 void Widget::slotShowMaxSize()
 {
-    const bool restore = width() == AppState::screenWidth;
-    const ChromeLayout layout = restore ? normalLayout(AppState::screenWidth, AppState::screenHeight)
-                                        : maximisedLayout(AppState::screenWidth, AppState::availableHeight);
-    maxBtn->setStyleSheet(QString::fromUtf8(restore ? Theme::maximiseButton : Theme::restoreButton));
-    maxBtn->setToolTip(restore ? QStringLiteral("最大化") : QStringLiteral("还原"));
+    maximised = !maximised;
+    applyLayout(maximised ? maximisedLayout(AppState::screenWidth, AppState::availableHeight)
+                          : normalLayout(AppState::screenWidth, AppState::screenHeight, AppState::availableHeight));
+}
+
+void Widget::applyLayout(const ChromeLayout &layout)
+{
+    maxBtn->setStyleSheet(QString::fromUtf8(maximised ? Theme::restoreButton : Theme::maximiseButton));
+    maxBtn->setToolTip(maximised ? QStringLiteral("还原") : QStringLiteral("最大化"));
+    maxBtn->setAccessibleName(maxBtn->toolTip());
     setFixedSize(layout.window.size());
     captionLabel->resize(layout.captionWidth, 30);
     move(layout.window.topLeft());
-    homePageBtn->setGeometry(layout.homePageX, 2, 26, 26);
-    minBtn->setGeometry(layout.minX, 2, 26, 26);
-    maxBtn->setGeometry(layout.maxX, 2, 26, 26);
+    // 25 pixels apart, so the first three give up a pixel rather than overlap their neighbour.
+    homePageBtn->setGeometry(layout.homePageX, 2, 25, 26);
+    minBtn->setGeometry(layout.minX, 2, 25, 26);
+    maxBtn->setGeometry(layout.maxX, 2, 25, 26);
     closeBtn->setGeometry(layout.closeX, 2, 26, 26);
     leftPanel->setGeometry(layout.leftPanel);
     rightPanel->setGeometry(layout.rightPanel);
     recordBar->setGeometry(0, 0, rightPanel->width(), 50);
-    taskBar->setGeometry(0, 50, rightPanel->width(), 40);
-    closeWordBtn->setGeometry(taskBar->width() - 85, 5, 80, 30);
-    wordTextEdit->resize(layout.textView);
+    seekSlider->setGeometry(layout.recordBar.seekSlider);
+    playTimeLabel->setGeometry(layout.recordBar.playClock);
+    const TaskBarLayout &bar = layout.taskBar;
+    taskBar->setGeometry(0, 50, rightPanel->width(), bar.height);
+    uploadBtn->setGeometry(bar.upload);
+    audioCombo->setGeometry(bar.tasks);
+    languageBox->setGeometry(bar.language);
+    clearListBtn->setGeometry(bar.clearList);
+    beginCoverBtn->setGeometry(bar.beginCover);
+    stopCoverBtn->setGeometry(bar.stopCover);
+    timeLeftLabel->setGeometry(bar.timeLeft);
+    closeWordBtn->setGeometry(bar.closeWord);
+    wordTextEdit->setGeometry(QRect(rightPanel->mapTo(this, QPoint(0, 50 + bar.height)), layout.textView));
 
     // Toggling the checked page buttons shares the new panel height between the visible lists.
     for (QPushButton *pageButton : {wavBtn, txtBtn}) {

@@ -1,10 +1,13 @@
 #include "library/documenttext.h"
 #include "library/filedialogfilter.h"
 #include "library/librarypaths.h"
+#include "library/taskintake.h"
 
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 class LibraryRulesTest : public QObject
 {
@@ -31,6 +34,8 @@ private slots:
     void replaceTask();
     void forPlatform_data();
     void forPlatform();
+    void sortPaths_data();
+    void sortPaths();
     void documentRoundTrip_data();
     void documentRoundTrip();
 };
@@ -315,6 +320,65 @@ void LibraryRulesTest::documentRoundTrip()
     QTextDocument view;
     view.setPlainText(DocumentText::fromBytes(bytes));
     QCOMPARE(DocumentText::toBytes(view.toRawText()), expected);
+}
+
+void LibraryRulesTest::sortPaths_data()
+{
+    // Names are relative to a folder holding: a.wav, B.MP3, clip.Mp4, notes.docx, .wav, odd \ näme.aac,
+    // pipe.wav (a named pipe), rec/ (x.amr, y.txt, sub/z.wav), docs/ (only read.me), empty/.
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<bool>("dropped");
+    QTest::addColumn<QStringList>("tasks");
+    QTest::addColumn<QStringList>("refused");
+
+    QTest::newRow("media files in any case") << QStringList {"a.wav", "B.MP3", "clip.Mp4"} << true
+                                             << QStringList {"a.wav", "B.MP3", "clip.Mp4"} << QStringList();
+    QTest::newRow("dropped document refused")
+        << QStringList {"notes.docx", "a.wav"} << true << QStringList {"a.wav"} << QStringList {"notes.docx"};
+    QTest::newRow("chosen in the dialog: any file")
+        << QStringList {"notes.docx"} << false << QStringList {"notes.docx"} << QStringList();
+    QTest::newRow("suffix alone is no name") << QStringList {".wav"} << true << QStringList() << QStringList {".wav"};
+    QTest::newRow("odd name kept") << QStringList {"odd \\ näme.aac"} << true << QStringList {"odd \\ näme.aac"}
+                                   << QStringList();
+    QTest::newRow("duplicates once") << QStringList {"a.wav", "a.wav", "rec", "rec/x.amr"} << true
+                                     << QStringList {"a.wav", "rec/x.amr"} << QStringList();
+    QTest::newRow("folder: media directly inside")
+        << QStringList {"rec/"} << true << QStringList {"rec/x.amr"} << QStringList();
+    QTest::newRow("folder without media")
+        << QStringList {"docs", "empty"} << true << QStringList() << QStringList {"docs", "empty"};
+    QTest::newRow("folder chosen in the dialog")
+        << QStringList {"rec"} << false << QStringList() << QStringList {"rec"};
+    QTest::newRow("missing file") << QStringList {"gone.wav"} << false << QStringList() << QStringList {"gone.wav"};
+    QTest::newRow("named pipe never a task")
+        << QStringList {"pipe.wav"} << false << QStringList() << QStringList {"pipe.wav"};
+    QTest::newRow("nothing") << QStringList() << true << QStringList() << QStringList();
+}
+
+void LibraryRulesTest::sortPaths()
+{
+    QFETCH(QStringList, paths);
+    QFETCH(bool, dropped);
+    QFETCH(QStringList, tasks);
+    QFETCH(QStringList, refused);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkpath("rec/sub") && QDir(dir.path()).mkpath("docs") && QDir(dir.path()).mkpath("empty"));
+    for (const char *name : {"a.wav", "B.MP3", "clip.Mp4", "notes.docx", ".wav", "odd \\ näme.aac", "rec/x.amr",
+             "rec/y.txt", "rec/sub/z.wav", "docs/read.me"}) {
+        QFile file(dir.filePath(QString::fromUtf8(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("pipe.wav")).constData(), 0600), 0);
+    const auto inDir = [&dir](const QStringList &names) {
+        QStringList full;
+        for (const QString &name : names)
+            full << dir.filePath(name);
+        return full;
+    };
+    const TaskIntake::Sorted sorted
+        = TaskIntake::sortPaths(inDir(paths), dropped ? TaskIntake::Origin::Drop : TaskIntake::Origin::Dialog);
+    QCOMPARE(sorted.tasks, inDir(tasks));
+    QCOMPARE(sorted.refused, refused);
 }
 
 QTEST_GUILESS_MAIN(LibraryRulesTest)

@@ -61,7 +61,7 @@ installed=1
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -o DPkg::Lock::Timeout=600 "${debs[0]}" >"$work/apt.log" 2>&1 ||
   { cat "$work/apt.log"; fail "apt-get install"; }
 [ -x /usr/bin/quillora ] && [ -x /usr/libexec/quillora/quillora-speechd ] || fail "programs not installed"
-systemd-analyze verify /lib/systemd/system/quillora-speechd.service || fail "systemd-analyze verify"
+systemd-analyze verify /usr/lib/systemd/system/quillora-speechd.service || fail "systemd-analyze verify"
 
 # The system deployment file is what an installed copy reads: point it at a port nobody else uses, so the
 # conversion below can only have gone through the service this copy starts.

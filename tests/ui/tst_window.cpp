@@ -178,6 +178,62 @@ private slots:
         QCOMPARE(window->pos(), QPoint(1408, 176));
     }
 
+    // On any screen from 800 x 600 up, normal and maximised: the window lies inside the area the
+    // desktop leaves free, and no two controls of a bar overlap or leave it.
+    void layoutFitsTheScreen_data()
+    {
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<int>("available");
+        QTest::addColumn<QSize>("normal");
+        QTest::newRow("800x600") << QSize(800, 600) << 600 << QSize(800, 600);
+        QTest::newRow("800x600 with a panel") << QSize(800, 600) << 570 << QSize(800, 570);
+        QTest::newRow("1024x768 with a panel") << QSize(1024, 768) << 728 << QSize(1024, 728);
+        QTest::newRow("1280x720 with a panel") << QSize(1280, 720) << 690 << QSize(1024, 690);
+        QTest::newRow("1366x768") << QSize(1366, 768) << 768 << QSize(1024, 728);
+        QTest::newRow("1920x1080") << QSize(1920, 1080) << 1040 << QSize(1024, 728);
+    }
+
+    void layoutFitsTheScreen()
+    {
+        QFETCH(QSize, screen);
+        QFETCH(int, available);
+        setDesktop(screen.width(), screen.height(), available);
+        window = std::make_unique<Widget>(nullptr);
+        QTEST(window->size(), "normal");
+        const QRect area(0, 0, screen.width(), available);
+        for (bool maximised : {false, true, false}) {
+            if (maximised != window->maximised)
+                window->maxBtn->click();
+            QVERIFY2(area.contains(window->geometry()), qPrintable(QString("maximised %1").arg(maximised)));
+            if (maximised)
+                QCOMPARE(window->geometry(), area);
+            for (QWidget *bar : {static_cast<QWidget *>(window->captionLabel),
+                     static_cast<QWidget *>(window->recordBar), static_cast<QWidget *>(window->taskBar)}) {
+                QVERIFY(window->rect().contains(QRect(bar->mapTo(window.get(), QPoint()), bar->size())));
+                QList<QWidget *> controls = bar->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+                if (bar == window->recordBar)
+                    controls << window->recordTimeLabel; // lies over the bar, in the right panel
+                controls.removeOne(window->pauseBtn); // takes the play button's place while playing
+                for (int i = 0; i < controls.size(); ++i) {
+                    QRect a = controls[i]->geometry();
+                    if (controls[i] == window->recordTimeLabel)
+                        a.translate(-window->recordBar->pos());
+                    QVERIFY2(bar->rect().contains(a), qPrintable(controls[i]->accessibleName()));
+                    for (int j = i + 1; j < controls.size(); ++j) {
+                        QRect b = controls[j]->geometry();
+                        if (controls[j] == window->recordTimeLabel)
+                            b.translate(-window->recordBar->pos());
+                        QVERIFY2(!a.intersects(b),
+                            qPrintable(controls[i]->accessibleName() + " / " + controls[j]->accessibleName()));
+                    }
+                }
+            }
+            const QRect view(window->wordTextEdit->geometry());
+            QVERIFY(window->rect().contains(view));
+            QVERIFY(!view.intersects(QRect(window->taskBar->mapTo(window.get(), QPoint()), window->taskBar->size())));
+        }
+    }
+
     void dragRules_data()
     {
         QTest::addColumn<QString>("target");

@@ -1,0 +1,249 @@
+#include "ui/widget.h"
+
+#include "library/mylistwidget.h"
+#include "ui/theme.h"
+
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QComboBox>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QSlider>
+#include <QTextEdit>
+#include <QToolTip>
+
+#include <phonon/SeekSlider>
+
+void Widget::createKeys()
+{
+    const auto click = [](QPushButton *button) { return [button] { button->click(); }; };
+    bindKey(uploadBtn, QKeySequence(Qt::CTRL + Qt::Key_O), click(uploadBtn));
+    bindKey(beginCoverBtn, QKeySequence(Qt::Key_F5), click(beginCoverBtn));
+    bindKey(stopCoverBtn, QKeySequence(Qt::SHIFT + Qt::Key_F5), click(stopCoverBtn));
+    bindKey(recordBtn, QKeySequence(Qt::CTRL + Qt::Key_R), click(recordBtn));
+    bindKey(playBtn, QKeySequence(Qt::CTRL + Qt::Key_P), [this] { triggerPlayPause(); });
+    shortcutHints.insert(pauseBtn, shortcutHints.value(playBtn));
+    pauseBtn->installEventFilter(this);
+    bindKey(closeWordBtn, QKeySequence(Qt::CTRL + Qt::Key_W), click(closeWordBtn));
+    bindKey(nullptr, QKeySequence::Find, [this] { showFindBar(); });
+    bindKey(nullptr, QKeySequence(Qt::Key_F3), [this] { findNext(true); });
+    bindKey(nullptr, QKeySequence(Qt::SHIFT + Qt::Key_F3), [this] { findNext(false); });
+
+    findBar = new QLabel(wordTextEdit);
+    findBar->setStyleSheet(QString::fromUtf8(Theme::findBar));
+    findBar->resize(300, 36);
+    findEdit = new QLineEdit(findBar);
+    findEdit->setGeometry(6, 4, 220, 28);
+    findEdit->setPlaceholderText(QStringLiteral("查找"));
+    findEdit->setToolTip(QStringLiteral("Enter 下一个，Shift+Enter 上一个，Esc 关闭"));
+    findEdit->installEventFilter(this);
+    findCountLabel = new QLabel(findBar);
+    findCountLabel->setGeometry(232, 4, 62, 28);
+    findBar->hide();
+    connect(findEdit, &QLineEdit::textChanged, this, &Widget::updateFindMatches);
+    connect(wordTextEdit, &QTextEdit::textChanged, this, [this] {
+        if (!findBar->isHidden())
+            updateFindMatches();
+    });
+    wordTextEdit->installEventFilter(this);
+    wordTextEdit->viewport()->installEventFilter(this);
+
+    setTabOrderThroughControls();
+    nameControls();
+    // A screen reader hears the run's progress as the start button's new name.
+    connect(this, &Widget::startButtonTextChanged, this, [this] {
+        QAccessibleEvent event(beginCoverBtn, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    });
+}
+
+void Widget::bindKey(QWidget *hintOn, const QKeySequence &key, const std::function<void()> &action)
+{
+    auto *shortcut = new QShortcut(key, this);
+    connect(shortcut, &QShortcut::activated, this, action);
+    if (hintOn) {
+        shortcutHints.insert(hintOn, key.toString(QKeySequence::NativeText));
+        hintOn->installEventFilter(this);
+    }
+}
+
+void Widget::triggerPlayPause()
+{
+    (pauseBtn->isHidden() ? playBtn : pauseBtn)->click();
+}
+
+void Widget::setTabOrderThroughControls()
+{
+    // Reading order: the library on the left, then the record bar, the task bar and the text view,
+    // the caption's buttons last.
+    QWidget *seekHandle = seekSlider->findChild<QSlider *>();
+    const QList<QWidget *> order = {wavBtn, addWavBtn, wavList, txtBtn, wordList, deviceCombo, recordBtn, playBtn,
+        pauseBtn, stopBtn, seekHandle ? seekHandle : seekSlider, uploadBtn, audioCombo, languageBox, clearListBtn,
+        beginCoverBtn, stopCoverBtn, closeWordBtn, wordTextEdit, findEdit, homePageBtn, minBtn, maxBtn, closeBtn};
+    for (int i = 1; i < order.size(); ++i)
+        setTabOrder(order.at(i - 1), order.at(i));
+}
+
+void Widget::nameControls()
+{
+    // Icon buttons are named by their tooltip, and keep that name when the tooltip changes.
+    for (QPushButton *button :
+        {homePageBtn, minBtn, maxBtn, closeBtn, addWavBtn, recordBtn, playBtn, pauseBtn, stopBtn}) {
+        button->setAccessibleName(button->toolTip());
+        button->installEventFilter(this);
+    }
+    wavList->setAccessibleName(QStringLiteral("音频文件列表"));
+    wordList->setAccessibleName(QStringLiteral("文本文档列表"));
+    deviceCombo->setAccessibleName(QStringLiteral("录音设备"));
+    audioCombo->setAccessibleName(QStringLiteral("任务列表"));
+    taskLineEdit->setAccessibleName(QStringLiteral("任务列表"));
+    languageBox->setAccessibleName(QStringLiteral("识别语言"));
+    for (QComboBox *combo : {deviceCombo, audioCombo, languageBox})
+        combo->view()->setAccessibleName(combo->accessibleName());
+    seekSlider->setAccessibleName(QStringLiteral("播放进度"));
+    for (QSlider *handle : seekSlider->findChildren<QSlider *>())
+        handle->setAccessibleName(QStringLiteral("播放进度"));
+    recordTimeLabel->setAccessibleName(QStringLiteral("录音时长"));
+    playTimeLabel->setAccessibleName(QStringLiteral("播放时间"));
+    wordTextEdit->setAccessibleName(QStringLiteral("文档内容"));
+    findEdit->setAccessibleName(QStringLiteral("在文档中查找"));
+    findCountLabel->setAccessibleName(QStringLiteral("查找结果"));
+    timeLeftLabel->setAccessibleName(QStringLiteral("剩余时间"));
+    for (QScrollBar *bar : findChildren<QScrollBar *>())
+        bar->setAccessibleName(
+            bar->orientation() == Qt::Vertical ? QStringLiteral("垂直滚动条") : QStringLiteral("水平滚动条"));
+}
+
+void Widget::showFindBar()
+{
+    if (wordTextEdit->isHidden())
+        return;
+    findBar->move(wordTextEdit->width() - findBar->width() - 24, 4);
+    findBar->show();
+    findBar->raise();
+    findEdit->setFocus(Qt::ShortcutFocusReason);
+    findEdit->selectAll();
+    updateFindMatches();
+}
+
+void Widget::closeFindBar()
+{
+    const bool hadFocus = findEdit->hasFocus();
+    findBar->hide();
+    findMatches.clear();
+    findCurrent = -1;
+    wordTextEdit->setExtraSelections({});
+    if (hadFocus && !wordTextEdit->isHidden())
+        wordTextEdit->setFocus(Qt::OtherFocusReason);
+}
+
+void Widget::updateFindMatches()
+{
+    findMatches.clear();
+    findCurrent = -1;
+    const QString needle = findEdit->text();
+    QTextDocument *document = wordTextEdit->document();
+    if (!needle.isEmpty()) {
+        for (QTextCursor match = document->find(needle); !match.isNull(); match = document->find(needle, match))
+            findMatches << match;
+    }
+    // The match at or after the view's cursor comes first, so finding starts where the reader is.
+    const int from = wordTextEdit->textCursor().selectionStart();
+    for (int i = 0; i < findMatches.size() && findCurrent < 0; ++i) {
+        if (findMatches.at(i).selectionStart() >= from)
+            findCurrent = i;
+    }
+    if (findCurrent < 0 && !findMatches.isEmpty())
+        findCurrent = 0;
+    highlightMatches();
+}
+
+void Widget::findNext(bool forward)
+{
+    if (wordTextEdit->isHidden())
+        return;
+    if (findBar->isHidden()) {
+        showFindBar();
+        return;
+    }
+    if (findMatches.isEmpty())
+        return;
+    const int count = findMatches.size();
+    findCurrent = (findCurrent + (forward ? 1 : count - 1)) % count;
+    highlightMatches();
+}
+
+void Widget::highlightMatches()
+{
+    QList<QTextEdit::ExtraSelection> selections;
+    for (int i = 0; i < findMatches.size(); ++i) {
+        QTextEdit::ExtraSelection selection;
+        selection.cursor = findMatches.at(i);
+        selection.format.setBackground(QColor(i == findCurrent ? Theme::currentMatchColour : Theme::matchColour));
+        selections << selection;
+    }
+    wordTextEdit->setExtraSelections(selections);
+    if (findCurrent >= 0) {
+        // Only the cursor moves: the text and its undo history stay as they are.
+        QTextCursor at = wordTextEdit->textCursor();
+        at.setPosition(findMatches.at(findCurrent).selectionStart());
+        wordTextEdit->setTextCursor(at);
+        wordTextEdit->ensureCursorVisible();
+    }
+    findCountLabel->setText(findEdit->text().isEmpty() ? QString()
+            : findMatches.isEmpty()                    ? QStringLiteral("无结果")
+                                    : QStringLiteral("%1/%2").arg(findCurrent + 1).arg(findMatches.size()));
+}
+
+bool Widget::findKey(QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        findNext(!(key->modifiers() & Qt::ShiftModifier));
+        return true;
+    }
+    if (key->key() == Qt::Key_Escape) {
+        closeFindBar();
+        return true;
+    }
+    return false;
+}
+
+bool Widget::showShortcutHint(QWidget *control, QEvent *event)
+{
+    const auto hint = shortcutHints.constFind(control);
+    if (hint == shortcutHints.constEnd())
+        return false;
+    QString name = control->toolTip();
+    if (const auto *button = qobject_cast<QPushButton *>(control); button && name.isEmpty())
+        name = button->text();
+    if (name.isEmpty())
+        name = control->accessibleName();
+    const QString text = name.isEmpty() ? *hint : QStringLiteral("%1 (%2)").arg(name, *hint);
+    QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text, control);
+    return true;
+}
+
+bool Widget::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == wordTextEdit->viewport())
+        return takeFileDrop(event);
+    if (watched == findEdit)
+        return findKey(event);
+    if (watched == wordTextEdit && event->type() == QEvent::Hide)
+        closeFindBar();
+    if (watched == wordTextEdit && event->type() == QEvent::Resize)
+        findBar->move(wordTextEdit->width() - findBar->width() - 24, 4);
+    auto *control = qobject_cast<QPushButton *>(watched);
+    if (control && event->type() == QEvent::ToolTipChange && control->text().isEmpty())
+        control->setAccessibleName(control->toolTip());
+    if (event->type() == QEvent::ToolTip && watched->isWidgetType())
+        return showShortcutHint(static_cast<QWidget *>(watched), event);
+    return QLabel::eventFilter(watched, event);
+}
