@@ -28,7 +28,7 @@ int main(int argc, char *argv[])
     auto *window = new Widget(nullptr);
     window->move((AppState::screenWidth - 1024) / 2, (AppState::screenHeight - 728) / 2);
     // Being told to end (log-out, kill, Ctrl+C) closes the window as its close button does.
-    watchTerminationSignals(window, [window] { window->slotClose(); });
+    watchTerminationSignals(window, [window](int) { window->slotClose(); });
     app.exec();
     delete window;
     return 0;
