@@ -102,7 +102,7 @@ void preparation(int minutes)
     f.window->slotBeginCover();
     (void)runUntil([&] { return !f.server.recognitionRequests().isEmpty() || f.idle(); }, 600000);
     const double prepared = clock.elapsed() / 1000.0;
-    const int segments = f.window->segmentCount;
+    const int segments = f.window->conversionEngine->segmentCount();
     f.window->slotStopCover();
     std::printf("preparation of %d min MP3: %.2f s (transcode + probe + %d cuts), bare ffmpeg transcode %.2f s, "
                 "ratio %.2f (goal <= 2.5)\n",
@@ -139,8 +139,9 @@ double convertOnce(SpeechTestUtil::SpeechServiceProcess &service, const QString 
     }
     std::printf("conversion of %.1f s of English MP3, %s: wall %.1f s, %d requests (%d at once), service time "
                 "%.1f s summed over requests; longest event-loop stall %lld ms (goal <= 50); messages: %s\n",
-        audioSeconds, parallel == 1 ? "one request at a time" : "automatic", wall, requests, f.window->parallelRequests,
-        decodeMs / 1000.0, stalls.worstMs, qPrintable(f.notices.join(QStringLiteral(" | "))));
+        audioSeconds, parallel == 1 ? "one request at a time" : "automatic", wall, requests,
+        f.window->conversionEngine->parallelRequests(), decodeMs / 1000.0, stalls.worstMs,
+        qPrintable(f.notices.join(QStringLiteral(" | "))));
     return wall;
 }
 

@@ -38,6 +38,7 @@ LocalSpeechService::LocalSpeechService(QObject *parent)
 LocalSpeechService::LocalSpeechService(const DeploymentConfig &config, QObject *parent)
     : QObject(parent)
     , config(config)
+    , programFolder(AppState::appDir)
     , pollTimer(new QTimer(this))
 {
     pollTimer->setSingleShot(true);
@@ -135,7 +136,7 @@ void LocalSpeechService::startChild()
     startedByLastCheck = true;
     // The service must not outlive us, however we end: a killed window would leave it running for good.
     child = newChildEndingWithParent(this);
-    child->setProgram(speechServiceProgram(AppState::appDir));
+    child->setProgram(speechServiceProgram(programFolder));
     // The child must listen where we will call and accept the credentials we will present.
     child->setArguments({QStringLiteral("--listen"), url.host() + QLatin1Char(':') + QString::number(url.port(80)),
         QStringLiteral("--client-id"), config.clientId, QStringLiteral("--client-secret"), config.clientSecret});

@@ -25,11 +25,13 @@ public:
     static bool isLocalDeployment(const DeploymentConfig &config);
 
     // Never blocks. If the deployment is local and nothing answers at its address, starts
-    // speechServiceProgram(AppState::appDir) as a child and polls (bounded) until it answers.
+    // speechServiceProgram of the program folder as a child and polls (bounded) until it answers.
     // Emits ready(true) when the service answers (at once, via a queued emit, if it already does or the
     // deployment is remote), ready(false) when it could not be started or never answered.
     void ensureRunning();
 
+    // Where the service's program is looked for; the program's own folder unless told.
+    void setProgramFolder(const QString &folder) { programFolder = folder; }
     // How long ensureRunning waits for a child it started to answer.
     int startTimeoutMs = 15000;
     // True while the child this instance started is running.
@@ -56,6 +58,7 @@ private:
     void stopChild();
 
     DeploymentConfig config;
+    QString programFolder;
     State state = State::Idle;
     QProcess *child = nullptr;
     QTcpSocket *probeSocket = nullptr;

@@ -2,14 +2,12 @@
 
 #include "library/mylistwidget.h"
 #include "media/recorder.h"
-#include "pipeline/qthttpclass.h"
 #include "ui/resources.h"
 #include "ui/theme.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
@@ -72,6 +70,13 @@ QLabel *makeLabel(QWidget *parent, const QRect &geometry, const QString &sheet, 
 
 Widget::Widget(QWidget *parent)
     : QLabel(parent)
+    , conversionEngine(new ConversionEngine(ConversionEngine::Options(), this))
+    , lengthProcess(conversionEngine->lengthProcess())
+    , convertProcess(conversionEngine->convertProcess())
+    , cutProcess(conversionEngine->cutProcess())
+    , httpClient(conversionEngine->httpClient())
+    , tokenTimer(conversionEngine->tokenTimer())
+    , accessToken(conversionEngine->accessToken())
 {
     setUpWindow();
     createCaption();
@@ -263,27 +268,11 @@ void Widget::createTextView()
 
 void Widget::createChildProcesses()
 {
-    // The probe's diagnostics are read as its standard output.
-    lengthProcess = new QProcess(this);
-    lengthProcess->setProcessChannelMode(QProcess::MergedChannels);
-    connect(lengthProcess, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
-        &Widget::slotGetAudioLengthFinish);
-    connect(lengthProcess, &QProcess::readyRead, this, &Widget::onReadOutput);
-    cutProcess = new QProcess(this);
-    connect(cutProcess, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this, &Widget::slotCutAudioFinish);
     createRecorder();
-    convertProcess = new QProcess(this);
-    connect(convertProcess, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
-        &Widget::slotConvertAudioFormatFinish);
-
-    httpClient = new QtHttpClass(this);
-    connect(httpClient, &QtHttpClass::sigReplyFinish, this, &Widget::slotReadJson);
-    connect(httpClient, &QtHttpClass::sigReplyError, this, &Widget::slotReadJsonError);
+    connectConversionEngine();
 }
 
 void Widget::createTimers()
 {
     connect(recorder->recordTimer(), &QTimer::timeout, this, &Widget::sltSetRecordTime);
-    tokenTimer = new QTimer(this);
-    connect(tokenTimer, &QTimer::timeout, this, &Widget::sltTokenTimeout);
 }

@@ -1,16 +1,12 @@
 #pragma once
 
-#include <QHash>
 #include <QLabel>
-#include <QMap>
 #include <QPoint>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 
 #include "app/deployment.h"
-#include "pipeline/runprogress.h"
-#include "pipeline/speechprotocol.h"
+#include "pipeline/conversionengine.h"
 
 #include <phonon/AudioOutput>
 #include <phonon/MediaObject>
@@ -121,46 +117,19 @@ public slots:
     void slotWordOpen(QListWidgetItem *item); // opens a document in the text view
     void slotCloseWord(); // closeWordBtn
 
-    // ===== Conversion: pipeline/widget_conversion.cpp, widget_preparation.cpp, widget_service.cpp =====
+    // ===== Conversion: pipeline/widget_conversion.cpp presents what the engine's run says =====
 public:
     QPushButton *beginCoverBtn = nullptr; // starts a conversion; shows its progress as its text
     QPushButton *stopCoverBtn = nullptr; // enabled while a conversion runs
-    QComboBox *languageBox = nullptr; // recognition language, remembered between runs
-    QProcess *lengthProcess = nullptr; // ffmpeg probing the duration
-    QProcess *convertProcess = nullptr; // ffmpeg transcoding to 16 kHz mono
-    QProcess *cutProcess = nullptr; // ffmpeg cutting one segment
-    QtHttpClass *httpClient = nullptr;
-    QTimer *tokenTimer = nullptr; // bounds the wait for the token reply
-    QString accessToken;
-    QStringList segmentFileList; // segments still to be sent, in order
-    int segmentCount = 0; // segments of the file being converted
-    int segmentIndex = 0; // the segment being cut
-
-    // --- conversion pipeline ---
-    void requestToken();
-    void clearFolder(const QString &path);
-    // The run keeps its own file and text, so whatever the user does to the task list or the text view
-    // meanwhile cannot redirect it. Every run (and every end of one) takes a new generation; a process,
-    // reply or pause that belongs to an older generation is dropped.
-    struct ConversionRun
-    {
-        QString taskPath; // the task entry being converted, the user's own file
-        QString sourcePath; // what is probed and cut: the transcoded file, or the task itself
-        QString transcodedPath; // made by this run in the temporary folder, removed however the run ends
-        RunProgress progress; // the segments recognised so far, kept on disk after each one
-        QByteArray probeOutput; // gathered until the probe has finished
-    };
-    ConversionRun conversionRun;
-    QSet<QString> runDocuments; // documents this run wrote: a later task of the run never overwrites one
-    quint64 runGeneration = 0;
-    QHash<int, quint64> requestsInFlight; // request id -> generation of the run that sent it
-    QMap<int, QString> uploads; // segments being recognised (or pausing to be sent again) -> their file
-    int parallelRequests = 1; // recognition requests in flight at once, decided when a run starts
-    bool awaitingService = false;
-    bool serviceChecked = false; // this run has made sure the speech service answers
-    class LocalSpeechService *speechService = nullptr;
-    // How long a failed request waits to learn whether our own service has just died.
-    static constexpr int serviceEndGraceMs = 500;
+    QComboBox *languageBox = nullptr; // recognition language, remembered between runs; fixed while one runs
+    ConversionEngine *const conversionEngine; // owns the run: its processes, requests, files and token
+    // The engine's objects, under the names the window has always given them.
+    QProcess *const lengthProcess; // ffmpeg probing the duration
+    QProcess *const convertProcess; // ffmpeg transcoding to 16 kHz mono
+    QProcess *const cutProcess; // ffmpeg cutting one segment
+    QtHttpClass *const httpClient;
+    QTimer *const tokenTimer; // bounds the wait for the token reply
+    QString &accessToken;
     // What only tests set: another service and its credentials, a shorter retry pause.
     struct TestSeams
     {
@@ -172,40 +141,14 @@ public:
     };
     TestSeams testSeams;
     DeploymentConfig serviceConfig() const;
+    // What the next run starts with: the deployment (and test seams) and the program's folders.
+    ConversionEngine::Options engineOptions() const;
     bool runActive() const;
-    void beginRun();
-    void endRun(const QString &message, bool enableCloseWord = true);
-    void startFile();
-    void finishFile();
-    void startFfmpeg(QProcess *process, const QStringList &arguments);
-    bool isCurrentProcess(QProcess *process) const;
-    bool processFailed(QProcess *process) const;
-    void onFfmpegError();
-    // Ends the run when a transcode or cut failed (true); a full disk is named as such.
-    bool preparationFailed(QProcess *process);
-    void endPreparation(const QByteArray &ffmpegErrors);
-    void resumeProgress();
-    void beginUploads();
-    void showUploadProgress();
-    void sendSegment(int segment, const QString &path);
-    void retrySegment(int segment);
-    SpeechProtocol::RecognitionOutcome::Kind segmentOutcome(
-        int segment, const SpeechProtocol::RecognitionOutcome &outcome) const;
-    void keepSegmentText(int segment, const SpeechProtocol::RecognitionOutcome &outcome);
-    QString progressRecordPath(const QString &taskPath) const;
-    // Why the chosen language cannot be converted by the service in use; empty when it can.
-    QString languageRefusal() const;
+    void connectConversionEngine();
     void restoreLanguage();
-    void checkSpeechService();
-    void onSpeechServiceReady(bool ok);
-    void onSpeechServiceStopped();
-    void onHealthReply(const QByteArray &body);
-    void useService(int requestsAtOnce);
-    void onTokenReply(const QByteArray &body);
-    void sendRequest(int id, const QByteArray &body);
-    bool takeCurrentReply(int id);
-    QString serviceTokenUrl() const;
-    QString serviceRecognitionUrl() const;
+    void onFileStarted();
+    void onDocumentWritten(const QString &task, const QString &documentPath);
+    void onRunEnded(const QString &message, bool fileWasStarted);
     // Progress is the start button's text; every change is announced for those who follow the run.
     void setStartButtonText(const QString &text);
 
@@ -213,17 +156,10 @@ signals:
     void startButtonTextChanged(const QString &text);
 
 public slots:
-    void slotBeginCover(); // beginCoverBtn: starts a conversion of the task list, or goes on with it
-    void slotBeginUpload(); // sends the next segment, or finishes the file after the last
+    void slotBeginCover(); // beginCoverBtn: starts a conversion of the task list
+    void slotStopCover(); // stopCoverBtn
     void slotReadJson(int id, QByteArray body); // a reply from the speech service
     void slotReadJsonError(int id, QByteArray body); // a request that failed on the network
-    void slotStopCover(); // stopCoverBtn
-    void convertAudioFormat(); // first step of a file: transcode, unless it is raw PCM already
-    void slotConvertAudioFormatFinish();
-    void getAudioLength(); // probes the duration
-    void onReadOutput(); // gathers the probe's output
-    void slotGetAudioLengthFinish(); // plans the segments and starts cutting
-    void slotCutAudioFinish(); // cuts the next segment, or starts sending after the last
     void sltTokenTimeout();
 
     // ===== Recorder: media/widget_devices.cpp, media/widget_recorder.cpp =====

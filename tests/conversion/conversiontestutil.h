@@ -6,18 +6,12 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "audiotestutil.h"
 #include "common/scriptedserver.h"
 #include "common/windowfixture.h"
 #include "ui/widget.h"
 
 namespace ConversionTest {
-
-// Runs ffmpeg to completion (tests may block); false when it failed.
-bool runFfmpeg(const QStringList &arguments);
-// A 16 kHz mono 16-bit WAV of exactly `samples` samples of noise, so every sample differs.
-bool makeNoiseWav(const QString &path, qint64 samples);
-// The PCM bytes of a WAV's data chunk (the header's chunks walked, not assumed 44 bytes long).
-QByteArray wavData(const QString &path);
 
 // Every text the start button shows during a run, in order.
 class ButtonTexts : public QObject

@@ -6,6 +6,7 @@
 #include "pipeline/audioprep.h"
 #include "pipeline/document.h"
 #include "pipeline/qthttpclass.h"
+#include "pipeline/speechprotocol.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -31,8 +32,6 @@ private slots:
     void tokenFirstThenReused();
     void retriesResendTheSameSegment();
     void stopDuringRetryPauseSendsNothing();
-    void failCodes_data();
-    void failCodes();
     void rejectedTokenIsDropped();
     void tooShortLastSegmentHoldsNoWords();
     void waitingOutcomes_data();
@@ -175,37 +174,6 @@ void TestConversion::stopDuringRetryPauseSendsNothing()
     QCOMPARE(f.notices, QStringList());
 }
 
-void TestConversion::failCodes_data()
-{
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("3301") << 3301 << "语音识别结果实际为空！";
-    QTest::newRow("3302") << 3302 << "鉴权失败！";
-    QTest::newRow("3303") << 3303 << "语音服务器后端繁忙，或是音频质量过低！";
-    QTest::newRow("3307") << 3307 << "语音服务器后端识别出错！";
-    QTest::newRow("3309") << 3309 << "服务端无法将音频转为pcm格式，可能是音频格式问题！";
-    QTest::newRow("3313") << 3313 << "语音服务器解析超时！";
-    QTest::newRow("3314") << 3314 << "音频长度过短！";
-    QTest::newRow("3315") << 3315 << "语音服务器处理超时！";
-    QTest::newRow("3316") << 3316 << "音频转为pcm失败！";
-}
-
-void TestConversion::failCodes()
-{
-    QFETCH(int, code);
-    QFETCH(QString, message);
-    Fixture f;
-    f.server.recognitionReplies.enqueue(ScriptedServer::errNo(code));
-    const QString task = makeTask(f, "f.wav", 160000);
-    f.addTask(task);
-    f.window->slotBeginCover();
-    QVERIFY(waitIdle(f));
-    QCOMPARE(f.notices, QStringList {message});
-    QVERIFY(f.window->closeWordBtn->isEnabled());
-    QCOMPARE(f.window->taskFiles, QStringList {task});
-    QCOMPARE(f.server.recognitionRequests().size(), 1);
-}
-
 void TestConversion::rejectedTokenIsDropped()
 {
     Fixture f;
@@ -342,6 +310,7 @@ void TestConversion::changesDuringRun_data()
     QTest::newRow("task added at the front") << "add";
     QTest::newRow("task list cleared") << "clear";
     QTest::newRow("text view replaced") << "view";
+    QTest::newRow("another language chosen") << "language";
 }
 
 void TestConversion::changesDuringRun()
@@ -352,15 +321,19 @@ void TestConversion::changesDuringRun()
     const QString other = makeTask(f, "other.wav", 16000);
     f.addTask(run);
     bool changed = false;
+    bool selectorEnabledDuringRun = true;
     connect(&f.server, &ScriptedServer::requestReceived, this, [&] {
         if (changed)
             return;
         changed = true;
+        selectorEnabledDuringRun = f.window->languageBox->isEnabled();
         if (change == "add") {
             f.addTask(other);
         } else if (change == "clear") {
             f.window->taskFiles.clear();
             f.window->audioCombo->clear();
+        } else if (change == "language") {
+            f.window->languageBox->setCurrentText("中文近场");
         } else {
             f.window->wordTextEdit->setPlainText("something the user typed");
             f.window->wordFilePath = documentOf(f, "elsewhere.txt");
@@ -377,6 +350,12 @@ void TestConversion::changesDuringRun()
         QCOMPARE(readFile(documentOf(f, "other.txt")), QByteArray("segment 2\n"));
     else
         QVERIFY(!QFile::exists(documentOf(f, "other.txt")));
+    // The run keeps the language it started with, and the selector says so while it runs.
+    QVERIFY(!selectorEnabledDuringRun);
+    QVERIFY(f.window->languageBox->isEnabled());
+    const QByteArray english = "\"dev_pid\" : " + QByteArray::number(SpeechProtocol::devPidForLanguage("英文"));
+    for (const ScriptedServer::Request &request : f.server.recognitionRequests())
+        QVERIFY(request.body.contains(english));
 }
 
 void TestConversion::stoppedRunsReplyIsNotTheNextRuns()

@@ -132,7 +132,7 @@ void TestEndToEnd::severalAtOnceWriteTheSameDocument()
         f.window->slotBeginCover();
         QVERIFY(QTest::qWaitFor([&] { return f.idle(); }, 600000));
         QCOMPARE(f.notices, QStringList {QStringLiteral("文件已经全部转换完成！")});
-        QCOMPARE(f.window->segmentCount, 4);
+        QCOMPARE(f.window->conversionEngine->segmentCount(), 4);
         QFile document(f.appPath() + QStringLiteral("/myWordFiles/four minutes.txt"));
         QVERIFY(document.open(QIODevice::ReadOnly));
         documents[run] = document.readAll();
@@ -206,11 +206,13 @@ static int startServiceAndWait(int argc, char *argv[])
     QApplication app(argc, argv);
     Fixture f(QString::fromLocal8Bit(argv[2]));
     f.useSpeechService(QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort()));
-    f.window->checkSpeechService();
-    QObject::connect(f.window->speechService, &LocalSpeechService::ready, [](bool ok) {
+    f.window->conversionEngine->setOptions(f.window->engineOptions());
+    LocalSpeechService *service = f.window->conversionEngine->speechService();
+    QObject::connect(service, &LocalSpeechService::ready, [](bool ok) {
         fputs(ok ? "ready\n" : "failed\n", stdout);
         fflush(stdout);
     });
+    service->ensureRunning();
     return app.exec();
 }
 

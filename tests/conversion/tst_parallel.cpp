@@ -2,7 +2,6 @@
 
 #include "app/deployment.h"
 #include "common/testmain.h"
-#include "pipeline/speechprotocol.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -28,7 +27,6 @@ private slots:
     void failureWhileOthersAreInFlight_data();
     void failureWhileOthersAreInFlight();
     void stopWithSeveralInFlight();
-    void replyForASegmentNotInFlight();
 
 private:
     // 3 min 5 s of noise: four segments, the last a short one.
@@ -203,25 +201,6 @@ void TestParallel::stopWithSeveralInFlight()
     QVERIFY(waitIdle(f));
     QCOMPARE(f.server.recognitionRequests().size(), 7);
     QCOMPARE(readFile(documentOf("stop.txt")).count("words "), 4);
-}
-
-void TestParallel::replyForASegmentNotInFlight()
-{
-    Fixture f;
-    f.window->testSeams.parallelRequests = 0; // automatic: as many as the service has workers
-    f.server.healthWorkers = 2;
-    f.server.recognitionReplies << ScriptedServer::silence() << ScriptedServer::silence();
-    f.addTask(fourSegments(f, "odd.wav"));
-    f.window->slotBeginCover();
-    QTRY_COMPARE_WITH_TIMEOUT(f.server.recognitionRequests().size(), 2, 30000);
-    const QString progress = f.window->beginCoverBtn->text();
-    for (int segment : {2, 3, 40})
-        f.window->slotReadJson(
-            SpeechProtocol::recognitionRequestId(segment), "{\"err_no\": 0, \"result\": [\"stray\"]}");
-    QCOMPARE(f.window->beginCoverBtn->text(), progress);
-    QVERIFY(!f.window->wordTextEdit->toPlainText().contains("stray"));
-    QVERIFY(f.window->stopCoverBtn->isEnabled());
-    f.window->slotStopCover();
 }
 
 QUILLORA_TEST_MAIN(TestParallel)

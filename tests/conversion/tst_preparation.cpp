@@ -84,12 +84,12 @@ void TestPreparation::segments()
     QCOMPARE(f.window->taskFiles, QStringList {source});
     QVERIFY(f.window->audioCombo->findText(name) >= 0);
     QVERIFY(!QFile::exists(AudioPrep::basePath(source) + "_16k.wav"));
-    QCOMPARE(f.window->segmentCount, count);
+    QCOMPARE(f.window->conversionEngine->segmentCount(), count);
 
     // Sample for sample: no segment above 60 s, nothing lost or doubled at the joins or at the end.
     const QStringList files = f.segmentFiles();
     QCOMPARE(files.size(), count);
-    QCOMPARE(f.window->segmentFileList, files);
+    QCOMPARE(f.window->conversionEngine->segmentFileList(), files);
     QByteArray joined;
     for (int k = 0; k < count; ++k) {
         const QByteArray data = wavData(files[k]);

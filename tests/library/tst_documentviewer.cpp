@@ -1,8 +1,10 @@
+#include "common/scriptedserver.h"
 #include "common/testmain.h"
 #include "listtestutil.h"
 
 #include "library/mylistwidget.h"
 
+#include <QComboBox>
 #include <QTextEdit>
 #include <QtTest>
 
@@ -134,7 +136,14 @@ void DocumentViewerTest::refusedDuringConversion()
     w->wordFilePath = fx.path("myWordFiles/run.txt");
     w->wordTextEdit->setPlainText("recognised so far");
     w->wordTextEdit->show();
-    w->stopCoverBtn->setEnabled(true);
+    // A run that is still making sure of its service when the document is asked for.
+    ScriptedServer service;
+    w->testSeams.serviceHost = service.hostAndPort();
+    w->languageBox->setCurrentText(QStringLiteral("英文"));
+    QVERIFY(fx.write("myWAVFiles/run.wav", "RIFF"));
+    w->addTask(fx.path("myWAVFiles/run.wav"));
+    w->slotBeginCover();
+    QVERIFY(w->runActive());
 
     w->slotWordOpen(w->wordList->item(0));
 
@@ -142,6 +151,7 @@ void DocumentViewerTest::refusedDuringConversion()
     QCOMPARE(w->wordFilePath, fx.path("myWordFiles/run.txt"));
     QCOMPARE(w->wordTextEdit->toPlainText(), QStringLiteral("recognised so far"));
     QCOMPARE(fx.read("myWordFiles/a.txt"), QByteArray("文档A"));
+    w->slotStopCover();
 }
 
 void DocumentViewerTest::failedSaveKeepsViewOpen()

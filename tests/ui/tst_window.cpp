@@ -1,5 +1,6 @@
 #include "app/appstate.h"
 #include "common/appfolders.h"
+#include "common/scriptedserver.h"
 #include "common/testmain.h"
 #include "library/mylistwidget.h"
 #include "ui/chromelayout.h"
@@ -232,9 +233,22 @@ private slots:
             notices << text;
             return QMessageBox::Ok;
         });
-        window->beginRun();
-        window->startFfmpeg(window->convertProcess,
-            {"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i", "anullsrc", "-f", "null", "-"});
+        // A transcoder that runs until it is ended.
+        QFile wrapper(appDir.filePath("ffmpeg"));
+        QVERIFY(wrapper.open(QIODevice::WriteOnly));
+        wrapper.write("#!/bin/sh\nexec ffmpeg -nostdin -loglevel error -f lavfi -i anullsrc -f null -\n");
+        wrapper.close();
+        QVERIFY(wrapper.setPermissions(wrapper.permissions() | QFileDevice::ExeUser));
+        QFile task(appDir.filePath("talk.mp3"));
+        QVERIFY(task.open(QIODevice::WriteOnly));
+        task.close();
+        ScriptedServer server;
+        window->testSeams.serviceHost = server.hostAndPort();
+        window->accessToken = QStringLiteral("test-token");
+        window->languageBox->setCurrentText(QStringLiteral("英文"));
+        window->addTask(task.fileName());
+        window->slotBeginCover();
+        QTRY_COMPARE_WITH_TIMEOUT(window->convertProcess->state(), QProcess::Running, 10000);
         QVERIFY(window->convertProcess->waitForStarted(10000));
         const qint64 pid = window->convertProcess->processId();
 

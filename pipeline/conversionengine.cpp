@@ -1,0 +1,356 @@
+#include "pipeline/conversionengine.h"
+
+#include "library/atomicfile.h"
+#include "library/librarypaths.h"
+#include "pipeline/audioprep.h"
+#include "pipeline/document.h"
+#include "pipeline/localspeechservice.h"
+#include "pipeline/qthttpclass.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QTimer>
+
+#include <cstdlib>
+
+namespace {
+const QString englishLanguage = QStringLiteral("英文");
+}
+
+ConversionEngine::ConversionEngine(const Options &options, QObject *parent)
+    : QObject(parent)
+    , opts(options)
+    , runOpts(options)
+    , http(new QtHttpClass(this))
+    , tokenWait(new QTimer(this))
+{
+    createProcesses();
+    connect(http, &QtHttpClass::sigReplyFinish, this, &ConversionEngine::slotReadJson);
+    connect(http, &QtHttpClass::sigReplyError, this, &ConversionEngine::slotReadJsonError);
+    connect(tokenWait, &QTimer::timeout, this, &ConversionEngine::sltTokenTimeout);
+}
+
+ConversionEngine::~ConversionEngine()
+{
+    // Nothing of a run under way may report any more: neither its children nor its replies.
+    for (QObject *child : children())
+        child->disconnect(this);
+    ++runGeneration;
+    killProcesses();
+    if (!fileRun.transcodedPath.isEmpty())
+        QFile::remove(fileRun.transcodedPath);
+}
+
+void ConversionEngine::setOptions(const Options &options)
+{
+    opts = options;
+}
+
+QString ConversionEngine::languageRefusal(const QString &language) const
+{
+    if (!LocalSpeechService::isLocalDeployment(opts.service) || language == englishLanguage)
+        return QString();
+    return QStringLiteral("本机自带的离线语音服务只能识别英文。请选择“英文”，或配置在线语音服务后再转换其他语言。");
+}
+
+bool ConversionEngine::start(const QString &language, NextTask tasks)
+{
+    if (isRunning() || !languageRefusal(language).isEmpty())
+        return false;
+    ++runGeneration;
+    runOpts = opts;
+    runLanguage = language;
+    nextTask = std::move(tasks);
+    fileRun = FileRun();
+    runDocuments.clear();
+    serviceChecked = false;
+    fileWasStarted = false;
+    stage = Stage::CheckingService;
+    advance();
+    return true;
+}
+
+void ConversionEngine::stop()
+{
+    endRun(QString());
+}
+
+void ConversionEngine::advance()
+{
+    if (!nextTask || nextTask().isEmpty()) {
+        // The list can also have been emptied while the service or the token was on its way.
+        endRun(QStringLiteral("请先添加需要转换的文件！"), false);
+        return;
+    }
+    if (!serviceChecked) {
+        stage = Stage::CheckingService;
+        setProgress(token.isEmpty() ? QStringLiteral("认证中...") : QStringLiteral("转换中..."));
+        checkSpeechService();
+        return;
+    }
+    if (token.isEmpty()) {
+        stage = Stage::Token;
+        setProgress(QStringLiteral("认证中..."));
+        requestToken();
+        return;
+    }
+    setProgress(QStringLiteral("转换中..."));
+    startFile();
+}
+
+void ConversionEngine::endRun(const QString &message, bool fileStarted)
+{
+    // A new generation first: whatever the old run left under way is stale from here on.
+    ++runGeneration;
+    stage = Stage::Idle;
+    tokenWait->stop();
+    killProcesses();
+    // Only what this run made, in the program's own temporary folder.
+    if (!fileRun.transcodedPath.isEmpty())
+        QFile::remove(fileRun.transcodedPath);
+    uploads.clear();
+    if (!requestsInFlight.isEmpty()) {
+        requestsInFlight.clear();
+        for (QNetworkReply *reply : http->manager->findChildren<QNetworkReply *>()) {
+            if (reply->isRunning())
+                reply->abort();
+        }
+    }
+    nextTask = nullptr;
+    // Last: the presenter may show a message in a loop of its own, or start the next run at once.
+    emit runEnded(message, fileStarted);
+}
+
+void ConversionEngine::setProgress(const QString &text)
+{
+    emit progressText(text);
+}
+
+QString ConversionEngine::documentFolder() const
+{
+    return runOpts.documentDir.isEmpty() ? runOpts.dataDir + QStringLiteral("/myWordFiles") : runOpts.documentDir;
+}
+
+QString ConversionEngine::progressRecordPath(const QString &taskPath) const
+{
+    return RunProgress::recordPath(runOpts.dataDir + QStringLiteral("/.quillora/progress"), taskPath);
+}
+
+void ConversionEngine::clearFolder(const QString &path)
+{
+    QDir folder(path);
+    for (const QString &name : folder.entryList(QDir::Files))
+        folder.remove(name);
+}
+
+void ConversionEngine::startFile()
+{
+    const QString task = nextTask();
+    if (task.isEmpty()) {
+        endRun(fileWasStarted ? QStringLiteral("文件已经全部转换完成！") : QStringLiteral("请先添加需要转换的文件！"),
+            fileWasStarted);
+        return;
+    }
+    QDir().mkpath(tmpFolder());
+    clearFolder(tmpFolder());
+    if (!QFileInfo(task).isFile()) {
+        emit taskMissing(task);
+        endRun(QStringLiteral("找不到文件“%1”，它可能已被移动或删除，已将其从任务列表中移除。")
+                   .arg(QDir::toNativeSeparators(task)));
+        return;
+    }
+    fileRun = FileRun();
+    fileRun.taskPath = task;
+    fileRun.sourcePath = task;
+    fileWasStarted = true;
+    stage = Stage::Preparing;
+    emit fileStarted(task);
+    convertAudioFormat();
+}
+
+void ConversionEngine::finishFile()
+{
+    const QString task = fileRun.taskPath;
+    if (!fileRun.progress.anyText()) {
+        // Not one segment held speech: there is nothing to keep, and no empty document is written.
+        QFile::remove(progressRecordPath(task));
+        endRun(SpeechProtocol::failMessageForErrNo(SpeechErrors::NoSpeech));
+        return;
+    }
+    const QString documentPath
+        = Document::numberedPath(documentFolder() + QLatin1Char('/') + Document::fileNameFor(task), runDocuments);
+    QDir().mkpath(documentFolder());
+    QString error;
+    if (!Document::write(documentPath, Document::textOf(fileRun.progress.texts()), &error)) {
+        endRun(QStringLiteral("无法保存文本文档“%1”（%2），该文件仍保留在任务列表中。")
+                   .arg(LibraryPaths::fileName(documentPath), error));
+        return;
+    }
+    runDocuments.insert(documentPath);
+    QFile::remove(progressRecordPath(task));
+    if (!fileRun.transcodedPath.isEmpty())
+        QFile::remove(fileRun.transcodedPath);
+    fileRun = FileRun();
+    const quint64 generation = runGeneration;
+    emit documentWritten(task, documentPath);
+    if (generation == runGeneration)
+        startFile();
+}
+
+void ConversionEngine::sendPending()
+{
+    if (stage != Stage::Uploading)
+        return;
+    showUploadProgress();
+    // pendingSegments keeps every segment until it is recognised; those not yet in flight go next.
+    for (int i = 0; i < pendingSegments.size() && uploads.size() < requestsAtOnce; ++i) {
+        const int segment = AudioPrep::segmentIndexOf(pendingSegments.at(i));
+        if (!uploads.contains(segment))
+            sendSegment(segment, pendingSegments.at(i));
+    }
+    if (pendingSegments.isEmpty())
+        finishFile();
+}
+
+void ConversionEngine::showUploadProgress()
+{
+    const int done = fileRun.progress.doneCount();
+    setProgress(QStringLiteral("转写:%1%").arg(AudioPrep::percentText(done, segments)));
+}
+
+void ConversionEngine::sendSegment(int segment, const QString &path)
+{
+    uploads.insert(segment, path);
+    sendRequest(SpeechProtocol::recognitionRequestId(segment),
+        SpeechProtocol::buildRecognitionBody(path, token, runOpts.machineId, runLanguage));
+}
+
+void ConversionEngine::sendRequest(int id, const QByteArray &body)
+{
+    requestsInFlight.insert(id, runGeneration);
+    if (id == SpeechProtocol::TokenRequest)
+        http->httpGet(id, runOpts.service.tokenUrl());
+    else if (id == SpeechProtocol::HealthRequest)
+        http->httpGet(id, runOpts.service.healthUrl());
+    else
+        http->httpPost(id, runOpts.service.recognitionUrl(), body);
+}
+
+bool ConversionEngine::takeCurrentReply(int id)
+{
+    const auto request = requestsInFlight.constFind(id);
+    if (request == requestsInFlight.cend() || request.value() != runGeneration || !isRunning())
+        return false;
+    requestsInFlight.erase(request);
+    return true;
+}
+
+void ConversionEngine::slotReadJson(int id, const QByteArray &body)
+{
+    if (!takeCurrentReply(id))
+        return;
+    if (id == SpeechProtocol::TokenRequest) {
+        onTokenReply(body);
+        return;
+    }
+    if (id == SpeechProtocol::HealthRequest) {
+        onHealthReply(body);
+        return;
+    }
+    const int segment = SpeechProtocol::segmentOfRequest(id);
+    if (!uploads.contains(segment))
+        return;
+
+    const SpeechProtocol::RecognitionOutcome outcome = SpeechProtocol::decodeRecognitionReply(body);
+    switch (segmentOutcome(segment, outcome)) {
+    case SpeechProtocol::RecognitionOutcome::Success:
+        keepSegmentText(segment, outcome);
+        sendPending();
+        break;
+    case SpeechProtocol::RecognitionOutcome::Retry:
+        retrySegment(segment);
+        break;
+    case SpeechProtocol::RecognitionOutcome::Fail:
+        // A rejected token is useless to every later run: ask for a new one next time.
+        if (outcome.errNo == SpeechErrors::AuthenticationFailed)
+            token.clear();
+        endRun(outcome.message);
+        break;
+    case SpeechProtocol::RecognitionOutcome::Ignored:
+        endRun(QStringLiteral("语音服务器返回了无法识别的错误码 %1，转换已停止！").arg(outcome.errNoText));
+        break;
+    case SpeechProtocol::RecognitionOutcome::Unparsable:
+        endRun(QStringLiteral("语音服务器的应答无法解析，转换已停止！"));
+        break;
+    }
+}
+
+void ConversionEngine::retrySegment(int segment)
+{
+    // The segment keeps its place among those in flight and is sent again alone after the pause;
+    // the others go on meanwhile.
+    const int seconds = std::rand() % 10 + 1;
+    setProgress(QStringLiteral("重申请: %1秒").arg(seconds));
+    const quint64 generation = runGeneration;
+    QTimer::singleShot(seconds * runOpts.retryPauseUnitMs, this, [this, generation, segment] {
+        if (!isRunning() || generation != runGeneration || !uploads.contains(segment))
+            return;
+        showUploadProgress();
+        sendSegment(segment, uploads.value(segment));
+    });
+}
+
+SpeechProtocol::RecognitionOutcome::Kind ConversionEngine::segmentOutcome(
+    int segment, const SpeechProtocol::RecognitionOutcome &outcome) const
+{
+    if (outcome.kind != SpeechProtocol::RecognitionOutcome::Fail)
+        return outcome.kind;
+    // One segment without speech (a long pause, a silent ending) adds no text; the file goes on.
+    if (outcome.errNo == SpeechErrors::NoSpeech)
+        return SpeechProtocol::RecognitionOutcome::Success;
+    // The last of several segments holds what remains after the whole minutes, possibly a fraction of a
+    // second: "too short" for it means no words, not a file that cannot be converted.
+    if (outcome.errNo == SpeechErrors::AudioTooShort && segments > 1 && segment == segments - 1)
+        return SpeechProtocol::RecognitionOutcome::Success;
+    return outcome.kind;
+}
+
+void ConversionEngine::keepSegmentText(int segment, const SpeechProtocol::RecognitionOutcome &outcome)
+{
+    const QString path = uploads.take(segment);
+    pendingSegments.removeOne(path);
+    const bool hasText = outcome.kind == SpeechProtocol::RecognitionOutcome::Success && outcome.hasText;
+    const bool inOrder = fileRun.progress.texts().size() == fileRun.progress.textsBefore(segment);
+    fileRun.progress.setDone(segment, hasText, outcome.text);
+    if (hasText && inOrder)
+        emit segmentRecognised(outcome.text);
+    else if (hasText)
+        emit transcriptReplaced(fileRun.progress.texts()); // the view keeps segment order, as the document does
+    // Kept after every segment, so that a stop, a failure or a crash costs only the segments under way.
+    // A record that cannot be written costs a resume, not the run.
+    const QString record = progressRecordPath(fileRun.taskPath);
+    QDir().mkpath(QFileInfo(record).path());
+    AtomicFile::write(record, fileRun.progress.toJson(), nullptr);
+    QFile::remove(path);
+    emit fileProgress(fileRun.taskPath, fileRun.progress.doneCount(), segments);
+}
+
+void ConversionEngine::slotReadJsonError(int id, const QByteArray &body)
+{
+    if (!takeCurrentReply(id))
+        return;
+    if (service && service->childEnded(serviceEndGraceMs)) {
+        onSpeechServiceStopped();
+        return;
+    }
+    if (id == SpeechProtocol::TokenRequest)
+        endRun(QStringLiteral("获取访问令牌失败，请检查网络连接是否断开！"), false);
+    else if (id == SpeechProtocol::HealthRequest)
+        onHealthReply(body); // a service still loading answers 503 with its worker count
+    else
+        endRun(QStringLiteral("转换失败，请检查网络信号是否充足！"));
+}
