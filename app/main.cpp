@@ -1,4 +1,6 @@
 #include "app/appstate.h"
+#include "app/commandline.h"
+#include "app/conversioncommand.h"
 #include "app/machineid.h"
 #include "app/ui_startup.h"
 #include "media/phononbackend.h"
@@ -11,6 +13,13 @@
 
 int main(int argc, char *argv[])
 {
+    // Chosen before any QApplication exists: the command line needs no display and no window.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (CommandLine::isWanted(arguments))
+        return runConversionCommand(argc, argv);
+
     QApplication app(argc, argv);
     prepareApplication();
     if (checkSingleInstance())
