@@ -6,6 +6,7 @@
 #include "app/installlayout.h"
 #include "app/machineid.h"
 #include "pipeline/conversionengine.h"
+#include "pipeline/localspeechservice.h"
 #include "platform/processes.h"
 
 #include <QCoreApplication>
@@ -45,6 +46,8 @@ public:
         , remaining(files)
         , lines(::isatty(STDERR_FILENO) == 1)
     {
+        // On a terminal the service's request log would break the lines rewritten in place.
+        engine.speechService()->setChildLogShown(::isatty(STDERR_FILENO) != 1);
         connect(&engine, &ConversionEngine::progressText, this,
             [this](const QString &text) { writeTo(stderr, lines.progress(text)); });
         connect(&engine, &ConversionEngine::fileStarted, this, [this](const QString &task) {

@@ -140,7 +140,9 @@ void LocalSpeechService::startChild()
     // The child must listen where we will call and accept the credentials we will present.
     child->setArguments({QStringLiteral("--listen"), url.host() + QLatin1Char(':') + QString::number(url.port(80)),
         QStringLiteral("--client-id"), config.clientId, QStringLiteral("--client-secret"), config.clientSecret});
-    child->setProcessChannelMode(QProcess::ForwardedChannels);
+    child->setProcessChannelMode(childLogShown ? QProcess::ForwardedChannels : QProcess::ForwardedOutputChannel);
+    if (!childLogShown)
+        child->setStandardErrorFile(QProcess::nullDevice());
     connect(child, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart && state == State::Starting)
             finish(false);
