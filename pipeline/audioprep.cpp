@@ -26,7 +26,12 @@ QString basePath(const QString &taskPath)
 
 QString transcodedPath(const QString &appDir)
 {
-    return appDir + QStringLiteral("/myTmpWAVFiles/source_16k.wav");
+    return transcodedPathIn(appDir + QStringLiteral("/myTmpWAVFiles"));
+}
+
+QString transcodedPathIn(const QString &folder)
+{
+    return folder + QStringLiteral("/source_16k.wav");
 }
 
 QString lowerSuffix(const QString &taskPath)
@@ -42,7 +47,12 @@ bool skipsTranscode(const QString &taskPath)
 
 QString segmentPath(const QString &dataDir, int index)
 {
-    return dataDir + QStringLiteral("/myTmpWAVFiles/%1.wav").arg(index);
+    return segmentPathIn(dataDir + QStringLiteral("/myTmpWAVFiles"), index);
+}
+
+QString segmentPathIn(const QString &folder, int index)
+{
+    return folder + QStringLiteral("/%1.wav").arg(index);
 }
 
 int segmentIndexOf(const QString &segmentPath)
@@ -71,10 +81,15 @@ QStringList probeArguments(const QString &taskPath)
 
 QStringList cutArguments(const QString &inputPath, const QString &dataDir, int index)
 {
+    return cutArgumentsTo(inputPath, segmentPath(dataDir, index), index);
+}
+
+QStringList cutArgumentsTo(const QString &inputPath, const QString &outputPath, int index)
+{
     // Seeking before the input is cheaper for late segments; decoding keeps the start exact.
     return {QStringLiteral("-nostdin"), QStringLiteral("-ss"), QString::number(index * segmentSeconds),
         QStringLiteral("-i"), safeArgument(inputPath), QStringLiteral("-acodec"), QStringLiteral("pcm_s16le"),
-        QStringLiteral("-t"), QString::number(segmentSeconds), safeArgument(segmentPath(dataDir, index))};
+        QStringLiteral("-t"), QString::number(segmentSeconds), safeArgument(outputPath)};
 }
 
 qint64 parseDurationCentis(const QString &probeOutput)

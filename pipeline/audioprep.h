@@ -16,6 +16,8 @@ QString basePath(const QString &taskPath);
 // The run's transcoded file: in the temporary folder, under a name no segment takes, so that it can
 // never be a file of the user's ("talk_16k.wav" beside "talk.mp3" may well be one).
 QString transcodedPath(const QString &appDir);
+// The same name in a run's own folder.
+QString transcodedPathIn(const QString &folder);
 // The suffix of the file name, lower case; empty when the name has no ".".
 QString lowerSuffix(const QString &taskPath);
 // Raw PCM tasks are probed and cut as they are.
@@ -23,6 +25,8 @@ bool skipsTranscode(const QString &taskPath);
 
 // Segment k of the temporary folder: dataDir + "/myTmpWAVFiles/<k>.wav".
 QString segmentPath(const QString &dataDir, int index);
+// Segment k of a run's own folder: folder + "/<k>.wav".
+QString segmentPathIn(const QString &folder, int index);
 
 // k for a segment path ".../<k>.wav"; -1 for any other name.
 int segmentIndexOf(const QString &segmentPath);
@@ -38,6 +42,8 @@ QStringList probeArguments(const QString &taskPath);
 // duration to hundredths, and a tail of a few milliseconds past a whole minute must not push a segment
 // over the 60 s a recognition request may carry.
 QStringList cutArguments(const QString &inputPath, const QString &dataDir, int index);
+// The same cut written to outputPath.
+QStringList cutArgumentsTo(const QString &inputPath, const QString &outputPath, int index);
 
 // The duration line of the probe's whole output, in hundredths of a second; -1 when the output has no
 // "Duration: HH:MM:SS[.ff]" line (a missing or unreadable file, or an unknown duration).

@@ -6,6 +6,7 @@
 #include "pipeline/document.h"
 #include "pipeline/localspeechservice.h"
 #include "pipeline/qthttpclass.h"
+#include "pipeline/runfolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,8 +42,7 @@ ConversionEngine::~ConversionEngine()
         child->disconnect(this);
     ++runGeneration;
     killProcesses();
-    if (!fileRun.transcodedPath.isEmpty())
-        QFile::remove(fileRun.transcodedPath);
+    folder.reset();
 }
 
 void ConversionEngine::setOptions(const Options &options)
@@ -109,9 +109,8 @@ void ConversionEngine::endRun(const QString &message, bool fileStarted)
     stage = Stage::Idle;
     tokenWait->stop();
     killProcesses();
-    // Only what this run made, in the program's own temporary folder.
-    if (!fileRun.transcodedPath.isEmpty())
-        QFile::remove(fileRun.transcodedPath);
+    // Only what this run made: its own folder.
+    folder.reset();
     uploads.clear();
     if (!requestsInFlight.isEmpty()) {
         requestsInFlight.clear();
@@ -140,11 +139,24 @@ QString ConversionEngine::progressRecordPath(const QString &taskPath) const
     return RunProgress::recordPath(runOpts.dataDir + QStringLiteral("/.quillora/progress"), taskPath);
 }
 
-void ConversionEngine::clearFolder(const QString &path)
+QString ConversionEngine::runFolder() const
 {
-    QDir folder(path);
-    for (const QString &name : folder.entryList(QDir::Files))
-        folder.remove(name);
+    return folder ? folder->path() : QString();
+}
+
+bool ConversionEngine::prepareRunFolder()
+{
+    if (folder) {
+        folder->clear();
+        return true;
+    }
+    // What no living run owns goes: folders of runs that died, loose files of older versions.
+    RunFolder::clearAbandoned(tmpFolder());
+    folder = std::make_unique<RunFolder>(tmpFolder());
+    if (folder->isValid())
+        return true;
+    folder.reset();
+    return false;
 }
 
 void ConversionEngine::startFile()
@@ -155,8 +167,10 @@ void ConversionEngine::startFile()
             fileWasStarted);
         return;
     }
-    QDir().mkpath(tmpFolder());
-    clearFolder(tmpFolder());
+    if (!prepareRunFolder()) {
+        endPreparation(QByteArray());
+        return;
+    }
     if (!QFileInfo(task).isFile()) {
         emit taskMissing(task);
         endRun(QStringLiteral("找不到文件“%1”，它可能已被移动或删除，已将其从任务列表中移除。")

@@ -13,8 +13,10 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 class LocalSpeechService;
+class RunFolder;
 class QProcess;
 class QTimer;
 class QtHttpClass;
@@ -72,6 +74,8 @@ public:
     int segmentCount() const { return segments; }
     QStringList segmentFileList() const { return pendingSegments; } // segments not yet recognised
     int parallelRequests() const { return requestsAtOnce; }
+    // The folder under myTmpWAVFiles this run prepares its audio in; empty when no run has one.
+    QString runFolder() const;
 
     // How long a failed request waits to learn whether our own service has just died.
     static constexpr int serviceEndGraceMs = 500;
@@ -119,7 +123,7 @@ private:
     void finishFile();
     QString documentFolder() const;
     QString progressRecordPath(const QString &taskPath) const;
-    void clearFolder(const QString &path);
+    bool prepareRunFolder(); // the run's own folder, made once per run and emptied for each file
 
     // uploads and replies: conversionengine.cpp
     void sendPending();
@@ -179,6 +183,7 @@ private:
     QMap<int, QString> uploads; // segments being recognised (or pausing to be sent again) -> their file
     int requestsAtOnce = 1; // recognition requests in flight at once, decided when a run starts
     QString token;
+    std::unique_ptr<RunFolder> folder; // removed however the run ends
 
     QProcess *probe = nullptr; // ffmpeg probing the duration
     QProcess *transcoder = nullptr; // ffmpeg transcoding to 16 kHz mono

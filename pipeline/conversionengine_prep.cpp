@@ -107,7 +107,7 @@ void ConversionEngine::convertAudioFormat()
         getAudioLength();
         return;
     }
-    fileRun.transcodedPath = AudioPrep::transcodedPath(runOpts.dataDir);
+    fileRun.transcodedPath = AudioPrep::transcodedPathIn(runFolder());
     startFfmpeg(transcoder, AudioPrep::transcodeArguments(task, fileRun.transcodedPath));
 }
 
@@ -149,7 +149,7 @@ void ConversionEngine::slotGetAudioLengthFinish()
     segments = plan.count;
     segmentIndex = 0;
     resumeProgress();
-    const QString first = AudioPrep::segmentPath(runOpts.dataDir, 0);
+    const QString first = AudioPrep::segmentPathIn(runFolder(), 0);
     if (plan.copyWhole) {
         QFile::remove(first);
         if (!QFile::copy(fileRun.sourcePath, first)) {
@@ -162,7 +162,7 @@ void ConversionEngine::slotGetAudioLengthFinish()
     }
     stage = Stage::Cutting;
     pendingSegments << first;
-    startFfmpeg(cutter, AudioPrep::cutArguments(fileRun.sourcePath, runOpts.dataDir, 0));
+    startFfmpeg(cutter, AudioPrep::cutArgumentsTo(fileRun.sourcePath, first, 0));
 }
 
 void ConversionEngine::slotCutAudioFinish()
@@ -175,8 +175,9 @@ void ConversionEngine::slotCutAudioFinish()
         beginUploads();
         return;
     }
-    pendingSegments << AudioPrep::segmentPath(runOpts.dataDir, k);
-    startFfmpeg(cutter, AudioPrep::cutArguments(fileRun.sourcePath, runOpts.dataDir, k));
+    const QString next = AudioPrep::segmentPathIn(runFolder(), k);
+    pendingSegments << next;
+    startFfmpeg(cutter, AudioPrep::cutArgumentsTo(fileRun.sourcePath, next, k));
 }
 
 void ConversionEngine::resumeProgress()

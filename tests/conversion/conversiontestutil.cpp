@@ -4,6 +4,7 @@
 #include "pipeline/audioprep.h"
 
 #include <QComboBox>
+#include <QDirIterator>
 #include <QFile>
 #include <QPushButton>
 
@@ -65,8 +66,18 @@ QString Fixture::tmpFolder() const
 QStringList Fixture::segmentFiles() const
 {
     QStringList files;
-    for (int k = 0; QFile::exists(AudioPrep::segmentPath(AppState::appDir, k)); ++k)
-        files << AudioPrep::segmentPath(AppState::appDir, k);
+    const QString folder = window->conversionEngine->runFolder();
+    for (int k = 0; !folder.isEmpty() && QFile::exists(AudioPrep::segmentPathIn(folder, k)); ++k)
+        files << AudioPrep::segmentPathIn(folder, k);
+    return files;
+}
+
+QStringList Fixture::tmpFilesLeft() const
+{
+    QStringList files;
+    QDirIterator it(tmpFolder(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next();
     return files;
 }
 

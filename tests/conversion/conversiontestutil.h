@@ -36,7 +36,8 @@ struct Fixture : WindowFixture
     // Puts a task at the head of the list as the upload button does.
     void addTask(const QString &path);
     QString tmpFolder() const;
-    QStringList segmentFiles() const; // myTmpWAVFiles, in index order
+    QStringList segmentFiles() const; // the run's folder under myTmpWAVFiles, in index order
+    QStringList tmpFilesLeft() const; // every file under myTmpWAVFiles, its subfolders included
     bool idle() const;
 
     QTemporaryDir media;

@@ -2,14 +2,22 @@
 #include "common/scriptedserver.h"
 
 #include "pipeline/conversionengine.h"
+#include "pipeline/document.h"
+#include "pipeline/runfolder.h"
 #include "pipeline/speechprotocol.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <memory>
 
 using namespace ConversionTest;
 
@@ -22,6 +30,7 @@ struct EngineRun
     explicit EngineRun(ScriptedServer &server, const QString &dataDir = QString())
         : engine(options(server, dataDir.isEmpty() ? data.path() : dataDir))
     {
+        engine.setObjectName(QStringLiteral("engine"));
         engine.accessToken() = QStringLiteral("test-token");
         QObject::connect(&engine, &ConversionEngine::progressText, [this](const QString &text) { progress << text; });
         QObject::connect(&engine, &ConversionEngine::documentWritten, [this](const QString &task, const QString &doc) {
@@ -60,6 +69,7 @@ struct EngineRun
         return QTest::qWaitFor([this] { return !engine.isRunning(); }, timeoutMs);
     }
     QString dataDir() const { return engine.options().dataDir; }
+    QString tmpFolder() const { return dataDir() + QStringLiteral("/myTmpWAVFiles"); }
 
     QTemporaryDir data;
     ConversionEngine engine;
@@ -74,6 +84,30 @@ QString noiseTask(const QTemporaryDir &media, const QString &name, qint64 sample
 {
     const QString path = media.filePath(name);
     return makeNoiseWav(path, samples) ? path : QString();
+}
+
+// What myTmpWAVFiles holds, its subfolders' files as "folder/file".
+QStringList tmpEntries(const QString &tmpFolder)
+{
+    QStringList entries;
+    QDirIterator it(tmpFolder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        entries << it.next().mid(tmpFolder.size() + 1);
+    entries.sort();
+    return entries;
+}
+
+// The audio a recognition request carried: the data chunk of its Base64 WAV.
+QByteArray requestAudio(const QByteArray &body, const QTemporaryDir &scratch)
+{
+    const QByteArray marker = "\"speech\" : \"";
+    const int start = body.indexOf(marker) + marker.size();
+    const QByteArray wav = QByteArray::fromBase64(body.mid(start, body.indexOf('"', start) - start));
+    QFile file(scratch.filePath("request.wav"));
+    if (!file.open(QIODevice::WriteOnly) || file.write(wav) != wav.size())
+        return QByteArray();
+    file.close();
+    return wavData(file.fileName());
 }
 
 QByteArray devPidField(const QString &language)
@@ -92,6 +126,10 @@ private slots:
     void failCodes();
     void replyForASegmentNotInFlight();
     void languageFixedWhenTheRunStarts();
+    void runFolderGoesHoweverTheRunEnds_data();
+    void runFolderGoesHoweverTheRunEnds();
+    void killedRunsFolderClearedLivingRunsKept();
+    void twoEnginesAtOnce();
 };
 
 void TestEngine::failCodes_data()
@@ -169,5 +207,168 @@ void TestEngine::languageFixedWhenTheRunStarts()
         QVERIFY2(request.body.contains(devPidField(QStringLiteral("英文"))), request.body.left(200).constData());
 }
 
-QTEST_GUILESS_MAIN(TestEngine)
+void TestEngine::runFolderGoesHoweverTheRunEnds_data()
+{
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("finished") << "finish" << QStringList {"文件已经全部转换完成！"};
+    QTest::newRow("stopped") << "stop" << QStringList {QString()};
+    QTest::newRow("failed") << "fail" << QStringList {"语音服务器后端识别出错！"};
+    QTest::newRow("engine destroyed") << "destroy" << QStringList();
+}
+
+void TestEngine::runFolderGoesHoweverTheRunEnds()
+{
+    QFETCH(QString, end);
+    QFETCH(QStringList, messages);
+    ScriptedServer server;
+    auto run = std::make_unique<EngineRun>(server);
+    const QString tmp = run->tmpFolder();
+    server.recognitionReplies << ScriptedServer::silence();
+    if (end == "finish")
+        server.recognitionReplies << ScriptedServer::json(R"({"err_no": 0, "result": ["second"]})");
+    else
+        server.recognitionReplies << (end == "fail" ? ScriptedServer::errNo(3307) : ScriptedServer::silence());
+    run->tasks << noiseTask(run->data, "talk.wav", 16000LL * 125);
+    QVERIFY(run->start());
+    QTRY_COMPARE_WITH_TIMEOUT(server.recognitionRequests().size(), 1, 30000);
+    const QString folder = QFileInfo(run->engine.runFolder()).fileName();
+    QVERIFY2(folder.startsWith(QStringLiteral("run-%1-").arg(QCoreApplication::applicationPid())), qPrintable(folder));
+    QCOMPARE(tmpEntries(tmp),
+        QStringList({folder, folder + "/0.wav", folder + "/1.wav", folder + "/2.wav", folder + "/owner.lock",
+            folder + "/source_16k.wav"}));
+    server.answerHeld(ScriptedServer::json(R"({"err_no": 0, "result": ["first"]})"));
+    if (end == "stop" || end == "destroy")
+        QTRY_COMPARE_WITH_TIMEOUT(server.recognitionRequests().size(), 2, 30000);
+    if (end == "stop")
+        run->engine.stop();
+    else if (end == "destroy")
+        run.reset();
+    if (run) {
+        QVERIFY(run->waitEnded());
+        QCOMPARE(run->messages, messages);
+        QCOMPARE(run->engine.runFolder(), QString());
+    }
+    QCOMPARE(tmpEntries(tmp), QStringList());
+}
+
+// --convert-held DATA TASK HOST: converts TASK over DATA against HOST, whose first answer never comes.
+static int convertHeld(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    ScriptedServer unused;
+    EngineRun run(unused, QString::fromLocal8Bit(argv[2]));
+    ConversionEngine::Options options = run.engine.options();
+    options.service.tokenHost = options.service.apiHost = QString::fromLocal8Bit(argv[4]);
+    run.engine.setOptions(options);
+    run.tasks << QString::fromLocal8Bit(argv[3]);
+    return run.start() ? app.exec() : 1;
+}
+
+void TestEngine::killedRunsFolderClearedLivingRunsKept()
+{
+    ScriptedServer server;
+    server.recognitionReplies << ScriptedServer::silence();
+    QTemporaryDir data;
+    const QString tmp = data.filePath("myTmpWAVFiles");
+    const QString task = noiseTask(data, "killed.wav", 16000LL * 70);
+
+    // A run in another process, killed while its first segment is with the service.
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {"--convert-held", data.path(), task, server.hostAndPort()});
+    QTRY_COMPARE_WITH_TIMEOUT(server.recognitionRequests().size(), 1, 30000);
+    const QStringList killedRun = tmpEntries(tmp);
+    QCOMPARE(killedRun.filter(QRegularExpression("^run-\\d+-[^/]+/0.wav$")).size(), 1);
+    ::kill(pid_t(child.processId()), SIGKILL);
+    QVERIFY(child.waitForFinished(5000));
+
+    // A living run of this process, and what an older version left loose.
+    RunFolder living(tmp);
+    QVERIFY(living.isValid());
+    QFile segment(living.path() + "/0.wav");
+    QVERIFY(segment.open(QIODevice::WriteOnly) && segment.write("living") == 6);
+    segment.close();
+    for (const char *loose : {"/0.wav", "/source_16k.wav"}) {
+        QFile file(tmp + loose);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+
+    EngineRun run(server, data.path());
+    run.tasks << noiseTask(data, "next.wav", 16000LL * 10);
+    QVERIFY(run.start());
+    QVERIFY(run.waitEnded());
+    QCOMPARE(run.messages, QStringList {"文件已经全部转换完成！"});
+    const QString livingName = QFileInfo(living.path()).fileName();
+    QCOMPARE(tmpEntries(tmp), QStringList({livingName, livingName + "/0.wav", livingName + "/owner.lock"}));
+    QCOMPARE(segment.size(), qint64(6));
+}
+
+void TestEngine::twoEnginesAtOnce()
+{
+    ScriptedServer server;
+    server.textFromAudio = true;
+    server.holdUntil = 2; // no answer before both runs have a segment with the service
+    QTemporaryDir data;
+    EngineRun a(server, data.path());
+    EngineRun b(server, data.path());
+    for (EngineRun *run : {&a, &b}) {
+        ConversionEngine::Options options = run->engine.options();
+        options.machineId = run == &a ? QStringLiteral("engine-a") : QStringLiteral("engine-b");
+        run->engine.setOptions(options);
+    }
+    const QString talkA = noiseTask(data, "a.wav", 16000LL * 125);
+    const QString talkB = data.filePath("b.wav");
+    QVERIFY(runFfmpeg({"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=16000:duration=70", "-ac", "1", talkB}));
+    a.tasks << talkA;
+    b.tasks << talkB;
+    QVERIFY(a.start());
+    QVERIFY(b.start());
+    QStringList folders;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            for (EngineRun *run : {&a, &b}) {
+                if (!run->engine.runFolder().isEmpty() && !folders.contains(run->engine.runFolder()))
+                    folders << run->engine.runFolder();
+            }
+            return !a.engine.isRunning() && !b.engine.isRunning();
+        },
+        120000));
+    QCOMPARE(folders.size(), 2);
+    QCOMPARE(a.messages, QStringList {"文件已经全部转换完成！"});
+    QCOMPARE(b.messages, QStringList {"文件已经全部转换完成！"});
+    QCOMPARE(a.documents, QStringList {data.filePath("myWordFiles/a.txt")});
+    QCOMPARE(b.documents, QStringList {data.filePath("myWordFiles/b.txt")});
+
+    // Each engine sent its own audio, segment by segment, and wrote what was recognised of it.
+    QTemporaryDir scratch;
+    const QByteArray sources[2] = {wavData(talkA), wavData(talkB)};
+    QStringList texts[2];
+    int sent[2] = {0, 0};
+    for (const ScriptedServer::Request &request : server.recognitionRequests()) {
+        const int which = request.body.contains("\"cuid\" : \"engine-a\"") ? 0 : 1;
+        const QByteArray expected = sources[which].mid(sent[which]++ * 1920000, 1920000);
+        QVERIFY(!expected.isEmpty());
+        QVERIFY(requestAudio(request.body, scratch) == expected);
+        texts[which] << ScriptedServer::textForBody(request.body);
+    }
+    QCOMPARE(sent[0], 3);
+    QCOMPARE(sent[1], 2);
+    for (int which : {0, 1}) {
+        QFile document(which == 0 ? a.documents.value(0) : b.documents.value(0));
+        QVERIFY(document.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromLocal8Bit(document.readAll()), Document::textOf(texts[which]));
+    }
+    QCOMPARE(tmpEntries(data.filePath("myTmpWAVFiles")), QStringList());
+}
+
+int main(int argc, char *argv[])
+{
+    if (argc == 5 && qstrcmp(argv[1], "--convert-held") == 0)
+        return convertHeld(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestEngine test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_engine.moc"
