@@ -173,35 +173,48 @@ void TestCommandLine::usage()
 void TestCommandLine::convert_data()
 {
     QTest::addColumn<bool>("oneMissing");
-    QTest::newRow("two English files") << false;
-    QTest::newRow("a missing file among them") << true;
+    QTest::addColumn<bool>("twoAtOnce"); // a process per file, both converting into the data folder at once
+    QTest::newRow("two English files") << false << false;
+    QTest::newRow("a missing file among them") << true << false;
+    QTest::newRow("two command lines at once") << false << true;
 }
 
 // The documents go to the data folder's myWordFiles, or to --output-dir; a missing file is named and the
-// others are still converted.
+// others are still converted; runs side by side each write their own document.
 void TestCommandLine::convert()
 {
     QFETCH(bool, oneMissing);
+    QFETCH(bool, twoAtOnce);
     ProgramCopy program(service.hostAndPort());
     QVERIFY(program.isValid());
     const QString first = speak(media.path(), "weather", "The weather will be sunny and warm tomorrow.");
     const QString second = speak(media.path(), "trains", "Trains leave the station every twenty minutes.");
     QVERIFY(!first.isEmpty() && !second.isEmpty());
-    QStringList arguments {"--convert", "--language", "en", first};
+    const QStringList options {"--convert", "--language", "en"};
     const QString gone = media.filePath("gone.wav");
+    QStringList files {first};
     if (oneMissing)
-        arguments << gone << "--output-dir" << program.filePath("out");
-    arguments << second;
+        files << gone << "--output-dir" << program.filePath("out");
+    QList<QStringList> runs {options + files + QStringList {second}};
+    if (twoAtOnce)
+        runs = {options + QStringList {first}, options + QStringList {second}};
 
-    const ProgramCopy::Result result = program.run(arguments);
-    QCOMPARE(result.exitCode, oneMissing ? 1 : 0);
+    QProcess processes[2];
+    QString err;
+    for (int i = 0; i < runs.size(); ++i)
+        program.start(processes[i], runs[i]);
+    for (int i = 0; i < runs.size(); ++i) {
+        QVERIFY(processes[i].waitForFinished(300000));
+        err += QString::fromUtf8(processes[i].readAllStandardError());
+        QCOMPARE(processes[i].exitCode(), oneMissing ? 1 : 0);
+    }
     const QString documents = program.filePath(oneMissing ? "out" : "myWordFiles");
     QCOMPARE(QDir(documents).entryList(QDir::Files), QStringList({"trains.txt", "weather.txt"}));
-    QVERIFY2(matches(documents + "/weather.txt", spoken[first]), qPrintable(result.err));
+    QVERIFY2(matches(documents + "/weather.txt", spoken[first]), qPrintable(err));
     QVERIFY(matches(documents + "/trains.txt", spoken[second]));
-    QCOMPARE(result.err.contains(QStringLiteral("%1：找不到文件“%1”").arg(gone)), oneMissing);
-    QCOMPARE(result.err.count("已保存："), 2);
-    QVERIFY(!result.err.contains('\r')); // not a terminal
+    QCOMPARE(err.contains(QStringLiteral("%1：找不到文件“%1”").arg(gone)), oneMissing);
+    QCOMPARE(err.count("已保存："), 2);
+    QVERIFY(!err.contains('\r')); // not a terminal
     QCOMPARE(QDir(program.filePath("myTmpWAVFiles")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
@@ -213,7 +226,7 @@ void TestCommandLine::interruptedThenResumedInWindow_data()
     QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
 }
 
-// Stopped while the third of five segments is on its way: the run's record stays, and
+// Stopped while the third of five segments is on its way: the run's folder goes, its record stays, and
 // the window's next run of the same file sends only the three segments still missing.
 void TestCommandLine::interruptedThenResumedInWindow()
 {
@@ -235,6 +248,7 @@ void TestCommandLine::interruptedThenResumedInWindow()
     QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
     QCOMPARE(cli.exitCode(), exitCode);
     QVERIFY(cli.readAllStandardError().contains("转换已中断"));
+    QCOMPARE(QDir(program.filePath("myTmpWAVFiles")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
     QCOMPARE(QDir(program.filePath(".quillora/progress")).entryList(QDir::Files).size(), 1);
 
     Fixture window(program.path());
