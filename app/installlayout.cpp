@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QStandardPaths>
+#include <QTextCodec>
 
 void nameApplication()
 {
@@ -33,6 +34,20 @@ QString dataDirFor(const QString &appDir)
             QFileInfo::exists(appDir + QStringLiteral("/CMakeCache.txt"))))
         return appDir;
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+void prepareCoreApplication()
+{
+    // Qt 5 reads every literal as UTF-8; the locale codec is the one left to install. On Linux it is
+    // UTF-8 whatever LANG says, so Chinese text, documents and file names never turn into "?".
+#ifdef Q_OS_WIN
+    QTextCodec::setCodecForLocale(QTextCodec::codecForLocale());
+#else
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+#endif
+    nameApplication();
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUILLORA_VERSION));
+    locateFolders();
 }
 
 void locateFolders()

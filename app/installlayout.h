@@ -18,6 +18,10 @@ bool keepsFilesBeside(const QString &appDir, const QString &installPrefix, bool 
 // the executable's folder when keepsFilesBeside, otherwise the user's own data folder.
 QString dataDirFor(const QString &appDir);
 
+// Start-up steps every mode needs, window or command line, once the application object exists: the
+// locale codec, the program's name and version, the application and data folders.
+void prepareCoreApplication();
+
 // Sets AppState::appDir from the executable's location and AppState::dataDir by dataDirFor.
 void locateFolders();
 

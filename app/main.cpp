@@ -1,4 +1,6 @@
 #include "app/appstate.h"
+#include "app/commandline.h"
+#include "app/conversioncommand.h"
 #include "app/machineid.h"
 #include "app/ui_startup.h"
 #include "media/phononbackend.h"
@@ -11,6 +13,13 @@
 
 int main(int argc, char *argv[])
 {
+    // Chosen before any QApplication exists: the command line needs no display and no window.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (CommandLine::isWanted(arguments))
+        return runConversionCommand(argc, argv);
+
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
@@ -30,7 +39,7 @@ int main(int argc, char *argv[])
     selectPhononBackend();
     auto *window = new Widget(nullptr);
     // Being told to end (log-out, kill, Ctrl+C) closes the window as its close button does.
-    watchTerminationSignals(window, [window] { window->slotClose(); });
+    watchTerminationSignals(window, [window](int) { window->slotClose(); });
     app.exec();
     delete window;
     return 0;

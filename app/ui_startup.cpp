@@ -10,21 +10,13 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QScreen>
-#include <QTextCodec>
 #include <QTimer>
 
 #include <cstdio>
 
 void prepareApplication()
 {
-    // Qt 5 reads every literal as UTF-8; the locale codec is the one left to install. On Linux it is
-    // UTF-8 whatever LANG says, so Chinese text, documents and file names never turn into "?".
-#ifdef Q_OS_WIN
-    QTextCodec::setCodecForLocale(QTextCodec::codecForLocale());
-#else
-    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
-#endif
-
+    prepareCoreApplication();
     AppState::appFont = QFont(QStringLiteral("微软雅黑"));
     QApplication::setFont(AppState::appFont);
     AppState::appFont.setPixelSize(AppState::appFont.pointSize() * 90 / 72);
@@ -36,9 +28,6 @@ void prepareApplication()
         AppState::screenHeight = desktop.height();
         AppState::availableHeight = primary->availableGeometry().height();
     }
-
-    nameApplication();
-    locateFolders();
 }
 
 namespace {

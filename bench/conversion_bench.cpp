@@ -1,73 +1,24 @@
 // Prints the conversion figures: preparation of a 60-minute MP3 against one bare ffmpeg transcode, and a
 // 10-minute English conversion through our own speech service against the service's own decoding time,
 // with the longest event-loop stall and the process's peak memory.
+#include "benchutil.h"
 #include "conversiontestutil.h"
 
 #include "common/speechtestutil.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
-#include <QTimer>
 
 #include <cstdio>
-#include <functional>
 
+using namespace BenchUtil;
 using namespace ConversionTest;
 
 namespace {
-
-qint64 peakMemoryKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QRegularExpression hwm(QStringLiteral("VmHWM:\\s*(\\d+) kB"));
-    return hwm.match(QString::fromLatin1(status.readAll())).captured(1).toLongLong();
-}
-
-// Lateness of a 10 ms timer: how long the event loop was kept from running it.
-class StallMeter : public QObject
-{
-public:
-    StallMeter()
-    {
-        timer.setTimerType(Qt::PreciseTimer);
-        connect(&timer, &QTimer::timeout, this, [this] {
-            const qint64 late = clock.restart() - 10;
-            worstMs = qMax(worstMs, late);
-        });
-        clock.start();
-        timer.start(10);
-    }
-    qint64 worstMs = 0;
-
-private:
-    QTimer timer;
-    QElapsedTimer clock;
-};
-
-// Runs a real event loop, as the program does, until done() holds or ms pass. (QTest::qWaitFor sleeps
-// 10 ms between rounds, which would add its own delay to every step of the chain being measured.)
-bool runUntil(const std::function<bool()> &done, int ms)
-{
-    QEventLoop loop;
-    QTimer poll;
-    poll.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    poll.start(1);
-    loop.exec();
-    return done();
-}
 
 bool waitIdle(Fixture &f, int ms)
 {

@@ -146,7 +146,9 @@ void LocalSpeechService::startChild()
     // The child must listen where we will call and accept the credentials we will present.
     child->setArguments({QStringLiteral("--listen"), api.host + QLatin1Char(':') + QString::number(api.port),
         QStringLiteral("--client-id"), config.clientId, QStringLiteral("--client-secret"), config.clientSecret});
-    child->setProcessChannelMode(QProcess::ForwardedChannels);
+    child->setProcessChannelMode(childLogShown ? QProcess::ForwardedChannels : QProcess::ForwardedOutputChannel);
+    if (!childLogShown)
+        child->setStandardErrorFile(QProcess::nullDevice());
     connect(child, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart && state == State::Starting)
             finish(false);

@@ -37,6 +37,8 @@ public:
 
     // Where the service's program is looked for; the program's own folder unless told.
     void setProgramFolder(const QString &folder) { programFolder = folder; }
+    // The child's request log goes to our standard error unless hidden (a terminal's progress lines).
+    void setChildLogShown(bool shown) { childLogShown = shown; }
     // How long ensureRunning waits for a child it started to answer.
     int startTimeoutMs = 15000;
     // True while the child this instance started is running.
@@ -70,4 +72,5 @@ private:
     QTimer *pollTimer = nullptr;
     qint64 startDeadlineMs = 0;
     bool startedByLastCheck = false;
+    bool childLogShown = true;
 };

@@ -82,7 +82,8 @@ void QtHttpClass::httpPost(int id, const QString &url, const QByteArray &body)
 
 void QtHttpClass::sltReplyFinished(QNetworkReply *reply)
 {
-    const QByteArray body = reply->readAll();
+    // An aborted request (a stopped run) is closed already: there is nothing to read.
+    const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
     // Several requests may be in flight: each reply is reported with the id it was sent with.
     const QVariant sentWith = reply->property(idProperty);
     const int id = sentWith.isValid() ? sentWith.toInt() : requestId;

@@ -56,7 +56,7 @@ QProcess *newChildEndingWithParent(QObject *parent)
     return new ParentBoundProcess(parent);
 }
 
-void watchTerminationSignals(QObject *context, std::function<void()> onSignal)
+void watchTerminationSignals(QObject *context, std::function<void(int signalNumber)> onSignal)
 {
     if (signalPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
         return;
@@ -64,7 +64,7 @@ void watchTerminationSignals(QObject *context, std::function<void()> onSignal)
     QObject::connect(notifier, &QSocketNotifier::activated, context, [onSignal] {
         char byte = 0;
         if (::read(signalPipe[0], &byte, 1) == 1)
-            onSignal();
+            onSignal(int(byte));
     });
     struct sigaction action = {};
     action.sa_handler = onTerminationSignal;

@@ -15,6 +15,6 @@ void killRunningProcesses(const QList<QProcess *> &processes);
 // SIGKILL, instead of being left running without its parent.
 QProcess *newChildEndingWithParent(QObject *parent);
 
-// SIGTERM, SIGINT and SIGHUP call onSignal on the event loop (once per signal received) instead of
-// ending the process on the spot, so the program can close as its close button does.
-void watchTerminationSignals(QObject *context, std::function<void()> onSignal);
+// SIGTERM, SIGINT and SIGHUP call onSignal with the signal's number on the event loop (once per signal
+// received) instead of ending the process on the spot, so the program can close as its close button does.
+void watchTerminationSignals(QObject *context, std::function<void(int signalNumber)> onSignal);

@@ -1,0 +1,225 @@
+#include "app/commandline.h"
+
+#include "deploymentdefaults.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace CommandLine {
+
+namespace {
+
+const QString convertOption = QStringLiteral("convert");
+const QString languageOption = QStringLiteral("language");
+const QString outputDirOption = QStringLiteral("output-dir");
+
+QString languageList()
+{
+    QStringList items;
+    for (const Language &language : languages())
+        items << QStringLiteral("%1（%2）").arg(language.code, language.text);
+    return items.join(QStringLiteral("、"));
+}
+
+// The one parser --help describes and parse() uses.
+struct Parser
+{
+    Parser()
+    {
+        parser.setApplicationDescription(QStringLiteral("不打开窗口，把音频或视频文件转换为文本文档。"));
+        parser.addOption({convertOption, QStringLiteral("转换给出的文件，不打开窗口。")});
+        parser.addOption({languageOption,
+            QStringLiteral("识别语言：%1，也可写语言选择框中的文字；默认为窗口上次选择的语言。").arg(languageList()),
+            QStringLiteral("LANG")});
+        parser.addOption({outputDirOption, QStringLiteral("文本文档保存到的文件夹；默认为数据文件夹中的 myWordFiles。"),
+            QStringLiteral("DIR")});
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addPositionalArgument(
+            QStringLiteral("FILE"), QStringLiteral("要转换的音频或视频文件，可给出多个。"), QStringLiteral("FILE..."));
+    }
+    QCommandLineParser parser;
+};
+
+Request refused(const QString &problem)
+{
+    Request request;
+    request.action = Request::Refuse;
+    request.problem = problem;
+    return request;
+}
+
+} // namespace
+
+int exitStatusForSignal(int signalNumber)
+{
+    return 128 + signalNumber;
+}
+
+bool isWanted(const QStringList &arguments)
+{
+    static const QStringList options {QStringLiteral("--convert"), QStringLiteral("--help"), QStringLiteral("-h"),
+        QStringLiteral("--help-all"), QStringLiteral("--version"), QStringLiteral("-v")};
+    for (int i = 1; i < arguments.size(); ++i) {
+        if (arguments.at(i) == QLatin1String("--"))
+            return false;
+        if (options.contains(arguments.at(i)))
+            return true;
+    }
+    return false;
+}
+
+QList<Language> languages()
+{
+    return {{QStringLiteral("zh"), QStringLiteral("中文近场")}, {QStringLiteral("zh-far"), QStringLiteral("中文远场")},
+        {QStringLiteral("en"), QStringLiteral("英文")}, {QStringLiteral("yue"), QStringLiteral("粤语")},
+        {QStringLiteral("sichuan"), QStringLiteral("四川话")}};
+}
+
+QString languageNamed(const QString &name)
+{
+    for (const Language &language : languages()) {
+        if (name.compare(language.code, Qt::CaseInsensitive) == 0 || name == language.text)
+            return language.text;
+    }
+    return QString();
+}
+
+QString rememberedLanguage(const QString &settingsPath)
+{
+    const QString saved = QSettings(settingsPath, QSettings::IniFormat).value(QStringLiteral("language")).toString();
+    for (const Language &language : languages()) {
+        if (saved == language.text)
+            return saved;
+    }
+    return languages().first().text;
+}
+
+Request parse(const QStringList &arguments, const QString &relativeTo)
+{
+    Parser p;
+    const QString hint = QStringLiteral("用 quillora --help 查看用法。");
+    if (!p.parser.parse(arguments)) {
+        const QStringList unknown = p.parser.unknownOptionNames();
+        if (!unknown.isEmpty()) {
+            const QString name = unknown.first();
+            return refused(QStringLiteral("未知的选项：%1%2。%3")
+                               .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name, hint));
+        }
+        return refused(p.parser.errorText() + QLatin1Char(' ') + hint);
+    }
+    Request request;
+    if (p.parser.isSet(QStringLiteral("help")) || p.parser.isSet(QStringLiteral("help-all"))) {
+        request.action = Request::ShowHelp;
+        return request;
+    }
+    if (p.parser.isSet(QStringLiteral("version"))) {
+        request.action = Request::ShowVersion;
+        return request;
+    }
+    if (!p.parser.isSet(convertOption))
+        return refused(QStringLiteral("没有给出 --convert。%1").arg(hint));
+    if (p.parser.isSet(languageOption)) {
+        const QString name = p.parser.value(languageOption);
+        request.language = languageNamed(name);
+        if (request.language.isEmpty())
+            return refused(QStringLiteral("未知的语言“%1”，可用的语言：%2。").arg(name, languageList()));
+    }
+    if (p.parser.isSet(outputDirOption)) {
+        request.outputDir = p.parser.value(outputDirOption);
+        if (request.outputDir.isEmpty())
+            return refused(QStringLiteral("--output-dir 需要一个文件夹。%1").arg(hint));
+        request.outputDir = QDir::cleanPath(QDir(relativeTo).absoluteFilePath(request.outputDir));
+    }
+    for (const QString &file : p.parser.positionalArguments()) {
+        // The same path the window's file dialog gives, so a resume record is found by either.
+        const QString path = QDir::cleanPath(QDir(relativeTo).absoluteFilePath(file));
+        if (!request.files.contains(path))
+            request.files << path;
+    }
+    if (request.files.isEmpty())
+        return refused(QStringLiteral("没有给出要转换的文件。%1").arg(hint));
+    request.action = Request::Convert;
+    return request;
+}
+
+QString helpText()
+{
+    Parser p;
+    QString text = p.parser.helpText();
+    text.replace(QStringLiteral("Usage: "), QStringLiteral("用法："));
+    text.replace(QStringLiteral("[options]"), QStringLiteral("--convert [--language LANG] [--output-dir DIR]"));
+    text.replace(QStringLiteral("Options:"), QStringLiteral("选项："));
+    text.replace(QStringLiteral("Arguments:"), QStringLiteral("参数："));
+    text.replace(QStringLiteral("Displays help on commandline options."), QStringLiteral("显示本帮助。"));
+    text.replace(
+        QStringLiteral("Displays help including Qt specific options."), QStringLiteral("显示包括 Qt 选项的帮助。"));
+    text.replace(QStringLiteral("Displays version information."), QStringLiteral("显示版本。"));
+    return text
+        + QStringLiteral("\n退出状态：0 全部转换完成，1 有文件未能转换（原因写在标准错误上），2 用法错误，\n"
+                         "130/143 被 SIGINT/SIGTERM 中断（已识别的部分会保留，再次转换同一文件时继续）。\n");
+}
+
+QString versionText()
+{
+    return QStringLiteral("Quillora %1\n").arg(QStringLiteral(QUILLORA_VERSION));
+}
+
+QString ProgressLines::fileStarted(const QString &task, int number, int count)
+{
+    // A status shown before the file (authentication) gives way to the file's own line.
+    head = QStringLiteral("[%1/%2] %3").arg(number).arg(count).arg(QFileInfo(task).fileName());
+    lastStatus.clear();
+    return show(QString(), false);
+}
+
+QString ProgressLines::progress(const QString &status)
+{
+    if (status == lastStatus)
+        return QString();
+    lastStatus = status;
+    return show(status, false);
+}
+
+QString ProgressLines::documentWritten(const QString &documentPath)
+{
+    const QString text = show(QStringLiteral("已保存：%1").arg(documentPath), true);
+    head.clear();
+    lastStatus.clear();
+    return text;
+}
+
+QString ProgressLines::failed(const QString &task, const QString &message)
+{
+    const QString text = finish() + (task.isEmpty() ? message : QStringLiteral("%1：%2").arg(task, message));
+    head.clear();
+    lastStatus.clear();
+    return text + QLatin1Char('\n');
+}
+
+QString ProgressLines::finish()
+{
+    if (!lineOpen)
+        return QString();
+    lineOpen = false;
+    return QStringLiteral("\n");
+}
+
+QString ProgressLines::show(const QString &status, bool final)
+{
+    QString line = head;
+    if (!status.isEmpty())
+        line += (line.isEmpty() ? QString() : QStringLiteral("  ")) + status;
+    if (line.isEmpty())
+        return QString();
+    if (!terminal)
+        return line + QLatin1Char('\n');
+    // Back to the line's start and cleared to its end: a shorter status leaves nothing of a longer one.
+    lineOpen = !final;
+    return QStringLiteral("\r\033[K") + line + (final ? QStringLiteral("\n") : QString());
+}
+
+} // namespace CommandLine

@@ -1,0 +1,186 @@
+#include "app/conversioncommand.h"
+
+#include "app/appstate.h"
+#include "app/commandline.h"
+#include "app/deployment.h"
+#include "app/installlayout.h"
+#include "app/machineid.h"
+#include "pipeline/conversionengine.h"
+#include "pipeline/localspeechservice.h"
+#include "platform/processes.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+#include <unistd.h>
+
+using CommandLine::ExitStatus;
+
+namespace {
+
+const QString allConverted = QStringLiteral("文件已经全部转换完成！");
+
+void writeTo(FILE *stream, const QString &text)
+{
+    if (text.isEmpty())
+        return;
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+// Presents one engine's run over the files given, as the window presents its task list: the files
+// left are the task list, a failed file is reported and dropped, and the run goes on with the rest.
+class ConversionCommand : public QObject
+{
+    Q_DISABLE_COPY(ConversionCommand)
+
+public:
+    ConversionCommand(const ConversionEngine::Options &options, const QString &language, const QStringList &files)
+        : engine(options)
+        , language(language)
+        , files(files)
+        , remaining(files)
+        , lines(::isatty(STDERR_FILENO) == 1)
+    {
+        // On a terminal the service's request log would break the lines rewritten in place.
+        engine.speechService()->setChildLogShown(::isatty(STDERR_FILENO) != 1);
+        connect(&engine, &ConversionEngine::progressText, this,
+            [this](const QString &text) { writeTo(stderr, lines.progress(text)); });
+        connect(&engine, &ConversionEngine::fileStarted, this, [this](const QString &task) {
+            current = task;
+            writeTo(stderr, lines.fileStarted(task, int(this->files.indexOf(task)) + 1, int(this->files.size())));
+        });
+        connect(&engine, &ConversionEngine::documentWritten, this, [this](const QString &task, const QString &path) {
+            remaining.removeOne(task);
+            writeTo(stderr, lines.documentWritten(path));
+        });
+        connect(&engine, &ConversionEngine::taskMissing, this, [this](const QString &task) {
+            missing = task;
+            remaining.removeOne(task);
+        });
+        connect(&engine, &ConversionEngine::runEnded, this, &ConversionCommand::onRunEnded);
+    }
+
+    QString refusal() const { return engine.languageRefusal(language); }
+
+    void start()
+    {
+        current.clear();
+        missing.clear();
+        if (!engine.start(language, [this] { return remaining.value(0); }))
+            onRunEnded(refusal(), false);
+    }
+
+    void stop(int signalNumber)
+    {
+        if (stopping)
+            return;
+        stopping = true;
+        engine.stop();
+        writeTo(stderr, lines.finish() + QStringLiteral("转换已中断；已识别的部分已保留，再次转换同一文件时继续。\n"));
+        QCoreApplication::exit(CommandLine::exitStatusForSignal(signalNumber));
+    }
+
+private:
+    void onRunEnded(const QString &message, bool fileWasStarted)
+    {
+        if (stopping)
+            return;
+        if (message.isEmpty() || message == allConverted) {
+            QCoreApplication::exit(anyFailed ? ExitStatus::SomeFailed : ExitStatus::AllConverted);
+            return;
+        }
+        anyFailed = true;
+        const QString task = !missing.isEmpty() ? missing : fileWasStarted ? current : QString();
+        writeTo(stderr, lines.failed(task, message));
+        if (task.isEmpty()) {
+            // Nothing could begin (service, token): every other file would meet the same.
+            for (const QString &file : qAsConst(remaining))
+                writeTo(stderr, lines.failed(file, QStringLiteral("未转换。")));
+            QCoreApplication::exit(ExitStatus::SomeFailed);
+            return;
+        }
+        remaining.removeOne(task);
+        if (remaining.isEmpty())
+            QCoreApplication::exit(ExitStatus::SomeFailed);
+        else
+            QTimer::singleShot(0, this, &ConversionCommand::start); // out of the engine's own signal
+    }
+
+    ConversionEngine engine;
+    const QString language;
+    const QStringList files;
+    QStringList remaining;
+    QString current; // the file being converted
+    QString missing; // the file found missing in this run
+    CommandLine::ProgressLines lines;
+    bool anyFailed = false;
+    bool stopping = false;
+};
+
+// Empty when the folder exists (made if need be) and may be written; otherwise the message.
+QString prepareOutputDir(const QString &folder)
+{
+    QDir().mkpath(folder);
+    const QFileInfo info(folder);
+    if (info.isDir() && info.isWritable())
+        return QString();
+    return QStringLiteral("无法创建或写入文件夹：%1").arg(folder);
+}
+
+} // namespace
+
+int runConversionCommand(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    prepareCoreApplication();
+    const CommandLine::Request request = CommandLine::parse(QCoreApplication::arguments(), QDir::currentPath());
+    switch (request.action) {
+    case CommandLine::Request::ShowHelp:
+        writeTo(stdout, CommandLine::helpText());
+        return ExitStatus::AllConverted;
+    case CommandLine::Request::ShowVersion:
+        writeTo(stdout, CommandLine::versionText());
+        return ExitStatus::AllConverted;
+    case CommandLine::Request::Refuse:
+        writeTo(stderr, QStringLiteral("quillora: %1\n").arg(request.problem));
+        return ExitStatus::BadUsage;
+    case CommandLine::Request::Convert:
+        break;
+    }
+
+    const QString dataProblem = makeDataDir(AppState::dataDir);
+    if (!dataProblem.isEmpty()) {
+        writeTo(stderr, dataProblem + QLatin1Char('\n'));
+        return ExitStatus::SomeFailed;
+    }
+    ConversionEngine::Options options;
+    options.service = deploymentConfig();
+    options.dataDir = AppState::dataDir;
+    options.documentDir
+        = request.outputDir.isEmpty() ? AppState::dataDir + QStringLiteral("/myWordFiles") : request.outputDir;
+    options.appDir = AppState::appDir;
+    options.machineId = readMachineId();
+    const QString outputProblem = prepareOutputDir(options.documentDir);
+    if (!outputProblem.isEmpty()) {
+        writeTo(stderr, QStringLiteral("quillora: %1\n").arg(outputProblem));
+        return ExitStatus::BadUsage;
+    }
+    const QString language = request.language.isEmpty()
+        ? CommandLine::rememberedLanguage(AppState::dataDir + QStringLiteral("/.quillora/settings.ini"))
+        : request.language;
+
+    ConversionCommand command(options, language, request.files);
+    const QString refusal = command.refusal();
+    if (!refusal.isEmpty()) {
+        writeTo(stderr, refusal + QLatin1Char('\n'));
+        return ExitStatus::SomeFailed;
+    }
+    watchTerminationSignals(&command, [&command](int signalNumber) { command.stop(signalNumber); });
+    QTimer::singleShot(0, &command, &ConversionCommand::start);
+    return app.exec();
+}

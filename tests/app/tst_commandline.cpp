@@ -1,0 +1,267 @@
+#include "conversiontestutil.h"
+
+#include "app/commandline.h"
+#include "common/programcopy.h"
+#include "common/speechtestutil.h"
+#include "common/testmain.h"
+#include "pipeline/speechprotocol.h"
+
+#include <QDir>
+#include <QHash>
+
+#include <csignal>
+
+using namespace ConversionTest;
+
+// quillora --convert as a real process with no display, against our own speech service (and the scripted
+// one where a run must be caught in the middle), and the rules it prints and exits by.
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void languageCodes_data();
+    void languageCodes();
+    void progressLines_data();
+    void progressLines();
+    void usage_data();
+    void usage();
+    void convert_data();
+    void convert();
+    void interruptedThenResumedInWindow_data();
+    void interruptedThenResumedInWindow();
+
+private:
+    QString speak(const QString &folder, const QString &name, const QString &text)
+    {
+        const QString path = SpeechTestUtil::makeEnglishWav(folder, name, text);
+        spoken.insert(path, text);
+        return path;
+    }
+    // The document holds, loosely, the words spoken into `task`.
+    static bool matches(const QString &documentPath, const QString &script)
+    {
+        QFile document(documentPath);
+        if (!document.open(QIODevice::ReadOnly))
+            return false;
+        const QStringList reference = SpeechTestUtil::normalizedWords(script);
+        const QStringList heard = SpeechTestUtil::normalizedWords(QString::fromUtf8(document.readAll()));
+        return !heard.isEmpty() && SpeechTestUtil::wordEditDistance(reference, heard) <= reference.size() / 2;
+    }
+
+    SpeechTestUtil::SpeechServiceProcess service;
+    QTemporaryDir media;
+    QHash<QString, QString> spoken; // wav -> its script
+};
+
+void TestCommandLine::initTestCase()
+{
+    QVERIFY2(service.start(), qPrintable(service.log()));
+}
+
+void TestCommandLine::languageCodes_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("language");
+    QTest::newRow("code") << "en"
+                          << "英文";
+    QTest::newRow("code in capitals") << "ZH-FAR"
+                                      << "中文远场";
+    QTest::newRow("selector text") << "粤语"
+                                   << "粤语";
+    QTest::newRow("unknown code") << "fr" << QString();
+    QTest::newRow("empty") << QString() << QString();
+}
+
+void TestCommandLine::languageCodes()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, language);
+    QCOMPARE(CommandLine::languageNamed(name), language);
+    QStringList codes;
+    for (const CommandLine::Language &known : CommandLine::languages()) {
+        QVERIFY2(SpeechProtocol::devPidForLanguage(known.text) >= 0, qPrintable(known.text));
+        codes << known.code;
+    }
+    QCOMPARE(codes.removeDuplicates(), 0);
+}
+
+void TestCommandLine::progressLines_data()
+{
+    QTest::addColumn<bool>("terminal");
+    QTest::addColumn<QStringList>("events"); // "start FILE", "progress TEXT", "written PATH", "failed FILE|MESSAGE"
+    QTest::addColumn<QString>("output");
+    const QStringList oneFile {"progress 认证中...", "start /a/talk.mp3", "progress 转写:50.0%", "progress 转写:50.0%",
+        "written /d/talk.txt", "start /a/next.wav", "failed /a/next.wav|找不到文件"};
+    QTest::newRow("terminal: one line per file, rewritten")
+        << true << oneFile
+        << "\r\033[K认证中...\r\033[K[1/2] talk.mp3\r\033[K[1/2] talk.mp3  转写:50.0%\r\033[K[1/2] talk.mp3  "
+           "已保存：/d/talk.txt\n\r\033[K[2/2] next.wav\n/a/next.wav：找不到文件\n";
+    QTest::newRow("not a terminal: plain lines, no repeats")
+        << false << oneFile
+        << "认证中...\n[1/2] talk.mp3\n[1/2] talk.mp3  转写:50.0%\n[1/2] talk.mp3  已保存：/d/talk.txt\n[2/2] "
+           "next.wav\n/a/next.wav：找不到文件\n";
+    QTest::newRow("a failure before any file")
+        << true << QStringList {"progress 认证中...", "failed |获取访问令牌超时！"}
+        << "\r\033[K认证中...\n获取访问令牌超时！\n";
+}
+
+void TestCommandLine::progressLines()
+{
+    QFETCH(bool, terminal);
+    QFETCH(QStringList, events);
+    QFETCH(QString, output);
+    CommandLine::ProgressLines lines(terminal);
+    QString written;
+    for (const QString &event : events) {
+        const QString kind = event.section(' ', 0, 0);
+        const QString value = event.section(' ', 1);
+        if (kind == "start")
+            written += lines.fileStarted(value, value.endsWith("talk.mp3") ? 1 : 2, 2);
+        else if (kind == "progress")
+            written += lines.progress(value);
+        else if (kind == "written")
+            written += lines.documentWritten(value);
+        else
+            written += lines.failed(value.section('|', 0, 0), value.section('|', 1));
+    }
+    QCOMPARE(written, output);
+}
+
+void TestCommandLine::usage_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("stdoutHas");
+    QTest::addColumn<QString>("stderrHas");
+    const QString wav = "never-read.wav";
+    QTest::newRow("help") << QStringList {"--help"} << 0 << "--output-dir <DIR>"
+                          << "";
+    QTest::newRow("version") << QStringList {"--version"} << 0 << "Quillora 0.1\n"
+                             << "";
+    QTest::newRow("unknown option") << QStringList {"--convert", "--bogus", wav} << 2 << ""
+                                    << "未知的选项：--bogus";
+    QTest::newRow("no file") << QStringList {"--convert", "--language", "en"} << 2 << ""
+                             << "没有给出要转换的文件";
+    QTest::newRow("unknown language") << QStringList {"--convert", "--language", "fr", wav} << 2 << ""
+                                      << "未知的语言“fr”";
+    QTest::newRow("language without a value") << QStringList {"--convert", wav, "--language"} << 2 << ""
+                                              << "--language";
+    // The window's own refusal; the default is the window's first language until one is remembered.
+    QTest::newRow("language the local service refuses")
+        << QStringList {"--convert", "--language", "yue", wav} << 1 << ""
+        << "本机自带的离线语音服务只能识别英文";
+    QTest::newRow("nothing remembered") << QStringList {"--convert", wav} << 1 << ""
+                                        << "只能识别英文";
+}
+
+void TestCommandLine::usage()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, stdoutHas);
+    QFETCH(QString, stderrHas);
+    ProgramCopy program(service.hostAndPort());
+    QVERIFY(program.isValid());
+    const ProgramCopy::Result result = program.run(arguments, 30000);
+    QVERIFY2(result.out.contains(stdoutHas) && result.err.contains(stderrHas), qPrintable(result.out + result.err));
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(result.out.isEmpty(), stdoutHas.isEmpty());
+    QCOMPARE(QDir(program.filePath("myWordFiles")).entryList(QDir::Files), QStringList());
+}
+
+void TestCommandLine::convert_data()
+{
+    QTest::addColumn<bool>("oneMissing");
+    QTest::addColumn<bool>("twoAtOnce"); // a process per file, both converting into the data folder at once
+    QTest::newRow("two English files") << false << false;
+    QTest::newRow("a missing file among them") << true << false;
+    QTest::newRow("two command lines at once") << false << true;
+}
+
+// The documents go to the data folder's myWordFiles, or to --output-dir; a missing file is named and the
+// others are still converted; runs side by side each write their own document.
+void TestCommandLine::convert()
+{
+    QFETCH(bool, oneMissing);
+    QFETCH(bool, twoAtOnce);
+    ProgramCopy program(service.hostAndPort());
+    QVERIFY(program.isValid());
+    const QString first = speak(media.path(), "weather", "The weather will be sunny and warm tomorrow.");
+    const QString second = speak(media.path(), "trains", "Trains leave the station every twenty minutes.");
+    QVERIFY(!first.isEmpty() && !second.isEmpty());
+    const QStringList options {"--convert", "--language", "en"};
+    const QString gone = media.filePath("gone.wav");
+    QStringList files {first};
+    if (oneMissing)
+        files << gone << "--output-dir" << program.filePath("out");
+    QList<QStringList> runs {options + files + QStringList {second}};
+    if (twoAtOnce)
+        runs = {options + QStringList {first}, options + QStringList {second}};
+
+    QProcess processes[2];
+    QString err;
+    for (int i = 0; i < runs.size(); ++i)
+        program.start(processes[i], runs[i]);
+    for (int i = 0; i < runs.size(); ++i) {
+        QVERIFY(processes[i].waitForFinished(300000));
+        err += QString::fromUtf8(processes[i].readAllStandardError());
+        QCOMPARE(processes[i].exitCode(), oneMissing ? 1 : 0);
+    }
+    const QString documents = program.filePath(oneMissing ? "out" : "myWordFiles");
+    QCOMPARE(QDir(documents).entryList(QDir::Files), QStringList({"trains.txt", "weather.txt"}));
+    QVERIFY2(matches(documents + "/weather.txt", spoken[first]), qPrintable(err));
+    QVERIFY(matches(documents + "/trains.txt", spoken[second]));
+    QCOMPARE(err.contains(QStringLiteral("%1：找不到文件“%1”").arg(gone)), oneMissing);
+    QCOMPARE(err.count("已保存："), 2);
+    QVERIFY(!err.contains('\r')); // not a terminal
+    QCOMPARE(QDir(program.filePath("myTmpWAVFiles")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+}
+
+void TestCommandLine::interruptedThenResumedInWindow_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("SIGINT") << int(SIGINT) << 130;
+    QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
+}
+
+// Stopped while the third of five segments is on its way: the run's folder goes, its record stays, and
+// the window's next run of the same file sends only the three segments still missing.
+void TestCommandLine::interruptedThenResumedInWindow()
+{
+    QFETCH(int, signalNumber);
+    QFETCH(int, exitCode);
+    ScriptedServer server;
+    server.recognitionReplies << ScriptedServer::json(R"({"err_no": 0, "result": ["s0"]})")
+                              << ScriptedServer::json(R"({"err_no": 0, "result": ["s1"]})")
+                              << ScriptedServer::silence();
+    ProgramCopy program(server.hostAndPort());
+    QVERIFY(program.isValid());
+    const QString task = media.filePath("five minutes.wav");
+    QVERIFY(makeNoiseWav(task, 16000LL * (4 * 60 + 5)));
+    QProcess cli;
+    program.start(cli, {"--convert", "--language", "en", task});
+    QTRY_COMPARE_WITH_TIMEOUT(server.recognitionRequests().size(), 3, 120000);
+    ::kill(pid_t(cli.processId()), signalNumber);
+    QVERIFY(cli.waitForFinished(10000));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), exitCode);
+    QVERIFY(cli.readAllStandardError().contains("转换已中断"));
+    QCOMPARE(QDir(program.filePath("myTmpWAVFiles")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+    QCOMPARE(QDir(program.filePath(".quillora/progress")).entryList(QDir::Files).size(), 1);
+
+    Fixture window(program.path());
+    for (int k = 2; k < 5; ++k)
+        window.server.recognitionReplies << ScriptedServer::json(
+            QStringLiteral(R"({"err_no": 0, "result": ["s%1"]})").arg(k).toUtf8());
+    window.addTask(task);
+    window.window->slotBeginCover();
+    QVERIFY(QTest::qWaitFor([&] { return window.idle(); }, 120000));
+    QCOMPARE(window.server.recognitionRequests().size(), 3);
+    QCOMPARE(window.read("myWordFiles/five minutes.txt"), QByteArray("s0\n\ns1\n\ns2\n\ns3\n\ns4\n"));
+    QCOMPARE(QDir(program.filePath(".quillora/progress")).entryList(QDir::Files), QStringList());
+}
+
+QUILLORA_TEST_MAIN(TestCommandLine)
+#include "tst_commandline.moc"
