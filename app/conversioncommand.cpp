@@ -160,6 +160,7 @@ int runConversionCommand(int argc, char *argv[])
     }
     ConversionEngine::Options options;
     options.service = deploymentConfig();
+    LocalSpeechService::warnOfUnencryptedHosts(options.service);
     options.dataDir = AppState::dataDir;
     options.documentDir
         = request.outputDir.isEmpty() ? AppState::dataDir + QStringLiteral("/myWordFiles") : request.outputDir;

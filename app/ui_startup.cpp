@@ -69,11 +69,5 @@ bool checkDataFolder()
 
 void reportDeployment()
 {
-    const QStringList hosts = LocalSpeechService::unencryptedRemoteHosts(deploymentConfig());
-    if (hosts.isEmpty())
-        return;
-    std::fprintf(stderr,
-        "quillora: the speech service at %s is reached over plain HTTP: the client id and secret and the "
-        "access token travel unencrypted; write https:// before the host in token_host and api_host\n",
-        qUtf8Printable(hosts.join(QStringLiteral(" and "))));
+    LocalSpeechService::warnOfUnencryptedHosts(deploymentConfig());
 }

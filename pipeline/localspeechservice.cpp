@@ -10,6 +10,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <cstdio>
+
 namespace {
 
 const int pollIntervalMs = 200;
@@ -62,6 +64,17 @@ QStringList LocalSpeechService::unencryptedRemoteHosts(const DeploymentConfig &c
             hosts << host.hostAndPort;
     }
     return hosts;
+}
+
+void LocalSpeechService::warnOfUnencryptedHosts(const DeploymentConfig &config)
+{
+    const QStringList hosts = unencryptedRemoteHosts(config);
+    if (hosts.isEmpty())
+        return;
+    std::fprintf(stderr,
+        "quillora: the speech service at %s is reached over plain HTTP: the client id and secret and the "
+        "access token travel unencrypted; write https:// before the host in token_host and api_host\n",
+        qUtf8Printable(hosts.join(QStringLiteral(" and "))));
 }
 
 bool LocalSpeechService::ownsRunningChild() const

@@ -28,6 +28,8 @@ public:
     // The endpoints' host[:port] (each once) reached over plain HTTP on another machine: what they
     // are sent, credentials included, anyone on the path can read.
     static QStringList unencryptedRemoteHosts(const DeploymentConfig &config);
+    // Says once on standard error that those hosts are reached in clear text; nothing when none is.
+    static void warnOfUnencryptedHosts(const DeploymentConfig &config);
 
     // Never blocks. If the deployment is local and nothing answers at its address, starts
     // speechServiceProgram of the program folder as a child and polls (bounded) until it answers.
