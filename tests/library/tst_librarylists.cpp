@@ -63,7 +63,7 @@ void LibraryListsTest::loadsFolders_data()
     QTest::newRow("text: doc and bak kept unlisted")
         << "word" << QStringList {"notes.doc", "notes.txt.bak", "notes.txt"} << QStringList {"notes.txt"};
     QTest::newRow("text: a user's notes kept, an unfinished write removed")
-        << "word" << QStringList {"notes.md", "REPORT.TXT", "a.txt.backup", "a.txt.qWeRty", "a.txt"}
+        << "word" << QStringList {"notes.md", "REPORT.TXT", "a.txt.backup", "a.txt.BACKUP", "a.txt.qWeRty", "a.txt"}
         << QStringList {"a.txt"};
     QTest::newRow("text: ordered by name")
         << "word" << QStringList {"b.txt", "A.txt"} << QStringList {"A.txt", "b.txt"};

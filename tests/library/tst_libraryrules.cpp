@@ -20,8 +20,6 @@ private slots:
     void folderFiles();
     void isDocument_data();
     void isDocument();
-    void isUnfinishedWrite_data();
-    void isUnfinishedWrite();
     void addTask_data();
     void addTask();
     void renameProposal_data();
@@ -113,27 +111,6 @@ void LibraryRulesTest::isDocument_data()
     QTest::newRow("doc") << "/d/myWordFiles/notes.doc" << false;
     QTest::newRow("txt.bak") << "/d/myWordFiles/notes.txt.bak" << false;
     QTest::newRow("two dots") << "/d/myWordFiles/a.b.txt" << true;
-}
-
-void LibraryRulesTest::isUnfinishedWrite_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("expected");
-    QTest::newRow("save file's temporary") << "/d/myWordFiles/talk.txt.aBcDeF" << true;
-    QTest::newRow("all lower case: a user's") << "/d/myWordFiles/notes.txt.backup" << false;
-    QTest::newRow("all upper case") << "/d/myWordFiles/notes.txt.BACKUP" << false;
-    QTest::newRow("five letters") << "/d/myWordFiles/a.txt.aBcDe" << false;
-    QTest::newRow("seven letters") << "/d/myWordFiles/a.txt.aBcDeFg" << false;
-    QTest::newRow("digits") << "/d/myWordFiles/a.txt.aB1234" << false;
-    QTest::newRow("no document name") << "/d/myWordFiles/.txt.aBcDeF" << false;
-    QTest::newRow("other extension") << "/d/myWordFiles/a.doc.aBcDeF" << false;
-}
-
-void LibraryRulesTest::isUnfinishedWrite()
-{
-    QFETCH(QString, path);
-    QFETCH(bool, expected);
-    QCOMPARE(LibraryPaths::isUnfinishedWrite(path), expected);
 }
 
 void LibraryRulesTest::isDocument()

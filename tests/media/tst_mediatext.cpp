@@ -30,8 +30,6 @@ private slots:
     void resumeFromStart();
     void playbackVerdict_data();
     void playbackVerdict();
-    void recordingEnd_data();
-    void recordingEnd();
     void wavHeaderRepair_data();
     void wavHeaderRepair();
 };
@@ -257,35 +255,6 @@ void TestMediaText::playbackVerdict()
     QFETCH(qint64, total);
     QFETCH(int, verdict);
     QCOMPARE(int(PlayerState::verdict(stopped, reached, current, total)), verdict);
-}
-
-void TestMediaText::recordingEnd_data()
-{
-    QTest::addColumn<QString>("log"); // the end of what ffmpeg printed
-    QTest::addColumn<qint64>("kept");
-    QTest::addColumn<QString>("message");
-    const QString output = "Output #0, wav, to '/d/myWAVFiles/x.wav':\n  Stream #0:0: Audio: pcm_s16le\n";
-    QTest::newRow("disk full, audio kept")
-        << output
-            + "size=      64kB time=00:00:08.19\nError closing file /d/myWAVFiles/x.wav: No space left on device\n"
-        << qint64(64000) << "录音已停止：磁盘空间已满，无法继续写入文件夹“/d/myWAVFiles”。已保存 2.0 秒的录音“x.wav”。";
-    QTest::newRow("device lost, audio kept")
-        << output + "size=       2kB time=00:00:00.04\nvirtmic: Generic error in an external library\n"
-        << qint64(32000 * 75) << "录音已停止：录音设备“virtmic”已断开或音频服务已停止。已保存 00:01:15 的录音“x.wav”。";
-    QTest::newRow("device cannot be opened") << "nosuch: Input/output error\n"
-                                             << qint64(0) << "录音失败：无法打开录音设备“virtmic”。没有保存任何录音。";
-    QTest::newRow("disk full before any audio")
-        << "Could not write header: No space left on device\n"
-        << qint64(0) << "录音已停止：磁盘空间已满，无法继续写入文件夹“/d/myWAVFiles”。没有保存任何录音。";
-}
-
-void TestMediaText::recordingEnd()
-{
-    QFETCH(QString, log);
-    QFETCH(qint64, kept);
-    QFETCH(QString, message);
-    QCOMPARE(RecorderCommand::endMessage(RecorderCommand::endCause(log), "/d/myWAVFiles", "virtmic", kept, "x.wav"),
-        message);
 }
 
 void TestMediaText::wavHeaderRepair_data()
