@@ -90,7 +90,11 @@ private:
     {
         if (stopping)
             return;
-        if (message.isEmpty() || message == allConverted) {
+        if (message.isEmpty() || message.startsWith(allConverted)) {
+            // What follows names the documents written under a new name to keep the old ones.
+            const QString kept = message.mid(allConverted.size()).trimmed();
+            if (!kept.isEmpty())
+                writeTo(stderr, lines.finish() + kept + QLatin1Char('\n'));
             QCoreApplication::exit(anyFailed ? ExitStatus::SomeFailed : ExitStatus::AllConverted);
             return;
         }

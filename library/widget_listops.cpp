@@ -4,6 +4,7 @@
 #include "library/librarypaths.h"
 #include "library/myinput.h"
 #include "library/mylistwidget.h"
+#include "pipeline/document.h"
 #include "pipeline/timings.h"
 #include "ui/notice.h"
 
@@ -96,8 +97,10 @@ void Widget::delFile(const QString &kind, const QString &name)
         wordFilePath.clear();
     if (wav)
         removeTask(path);
-    else if (!path.isEmpty() && !QFile::exists(path))
+    else if (!path.isEmpty() && !QFile::exists(path)) {
         Timings::remove(AppState::dataDir, path);
+        Document::forget(AppState::dataDir, path);
+    }
 }
 
 void Widget::saveFileAs(const QString &kind, const QString &name)
@@ -113,8 +116,10 @@ void Widget::saveFileAs(const QString &kind, const QString &name)
     // The save dialog has already asked before an existing file is replaced.
     if (!copyReplacing(source, destination))
         Notice::information(this, QStringLiteral("另存为失败，无法写入所选位置！"));
-    else if (kind == QLatin1String("word"))
+    else if (kind == QLatin1String("word")) {
         Timings::copy(AppState::dataDir, source, destination);
+        Document::copyRecord(AppState::dataDir, source, destination);
+    }
 }
 
 void Widget::renameFile(const QString &kind, const QString &name)
@@ -145,8 +150,10 @@ void Widget::renameFile(const QString &kind, const QString &name)
 
     if (kind == QLatin1String("wav"))
         renameTask(oldPath, newPath);
-    else
+    else {
         Timings::move(AppState::dataDir, oldPath, newPath);
+        Document::moveRecord(AppState::dataDir, oldPath, newPath);
+    }
     QStringList &paths = libraryPaths(kind);
     paths[paths.indexOf(oldPath)] = newPath;
     // An open document follows its new name, so closing it saves under that name.

@@ -70,10 +70,18 @@ void Widget::slotWordOpen(QListWidgetItem *item)
 
 void Widget::slotCloseWord()
 {
-    if (wordFilePath.isEmpty()) {
-        wordTextEdit->hide();
+    const QString failure = writeOpenDocument();
+    if (!failure.isEmpty()) {
+        Notice::information(this, failure);
         return;
     }
+    wordTextEdit->hide();
+}
+
+QString Widget::writeOpenDocument()
+{
+    if (wordFilePath.isEmpty())
+        return QString();
     const QString raw = wordTextEdit->document()->toRawText();
     // The view's text is written in the format the document has on disk now, the run's own
     // documents included; what would not change the file is not written at all.
@@ -85,9 +93,8 @@ void Widget::slotCloseWord()
         raw, found.refusal == DocumentText::Refusal::None ? found.format : DocumentText::Format());
     const bool unchanged = present && (bytes == onDisk || raw == wordTextAsOpened);
     QString error;
-    if (!unchanged && !AtomicFile::write(wordFilePath, bytes, &error)) {
-        Notice::information(this, saveFailure(wordFilePath, error));
-        return;
-    }
-    wordTextEdit->hide();
+    if (!unchanged && !AtomicFile::write(wordFilePath, bytes, &error))
+        return saveFailure(wordFilePath, error);
+    wordTextAsOpened = raw;
+    return QString();
 }

@@ -80,6 +80,8 @@ void Widget::checkPlayback()
 
 void Widget::slotOpenWav()
 {
+    if (runActive())
+        return;
     taskFiles.clear();
     audioCombo->clear();
 }

@@ -31,12 +31,15 @@ ConversionEngine::ConversionEngine(const Options &options, QObject *parent)
     , runOpts(options)
     , http(new QtHttpClass(this))
     , tokenWait(new QTimer(this))
+    , stallWatch(new QTimer(this))
 {
     bodyBuilder.setMaxThreadCount(1);
     createProcesses();
     connect(http, &QtHttpClass::sigReplyFinish, this, &ConversionEngine::slotReadJson);
     connect(http, &QtHttpClass::sigReplyError, this, &ConversionEngine::slotReadJsonError);
     connect(tokenWait, &QTimer::timeout, this, &ConversionEngine::sltTokenTimeout);
+    stallWatch->setSingleShot(true);
+    connect(stallWatch, &QTimer::timeout, this, &ConversionEngine::onStalled);
 }
 
 ConversionEngine::~ConversionEngine()
@@ -61,6 +64,13 @@ QString ConversionEngine::languageRefusal(const QString &language) const
     return QStringLiteral("本机自带的离线语音服务只能识别英文。请选择“英文”，或配置在线语音服务后再转换其他语言。");
 }
 
+int ConversionEngine::requestBoundMs(const Options &options)
+{
+    if (options.requestTimeoutMs > 0)
+        return options.requestTimeoutMs;
+    return LocalSpeechService::isLocalDeployment(options.service) ? localRequestBoundMs : remoteRequestBoundMs;
+}
+
 bool ConversionEngine::start(const QString &language, NextTask tasks)
 {
     if (isRunning() || !languageRefusal(language).isEmpty())
@@ -71,6 +81,8 @@ bool ConversionEngine::start(const QString &language, NextTask tasks)
     nextTask = std::move(tasks);
     fileRun = FileRun();
     runDocuments.clear();
+    divertedNotes.clear();
+    http->transferTimeoutMs = requestBoundMs(runOpts);
     serviceChecked = false;
     fileWasStarted = false;
     stage = Stage::CheckingService;
@@ -112,6 +124,7 @@ void ConversionEngine::endRun(const QString &message, bool fileStarted)
     ++runGeneration;
     stage = Stage::Idle;
     tokenWait->stop();
+    stallWatch->stop();
     killProcesses();
     // Only what this run made: its own folder.
     folder.reset();
@@ -124,8 +137,11 @@ void ConversionEngine::endRun(const QString &message, bool fileStarted)
         }
     }
     nextTask = nullptr;
+    QString said = message;
+    if (!said.isEmpty() && !divertedNotes.isEmpty())
+        said += QLatin1Char('\n') + divertedNotes.join(QLatin1Char('\n'));
     // Last: the presenter may show a message in a loop of its own, or start the next run at once.
-    emit runEnded(message, fileStarted);
+    emit runEnded(said, fileStarted);
 }
 
 void ConversionEngine::setProgress(const QString &text)
@@ -181,6 +197,12 @@ void ConversionEngine::startFile()
                    .arg(QDir::toNativeSeparators(task)));
         return;
     }
+    const QString unreadable = LibraryPaths::unreadableReason(task, QDir::toNativeSeparators(task));
+    if (!unreadable.isEmpty()) {
+        emit taskMissing(task);
+        endRun(unreadable + QStringLiteral("已将其从任务列表中移除。"));
+        return;
+    }
     fileRun = FileRun();
     fileRun.taskPath = task;
     fileRun.sourcePath = task;
@@ -199,16 +221,25 @@ void ConversionEngine::finishFile()
         endRun(SpeechProtocol::failMessageForErrNo(SpeechErrors::NoSpeech));
         return;
     }
-    const QString documentPath
+    // Neither a document of this run nor one the user wrote or changed is replaced.
+    const QString sameRunPath
         = Document::numberedPath(documentFolder() + QLatin1Char('/') + Document::fileNameFor(task), runDocuments);
+    const QString documentPath = Document::numberedPath(sameRunPath, [this](const QString &path) {
+        return runDocuments.contains(path) || !Document::mayReplace(runOpts.dataDir, path);
+    });
     QDir().mkpath(documentFolder());
+    const QByteArray bytes = Document::encode(Document::textOf(fileRun.progress.texts()));
     QString error;
-    if (!Document::write(documentPath, Document::textOf(fileRun.progress.texts()), &error)) {
+    if (!AtomicFile::write(documentPath, bytes, &error)) {
         endRun(QStringLiteral("无法保存文本文档“%1”（%2），该文件仍保留在任务列表中。")
                    .arg(LibraryPaths::fileName(documentPath), error));
         return;
     }
     runDocuments.insert(documentPath);
+    Document::remember(runOpts.dataDir, documentPath, bytes);
+    if (documentPath != sameRunPath)
+        divertedNotes << QStringLiteral("“%1”已被修改或不是本程序写入的，为免覆盖，新的文本已保存为“%2”。")
+                             .arg(LibraryPaths::fileName(sameRunPath), LibraryPaths::fileName(documentPath));
     QFile::remove(progressRecordPath(task));
     if (!fileRun.transcodedPath.isEmpty())
         QFile::remove(fileRun.transcodedPath);
@@ -259,6 +290,8 @@ void ConversionEngine::sendSegment(int segment, const QString &path)
 void ConversionEngine::sendRequest(int id, const QByteArray &body)
 {
     requestsInFlight.insert(id, runGeneration);
+    if (!stallWatch->isActive())
+        stallWatch->start(runOpts.stallNoticeMs);
     if (id == SpeechProtocol::TokenRequest)
         http->httpGet(id, runOpts.service.tokenUrl());
     else if (id == SpeechProtocol::HealthRequest)
@@ -273,7 +306,18 @@ bool ConversionEngine::takeCurrentReply(int id)
     if (request == requestsInFlight.cend() || request.value() != runGeneration || !isRunning())
         return false;
     requestsInFlight.erase(request);
+    // Any answer is progress: the wait for the next one starts afresh.
+    if (requestsInFlight.isEmpty())
+        stallWatch->stop();
+    else
+        stallWatch->start(runOpts.stallNoticeMs);
     return true;
+}
+
+void ConversionEngine::onStalled()
+{
+    if (isRunning() && !requestsInFlight.isEmpty())
+        setProgress(QStringLiteral("等待语音服务响应..."));
 }
 
 void ConversionEngine::slotReadJson(int id, const QByteArray &body)
@@ -374,7 +418,12 @@ void ConversionEngine::slotReadJsonError(int id, const QByteArray &body)
         onSpeechServiceStopped();
         return;
     }
-    if (id == SpeechProtocol::TokenRequest)
+    const NetworkFailure &failure = http->lastFailure();
+    if (failure.timedOut && LocalSpeechService::isLocalDeployment(runOpts.service))
+        endRun(QStringLiteral("本机语音识别服务在 %1 秒内没有响应，转换已停止，请稍后重新开始转换！")
+                   .arg(failure.timeoutSeconds()),
+            id != SpeechProtocol::TokenRequest && id != SpeechProtocol::HealthRequest);
+    else if (id == SpeechProtocol::TokenRequest)
         endRun(SpeechProtocol::networkFailureMessage(id, http->lastFailure()), false);
     else if (id == SpeechProtocol::HealthRequest)
         onHealthReply(body); // a service still loading answers 503 with its worker count

@@ -40,6 +40,8 @@ public:
         QString appDir; // where ffmpeg beside the program and quillora-speechd are looked for
         QString machineId;
         int retryPauseUnitMs = 1000; // one "second" of the retry pause (tests shorten it)
+        int requestTimeoutMs = 0; // a request without progress ends after this long; 0: requestBoundMs's
+        int stallNoticeMs = 20000; // a request unanswered this long shows "等待语音服务响应..."
     };
     explicit ConversionEngine(const Options &options, QObject *parent = nullptr);
     ~ConversionEngine() override; // ends a run under way quietly: no signal, its children ended
@@ -78,6 +80,12 @@ public:
     // The folder under myTmpWAVFiles this run prepares its audio in; empty when no run has one.
     QString runFolder() const;
 
+    // How long a request may go without progress: our own service on this machine answers a full
+    // segment within seconds, a service elsewhere may queue it behind other users' for minutes.
+    static int requestBoundMs(const Options &options);
+    static constexpr int localRequestBoundMs = 60000;
+    static constexpr int remoteRequestBoundMs = 180000;
+
     // How long a failed request waits to learn whether our own service has just died.
     static constexpr int serviceEndGraceMs = 500;
 
@@ -89,11 +97,12 @@ signals:
     void segmentRecognised(const QString &text); // in order: append it to the view
     void transcriptReplaced(const QStringList &texts); // out of order or resumed: show these instead
     void documentWritten(const QString &task, const QString &documentPath); // the presenter removes the task
-    void taskMissing(const QString &task); // the presenter removes the task; runEnded follows
+    void taskMissing(const QString &task); // gone or unreadable: the presenter removes the task; runEnded follows
     // The run is over: message empty for a stop, "文件已经全部转换完成！" when every task was converted,
-    // "请先添加需要转换的文件！" when there was none, else the failure's message. fileWasStarted is false
-    // when it ended in the token or service stage (or found no task), where the window leaves its
-    // close-document button as it was.
+    // "请先添加需要转换的文件！" when there was none, else the failure's message. A line follows for each
+    // document written under a new name because the old one was changed or was not the program's. fileWasStarted is
+    // false when it ended in the token or service stage (or found no task), where the window leaves its close-document
+    // button as it was.
     void runEnded(const QString &message, bool fileWasStarted);
 
 public slots:
@@ -136,6 +145,7 @@ private:
     void keepSegmentText(int segment, const SpeechProtocol::RecognitionOutcome &outcome);
     void sendRequest(int id, const QByteArray &body);
     bool takeCurrentReply(int id);
+    void onStalled();
 
     // service and token: conversionengine_service.cpp
     void checkSpeechService();
@@ -177,6 +187,7 @@ private:
     quint64 runGeneration = 0;
     FileRun fileRun;
     QSet<QString> runDocuments; // documents this run wrote: a later task of the run never overwrites one
+    QStringList divertedNotes; // documents kept because they were changed: what was written instead
     QStringList pendingSegments; // segments still to be recognised, in order
     int segments = 0; // segments of the file being converted
     int segmentIndex = 0; // the segment being cut
@@ -194,5 +205,6 @@ private:
     QProcess *cutter = nullptr; // ffmpeg cutting one segment
     QtHttpClass *http = nullptr;
     QTimer *tokenWait = nullptr; // bounds the wait for the token reply
+    QTimer *stallWatch = nullptr; // runs while requests are in flight and no reply has come
     LocalSpeechService *service = nullptr;
 };

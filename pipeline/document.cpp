@@ -2,6 +2,10 @@
 
 #include "library/atomicfile.h"
 
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTextCodec>
 
 namespace Document {
@@ -29,14 +33,24 @@ QString textOf(const QStringList &segmentTexts)
     return text;
 }
 
+QByteArray encode(const QString &text)
+{
+    return QTextCodec::codecForLocale()->fromUnicode(text);
+}
+
 bool write(const QString &path, const QString &text, QString *error)
 {
-    return AtomicFile::write(path, QTextCodec::codecForLocale()->fromUnicode(text), error);
+    return AtomicFile::write(path, encode(text), error);
 }
 
 QString numberedPath(const QString &path, const QSet<QString> &taken)
 {
-    if (!taken.contains(path))
+    return numberedPath(path, [&taken](const QString &candidate) { return taken.contains(candidate); });
+}
+
+QString numberedPath(const QString &path, const std::function<bool(const QString &)> &isTaken)
+{
+    if (!isTaken(path))
         return path;
     const int slash = path.lastIndexOf(QLatin1Char('/'));
     const int dot = path.lastIndexOf(QLatin1Char('.'));
@@ -45,9 +59,58 @@ QString numberedPath(const QString &path, const QSet<QString> &taken)
     const QString suffix = hasSuffix ? path.mid(dot) : QString();
     for (int n = 2;; ++n) {
         const QString candidate = stem + QStringLiteral(" (%1)").arg(n) + suffix;
-        if (!taken.contains(candidate))
+        if (!isTaken(candidate))
             return candidate;
     }
+}
+
+namespace {
+QByteArray sha1Hex(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex();
+}
+} // namespace
+
+QString recordPath(const QString &dataDir, const QString &documentPath)
+{
+    return dataDir + QStringLiteral("/.quillora/documents/") + QString::fromLatin1(sha1Hex(documentPath.toUtf8()))
+        + QStringLiteral(".sha1");
+}
+
+bool remember(const QString &dataDir, const QString &documentPath, const QByteArray &bytes)
+{
+    const QString record = recordPath(dataDir, documentPath);
+    return QDir().mkpath(QFileInfo(record).path()) && AtomicFile::write(record, sha1Hex(bytes), nullptr);
+}
+
+bool mayReplace(const QString &dataDir, const QString &documentPath)
+{
+    // Only a file's text can be lost; a folder in the way makes the write fail and say so.
+    if (!QFileInfo(documentPath).isFile())
+        return true;
+    QFile document(documentPath);
+    QFile record(recordPath(dataDir, documentPath));
+    if (!record.open(QIODevice::ReadOnly) || !document.open(QIODevice::ReadOnly))
+        return false;
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    return hash.addData(&document) && hash.result().toHex() == record.readAll().trimmed();
+}
+
+void forget(const QString &dataDir, const QString &documentPath)
+{
+    QFile::remove(recordPath(dataDir, documentPath));
+}
+
+bool copyRecord(const QString &dataDir, const QString &fromDocument, const QString &toDocument)
+{
+    forget(dataDir, toDocument);
+    return QFile::copy(recordPath(dataDir, fromDocument), recordPath(dataDir, toDocument));
+}
+
+bool moveRecord(const QString &dataDir, const QString &fromDocument, const QString &toDocument)
+{
+    forget(dataDir, toDocument);
+    return QFile::rename(recordPath(dataDir, fromDocument), recordPath(dataDir, toDocument));
 }
 
 } // namespace Document

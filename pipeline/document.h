@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QByteArray>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 // The text document a task file becomes.
 namespace Document {
@@ -16,6 +19,8 @@ QString pathFor(const QString &dataDir, const QString &taskPath);
 // break: every text ends with "\n", consecutive texts are separated by an empty line.
 QString textOf(const QStringList &segmentTexts);
 
+// The bytes write() puts on disk for text: the locale's encoding.
+QByteArray encode(const QString &text);
 // Writes text in the locale's encoding, atomically: the document is either replaced whole or left as
 // it was. On failure returns false and puts the reason into *error.
 bool write(const QString &path, const QString &text, QString *error);
@@ -24,5 +29,19 @@ bool write(const QString &path, const QString &text, QString *error);
 // not taken. A run passes the documents it wrote, so two tasks "talk.mp3" and "talk.wav" of one run
 // give "talk.txt" and "talk (2).txt" and neither transcript is lost.
 QString numberedPath(const QString &path, const QSet<QString> &taken);
+// The same numbering, each candidate judged by isTaken.
+QString numberedPath(const QString &path, const std::function<bool(const QString &)> &isTaken);
+
+// What the program keeps of each document it wrote, to tell the user's own documents and edits from
+// its output: the SHA-1 of the bytes, in <dataDir>/.quillora/documents/<SHA-1 of the path>.sha1.
+// Renaming, copying or deleting a document does the same to its record.
+QString recordPath(const QString &dataDir, const QString &documentPath);
+bool remember(const QString &dataDir, const QString &documentPath, const QByteArray &bytes);
+// True when nothing is at documentPath or it holds exactly what the program last wrote there: only
+// then may a run replace it.
+bool mayReplace(const QString &dataDir, const QString &documentPath);
+void forget(const QString &dataDir, const QString &documentPath);
+bool copyRecord(const QString &dataDir, const QString &fromDocument, const QString &toDocument);
+bool moveRecord(const QString &dataDir, const QString &fromDocument, const QString &toDocument);
 
 } // namespace Document

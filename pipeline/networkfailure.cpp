@@ -57,6 +57,10 @@ QString networkFailureMessage(int id, const NetworkFailure &failure)
         return QStringLiteral("语音服务器 %1 未作应答就断开了连接。如果它只接受加密连接，请在部署配置中把地址写成 "
                               "https://%1。")
             .arg(failure.host);
+    if (id != TokenRequest && failure.timedOut)
+        return QStringLiteral("语音服务器 %1 在 %2 秒内没有响应，转换已停止，请稍后再试！")
+            .arg(failure.host)
+            .arg(failure.timeoutSeconds());
     if (id == TokenRequest)
         return QStringLiteral("获取访问令牌失败，请检查网络连接是否断开！");
     return QStringLiteral("转换失败，请检查网络信号是否充足！");

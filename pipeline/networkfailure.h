@@ -13,6 +13,10 @@ struct NetworkFailure
     QString certificateErrorText; // the first of them in the TLS library's words
     QString unusableCaFile; // the trusted-authorities file that gave no certificate, if any
     bool tlsUnavailable = false; // no TLS library could be loaded
+    bool timedOut = false; // no progress within the request's bound
+    int timeoutMs = 0; // that bound
+
+    int timeoutSeconds() const { return (timeoutMs + 999) / 1000; }
 };
 
 namespace SpeechProtocol {

@@ -101,6 +101,9 @@ void QtHttpClass::sltReplyFinished(QNetworkReply *reply)
         if (failure.tls && !caFile.isEmpty() && caCertificates.isEmpty())
             failure.unusableCaFile = caFile;
         failure.tlsUnavailable = failure.tls && !QSslSocket::supportsSsl();
+        // The transfer timeout aborts a request; the caller drops the replies it aborted itself.
+        failure.timedOut = failure.error == QNetworkReply::OperationCanceledError;
+        failure.timeoutMs = transferTimeoutMs;
         emit sigReplyError(id, body);
     }
     reply->deleteLater();

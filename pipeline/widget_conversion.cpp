@@ -50,6 +50,8 @@ ConversionEngine::Options Widget::engineOptions() const
     options.appDir = AppState::appDir;
     options.machineId = AppState::machineId;
     options.retryPauseUnitMs = testSeams.retryPauseUnitMs;
+    options.requestTimeoutMs = testSeams.requestTimeoutMs;
+    options.stallNoticeMs = testSeams.stallNoticeMs;
     return options;
 }
 
@@ -105,7 +107,15 @@ void Widget::slotBeginCover()
         Notice::information(this, refusal);
         return;
     }
+    // The run takes the view: edits in it are saved first, and a failed save keeps the run from starting.
+    const QString saveFailure = wordTextEdit->isHidden() ? QString() : writeOpenDocument();
+    if (!saveFailure.isEmpty()) {
+        Notice::information(this, saveFailure + QStringLiteral("\n为免丢失文档中的修改，转换没有开始。"));
+        return;
+    }
     beginCoverBtn->setEnabled(false);
+    // The run takes its tasks from the list one by one: it stays as it is until the run ends.
+    clearListBtn->setEnabled(false);
     stopCoverBtn->setEnabled(true);
     // The run keeps the language it starts with; the selector says so until it ends.
     languageBox->setEnabled(false);
@@ -127,6 +137,7 @@ void Widget::onDocumentWritten(const QString &task, const QString &documentPath)
     if (!wordFiles.contains(documentPath))
         appendLibraryFile(QStringLiteral("word"), documentPath);
     wordFilePath = documentPath;
+    wordTextAsOpened = wordTextEdit->document()->toRawText();
     removeTask(task);
 }
 
@@ -136,6 +147,7 @@ void Widget::onRunEnded(const QString &message, bool fileWasStarted)
     hideTimeLeft();
     beginCoverBtn->setEnabled(true);
     stopCoverBtn->setEnabled(false);
+    clearListBtn->setEnabled(true);
     languageBox->setEnabled(true);
     if (fileWasStarted)
         closeWordBtn->setEnabled(true);

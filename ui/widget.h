@@ -143,6 +143,8 @@ public:
     QPushButton *closeWordBtn = nullptr; // saves the document in the view and hides the view
     QString wordFilePath; // the document the view belongs to; empty while it belongs to none
     QString wordTextAsOpened; // the view's text when wordFilePath was opened: closing it unchanged writes nothing
+    // Writes the view's text into wordFilePath unless that would not change it; the message when it failed.
+    QString writeOpenDocument();
 
     QStringList &libraryPaths(const QString &kind); // kind "wav" or "word"
     MyListWidget *libraryList(const QString &kind);
@@ -204,6 +206,8 @@ public:
         QString clientSecret;
         int retryPauseUnitMs = 1000; // one "second" of the retry pause
         int parallelRequests = -1; // as deployed unless 0 (automatic) or more
+        int requestTimeoutMs = 0; // the engine's own bound unless set
+        int stallNoticeMs = 20000; // a request unanswered this long shows that the run waits for it
     };
     TestSeams testSeams;
     DeploymentConfig serviceConfig() const;

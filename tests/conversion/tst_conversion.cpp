@@ -217,7 +217,8 @@ void TestConversion::waitingOutcomes_data()
                                   << "语音服务器返回了无法识别的错误码 \"3302\"，转换已停止！";
     QTest::newRow("not json") << ScriptedServer::json("<html>busy</html>") << "语音服务器的应答无法解析，转换已停止！";
     QTest::newRow("json array") << ScriptedServer::json("[1, 2]") << "语音服务器的应答无法解析，转换已停止！";
-    QTest::newRow("never answered") << ScriptedServer::silence() << "转换失败，请检查网络信号是否充足！";
+    QTest::newRow("never answered") << ScriptedServer::silence()
+                                    << "本机语音识别服务在 1 秒内没有响应，转换已停止，请稍后重新开始转换！";
 }
 
 // Whatever the service answers, or if it never does, the run ends with a message.
@@ -226,7 +227,7 @@ void TestConversion::waitingOutcomes()
     QFETCH(ScriptedServer::Reply, reply);
     QFETCH(QString, message);
     Fixture f;
-    f.window->httpClient->transferTimeoutMs = 500;
+    f.window->testSeams.requestTimeoutMs = 500;
     f.server.recognitionReplies.enqueue(reply);
     const QString task = makeTask(f, "w.wav", 160000);
     f.addTask(task);

@@ -19,6 +19,7 @@
 
 #include <csignal>
 #include <memory>
+#include <unistd.h>
 
 using namespace ConversionTest;
 
@@ -132,6 +133,11 @@ private slots:
     void killedRunsFolderClearedLivingRunsKept();
     void twoEnginesAtOnce();
     void bodyOfAStoppedRunIsNotSent();
+    void changedDocumentsAreKept_data();
+    void changedDocumentsAreKept();
+    void unreadableTaskNamed();
+    void requestBound_data();
+    void requestBound();
 };
 
 void TestEngine::failCodes_data()
@@ -377,6 +383,125 @@ void TestEngine::bodyOfAStoppedRunIsNotSent()
     QCOMPARE(run.messages, QStringList {QString()});
     QTest::qWait(300);
     QCOMPARE(server.recognitionRequests().size(), 1);
+}
+
+void TestEngine::changedDocumentsAreKept_data()
+{
+    QTest::addColumn<QString>("before"); // what talk.txt is when the second run ends
+    QTest::addColumn<QString>("written");
+    QTest::newRow("none") << ""
+                          << "talk.txt";
+    QTest::newRow("as the last run wrote it") << "unchanged"
+                                              << "talk.txt";
+    QTest::newRow("edited since") << "edited"
+                                  << "talk (2).txt";
+    QTest::newRow("written by the user") << "user's"
+                                         << "talk (2).txt";
+    QTest::newRow("edited back as it was") << "edited back"
+                                           << "talk.txt";
+}
+
+// A document is replaced only when it is exactly what a run wrote; otherwise the new text gets the
+// next free number and the end message says so.
+void TestEngine::changedDocumentsAreKept()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, written);
+    ScriptedServer server;
+    EngineRun run(server);
+    const QString document = run.dataDir() + "/myWordFiles/talk.txt";
+    const QString task = noiseTask(run.data, "talk.wav", 16000);
+    if (before == "user's") {
+        QVERIFY(QDir().mkpath(QFileInfo(document).path()));
+        QFile user(document);
+        QVERIFY(user.open(QIODevice::WriteOnly) && user.write("my own notes\n") > 0);
+    } else if (!before.isEmpty()) {
+        server.recognitionReplies << ScriptedServer::json(R"({"err_no": 0, "result": ["first run"]})");
+        run.tasks << task;
+        QVERIFY(run.start());
+        QVERIFY(run.waitEnded());
+        QCOMPARE(run.documents, QStringList {document});
+    }
+    QFile file(document);
+    const QByteArray original = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    file.close();
+    if (before.startsWith("edited")) {
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("corrected by hand\n") > 0);
+        file.close();
+    }
+    if (before == "edited back") {
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(original) == original.size());
+        file.close();
+    }
+    const QByteArray kept = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    file.close();
+
+    server.recognitionReplies << ScriptedServer::json(R"({"err_no": 0, "result": ["second run"]})");
+    run.messages.clear();
+    run.documents.clear();
+    run.tasks << task;
+    QVERIFY(run.start());
+    QVERIFY(run.waitEnded());
+    const QString path = run.dataDir() + "/myWordFiles/" + written;
+    QCOMPARE(run.documents, QStringList {path});
+    QFile result(path);
+    QVERIFY(result.open(QIODevice::ReadOnly));
+    QCOMPARE(result.readAll(), QByteArray("second run\n"));
+    QString message = "文件已经全部转换完成！";
+    if (path != document) {
+        message += "\n“talk.txt”已被修改或不是本程序写入的，为免覆盖，新的文本已保存为“talk (2).txt”。";
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), kept);
+    }
+    QCOMPARE(run.messages, QStringList {message});
+}
+
+// Root reads every file: the run then goes on as the user nobody, in folders open to it.
+void TestEngine::unreadableTaskNamed()
+{
+    ScriptedServer server;
+    EngineRun run(server);
+    const QString unreadable = noiseTask(run.data, "locked.wav", 16000);
+    const QString other = noiseTask(run.data, "other.wav", 16000);
+    QVERIFY(QFile::setPermissions(unreadable, {}));
+    const bool asRoot = ::geteuid() == 0;
+    if (asRoot)
+        QVERIFY(QFile::setPermissions(run.data.path(), QFileDevice::Permissions(0x7777)));
+    run.tasks << unreadable << other;
+    if (asRoot)
+        QVERIFY(::setresuid(65534, 65534, 0) == 0);
+    QVERIFY(run.start());
+    const bool ended = run.waitEnded();
+    if (asRoot)
+        QVERIFY(::setresuid(0, 0, 0) == 0);
+    QVERIFY(ended);
+    QCOMPARE(run.messages, QStringList {"没有读取文件“" + unreadable + "”的权限！已将其从任务列表中移除。"});
+    QCOMPARE(run.tasks, QStringList {other});
+    QCOMPARE(server.recognitionRequests().size(), 0);
+}
+
+void TestEngine::requestBound_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("told");
+    QTest::addColumn<int>("bound");
+    QTest::newRow("our own service") << "127.0.0.1:8808" << 0 << ConversionEngine::localRequestBoundMs;
+    QTest::newRow("localhost") << "localhost:8808" << 0 << ConversionEngine::localRequestBoundMs;
+    QTest::newRow("another machine") << "speech.example.org:8808" << 0 << ConversionEngine::remoteRequestBoundMs;
+    QTest::newRow("https on this machine") << "https://127.0.0.1:8443" << 0 << ConversionEngine::remoteRequestBoundMs;
+    QTest::newRow("told") << "127.0.0.1:8808" << 2500 << 2500;
+}
+
+void TestEngine::requestBound()
+{
+    QFETCH(QString, host);
+    QFETCH(int, told);
+    QFETCH(int, bound);
+    ConversionEngine::Options options;
+    options.service = defaultDeploymentConfig();
+    options.service.tokenHost = options.service.apiHost = host;
+    options.requestTimeoutMs = told;
+    QCOMPARE(ConversionEngine::requestBoundMs(options), bound);
 }
 
 int main(int argc, char *argv[])

@@ -4,6 +4,7 @@
 
 #include "library/mylistwidget.h"
 #include "pipeline/audioprep.h"
+#include "pipeline/document.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -39,6 +40,9 @@ private slots:
     void resume_data();
     void resume();
     void changedFileStartsAfresh();
+    void editsSavedBeforeTheRun_data();
+    void editsSavedBeforeTheRun();
+    void listKeptWhileRunning();
 
 private:
     static QString makeTask(const QString &folder, const QString &name, qint64 samples)
@@ -107,8 +111,10 @@ void TestNothingLost::fullDisk()
     } unmount {folder};
 
     const QString document = documentOf("full.txt");
-    if (fullFolder == "myWordFiles")
+    if (fullFolder == "myWordFiles") {
         QVERIFY(writeFile(document, "earlier text\n"));
+        QVERIFY(Document::remember(AppState::dataDir, document, "earlier text\n"));
+    }
     // Filled by something else: a folder of its own, which the run's clean-up of its files leaves alone.
     QVERIFY(QDir(folder).mkdir("other"));
     QFile filler(folder + "/other/filler");
@@ -232,6 +238,7 @@ void TestNothingLost::sameBaseNameInOneRun()
 {
     Fixture f;
     QVERIFY(writeFile(documentOf("talk.txt"), "from an earlier run\n"));
+    QVERIFY(Document::remember(AppState::dataDir, documentOf("talk.txt"), "from an earlier run\n"));
     f.server.recognitionReplies << text("the mp3") << text("the wav");
     f.addTask(makeTask(f.media.path(), "talk.wav", 16000));
     f.addTask(makeTask(f.media.path(), "talk.mp3", 16000));
@@ -360,6 +367,75 @@ void TestNothingLost::changedFileStartsAfresh()
     QVERIFY(waitIdle(f));
     QCOMPARE(f.server.recognitionRequests().size(), 4);
     QCOMPARE(readFile(documentOf("edit.txt")), QByteArray("new first\n\nnew second\n"));
+}
+
+void TestNothingLost::editsSavedBeforeTheRun_data()
+{
+    QTest::addColumn<bool>("writable");
+    QTest::newRow("saved") << true;
+    QTest::newRow("cannot be saved") << false;
+}
+
+// The view's edits are written before a run takes the view, and the run then keeps that document; a
+// failed save keeps the run from starting. Root writes everywhere: that press is made as nobody.
+void TestNothingLost::editsSavedBeforeTheRun()
+{
+    QFETCH(bool, writable);
+    Fixture f;
+    f.server.recognitionReplies << text("frist run") << text("second run");
+    const QString task = makeTask(f.media.path(), "talk.wav", 16000);
+    f.addTask(task);
+    f.window->slotBeginCover();
+    QVERIFY(waitIdle(f));
+    f.window->wordTextEdit->setPlainText("first run, corrected\n");
+    f.notices.clear();
+    f.addTask(task);
+    const bool dropped = !writable && ::geteuid() == 0;
+    if (!writable) {
+        QVERIFY(QFile::setPermissions(f.appPath(), QFileDevice::Permissions(0x7755)));
+        QVERIFY(QFile::setPermissions(documentOf(""), QFileDevice::Permissions(0x5555)));
+    }
+    if (dropped)
+        QVERIFY(::setresuid(65534, 65534, 0) == 0);
+    f.window->slotBeginCover();
+    if (dropped)
+        QVERIFY(::setresuid(0, 0, 0) == 0);
+    QVERIFY(waitIdle(f));
+    if (writable) {
+        QCOMPARE(readFile(documentOf("talk.txt")), QByteArray("first run, corrected\n"));
+        QCOMPARE(readFile(documentOf("talk (2).txt")), QByteArray("second run\n"));
+        QCOMPARE(f.notices,
+            QStringList {
+                "文件已经全部转换完成！\n“talk.txt”已被修改或不是本程序写入的，为免覆盖，新的文本已保存为“talk "
+                "(2).txt”。"});
+        return;
+    }
+    QCOMPARE(f.notices, QStringList {"文档保存失败：没有写入“talk.txt”的权限！\n为免丢失文档中的修改，转换没有开始。"});
+    QCOMPARE(readFile(documentOf("talk.txt")), QByteArray("frist run\n"));
+    QCOMPARE(f.window->wordTextEdit->toPlainText(), QString("first run, corrected\n"));
+    QCOMPARE(f.window->taskFiles, QStringList {task});
+    QCOMPARE(f.server.recognitionRequests().size(), 1);
+}
+
+// The list a run takes its tasks from cannot be cleared under it, so the end message is true.
+void TestNothingLost::listKeptWhileRunning()
+{
+    Fixture f;
+    f.server.recognitionReplies << ScriptedServer::silence();
+    f.addTask(makeTask(f.media.path(), "b.wav", 16000));
+    f.addTask(makeTask(f.media.path(), "a.wav", 16000));
+    f.window->slotBeginCover();
+    QTRY_COMPARE_WITH_TIMEOUT(f.server.recognitionRequests().size(), 1, 30000);
+    QVERIFY(!f.window->clearListBtn->isEnabled());
+    f.window->slotOpenWav();
+    QCOMPARE(f.window->taskFiles.size(), 2);
+    f.server.answerHeld(text("a"));
+    QVERIFY(waitIdle(f));
+    QCOMPARE(f.notices, QStringList {"文件已经全部转换完成！"});
+    QCOMPARE(readFile(documentOf("a.txt")), QByteArray("a\n"));
+    QCOMPARE(f.window->taskFiles, QStringList());
+    QVERIFY(QFile::exists(documentOf("b.txt")));
+    QVERIFY(f.window->clearListBtn->isEnabled());
 }
 
 // "--convert APP TASK HOST": a window that converts TASK in the application folder APP against the
