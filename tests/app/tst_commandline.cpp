@@ -28,6 +28,7 @@ private slots:
     void usage();
     void convert_data();
     void convert();
+    void usersDocumentKept();
     void interruptedThenResumedInWindow_data();
     void interruptedThenResumedInWindow();
 
@@ -216,6 +217,29 @@ void TestCommandLine::convert()
     QCOMPARE(err.count("已保存："), 2);
     QVERIFY(!err.contains('\r')); // not a terminal
     QCOMPARE(QDir(program.filePath("myTmpWAVFiles")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+}
+
+// A document the user wrote stays; the new text gets the next number, and the end says so.
+void TestCommandLine::usersDocumentKept()
+{
+    ProgramCopy program(service.hostAndPort());
+    QVERIFY(program.isValid());
+    const QString task = speak(media.path(), "notes", "The meeting starts at nine in the morning.");
+    QVERIFY(!task.isEmpty());
+    QVERIFY(QDir().mkpath(program.filePath("myWordFiles")));
+    QFile own(program.filePath("myWordFiles/notes.txt"));
+    QVERIFY(own.open(QIODevice::WriteOnly) && own.write("my own notes\n") > 0);
+    own.close();
+    QProcess process;
+    program.start(process, {"--convert", "--language", "en", task});
+    QVERIFY(process.waitForFinished(300000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(own.open(QIODevice::ReadOnly));
+    QCOMPARE(own.readAll(), QByteArray("my own notes\n"));
+    QVERIFY2(matches(program.filePath("myWordFiles/notes (2).txt"), spoken[task]), qPrintable(err));
+    QVERIFY2(err.contains("“notes.txt”已被修改或不是本程序写入的，为免覆盖，新的文本已保存为“notes (2).txt”。\n"),
+        qPrintable(err));
 }
 
 void TestCommandLine::interruptedThenResumedInWindow_data()

@@ -92,6 +92,11 @@ void SpeechServiceProcess::drain()
         stderrText += process->readAllStandardError();
 }
 
+qint64 SpeechServiceProcess::pid() const
+{
+    return process ? process->processId() : 0;
+}
+
 QString SpeechServiceProcess::hostAndPort() const
 {
     return QStringLiteral("127.0.0.1:%1").arg(listenPort);

@@ -33,6 +33,7 @@ public:
     void stop();
 
     quint16 port() const { return listenPort; }
+    qint64 pid() const; // 0 when not running
     QString hostAndPort() const;
     // Both endpoints at this service, with the test credentials.
     DeploymentConfig config() const;

@@ -15,6 +15,8 @@
 #include <QTest>
 #include <QTextCodec>
 
+#include <csignal>
+
 using namespace ConversionTest;
 
 // Spoken English through the whole chain: ffmpeg, our own speech service, a document.
@@ -26,6 +28,7 @@ private slots:
     void englishMp3BecomesADocument();
     void serviceThatCannotStart();
     void severalAtOnceWriteTheSameDocument();
+    void serviceThatStopsAnswering();
     void serviceStartedAgainAfterItDied();
     void serviceEndsWithTheWindow();
 
@@ -152,6 +155,34 @@ struct OwnServiceFixture : Fixture
     void killService() { QProcess::execute("pkill", {"-KILL", "-f", appPath() + "/quillora-speechd"}); }
     bool serviceRunning() { return QProcess::execute("pgrep", {"-f", appPath() + "/quillora-speechd"}) == 0; }
 };
+
+// Our own service stopped by a signal: the window says that the run waits for it, and the run ends
+// with a message naming it once the request bound has passed.
+void TestEndToEnd::serviceThatStopsAnswering()
+{
+    Fixture f;
+    f.useSpeechService(service.hostAndPort());
+    f.window->testSeams.stallNoticeMs = 1000;
+    f.window->testSeams.requestTimeoutMs = 4000;
+    const QString wav = SpeechTestUtil::makeEnglishWav(f.media.path(), QStringLiteral("stalled"), passage);
+    QVERIFY(!wav.isEmpty());
+    f.addTask(wav);
+    ButtonTexts texts(f.window.get());
+    f.window->slotBeginCover();
+    QVERIFY(QTest::qWaitFor([&] { return texts.texts.contains(QStringLiteral("转写:0.0%")); }, 120000));
+    struct Resume
+    {
+        qint64 pid;
+        ~Resume() { ::kill(pid_t(pid), SIGCONT); }
+    } resume {service.pid()};
+    QCOMPARE(::kill(pid_t(resume.pid), SIGSTOP), 0);
+    QVERIFY(QTest::qWaitFor([&] { return f.idle(); }, 30000));
+    const QStringList shown = texts.distinct();
+    QCOMPARE(shown.mid(shown.indexOf(QStringLiteral("转写:0.0%"))),
+        (QStringList {"转写:0.0%", "等待语音服务响应...", "开始转换"}));
+    QCOMPARE(f.notices, QStringList {"本机语音识别服务在 4 秒内没有响应，转换已停止，请稍后重新开始转换！"});
+    QCOMPARE(f.window->taskFiles, QStringList {wav});
+}
 
 void TestEndToEnd::serviceStartedAgainAfterItDied()
 {

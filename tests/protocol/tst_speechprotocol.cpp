@@ -113,6 +113,8 @@ void TestSpeechProtocol::networkFailure_data()
                              << untrusted.arg("证书已过期");
     QTest::newRow("plain recognition closed") << 2 << false << closed << -1 << "转换失败，请检查网络信号是否充足！";
     QTest::newRow("tls token closed") << 0 << true << closed << -1 << "获取访问令牌失败，请检查网络连接是否断开！";
+    QTest::newRow("recognition timed out") << 2 << false << int(QNetworkReply::OperationCanceledError) << -1
+                                           << "语音服务器 h:1 在 180 秒内没有响应，转换已停止，请稍后再试！";
 }
 
 void TestSpeechProtocol::networkFailure()
@@ -126,6 +128,8 @@ void TestSpeechProtocol::networkFailure()
     failure.error = error;
     failure.tls = tls;
     failure.host = QStringLiteral("h:1");
+    failure.timedOut = error == QNetworkReply::OperationCanceledError; // as the client reports its own bound
+    failure.timeoutMs = 180000;
     if (certificateError >= 0)
         failure.certificateErrors << certificateError;
     QCOMPARE(networkFailureMessage(id, failure), message);
