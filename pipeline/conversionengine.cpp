@@ -222,9 +222,9 @@ void ConversionEngine::finishFile()
         return;
     }
     // Neither a document of this run nor one the user wrote or changed is replaced.
-    const QString sameRunPath
-        = Document::numberedPath(documentFolder() + QLatin1Char('/') + Document::fileNameFor(task), runDocuments);
-    const QString documentPath = Document::numberedPath(sameRunPath, [this](const QString &path) {
+    const QString named = documentFolder() + QLatin1Char('/') + Document::fileNameFor(task);
+    const QString sameRunPath = Document::numberedPath(named, runDocuments);
+    const QString documentPath = Document::numberedPath(named, [this](const QString &path) {
         return runDocuments.contains(path) || !Document::mayReplace(runOpts.dataDir, path);
     });
     QDir().mkpath(documentFolder());

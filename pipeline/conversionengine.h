@@ -99,10 +99,10 @@ signals:
     void documentWritten(const QString &task, const QString &documentPath); // the presenter removes the task
     void taskMissing(const QString &task); // gone or unreadable: the presenter removes the task; runEnded follows
     // The run is over: message empty for a stop, "文件已经全部转换完成！" when every task was converted,
-    // "请先添加需要转换的文件！" when there was none, else the failure's message. A line follows for each
-    // document written under a new name because the old one was changed or was not the program's. fileWasStarted is
-    // false when it ended in the token or service stage (or found no task), where the window leaves its close-document
-    // button as it was.
+    // "请先添加需要转换的文件！" when there was none, else the failure's message; then a line for each
+    // document written under a new name because the old one was changed or was not the program's.
+    // fileWasStarted is false when it ended in the token or service stage (or found no task), where the
+    // window leaves its close-document button as it was.
     void runEnded(const QString &message, bool fileWasStarted);
 
 public slots:

@@ -389,16 +389,19 @@ void TestEngine::changedDocumentsAreKept_data()
 {
     QTest::addColumn<QString>("before"); // what talk.txt is when the second run ends
     QTest::addColumn<QString>("written");
+    QTest::addColumn<bool>("twice"); // a second task of the same name in the same run
     QTest::newRow("none") << ""
-                          << "talk.txt";
+                          << "talk.txt" << false;
     QTest::newRow("as the last run wrote it") << "unchanged"
-                                              << "talk.txt";
+                                              << "talk.txt" << false;
     QTest::newRow("edited since") << "edited"
-                                  << "talk (2).txt";
+                                  << "talk (2).txt" << false;
     QTest::newRow("written by the user") << "user's"
-                                         << "talk (2).txt";
+                                         << "talk (2).txt" << false;
     QTest::newRow("edited back as it was") << "edited back"
-                                           << "talk.txt";
+                                           << "talk.txt" << false;
+    QTest::newRow("the user's, and two of one name") << "user's"
+                                                     << "talk (2).txt" << true;
 }
 
 // A document is replaced only when it is exactly what a run wrote; otherwise the new text gets the
@@ -407,6 +410,7 @@ void TestEngine::changedDocumentsAreKept()
 {
     QFETCH(QString, before);
     QFETCH(QString, written);
+    QFETCH(bool, twice);
     ScriptedServer server;
     EngineRun run(server);
     const QString document = run.dataDir() + "/myWordFiles/talk.txt";
@@ -440,16 +444,24 @@ void TestEngine::changedDocumentsAreKept()
     run.messages.clear();
     run.documents.clear();
     run.tasks << task;
+    QStringList documents {run.dataDir() + "/myWordFiles/" + written};
+    if (twice) {
+        QVERIFY(QDir(run.data.path()).mkdir("other"));
+        run.tasks << noiseTask(run.data, "other/talk.wav", 16000);
+        documents << run.dataDir() + "/myWordFiles/talk (3).txt";
+    }
     QVERIFY(run.start());
     QVERIFY(run.waitEnded());
-    const QString path = run.dataDir() + "/myWordFiles/" + written;
-    QCOMPARE(run.documents, QStringList {path});
+    const QString path = documents.first();
+    QCOMPARE(run.documents, documents);
     QFile result(path);
     QVERIFY(result.open(QIODevice::ReadOnly));
     QCOMPARE(result.readAll(), QByteArray("second run\n"));
     QString message = "文件已经全部转换完成！";
     if (path != document) {
         message += "\n“talk.txt”已被修改或不是本程序写入的，为免覆盖，新的文本已保存为“talk (2).txt”。";
+        if (twice)
+            message += "\n“talk.txt”已被修改或不是本程序写入的，为免覆盖，新的文本已保存为“talk (3).txt”。";
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), kept);
     }
