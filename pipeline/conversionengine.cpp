@@ -11,10 +11,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
 #include <QTimer>
+#include <QtConcurrent>
 
 #include <cstdlib>
 
@@ -29,6 +31,7 @@ ConversionEngine::ConversionEngine(const Options &options, QObject *parent)
     , http(new QtHttpClass(this))
     , tokenWait(new QTimer(this))
 {
+    bodyBuilder.setMaxThreadCount(1);
     createProcesses();
     connect(http, &QtHttpClass::sigReplyFinish, this, &ConversionEngine::slotReadJson);
     connect(http, &QtHttpClass::sigReplyError, this, &ConversionEngine::slotReadJsonError);
@@ -239,8 +242,17 @@ void ConversionEngine::showUploadProgress()
 void ConversionEngine::sendSegment(int segment, const QString &path)
 {
     uploads.insert(segment, path);
-    sendRequest(SpeechProtocol::recognitionRequestId(segment),
-        SpeechProtocol::buildRecognitionBody(path, token, runOpts.machineId, runLanguage));
+    const quint64 generation = runGeneration;
+    auto *built = new QFutureWatcher<QByteArray>(this);
+    connect(built, &QFutureWatcherBase::finished, this, [this, built, generation, segment] {
+        const QByteArray body = built->result();
+        built->deleteLater();
+        // A body of a run that has ended, or of a segment no longer waiting to be sent, is dropped.
+        if (generation == runGeneration && isRunning() && uploads.contains(segment))
+            sendRequest(SpeechProtocol::recognitionRequestId(segment), body);
+    });
+    built->setFuture(QtConcurrent::run(
+        &bodyBuilder, &SpeechProtocol::buildRecognitionBody, path, token, runOpts.machineId, runLanguage));
 }
 
 void ConversionEngine::sendRequest(int id, const QByteArray &body)

@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QThreadPool>
 
 #include <functional>
 #include <memory>
@@ -183,6 +184,9 @@ private:
     QMap<int, QString> uploads; // segments being recognised (or pausing to be sent again) -> their file
     int requestsAtOnce = 1; // recognition requests in flight at once, decided when a run starts
     QString token;
+    // Builds the recognition bodies (a segment's file read and 2.5 MB of Base64) off the caller's
+    // thread, one at a time, so they are sent in the order asked for.
+    QThreadPool bodyBuilder;
     std::unique_ptr<RunFolder> folder; // removed however the run ends
 
     QProcess *probe = nullptr; // ffmpeg probing the duration

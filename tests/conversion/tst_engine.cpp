@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 #include <memory>
@@ -130,6 +131,7 @@ private slots:
     void runFolderGoesHoweverTheRunEnds();
     void killedRunsFolderClearedLivingRunsKept();
     void twoEnginesAtOnce();
+    void bodyOfAStoppedRunIsNotSent();
 };
 
 void TestEngine::failCodes_data()
@@ -360,6 +362,21 @@ void TestEngine::twoEnginesAtOnce()
         QCOMPARE(QString::fromLocal8Bit(document.readAll()), Document::textOf(texts[which]));
     }
     QCOMPARE(tmpEntries(data.filePath("myTmpWAVFiles")), QStringList());
+}
+
+void TestEngine::bodyOfAStoppedRunIsNotSent()
+{
+    ScriptedServer server;
+    EngineRun run(server);
+    run.tasks << noiseTask(run.data, "talk.wav", 16000LL * 125);
+    // Stopped while the next segment's body is still being built: that body is never sent.
+    QObject::connect(&run.engine, &ConversionEngine::segmentRecognised, &run.engine,
+        [&run] { QTimer::singleShot(0, &run.engine, [&run] { run.engine.stop(); }); });
+    QVERIFY(run.start());
+    QVERIFY(run.waitEnded());
+    QCOMPARE(run.messages, QStringList {QString()});
+    QTest::qWait(300);
+    QCOMPARE(server.recognitionRequests().size(), 1);
 }
 
 int main(int argc, char *argv[])
