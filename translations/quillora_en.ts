@@ -562,7 +562,7 @@ All left %2</translation>
     </message>
     <message>
         <source>支持所有主流[音/视频]格式</source>
-        <translation>All common [audio/video] formats</translation>
+        <translation>Audio/video files</translation>
     </message>
     <message>
         <source>清空列表</source>

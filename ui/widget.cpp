@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyleOptionComboBox>
 #include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -69,6 +70,29 @@ QLabel *makeLabel(QWidget *parent, const QRect &geometry, const QString &sheet, 
         label->setText(text);
     label->setStyleSheet(sheet);
     return label;
+}
+
+// The selector's width is fixed: a name wider than its field (English ones are) takes a smaller font.
+void fitItemTexts(QComboBox *combo)
+{
+    combo->ensurePolished();
+    QStyleOptionComboBox option;
+    option.initFrom(combo);
+    // Less the margins the text keeps inside the field on either side.
+    const int room
+        = combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo).width() - 8;
+    QFont font = combo->font();
+    const int designSize = font.pixelSize();
+    for (; font.pixelSize() > 10; font.setPixelSize(font.pixelSize() - 1)) {
+        const QFontMetrics metrics(font);
+        int widest = 0;
+        for (int i = 0; i < combo->count(); ++i)
+            widest = std::max(widest, metrics.horizontalAdvance(combo->itemText(i)));
+        if (widest <= room)
+            break;
+    }
+    if (font.pixelSize() != designSize)
+        combo->setStyleSheet(combo->styleSheet() + QStringLiteral(" QComboBox {font:%1px}").arg(font.pixelSize()));
 }
 } // namespace
 
@@ -238,6 +262,7 @@ void Widget::createTaskBar()
              QStringLiteral("粤语"), QStringLiteral("四川话")})
         languageBox->addItem(SpeechProtocol::languageDisplayName(language), language);
     languageBox->setStyleSheet(QString::fromUtf8(Theme::comboBox));
+    fitItemTexts(languageBox);
     restoreLanguage();
 
     const struct
