@@ -54,11 +54,16 @@ void ConversionEngine::setOptions(const Options &options)
     opts = options;
 }
 
+QString ConversionEngine::allConvertedMessage()
+{
+    return tr("文件已经全部转换完成！");
+}
+
 QString ConversionEngine::languageRefusal(const QString &language) const
 {
     if (!LocalSpeechService::isLocalDeployment(opts.service) || language == englishLanguage)
         return QString();
-    return QStringLiteral("本机自带的离线语音服务只能识别英文。请选择“英文”，或配置在线语音服务后再转换其他语言。");
+    return tr("本机自带的离线语音服务只能识别英文。请选择“英文”，或配置在线语音服务后再转换其他语言。");
 }
 
 bool ConversionEngine::start(const QString &language, NextTask tasks)
@@ -87,22 +92,22 @@ void ConversionEngine::advance()
 {
     if (!nextTask || nextTask().isEmpty()) {
         // The list can also have been emptied while the service or the token was on its way.
-        endRun(QStringLiteral("请先添加需要转换的文件！"), false);
+        endRun(tr("请先添加需要转换的文件！"), false);
         return;
     }
     if (!serviceChecked) {
         stage = Stage::CheckingService;
-        setProgress(token.isEmpty() ? QStringLiteral("认证中...") : QStringLiteral("转换中..."));
+        setProgress(token.isEmpty() ? tr("认证中...") : tr("转换中..."));
         checkSpeechService();
         return;
     }
     if (token.isEmpty()) {
         stage = Stage::Token;
-        setProgress(QStringLiteral("认证中..."));
+        setProgress(tr("认证中..."));
         requestToken();
         return;
     }
-    setProgress(QStringLiteral("转换中..."));
+    setProgress(tr("转换中..."));
     startFile();
 }
 
@@ -167,8 +172,7 @@ void ConversionEngine::startFile()
 {
     const QString task = nextTask();
     if (task.isEmpty()) {
-        endRun(fileWasStarted ? QStringLiteral("文件已经全部转换完成！") : QStringLiteral("请先添加需要转换的文件！"),
-            fileWasStarted);
+        endRun(fileWasStarted ? allConvertedMessage() : tr("请先添加需要转换的文件！"), fileWasStarted);
         return;
     }
     if (!prepareRunFolder()) {
@@ -177,8 +181,8 @@ void ConversionEngine::startFile()
     }
     if (!QFileInfo(task).isFile()) {
         emit taskMissing(task);
-        endRun(QStringLiteral("找不到文件“%1”，它可能已被移动或删除，已将其从任务列表中移除。")
-                   .arg(QDir::toNativeSeparators(task)));
+        endRun(
+            tr("找不到文件“%1”，它可能已被移动或删除，已将其从任务列表中移除。").arg(QDir::toNativeSeparators(task)));
         return;
     }
     fileRun = FileRun();
@@ -204,7 +208,7 @@ void ConversionEngine::finishFile()
     QDir().mkpath(documentFolder());
     QString error;
     if (!Document::write(documentPath, Document::textOf(fileRun.progress.texts()), &error)) {
-        endRun(QStringLiteral("无法保存文本文档“%1”（%2），该文件仍保留在任务列表中。")
+        endRun(tr("无法保存文本文档“%1”（%2），该文件仍保留在任务列表中。")
                    .arg(LibraryPaths::fileName(documentPath), error));
         return;
     }
@@ -237,7 +241,7 @@ void ConversionEngine::sendPending()
 void ConversionEngine::showUploadProgress()
 {
     const int done = fileRun.progress.doneCount();
-    setProgress(QStringLiteral("转写:%1%").arg(AudioPrep::percentText(done, segments)));
+    setProgress(tr("转写:%1%").arg(AudioPrep::percentText(done, segments)));
 }
 
 void ConversionEngine::sendSegment(int segment, const QString &path)
@@ -308,10 +312,10 @@ void ConversionEngine::slotReadJson(int id, const QByteArray &body)
         endRun(outcome.message);
         break;
     case SpeechProtocol::RecognitionOutcome::Ignored:
-        endRun(QStringLiteral("语音服务器返回了无法识别的错误码 %1，转换已停止！").arg(outcome.errNoText));
+        endRun(tr("语音服务器返回了无法识别的错误码 %1，转换已停止！").arg(outcome.errNoText));
         break;
     case SpeechProtocol::RecognitionOutcome::Unparsable:
-        endRun(QStringLiteral("语音服务器的应答无法解析，转换已停止！"));
+        endRun(tr("语音服务器的应答无法解析，转换已停止！"));
         break;
     }
 }
@@ -321,7 +325,7 @@ void ConversionEngine::retrySegment(int segment)
     // The segment keeps its place among those in flight and is sent again alone after the pause;
     // the others go on meanwhile.
     const int seconds = std::rand() % 10 + 1;
-    setProgress(QStringLiteral("重申请: %1秒").arg(seconds));
+    setProgress(tr("重申请: %1秒").arg(seconds));
     const quint64 generation = runGeneration;
     QTimer::singleShot(seconds * runOpts.retryPauseUnitMs, this, [this, generation, segment] {
         if (!isRunning() || generation != runGeneration || !uploads.contains(segment))
