@@ -1,6 +1,7 @@
 #include "app/commandline.h"
 
 #include "deploymentdefaults.h"
+#include "pipeline/speechprotocol.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -20,8 +21,9 @@ QString languageList()
 {
     QStringList items;
     for (const Language &language : languages())
-        items << QStringLiteral("%1（%2）").arg(language.code, language.text);
-    return items.join(QStringLiteral("、"));
+        items << QCoreApplication::translate("CommandLine", "%1（%2）")
+                     .arg(language.code, SpeechProtocol::languageDisplayName(language.text));
+    return items.join(QCoreApplication::translate("CommandLine", "、"));
 }
 
 // The one parser --help describes and parse() uses.
@@ -29,17 +31,22 @@ struct Parser
 {
     Parser()
     {
-        parser.setApplicationDescription(QStringLiteral("不打开窗口，把音频或视频文件转换为文本文档。"));
-        parser.addOption({convertOption, QStringLiteral("转换给出的文件，不打开窗口。")});
+        parser.setApplicationDescription(
+            QCoreApplication::translate("CommandLine", "不打开窗口，把音频或视频文件转换为文本文档。"));
+        parser.addOption({convertOption, QCoreApplication::translate("CommandLine", "转换给出的文件，不打开窗口。")});
         parser.addOption({languageOption,
-            QStringLiteral("识别语言：%1，也可写语言选择框中的文字；默认为窗口上次选择的语言。").arg(languageList()),
+            QCoreApplication::translate(
+                "CommandLine", "识别语言：%1，也可写语言选择框中的文字；默认为窗口上次选择的语言。")
+                .arg(languageList()),
             QStringLiteral("LANG")});
-        parser.addOption({outputDirOption, QStringLiteral("文本文档保存到的文件夹；默认为数据文件夹中的 myWordFiles。"),
+        parser.addOption({outputDirOption,
+            QCoreApplication::translate("CommandLine", "文本文档保存到的文件夹；默认为数据文件夹中的 myWordFiles。"),
             QStringLiteral("DIR")});
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addPositionalArgument(
-            QStringLiteral("FILE"), QStringLiteral("要转换的音频或视频文件，可给出多个。"), QStringLiteral("FILE..."));
+        parser.addPositionalArgument(QStringLiteral("FILE"),
+            QCoreApplication::translate("CommandLine", "要转换的音频或视频文件，可给出多个。"),
+            QStringLiteral("FILE..."));
     }
     QCommandLineParser parser;
 };
@@ -82,7 +89,8 @@ QList<Language> languages()
 QString languageNamed(const QString &name)
 {
     for (const Language &language : languages()) {
-        if (name.compare(language.code, Qt::CaseInsensitive) == 0 || name == language.text)
+        if (name.compare(language.code, Qt::CaseInsensitive) == 0 || name == language.text
+            || name == SpeechProtocol::languageDisplayName(language.text))
             return language.text;
     }
     return QString();
@@ -101,12 +109,12 @@ QString rememberedLanguage(const QString &settingsPath)
 Request parse(const QStringList &arguments, const QString &relativeTo)
 {
     Parser p;
-    const QString hint = QStringLiteral("用 quillora --help 查看用法。");
+    const QString hint = QCoreApplication::translate("CommandLine", "用 quillora --help 查看用法。");
     if (!p.parser.parse(arguments)) {
         const QStringList unknown = p.parser.unknownOptionNames();
         if (!unknown.isEmpty()) {
             const QString name = unknown.first();
-            return refused(QStringLiteral("未知的选项：%1%2。%3")
+            return refused(QCoreApplication::translate("CommandLine", "未知的选项：%1%2。%3")
                                .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name, hint));
         }
         return refused(p.parser.errorText() + QLatin1Char(' ') + hint);
@@ -121,17 +129,18 @@ Request parse(const QStringList &arguments, const QString &relativeTo)
         return request;
     }
     if (!p.parser.isSet(convertOption))
-        return refused(QStringLiteral("没有给出 --convert。%1").arg(hint));
+        return refused(QCoreApplication::translate("CommandLine", "没有给出 --convert。%1").arg(hint));
     if (p.parser.isSet(languageOption)) {
         const QString name = p.parser.value(languageOption);
         request.language = languageNamed(name);
         if (request.language.isEmpty())
-            return refused(QStringLiteral("未知的语言“%1”，可用的语言：%2。").arg(name, languageList()));
+            return refused(QCoreApplication::translate("CommandLine", "未知的语言“%1”，可用的语言：%2。")
+                               .arg(name, languageList()));
     }
     if (p.parser.isSet(outputDirOption)) {
         request.outputDir = p.parser.value(outputDirOption);
         if (request.outputDir.isEmpty())
-            return refused(QStringLiteral("--output-dir 需要一个文件夹。%1").arg(hint));
+            return refused(QCoreApplication::translate("CommandLine", "--output-dir 需要一个文件夹。%1").arg(hint));
         request.outputDir = QDir::cleanPath(QDir(relativeTo).absoluteFilePath(request.outputDir));
     }
     for (const QString &file : p.parser.positionalArguments()) {
@@ -141,7 +150,7 @@ Request parse(const QStringList &arguments, const QString &relativeTo)
             request.files << path;
     }
     if (request.files.isEmpty())
-        return refused(QStringLiteral("没有给出要转换的文件。%1").arg(hint));
+        return refused(QCoreApplication::translate("CommandLine", "没有给出要转换的文件。%1").arg(hint));
     request.action = Request::Convert;
     return request;
 }
@@ -150,17 +159,20 @@ QString helpText()
 {
     Parser p;
     QString text = p.parser.helpText();
-    text.replace(QStringLiteral("Usage: "), QStringLiteral("用法："));
+    text.replace(QStringLiteral("Usage: "), QCoreApplication::translate("CommandLine", "用法："));
     text.replace(QStringLiteral("[options]"), QStringLiteral("--convert [--language LANG] [--output-dir DIR]"));
-    text.replace(QStringLiteral("Options:"), QStringLiteral("选项："));
-    text.replace(QStringLiteral("Arguments:"), QStringLiteral("参数："));
-    text.replace(QStringLiteral("Displays help on commandline options."), QStringLiteral("显示本帮助。"));
+    text.replace(QStringLiteral("Options:"), QCoreApplication::translate("CommandLine", "选项："));
+    text.replace(QStringLiteral("Arguments:"), QCoreApplication::translate("CommandLine", "参数："));
+    text.replace(QStringLiteral("Displays help on commandline options."),
+        QCoreApplication::translate("CommandLine", "显示本帮助。"));
+    text.replace(QStringLiteral("Displays help including Qt specific options."),
+        QCoreApplication::translate("CommandLine", "显示包括 Qt 选项的帮助。"));
     text.replace(
-        QStringLiteral("Displays help including Qt specific options."), QStringLiteral("显示包括 Qt 选项的帮助。"));
-    text.replace(QStringLiteral("Displays version information."), QStringLiteral("显示版本。"));
+        QStringLiteral("Displays version information."), QCoreApplication::translate("CommandLine", "显示版本。"));
     return text
-        + QStringLiteral("\n退出状态：0 全部转换完成，1 有文件未能转换（原因写在标准错误上），2 用法错误，\n"
-                         "130/143 被 SIGINT/SIGTERM 中断（已识别的部分会保留，再次转换同一文件时继续）。\n");
+        + QCoreApplication::translate("CommandLine",
+            "\n退出状态：0 全部转换完成，1 有文件未能转换（原因写在标准错误上），2 用法错误，\n"
+            "130/143 被 SIGINT/SIGTERM 中断（已识别的部分会保留，再次转换同一文件时继续）。\n");
 }
 
 QString versionText()
@@ -186,7 +198,7 @@ QString ProgressLines::progress(const QString &status)
 
 QString ProgressLines::documentWritten(const QString &documentPath)
 {
-    const QString text = show(QStringLiteral("已保存：%1").arg(documentPath), true);
+    const QString text = show(QCoreApplication::translate("CommandLine", "已保存：%1").arg(documentPath), true);
     head.clear();
     lastStatus.clear();
     return text;
@@ -194,7 +206,8 @@ QString ProgressLines::documentWritten(const QString &documentPath)
 
 QString ProgressLines::failed(const QString &task, const QString &message)
 {
-    const QString text = finish() + (task.isEmpty() ? message : QStringLiteral("%1：%2").arg(task, message));
+    const QString text = finish()
+        + (task.isEmpty() ? message : QCoreApplication::translate("CommandLine", "%1：%2").arg(task, message));
     head.clear();
     lastStatus.clear();
     return text + QLatin1Char('\n');

@@ -5,6 +5,7 @@
 #include "app/deployment.h"
 #include "app/installlayout.h"
 #include "app/machineid.h"
+#include "app/translation.h"
 #include "pipeline/conversionengine.h"
 #include "pipeline/localspeechservice.h"
 #include "platform/processes.h"
@@ -20,8 +21,6 @@
 using CommandLine::ExitStatus;
 
 namespace {
-
-const QString allConverted = QStringLiteral("文件已经全部转换完成！");
 
 void writeTo(FILE *stream, const QString &text)
 {
@@ -81,7 +80,10 @@ public:
             return;
         stopping = true;
         engine.stop();
-        writeTo(stderr, lines.finish() + QStringLiteral("转换已中断；已识别的部分已保留，再次转换同一文件时继续。\n"));
+        writeTo(stderr,
+            lines.finish()
+                + QCoreApplication::translate(
+                    "ConversionCommand", "转换已中断；已识别的部分已保留，再次转换同一文件时继续。\n"));
         QCoreApplication::exit(CommandLine::exitStatusForSignal(signalNumber));
     }
 
@@ -90,6 +92,7 @@ private:
     {
         if (stopping)
             return;
+        const QString allConverted = ConversionEngine::allConvertedMessage();
         if (message.isEmpty() || message.startsWith(allConverted)) {
             // What follows names the documents written under a new name to keep the old ones.
             const QString kept = message.mid(allConverted.size()).trimmed();
@@ -104,7 +107,7 @@ private:
         if (task.isEmpty()) {
             // Nothing could begin (service, token): every other file would meet the same.
             for (const QString &file : qAsConst(remaining))
-                writeTo(stderr, lines.failed(file, QStringLiteral("未转换。")));
+                writeTo(stderr, lines.failed(file, QCoreApplication::translate("ConversionCommand", "未转换。")));
             QCoreApplication::exit(ExitStatus::SomeFailed);
             return;
         }
@@ -133,7 +136,7 @@ QString prepareOutputDir(const QString &folder)
     const QFileInfo info(folder);
     if (info.isDir() && info.isWritable())
         return QString();
-    return QStringLiteral("无法创建或写入文件夹：%1").arg(folder);
+    return QCoreApplication::translate("ConversionCommand", "无法创建或写入文件夹：%1").arg(folder);
 }
 
 } // namespace
@@ -142,6 +145,7 @@ int runConversionCommand(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     prepareCoreApplication();
+    Translation::install();
     const CommandLine::Request request = CommandLine::parse(QCoreApplication::arguments(), QDir::currentPath());
     switch (request.action) {
     case CommandLine::Request::ShowHelp:

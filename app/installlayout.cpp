@@ -3,6 +3,7 @@
 #include "app/appstate.h"
 #include "deploymentdefaults.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -63,7 +64,7 @@ QString makeDataDir(const QString &dataDir)
     const QFileInfo folder(dataDir);
     if (!dataDir.isEmpty() && folder.isDir() && folder.isWritable())
         return QString();
-    return QStringLiteral("无法创建或写入数据文件夹：%1").arg(dataDir);
+    return QCoreApplication::translate("InstallLayout", "无法创建或写入数据文件夹：%1").arg(dataDir);
 }
 
 QString speechServiceProgram(const QString &appDir)

@@ -1,5 +1,6 @@
 #include "app/instanceguard.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -27,6 +28,6 @@ QString acquireInstanceGuard(std::unique_ptr<QLockFile> &guard)
     if (guard->tryLock(0))
         return QString();
     if (guard->error() == QLockFile::LockFailedError)
-        return QStringLiteral("程序已经启动！");
-    return QStringLiteral("程序启动错误！");
+        return QCoreApplication::translate("InstanceGuard", "程序已经启动！");
+    return QCoreApplication::translate("InstanceGuard", "程序启动错误！");
 }

@@ -2,6 +2,7 @@
 #include "app/commandline.h"
 #include "app/conversioncommand.h"
 #include "app/machineid.h"
+#include "app/translation.h"
 #include "app/ui_startup.h"
 #include "media/phononbackend.h"
 #include "platform/processes.h"
@@ -24,6 +25,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
     prepareApplication();
+    Translation::install();
     if (checkSingleInstance())
         return 0;
     if (checkDataFolder())

@@ -21,6 +21,12 @@ foreach(source ${packaging_out}/changelog ${packaging}/quillora.1)
     DEPENDS ${source})
   list(APPEND compressed ${packaging_out}/${name}.gz)
 endforeach()
+# The Chinese manual page, under its language's folder.
+add_custom_command(OUTPUT ${packaging_out}/zh_CN/quillora.1.gz
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${packaging_out}/zh_CN
+  COMMAND gzip -9 -n -c ${packaging}/zh_CN/quillora.1 > ${packaging_out}/zh_CN/quillora.1.gz
+  DEPENDS ${packaging}/zh_CN/quillora.1)
+list(APPEND compressed ${packaging_out}/zh_CN/quillora.1.gz)
 add_custom_target(quillora_packaging_files ALL DEPENDS ${compressed})
 
 install(TARGETS quillora RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -34,6 +40,7 @@ install(FILES resources/images/src/marlinLogo.svg DESTINATION ${CMAKE_INSTALL_DA
 install(FILES resources/images/marlinLogo.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps
   RENAME ${QUILLORA_APP_ID}.png)
 install(FILES ${packaging_out}/quillora.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${packaging_out}/zh_CN/quillora.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/zh_CN/man1)
 install(FILES ${packaging}/copyright ${packaging_out}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillora)
 install(FILES ${packaging_out}/quillora.ini DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/quillora)
 install(FILES deploy/quillora-speechd.service DESTINATION ${QUILLORA_SYSTEMD_UNIT_DIR})
@@ -61,8 +68,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # verifies its certificate against the system's store of authorities (libssl3t64 from Debian 13 on).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg, pocketsphinx-en-us, libqt5multimedia5-plugins, phonon4qt5-backend-gstreamer, \
 libssl3 | libssl3t64, ca-certificates")
+# qttranslations5-l10n: Qt's own dialog buttons in Chinese for a Chinese desktop.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-  "gstreamer1.0-plugins-good, gstreamer1.0-libav, gstreamer1.0-pulseaudio, fonts-wqy-microhei | fonts-noto-cjk")
+  "gstreamer1.0-plugins-good, gstreamer1.0-libav, gstreamer1.0-pulseaudio, fonts-wqy-microhei | fonts-noto-cjk, \
+qttranslations5-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${packaging_out}/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)

@@ -1,5 +1,6 @@
 #include "library/librarypaths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -44,15 +45,17 @@ QString unreadableReason(const QString &path, const QString &shownName)
     // A name that is not valid UTF-8 comes out of decoding with U+FFFD in it, and would be encoded
     // back as another name: another file, or none.
     if (path.contains(QChar::ReplacementCharacter))
-        return QStringLiteral("文件名“%1”含有无法识别的字符（不是 UTF-8 编码），请先在文件管理器中重命名该文件！")
+        return QCoreApplication::translate(
+            "LibraryPaths", "文件名“%1”含有无法识别的字符（不是 UTF-8 编码），请先在文件管理器中重命名该文件！")
             .arg(shownName);
     const QFileInfo info(path);
     if (!info.exists())
-        return QStringLiteral("文件“%1”不存在或已被删除！").arg(shownName);
+        return QCoreApplication::translate("LibraryPaths", "文件“%1”不存在或已被删除！").arg(shownName);
     if (!info.isFile())
-        return QStringLiteral("“%1”不是普通文件（如文件夹、命名管道或设备），无法使用！").arg(shownName);
+        return QCoreApplication::translate("LibraryPaths", "“%1”不是普通文件（如文件夹、命名管道或设备），无法使用！")
+            .arg(shownName);
     if (!info.isReadable())
-        return QStringLiteral("没有读取文件“%1”的权限！").arg(shownName);
+        return QCoreApplication::translate("LibraryPaths", "没有读取文件“%1”的权限！").arg(shownName);
     return QString();
 }
 

@@ -14,12 +14,12 @@ MyInput::MyInput(QWidget *parent)
 
     titleLabel = new QLabel(this);
     titleLabel->setGeometry(0, 0, 320, 30);
-    titleLabel->setText(QStringLiteral("重命名"));
+    titleLabel->setText(tr("重命名"));
     titleLabel->setStyleSheet(QString::fromUtf8(Theme::caption).arg(Theme::captionFontPx));
 
     closeButton = new QPushButton(titleLabel);
     closeButton->setGeometry(290, 2, 26, 26);
-    closeButton->setToolTip(QStringLiteral("关闭"));
+    closeButton->setToolTip(tr("关闭"));
     closeButton->setStyleSheet(QString::fromUtf8(Theme::closeButton));
     closeButton->setCursor(Qt::PointingHandCursor);
     closeButton->setAccessibleName(closeButton->toolTip());
@@ -28,12 +28,12 @@ MyInput::MyInput(QWidget *parent)
 
     nameEdit = new QLineEdit(this);
     nameEdit->setGeometry(40, 80, 240, 36);
-    nameEdit->setAccessibleName(QStringLiteral("新名称"));
+    nameEdit->setAccessibleName(tr("新名称"));
 
     okButton = new QPushButton(this);
     okButton->setGeometry(140, 140, 60, 26);
     okButton->setStyleSheet(QString::fromUtf8(Theme::renameOkButton));
-    okButton->setText(QStringLiteral("确定"));
+    okButton->setText(tr("确定"));
     // Enter in the name field renames; Escape (the dialog's reject) closes without renaming.
     okButton->setDefault(true);
     connect(okButton, &QPushButton::clicked, this, &MyInput::slotOK);

@@ -12,10 +12,10 @@ MyListWidget::MyListWidget(const QString &kind, Widget *owner, QWidget *parent)
     , owner(owner)
     , kind(kind)
 {
-    deleteAction = new QAction(QStringLiteral("删除"), this);
-    saveAsAction = new QAction(QStringLiteral("另存为"), this);
-    renameAction = new QAction(QStringLiteral("重命名"), this);
-    exportSubtitlesAction = new QAction(QStringLiteral("导出字幕…"), this);
+    deleteAction = new QAction(tr("删除"), this);
+    saveAsAction = new QAction(tr("另存为"), this);
+    renameAction = new QAction(tr("重命名"), this);
+    exportSubtitlesAction = new QAction(tr("导出字幕…"), this);
 
     QFont listFont;
     listFont.setPointSize(11);

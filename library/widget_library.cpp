@@ -115,7 +115,7 @@ void Widget::slotAddWav()
 void Widget::slotLoadWav()
 {
     const QStringList chosen
-        = Notice::getOpenFileNames(nullptr, QStringLiteral("打开"), QString(), FileDialogFilter::openFilesFilter());
+        = Notice::getOpenFileNames(nullptr, tr("打开"), QString(), FileDialogFilter::openFilesFilter());
     addTaskFiles(chosen, TaskIntake::Origin::Dialog);
 }
 
@@ -143,9 +143,9 @@ void Widget::addTaskFiles(const QStringList &paths, TaskIntake::Origin origin)
     }
     QStringList parts;
     if (!sorted.refused.isEmpty())
-        parts << QStringLiteral("以下文件不是音频或视频文件，未添加到任务：\n") + sorted.refused.join(QLatin1Char('\n'));
+        parts << tr("以下文件不是音频或视频文件，未添加到任务：\n") + sorted.refused.join(QLatin1Char('\n'));
     if (!refusals.isEmpty())
-        parts << QStringLiteral("以下文件未添加到任务：\n") + refusals.join(QLatin1Char('\n'));
+        parts << tr("以下文件未添加到任务：\n") + refusals.join(QLatin1Char('\n'));
     if (!parts.isEmpty())
         Notice::information(this, parts.join(QStringLiteral("\n\n")));
 }

@@ -9,6 +9,7 @@
 #include "ui/notice.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -64,13 +65,13 @@ QString nameRefusal(LibraryPaths::NameProblem problem, int maxBytes)
     switch (problem) {
     case LibraryPaths::NameProblem::Empty:
     case LibraryPaths::NameProblem::DotsOnly:
-        return QStringLiteral("重命名失败，文件名不能为空，也不能只由“.”组成！");
+        return QCoreApplication::translate("ListOperations", "重命名失败，文件名不能为空，也不能只由“.”组成！");
     case LibraryPaths::NameProblem::LeadingDot:
-        return QStringLiteral("重命名失败，文件名不能以“.”开头！");
+        return QCoreApplication::translate("ListOperations", "重命名失败，文件名不能以“.”开头！");
     case LibraryPaths::NameProblem::Separator:
-        return QStringLiteral("重命名失败，文件名不能包含“/”或“\\”！");
+        return QCoreApplication::translate("ListOperations", "重命名失败，文件名不能包含“/”或“\\”！");
     case LibraryPaths::NameProblem::TooLong:
-        return QStringLiteral("重命名失败，文件名过长（最多 %1 字节）！").arg(maxBytes);
+        return QCoreApplication::translate("ListOperations", "重命名失败，文件名过长（最多 %1 字节）！").arg(maxBytes);
     case LibraryPaths::NameProblem::None:
         break;
     }
@@ -82,10 +83,8 @@ void Widget::delFile(const QString &kind, const QString &name)
 {
     const bool wav = kind == QLatin1String("wav");
     const QString path = LibraryPaths::locate(libraryPaths(kind), name);
-    const QString question
-        = wav ? QStringLiteral("确定要删除该录音文件吗？") : QStringLiteral("确定要删除该文本文件吗？");
-    if (Notice::question(nullptr, QStringLiteral("提示"), question, QMessageBox::Yes | QMessageBox::No)
-        != QMessageBox::Yes)
+    const QString question = wav ? tr("确定要删除该录音文件吗？") : tr("确定要删除该文本文件吗？");
+    if (Notice::question(nullptr, tr("提示"), question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
 
     // A file that cannot be removed still leaves the lists; it is listed again at the next start.
@@ -115,7 +114,7 @@ void Widget::saveFileAs(const QString &kind, const QString &name)
         return;
     // The save dialog has already asked before an existing file is replaced.
     if (!copyReplacing(source, destination))
-        Notice::information(this, QStringLiteral("另存为失败，无法写入所选位置！"));
+        Notice::information(this, tr("另存为失败，无法写入所选位置！"));
     else if (kind == QLatin1String("word")) {
         Timings::copy(AppState::dataDir, source, destination);
         Document::copyRecord(AppState::dataDir, source, destination);
@@ -138,11 +137,11 @@ void Widget::renameFile(const QString &kind, const QString &name)
     const LibraryPaths::NameProblem problem = LibraryPaths::nameProblem(base, newName, maxNameBytes(folder));
     QString refusal = nameRefusal(problem, maxNameBytes(folder));
     if (refusal.isEmpty() && QFileInfo::exists(newPath))
-        refusal = QStringLiteral("重命名失败，已存在同名文件“%1”！").arg(newName);
+        refusal = tr("重命名失败，已存在同名文件“%1”！").arg(newName);
     if (refusal.isEmpty() && !oldPath.isEmpty() && !QFileInfo(folder).isWritable())
-        refusal = QStringLiteral("重命名失败，没有修改文件夹“%1”的权限！").arg(QFileInfo(folder).fileName());
+        refusal = tr("重命名失败，没有修改文件夹“%1”的权限！").arg(QFileInfo(folder).fileName());
     if (refusal.isEmpty() && (oldPath.isEmpty() || !QFile::rename(oldPath, newPath)))
-        refusal = QStringLiteral("重命名失败，文件正在被使用！");
+        refusal = tr("重命名失败，文件正在被使用！");
     if (!refusal.isEmpty()) {
         Notice::information(this, refusal);
         return;

@@ -37,16 +37,16 @@ void Widget::exportSubtitles(const QString &documentName)
     const QString document = LibraryPaths::locate(wordFiles, documentName);
     Timings::Record record;
     if (!Timings::read(AppState::dataDir, document, &record)) {
-        Notice::information(this, QStringLiteral("导出字幕失败：该文本没有时间信息！"));
+        Notice::information(this, tr("导出字幕失败：该文本没有时间信息！"));
         return;
     }
     const QString chosen = Notice::getSaveFileName(
-        this, QStringLiteral("导出字幕"), subtitleProposal(record.sourcePath, document), Subtitles::dialogFilter());
+        this, tr("导出字幕"), subtitleProposal(record.sourcePath, document), Subtitles::dialogFilter());
     if (chosen.isEmpty())
         return;
     const QString path = withSubtitleSuffix(chosen);
     const QByteArray text = Subtitles::fileText(Subtitles::buildCues(record.sentences), Subtitles::formatForPath(path));
     QString error;
     if (!AtomicFile::write(path, text, &error))
-        Notice::information(this, QStringLiteral("导出字幕失败，无法写入%1：%2").arg(path, error));
+        Notice::information(this, tr("导出字幕失败，无法写入%1：%2").arg(path, error));
 }

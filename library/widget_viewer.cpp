@@ -5,6 +5,7 @@
 #include "library/librarypaths.h"
 #include "ui/notice.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QListWidgetItem>
 #include <QTextEdit>
@@ -14,8 +15,10 @@ namespace {
 QString openRefusal(const QString &name, const DocumentText::Decoded &decoded)
 {
     if (decoded.refusal == DocumentText::Refusal::Binary)
-        return QStringLiteral("无法打开文档“%1”：文件含有二进制数据，不是文本文档！").arg(name);
-    return QStringLiteral("无法打开文档“%1”：文件编码既不是 UTF-8 也不是 GB18030！").arg(name);
+        return QCoreApplication::translate("DocumentViewer", "无法打开文档“%1”：文件含有二进制数据，不是文本文档！")
+            .arg(name);
+    return QCoreApplication::translate("DocumentViewer", "无法打开文档“%1”：文件编码既不是 UTF-8 也不是 GB18030！")
+        .arg(name);
 }
 
 QString saveFailure(const QString &path, const QString &error)
@@ -23,13 +26,13 @@ QString saveFailure(const QString &path, const QString &error)
     const QString name = LibraryPaths::fileName(path);
     switch (AtomicFile::failureOf(path, error)) {
     case AtomicFile::Failure::Permission:
-        return QStringLiteral("文档保存失败：没有写入“%1”的权限！").arg(name);
+        return QCoreApplication::translate("DocumentViewer", "文档保存失败：没有写入“%1”的权限！").arg(name);
     case AtomicFile::Failure::DiskFull:
-        return QStringLiteral("文档保存失败：磁盘空间已满，“%1”未能保存！").arg(name);
+        return QCoreApplication::translate("DocumentViewer", "文档保存失败：磁盘空间已满，“%1”未能保存！").arg(name);
     case AtomicFile::Failure::Other:
         break;
     }
-    return QStringLiteral("文档保存失败，文件可能正在被使用或为只读！");
+    return QCoreApplication::translate("DocumentViewer", "文档保存失败，文件可能正在被使用或为只读！");
 }
 
 } // namespace
@@ -39,7 +42,7 @@ void Widget::slotWordOpen(QListWidgetItem *item)
     // The run collects its text in the same view and saves it to wordFilePath; a document opened now
     // would receive the run's text.
     if (runActive()) {
-        Notice::information(this, QStringLiteral("正在转换，请在转换结束后再打开文档！"));
+        Notice::information(this, tr("正在转换，请在转换结束后再打开文档！"));
         return;
     }
     const QString path = LibraryPaths::locate(wordFiles, item->text());
@@ -51,8 +54,7 @@ void Widget::slotWordOpen(QListWidgetItem *item)
     const QString unreadable = LibraryPaths::unreadableReason(path, item->text());
     if (!unreadable.isEmpty() || !file.open(QIODevice::ReadOnly)) {
         Notice::information(this,
-            !unreadable.isEmpty() ? unreadable
-                                  : QStringLiteral("无法打开文档“%1”：%2").arg(item->text(), file.errorString()));
+            !unreadable.isEmpty() ? unreadable : tr("无法打开文档“%1”：%2").arg(item->text(), file.errorString()));
         return;
     }
     const DocumentText::Decoded decoded = DocumentText::decode(file.readAll());

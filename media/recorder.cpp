@@ -35,7 +35,7 @@ Recorder::Recorder(QObject *parent)
         if (error != QProcess::FailedToStart || !isRecording())
             return;
         clock->stop();
-        emit failed(QStringLiteral("录音失败，无法启动录音程序 ffmpeg！"));
+        emit failed(tr("录音失败，无法启动录音程序 ffmpeg！"));
     });
 }
 
@@ -50,12 +50,12 @@ void Recorder::start(const CaptureDevices::Device &device, const QString &dataDi
     // ffmpeg would not overwrite it and wait for an answer instead: the user would speak into
     // nothing, and the stop would register the earlier file a second time.
     if (QFileInfo::exists(path)) {
-        emit failed(QStringLiteral("录音文件已存在，请稍后再试！"));
+        emit failed(tr("录音文件已存在，请稍后再试！"));
         return;
     }
     const QString program = ffmpegProgram(AppState::appDir);
     if (program.isEmpty()) {
-        emit failed(QStringLiteral("录音失败，没有找到录音程序 ffmpeg！"));
+        emit failed(tr("录音失败，没有找到录音程序 ffmpeg！"));
         return;
     }
     filePath = path;
@@ -106,11 +106,11 @@ void Recorder::stop()
     if (clock->isActive())
         clock->stop();
     if (!QFileInfo(filePath).isFile()) {
-        emit failed(QStringLiteral("录音失败，没有生成录音文件！"));
+        emit failed(tr("录音失败，没有生成录音文件！"));
         return;
     }
     if (keepFile() <= 0) {
-        emit failed(QStringLiteral("录音失败，没有录到任何声音，空文件已删除！"));
+        emit failed(tr("录音失败，没有录到任何声音，空文件已删除！"));
         return;
     }
     emit finished(filePath);

@@ -2,6 +2,8 @@
 
 #include "media/clocktext.h"
 
+#include <QCoreApplication>
+
 namespace RecorderCommand {
 
 QString recordingFilePath(const QString &dataDir, const QDateTime &start)
@@ -42,22 +44,25 @@ QString endMessage(
     QString text;
     switch (cause) {
     case EndCause::DiskFull:
-        text = QStringLiteral("录音已停止：磁盘空间已满，无法继续写入文件夹“%1”。").arg(folder);
+        text = QCoreApplication::translate("RecorderCommand", "录音已停止：磁盘空间已满，无法继续写入文件夹“%1”。")
+                   .arg(folder);
         break;
     case EndCause::DeviceLost:
-        text = QStringLiteral("录音已停止：录音设备“%1”已断开或音频服务已停止。").arg(device);
+        text = QCoreApplication::translate("RecorderCommand", "录音已停止：录音设备“%1”已断开或音频服务已停止。")
+                   .arg(device);
         break;
     case EndCause::DeviceUnavailable:
-        text = QStringLiteral("录音失败：无法打开录音设备“%1”。").arg(device);
+        text = QCoreApplication::translate("RecorderCommand", "录音失败：无法打开录音设备“%1”。").arg(device);
         break;
     }
     // 16 kHz mono, 16 bits: 32000 bytes a second.
     const double seconds = keptAudioBytes / 32000.0;
-    const QString length = seconds < 60 ? QStringLiteral("%1 秒").arg(seconds, 0, 'f', 1)
-                                        : ClockText::recordClock(qint64(seconds)) + QLatin1Char(' ');
+    const QString length = seconds < 60
+        ? QCoreApplication::translate("RecorderCommand", "%1 秒").arg(seconds, 0, 'f', 1)
+        : ClockText::recordClock(qint64(seconds)) + QLatin1Char(' ');
     if (keptAudioBytes > 0)
-        return text + QStringLiteral("已保存 %1的录音“%2”。").arg(length, fileName);
-    return text + QStringLiteral("没有保存任何录音。");
+        return text + QCoreApplication::translate("RecorderCommand", "已保存 %1的录音“%2”。").arg(length, fileName);
+    return text + QCoreApplication::translate("RecorderCommand", "没有保存任何录音。");
 }
 
 } // namespace RecorderCommand

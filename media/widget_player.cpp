@@ -72,8 +72,8 @@ void Widget::checkPlayback()
         return;
     case PlayerState::Verdict::NotPlayable:
         playend();
-        Notice::information(this,
-            QStringLiteral("无法播放“%1”：文件为空、已损坏或格式不受支持！").arg(LibraryPaths::fileName(playFilePath)));
+        Notice::information(
+            this, tr("无法播放“%1”：文件为空、已损坏或格式不受支持！").arg(LibraryPaths::fileName(playFilePath)));
         return;
     }
 }
@@ -115,7 +115,7 @@ void Widget::slotPlay()
         // missing or empty file would only leave the player silent.
         QString refusal = LibraryPaths::unreadableReason(playFilePath, LibraryPaths::fileName(playFilePath));
         if (refusal.isEmpty() && QFileInfo(playFilePath).size() == 0)
-            refusal = QStringLiteral("无法播放“%1”：文件为空！").arg(LibraryPaths::fileName(playFilePath));
+            refusal = tr("无法播放“%1”：文件为空！").arg(LibraryPaths::fileName(playFilePath));
         if (!refusal.isEmpty()) {
             Notice::information(this, refusal);
             return;

@@ -38,12 +38,12 @@ QString Widget::secondsToClock(int seconds) const
 
 void Widget::onRecordingStarted()
 {
-    recordBtn->setToolTip(QStringLiteral("停止录制"));
+    recordBtn->setToolTip(tr("停止录制"));
 }
 
 void Widget::onRecordingFinished(const QString &path)
 {
-    recordBtn->setToolTip(QStringLiteral("开始录制"));
+    recordBtn->setToolTip(tr("开始录制"));
     appendLibraryFile(QStringLiteral("wav"), path);
     audioCombo->insertItem(0, LibraryPaths::fileName(path));
     audioCombo->setCurrentIndex(0);
@@ -55,7 +55,7 @@ void Widget::onRecordingFinished(const QString &path)
 
 void Widget::onRecordingFailed(const QString &message)
 {
-    recordBtn->setToolTip(QStringLiteral("开始录制"));
+    recordBtn->setToolTip(tr("开始录制"));
     Notice::information(this, message);
     // Nothing is recording, so the button must not offer to stop it.
     const QSignalBlocker blocker(recordBtn);
@@ -74,7 +74,7 @@ void Widget::slotBeginRecord(bool checked)
         return;
     }
     if (deviceName.isEmpty()) {
-        onRecordingFailed(QStringLiteral("没有检测到录音设备！"));
+        onRecordingFailed(tr("没有检测到录音设备！"));
         return;
     }
     recorder->start(RecorderCommand::deviceNamed(deviceName, itemTexts(deviceCombo), deviceRealms), AppState::dataDir);

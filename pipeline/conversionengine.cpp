@@ -57,11 +57,16 @@ void ConversionEngine::setOptions(const Options &options)
     opts = options;
 }
 
+QString ConversionEngine::allConvertedMessage()
+{
+    return tr("文件已经全部转换完成！");
+}
+
 QString ConversionEngine::languageRefusal(const QString &language) const
 {
     if (!LocalSpeechService::isLocalDeployment(opts.service) || language == englishLanguage)
         return QString();
-    return QStringLiteral("本机自带的离线语音服务只能识别英文。请选择“英文”，或配置在线语音服务后再转换其他语言。");
+    return tr("本机自带的离线语音服务只能识别英文。请选择“英文”，或配置在线语音服务后再转换其他语言。");
 }
 
 int ConversionEngine::requestBoundMs(const Options &options)
@@ -99,22 +104,22 @@ void ConversionEngine::advance()
 {
     if (!nextTask || nextTask().isEmpty()) {
         // The list can also have been emptied while the service or the token was on its way.
-        endRun(QStringLiteral("请先添加需要转换的文件！"), false);
+        endRun(tr("请先添加需要转换的文件！"), false);
         return;
     }
     if (!serviceChecked) {
         stage = Stage::CheckingService;
-        setProgress(token.isEmpty() ? QStringLiteral("认证中...") : QStringLiteral("转换中..."));
+        setProgress(token.isEmpty() ? tr("认证中...") : tr("转换中..."));
         checkSpeechService();
         return;
     }
     if (token.isEmpty()) {
         stage = Stage::Token;
-        setProgress(QStringLiteral("认证中..."));
+        setProgress(tr("认证中..."));
         requestToken();
         return;
     }
-    setProgress(QStringLiteral("转换中..."));
+    setProgress(tr("转换中..."));
     startFile();
 }
 
@@ -183,8 +188,7 @@ void ConversionEngine::startFile()
 {
     const QString task = nextTask();
     if (task.isEmpty()) {
-        endRun(fileWasStarted ? QStringLiteral("文件已经全部转换完成！") : QStringLiteral("请先添加需要转换的文件！"),
-            fileWasStarted);
+        endRun(fileWasStarted ? allConvertedMessage() : tr("请先添加需要转换的文件！"), fileWasStarted);
         return;
     }
     if (!prepareRunFolder()) {
@@ -193,14 +197,14 @@ void ConversionEngine::startFile()
     }
     if (!QFileInfo(task).isFile()) {
         emit taskMissing(task);
-        endRun(QStringLiteral("找不到文件“%1”，它可能已被移动或删除，已将其从任务列表中移除。")
-                   .arg(QDir::toNativeSeparators(task)));
+        endRun(
+            tr("找不到文件“%1”，它可能已被移动或删除，已将其从任务列表中移除。").arg(QDir::toNativeSeparators(task)));
         return;
     }
     const QString unreadable = LibraryPaths::unreadableReason(task, QDir::toNativeSeparators(task));
     if (!unreadable.isEmpty()) {
         emit taskMissing(task);
-        endRun(unreadable + QStringLiteral("已将其从任务列表中移除。"));
+        endRun(unreadable + tr("已将其从任务列表中移除。"));
         return;
     }
     fileRun = FileRun();
@@ -231,14 +235,14 @@ void ConversionEngine::finishFile()
     const QByteArray bytes = Document::encode(Document::textOf(fileRun.progress.texts()));
     QString error;
     if (!AtomicFile::write(documentPath, bytes, &error)) {
-        endRun(QStringLiteral("无法保存文本文档“%1”（%2），该文件仍保留在任务列表中。")
+        endRun(tr("无法保存文本文档“%1”（%2），该文件仍保留在任务列表中。")
                    .arg(LibraryPaths::fileName(documentPath), error));
         return;
     }
     runDocuments.insert(documentPath);
     Document::remember(runOpts.dataDir, documentPath, bytes);
     if (documentPath != sameRunPath)
-        divertedNotes << QStringLiteral("“%1”已被修改或不是本程序写入的，为免覆盖，新的文本已保存为“%2”。")
+        divertedNotes << tr("“%1”已被修改或不是本程序写入的，为免覆盖，新的文本已保存为“%2”。")
                              .arg(LibraryPaths::fileName(sameRunPath), LibraryPaths::fileName(documentPath));
     QFile::remove(progressRecordPath(task));
     if (!fileRun.transcodedPath.isEmpty())
@@ -268,7 +272,7 @@ void ConversionEngine::sendPending()
 void ConversionEngine::showUploadProgress()
 {
     const int done = fileRun.progress.doneCount();
-    setProgress(QStringLiteral("转写:%1%").arg(AudioPrep::percentText(done, segments)));
+    setProgress(tr("转写:%1%").arg(AudioPrep::percentText(done, segments)));
 }
 
 void ConversionEngine::sendSegment(int segment, const QString &path)
@@ -317,7 +321,7 @@ bool ConversionEngine::takeCurrentReply(int id)
 void ConversionEngine::onStalled()
 {
     if (isRunning() && !requestsInFlight.isEmpty())
-        setProgress(QStringLiteral("等待语音服务响应..."));
+        setProgress(tr("等待语音服务响应..."));
 }
 
 void ConversionEngine::slotReadJson(int id, const QByteArray &body)
@@ -352,10 +356,10 @@ void ConversionEngine::slotReadJson(int id, const QByteArray &body)
         endRun(outcome.message);
         break;
     case SpeechProtocol::RecognitionOutcome::Ignored:
-        endRun(QStringLiteral("语音服务器返回了无法识别的错误码 %1，转换已停止！").arg(outcome.errNoText));
+        endRun(tr("语音服务器返回了无法识别的错误码 %1，转换已停止！").arg(outcome.errNoText));
         break;
     case SpeechProtocol::RecognitionOutcome::Unparsable:
-        endRun(QStringLiteral("语音服务器的应答无法解析，转换已停止！"));
+        endRun(tr("语音服务器的应答无法解析，转换已停止！"));
         break;
     }
 }
@@ -365,7 +369,7 @@ void ConversionEngine::retrySegment(int segment)
     // The segment keeps its place among those in flight and is sent again alone after the pause;
     // the others go on meanwhile.
     const int seconds = std::rand() % 10 + 1;
-    setProgress(QStringLiteral("重申请: %1秒").arg(seconds));
+    setProgress(tr("重申请: %1秒").arg(seconds));
     const quint64 generation = runGeneration;
     QTimer::singleShot(seconds * runOpts.retryPauseUnitMs, this, [this, generation, segment] {
         if (!isRunning() || generation != runGeneration || !uploads.contains(segment))
@@ -420,8 +424,7 @@ void ConversionEngine::slotReadJsonError(int id, const QByteArray &body)
     }
     const NetworkFailure &failure = http->lastFailure();
     if (failure.timedOut && LocalSpeechService::isLocalDeployment(runOpts.service))
-        endRun(QStringLiteral("本机语音识别服务在 %1 秒内没有响应，转换已停止，请稍后重新开始转换！")
-                   .arg(failure.timeoutSeconds()),
+        endRun(tr("本机语音识别服务在 %1 秒内没有响应，转换已停止，请稍后重新开始转换！").arg(failure.timeoutSeconds()),
             id != SpeechProtocol::TokenRequest && id != SpeechProtocol::HealthRequest);
     else if (id == SpeechProtocol::TokenRequest)
         endRun(SpeechProtocol::networkFailureMessage(id, http->lastFailure()), false);

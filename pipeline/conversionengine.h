@@ -54,6 +54,8 @@ public:
     // Why `language` (a language-selector text such as "英文") cannot be converted with this
     // deployment; empty when it can. The same message the window shows.
     QString languageRefusal(const QString &language) const;
+    // The end-of-run message when every task was converted, in the language shown.
+    static QString allConvertedMessage();
     // Starts a run over the presenter's tasks in `language`, fixed for the whole run. False (and
     // nothing started) when a run is active already or the language is refused.
     bool start(const QString &language, NextTask nextTask);

@@ -52,7 +52,7 @@ void ConversionEngine::startFfmpeg(QProcess *process, const QStringList &argumen
 {
     const QString program = ffmpegProgram(runOpts.appDir);
     if (program.isEmpty()) {
-        endRun(QStringLiteral("找不到 ffmpeg 程序，无法处理音频，请先安装 ffmpeg！"));
+        endRun(tr("找不到 ffmpeg 程序，无法处理音频，请先安装 ffmpeg！"));
         return;
     }
     if (process->state() != QProcess::NotRunning) {
@@ -74,7 +74,7 @@ void ConversionEngine::onFfmpegError()
     auto *process = qobject_cast<QProcess *>(sender());
     if (!process || process->error() != QProcess::FailedToStart || !isCurrentProcess(process))
         return;
-    endRun(QStringLiteral("无法启动 ffmpeg 程序，请检查 ffmpeg 是否安装完好！"));
+    endRun(tr("无法启动 ffmpeg 程序，请检查 ffmpeg 是否安装完好！"));
 }
 
 bool ConversionEngine::preparationFailed(QProcess *process)
@@ -92,16 +92,16 @@ void ConversionEngine::endPreparation(const QByteArray &errors)
 {
     const QStorageInfo storage(tmpFolder());
     if (AudioPrep::reportsFullDisk(errors) || (storage.isValid() && storage.bytesAvailable() < nearlyFullBytes)) {
-        endRun(QStringLiteral("磁盘空间已满，无法在文件夹“%1”中写入音频，请清理磁盘后再试！")
+        endRun(tr("磁盘空间已满，无法在文件夹“%1”中写入音频，请清理磁盘后再试！")
                    .arg(QDir::toNativeSeparators(tmpFolder())));
         return;
     }
-    endRun(QStringLiteral("出现异常，请核验音频后再试！"));
+    endRun(tr("出现异常，请核验音频后再试！"));
 }
 
 void ConversionEngine::convertAudioFormat()
 {
-    setProgress(QStringLiteral("预处理..."));
+    setProgress(tr("预处理..."));
     const QString task = fileRun.taskPath;
     if (AudioPrep::skipsTranscode(task)) {
         getAudioLength();
@@ -140,7 +140,7 @@ void ConversionEngine::slotGetAudioLengthFinish()
     const qint64 centis = AudioPrep::parseDurationCentis(QString::fromLocal8Bit(fileRun.probeOutput));
     fileRun.probeOutput.clear();
     if (centis < 0) {
-        endRun(QStringLiteral("出现异常，请核验音频后再试！"));
+        endRun(tr("出现异常，请核验音频后再试！"));
         return;
     }
 
@@ -170,7 +170,7 @@ void ConversionEngine::slotCutAudioFinish()
     if (!isCurrentProcess(cutter) || preparationFailed(cutter))
         return;
     const int k = ++segmentIndex;
-    setProgress(QStringLiteral("分割:%1%").arg(AudioPrep::percentText(k, segments)));
+    setProgress(tr("分割:%1%").arg(AudioPrep::percentText(k, segments)));
     if (k >= segments) {
         beginUploads();
         return;

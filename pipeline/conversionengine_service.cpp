@@ -36,7 +36,7 @@ void ConversionEngine::onSpeechServiceReady(bool ok)
     if (stage != Stage::CheckingService)
         return;
     if (!ok) {
-        endRun(QStringLiteral("无法启动语音识别服务，请检查程序安装是否完整！"), false);
+        endRun(tr("无法启动语音识别服务，请检查程序安装是否完整！"), false);
         return;
     }
     // A service started anew knows nothing of the tokens an earlier one issued.
@@ -66,7 +66,7 @@ void ConversionEngine::onSpeechServiceStopped()
 {
     // Only a run that relies on the service: one still checking for it sees it gone and starts it.
     if (isRunning() && serviceChecked && stage != Stage::CheckingService)
-        endRun(QStringLiteral("本机语音识别服务意外停止，转换已中断。请重新开始转换，程序会再次启动该服务。"));
+        endRun(tr("本机语音识别服务意外停止，转换已中断。请重新开始转换，程序会再次启动该服务。"));
 }
 
 void ConversionEngine::requestToken()
@@ -80,7 +80,7 @@ void ConversionEngine::onTokenReply(const QByteArray &body)
     tokenWait->stop();
     const SpeechProtocol::TokenReply reply = SpeechProtocol::decodeTokenReply(body);
     if (!reply.ok) {
-        endRun(QStringLiteral("获取访问令牌失败：语音服务器的应答无法解析！"), false);
+        endRun(tr("获取访问令牌失败：语音服务器的应答无法解析！"), false);
         return;
     }
     token = reply.accessToken;
@@ -92,5 +92,5 @@ void ConversionEngine::sltTokenTimeout()
     tokenWait->stop();
     if (!isRunning())
         return;
-    endRun(QStringLiteral("获取访问令牌超时！"), false);
+    endRun(tr("获取访问令牌超时！"), false);
 }

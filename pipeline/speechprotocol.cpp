@@ -1,5 +1,6 @@
 #include "pipeline/speechprotocol.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <json/json.h>
@@ -18,11 +19,11 @@ struct LanguageRow
 };
 
 const LanguageRow languageTable[] = {
-    {"中文近场", 1537},
-    {"中文远场", 1936},
-    {"英文", 1737},
-    {"粤语", 1637},
-    {"四川话", 1837},
+    {QT_TRANSLATE_NOOP("Language", "中文近场"), 1537},
+    {QT_TRANSLATE_NOOP("Language", "中文远场"), 1936},
+    {QT_TRANSLATE_NOOP("Language", "英文"), 1737},
+    {QT_TRANSLATE_NOOP("Language", "粤语"), 1637},
+    {QT_TRANSLATE_NOOP("Language", "四川话"), 1837},
 };
 
 struct ErrorRow
@@ -32,15 +33,15 @@ struct ErrorRow
 };
 
 const ErrorRow errorTable[] = {
-    {3301, "语音识别结果实际为空！"},
-    {3302, "鉴权失败！"},
-    {3303, "语音服务器后端繁忙，或是音频质量过低！"},
-    {3307, "语音服务器后端识别出错！"},
-    {3309, "服务端无法将音频转为pcm格式，可能是音频格式问题！"},
-    {3313, "语音服务器解析超时！"},
-    {3314, "音频长度过短！"},
-    {3315, "语音服务器处理超时！"},
-    {3316, "音频转为pcm失败！"},
+    {3301, QT_TRANSLATE_NOOP("SpeechProtocol", "语音识别结果实际为空！")},
+    {3302, QT_TRANSLATE_NOOP("SpeechProtocol", "鉴权失败！")},
+    {3303, QT_TRANSLATE_NOOP("SpeechProtocol", "语音服务器后端繁忙，或是音频质量过低！")},
+    {3307, QT_TRANSLATE_NOOP("SpeechProtocol", "语音服务器后端识别出错！")},
+    {3309, QT_TRANSLATE_NOOP("SpeechProtocol", "服务端无法将音频转为pcm格式，可能是音频格式问题！")},
+    {3313, QT_TRANSLATE_NOOP("SpeechProtocol", "语音服务器解析超时！")},
+    {3314, QT_TRANSLATE_NOOP("SpeechProtocol", "音频长度过短！")},
+    {3315, QT_TRANSLATE_NOOP("SpeechProtocol", "语音服务器处理超时！")},
+    {3316, QT_TRANSLATE_NOOP("SpeechProtocol", "音频转为pcm失败！")},
 };
 
 // The 8-bit text the locale codec makes of a string (the codec start-up installs for C strings).
@@ -121,11 +122,16 @@ int devPidForLanguage(const QString &language)
     return -1;
 }
 
+QString languageDisplayName(const QString &language)
+{
+    return QCoreApplication::translate("Language", language.toUtf8().constData());
+}
+
 QString failMessageForErrNo(int errNo)
 {
     for (const ErrorRow &row : errorTable) {
         if (row.errNo == errNo)
-            return QString::fromUtf8(row.message);
+            return QCoreApplication::translate("SpeechProtocol", row.message);
     }
     return QString();
 }

@@ -23,6 +23,9 @@ int decodeHealthWorkers(const QByteArray &body);
 // dev_pid for a languageBox text, or -1 when the text is not in the table.
 int devPidForLanguage(const QString &language);
 
+// What the interface shows for a languageBox text (the text itself stays the key that is sent and saved).
+QString languageDisplayName(const QString &language);
+
 // The message of a failing err_no of the error table; empty for 3304 and for codes outside the table.
 QString failMessageForErrNo(int errNo);
 

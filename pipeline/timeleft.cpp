@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QCoreApplication>
+
 namespace {
 QString suffixOf(const QString &path)
 {
@@ -98,6 +100,7 @@ QString text(const TimeLeftEstimator::Estimate &estimate)
 {
     if (!estimate.known)
         return QString();
-    return QStringLiteral("文件剩余 %1\n全部剩余 %2").arg(clock(estimate.fileMs), clock(estimate.totalMs));
+    return QCoreApplication::translate("TimeLeft", "文件剩余 %1\n全部剩余 %2")
+        .arg(clock(estimate.fileMs), clock(estimate.totalMs));
 }
 } // namespace TimeLeft

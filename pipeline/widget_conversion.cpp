@@ -84,11 +84,12 @@ void Widget::connectConversionEngine()
 void Widget::restoreLanguage()
 {
     const QString saved = QSettings(settingsPath(), QSettings::IniFormat).value(QStringLiteral("language")).toString();
-    const int index = languageBox->findText(saved, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    const int index = languageBox->findData(saved, Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index >= 0)
         languageBox->setCurrentIndex(index);
-    connect(languageBox, &QComboBox::currentTextChanged, this, [](const QString &text) {
-        QSettings(settingsPath(), QSettings::IniFormat).setValue(QStringLiteral("language"), text);
+    connect(languageBox, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int) {
+        QSettings(settingsPath(), QSettings::IniFormat)
+            .setValue(QStringLiteral("language"), languageBox->currentData().toString());
     });
 }
 
@@ -97,11 +98,11 @@ void Widget::slotBeginCover()
     if (runActive())
         return;
     if (taskFiles.isEmpty()) {
-        Notice::information(this, QStringLiteral("请先添加需要转换的文件！"));
+        Notice::information(this, tr("请先添加需要转换的文件！"));
         return;
     }
     conversionEngine->setOptions(engineOptions());
-    const QString language = languageBox->currentText();
+    const QString language = languageBox->currentData().toString();
     const QString refusal = conversionEngine->languageRefusal(language);
     if (!refusal.isEmpty()) {
         Notice::information(this, refusal);
@@ -110,7 +111,7 @@ void Widget::slotBeginCover()
     // The run takes the view: edits in it are saved first, and a failed save keeps the run from starting.
     const QString saveFailure = wordTextEdit->isHidden() ? QString() : writeOpenDocument();
     if (!saveFailure.isEmpty()) {
-        Notice::information(this, saveFailure + QStringLiteral("\n为免丢失文档中的修改，转换没有开始。"));
+        Notice::information(this, saveFailure + tr("\n为免丢失文档中的修改，转换没有开始。"));
         return;
     }
     beginCoverBtn->setEnabled(false);
@@ -143,7 +144,7 @@ void Widget::onDocumentWritten(const QString &task, const QString &documentPath)
 
 void Widget::onRunEnded(const QString &message, bool fileWasStarted)
 {
-    setStartButtonText(QStringLiteral("开始转换"));
+    setStartButtonText(tr("开始转换"));
     hideTimeLeft();
     beginCoverBtn->setEnabled(true);
     stopCoverBtn->setEnabled(false);

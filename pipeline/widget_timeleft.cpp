@@ -14,7 +14,7 @@ void Widget::showTimeLeft(const QString &task, int segmentsDone, int segmentCoun
     }
     const QString text = TimeLeft::text(timeLeft.estimate(queued));
     timeLeftLabel->setText(text);
-    timeLeftLabel->setAccessibleName(QString(text).replace(QLatin1Char('\n'), QStringLiteral("，")));
+    timeLeftLabel->setAccessibleName(QString(text).replace(QLatin1Char('\n'), tr("，")));
     timeLeftLabel->setVisible(!text.isEmpty());
 }
 

@@ -10,6 +10,8 @@
 
 namespace {
 
+const int childNiceness = 5;
+
 class ParentBoundProcess : public QProcess
 {
 public:
@@ -26,6 +28,9 @@ protected:
         // The parent may have died before the request was made.
         if (::getppid() != parentPid)
             ::_exit(1);
+        // A helper busy on every core must not keep the window's thread waiting for one.
+        const int raised = ::nice(childNiceness);
+        (void)raised;
     }
 
 private:

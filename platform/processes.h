@@ -12,7 +12,8 @@ class QProcess;
 void killRunningProcesses(const QList<QProcess *> &processes);
 
 // A process object whose child is ended (SIGTERM) by the system when this process dies, even by
-// SIGKILL, instead of being left running without its parent.
+// SIGKILL, instead of being left running without its parent. It runs a little nicer than we do, so a
+// child busy on every core (the speech service decoding) leaves the window its share of the processor.
 QProcess *newChildEndingWithParent(QObject *parent);
 
 // SIGTERM, SIGINT and SIGHUP call onSignal with the signal's number on the event loop (once per signal

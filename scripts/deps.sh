@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config ccache
-  qtbase5-dev qtmultimedia5-dev libqt5multimedia5-plugins
+  qtbase5-dev qtmultimedia5-dev libqt5multimedia5-plugins qttools5-dev qttools5-dev-tools
   libphonon4qt5-dev phonon4qt5-backend-gstreamer
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio gstreamer1.0-libav
   libjsoncpp-dev libcpp-httplib-dev libpocketsphinx-dev pocketsphinx-en-us

@@ -26,7 +26,7 @@ deskMsgBar::deskMsgBar(QWidget *parent, const QString &text)
     titleLabel->setGeometry(0, 0, 320, 40);
     titleLabel->setFont(AppState::appFont);
     titleLabel->setStyleSheet(QString::fromUtf8(Theme::messageTitle).arg(Theme::captionFontPx));
-    titleLabel->setText(QStringLiteral("  Quillora 提示"));
+    titleLabel->setText(tr("  Quillora 提示"));
 
     textLabel = new QLabel(this);
     textLabel->setGeometry(20, 70, 280, 70);
@@ -41,7 +41,7 @@ deskMsgBar::deskMsgBar(QWidget *parent, const QString &text)
     closeButton->setCursor(Qt::PointingHandCursor);
     closeButton->move(width() - closeButton->width() - 5, 5);
     closeButton->setStyleSheet(QString::fromUtf8(Theme::messageCloseButton));
-    closeButton->setToolTip(QStringLiteral("关闭"));
+    closeButton->setToolTip(tr("关闭"));
     closeButton->setAccessibleName(closeButton->toolTip());
 
     sureButton = new QPushButton(this);

@@ -1,5 +1,6 @@
 #include "ui/notice.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 
 #include <optional>
@@ -32,7 +33,8 @@ void information(QWidget *parent, const QString &text)
         hook()(text);
         return;
     }
-    QMessageBox::information(parent, QStringLiteral("提示"), text, QMessageBox::Ok, QMessageBox::NoButton);
+    QMessageBox::information(
+        parent, QCoreApplication::translate("Notice", "提示"), text, QMessageBox::Ok, QMessageBox::NoButton);
 }
 
 QMessageBox::StandardButton question(QWidget *parent, const QString &title, const QString &text,

@@ -4,6 +4,7 @@
 #include "library/mylistwidget.h"
 #include "media/recorder.h"
 #include "pipeline/qthttpclass.h"
+#include "pipeline/speechprotocol.h"
 #include "ui/chromelayout.h"
 #include "ui/resources.h"
 #include "ui/theme.h"
@@ -12,6 +13,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyleOptionComboBox>
 #include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -68,6 +70,29 @@ QLabel *makeLabel(QWidget *parent, const QRect &geometry, const QString &sheet, 
         label->setText(text);
     label->setStyleSheet(sheet);
     return label;
+}
+
+// The selector's width is fixed: a name wider than its field (English ones are) takes a smaller font.
+void fitItemTexts(QComboBox *combo)
+{
+    combo->ensurePolished();
+    QStyleOptionComboBox option;
+    option.initFrom(combo);
+    // Less the margins the text keeps inside the field on either side.
+    const int room
+        = combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo).width() - 8;
+    QFont font = combo->font();
+    const int designSize = font.pixelSize();
+    for (; font.pixelSize() > 10; font.setPixelSize(font.pixelSize() - 1)) {
+        const QFontMetrics metrics(font);
+        int widest = 0;
+        for (int i = 0; i < combo->count(); ++i)
+            widest = std::max(widest, metrics.horizontalAdvance(combo->itemText(i)));
+        if (widest <= room)
+            break;
+    }
+    if (font.pixelSize() != designSize)
+        combo->setStyleSheet(combo->styleSheet() + QStringLiteral(" QComboBox {font:%1px}").arg(font.pixelSize()));
 }
 } // namespace
 
@@ -131,16 +156,16 @@ void Widget::createCaption()
     iconLabel->setPixmap(QIcon(QStringLiteral(":/images/icon.png")).pixmap(iconLabel->size()));
     iconLabel->setStyleSheet(QString::fromUtf8(Theme::captionIcon));
 
-    homePageBtn = makeButton(captionLabel, QStringLiteral("主页"), Theme::homePageButton);
+    homePageBtn = makeButton(captionLabel, tr("主页"), Theme::homePageButton);
     homePageBtn->setGeometry(919, 2, 26, 26);
     connect(homePageBtn, &QPushButton::clicked, this, &Widget::showHomePage);
-    minBtn = makeButton(captionLabel, QStringLiteral("最小化"), Theme::minimiseButton);
+    minBtn = makeButton(captionLabel, tr("最小化"), Theme::minimiseButton);
     minBtn->setGeometry(944, 2, 26, 26);
     connect(minBtn, &QPushButton::clicked, this, &QWidget::showMinimized);
-    maxBtn = makeButton(captionLabel, QStringLiteral("最大化"), Theme::maximiseButton);
+    maxBtn = makeButton(captionLabel, tr("最大化"), Theme::maximiseButton);
     maxBtn->setGeometry(969, 2, 26, 26);
     connect(maxBtn, &QPushButton::clicked, this, &Widget::slotShowMaxSize);
-    closeBtn = makeButton(captionLabel, QStringLiteral("关闭"), Theme::closeButton);
+    closeBtn = makeButton(captionLabel, tr("关闭"), Theme::closeButton);
     closeBtn->setGeometry(994, 2, 26, 26);
     connect(closeBtn, &QPushButton::clicked, this, &Widget::slotClose);
 }
@@ -149,14 +174,12 @@ void Widget::createLibraryPanel()
 {
     leftPanel = makeLabel(this, QRect(0, 30, 200, 698), QString::fromUtf8(Theme::leftPanel));
 
-    wavBtn = makePageButton(
-        leftPanel, QStringLiteral("音频文件"), QStringLiteral(":/images/audio.png"), Theme::wavPageButton);
+    wavBtn = makePageButton(leftPanel, tr("音频文件"), QStringLiteral(":/images/audio.png"), Theme::wavPageButton);
     connect(wavBtn, &QPushButton::toggled, this, &Widget::slotWavBtnChecked);
-    addWavBtn = makeButton(wavBtn, QStringLiteral("添加到任务"), Theme::addWavButton);
+    addWavBtn = makeButton(wavBtn, tr("添加到任务"), Theme::addWavButton);
     addWavBtn->setGeometry(150, 5, 38, 40);
     connect(addWavBtn, &QPushButton::clicked, this, &Widget::slotAddWav);
-    txtBtn = makePageButton(
-        leftPanel, QStringLiteral("文本文档"), QStringLiteral(":/images/word.png"), Theme::txtPageButton);
+    txtBtn = makePageButton(leftPanel, tr("文本文档"), QStringLiteral(":/images/word.png"), Theme::txtPageButton);
     connect(txtBtn, &QPushButton::toggled, this, &Widget::slotTxtBtnChecked);
 
     wavList = makeFileList(QStringLiteral("wav"), this, leftPanel);
@@ -186,7 +209,7 @@ void Widget::createRecordBar()
     deviceCombo = makeComboBox(recordBar, QRect(10, 10, 166, 30));
     connect(deviceCombo, qOverload<int>(&QComboBox::currentIndexChanged), this,
         [this](int index) { slotAudioDeviceChanged(deviceCombo->itemText(index)); });
-    recordBtn = makeButton(recordBar, QStringLiteral("开始录制"), Theme::recordButton);
+    recordBtn = makeButton(recordBar, tr("开始录制"), Theme::recordButton);
     recordBtn->setCheckable(true);
     recordBtn->setGeometry(186, 13, 24, 24);
     connect(recordBtn, &QPushButton::toggled, this, &Widget::slotBeginRecord);
@@ -194,14 +217,14 @@ void Widget::createRecordBar()
     recordTimeLabel = makeLabel(
         rightPanel, QRect(223, 4, 76, 42), QString::fromUtf8(Theme::recordClock), QStringLiteral("00:00:00"));
 
-    playBtn = makeButton(recordBar, QStringLiteral("播放"), Theme::playButton);
+    playBtn = makeButton(recordBar, tr("播放"), Theme::playButton);
     playBtn->setGeometry(315, 7, 36, 36);
     connect(playBtn, &QPushButton::clicked, this, &Widget::slotPlay);
-    pauseBtn = makeButton(recordBar, QStringLiteral("暂停"), Theme::pauseButton);
+    pauseBtn = makeButton(recordBar, tr("暂停"), Theme::pauseButton);
     pauseBtn->setGeometry(315, 7, 36, 36);
     pauseBtn->hide();
     connect(pauseBtn, &QPushButton::clicked, this, &Widget::slotPause);
-    stopBtn = makeButton(recordBar, QStringLiteral("停止"), Theme::stopButton);
+    stopBtn = makeButton(recordBar, tr("停止"), Theme::stopButton);
     stopBtn->setGeometry(363, 13, 24, 24);
     connect(stopBtn, &QPushButton::clicked, this, &Widget::slotForward);
 
@@ -220,7 +243,7 @@ void Widget::createTaskBar()
 
     uploadBtn = makeButton(taskBar, QString(), Theme::actionButton);
     uploadBtn->setGeometry(5, 5, 80, 30);
-    uploadBtn->setText(QStringLiteral("上传文件"));
+    uploadBtn->setText(tr("上传文件"));
     connect(uploadBtn, &QPushButton::clicked, this, &Widget::slotLoadWav);
 
     taskLineEdit = new QLineEdit(this);
@@ -234,9 +257,12 @@ void Widget::createTaskBar()
 
     languageBox = new QComboBox(taskBar);
     languageBox->setGeometry(372, 7, 80, 26);
-    languageBox->addItems({QStringLiteral("中文近场"), QStringLiteral("中文远场"), QStringLiteral("英文"),
-        QStringLiteral("粤语"), QStringLiteral("四川话")});
+    // Each item keeps the design's text as its data: the key sent to the service and saved between runs.
+    for (const QString &language : {QStringLiteral("中文近场"), QStringLiteral("中文远场"), QStringLiteral("英文"),
+             QStringLiteral("粤语"), QStringLiteral("四川话")})
+        languageBox->addItem(SpeechProtocol::languageDisplayName(language), language);
     languageBox->setStyleSheet(QString::fromUtf8(Theme::comboBox));
+    fitItemTexts(languageBox);
     restoreLanguage();
 
     const struct
@@ -247,12 +273,10 @@ void Widget::createTaskBar()
         QString text;
         void (Widget::*slot)();
     } actions[] = {
-        {&clearListBtn, Theme::clearListButton, QRect(460, 5, 80, 30), QStringLiteral("清空列表"),
-            &Widget::slotOpenWav},
-        {&beginCoverBtn, Theme::actionButton, QRect(550, 5, 90, 30), QStringLiteral("开始转换"),
-            &Widget::slotBeginCover},
-        {&stopCoverBtn, Theme::actionButton, QRect(650, 5, 80, 30), QStringLiteral("停止转换"), &Widget::slotStopCover},
-        {&closeWordBtn, Theme::actionButton, QRect(taskBar->width() - 85, 5, 80, 30), QStringLiteral("关闭文档"),
+        {&clearListBtn, Theme::clearListButton, QRect(460, 5, 80, 30), tr("清空列表"), &Widget::slotOpenWav},
+        {&beginCoverBtn, Theme::actionButton, QRect(550, 5, 90, 30), tr("开始转换"), &Widget::slotBeginCover},
+        {&stopCoverBtn, Theme::actionButton, QRect(650, 5, 80, 30), tr("停止转换"), &Widget::slotStopCover},
+        {&closeWordBtn, Theme::actionButton, QRect(taskBar->width() - 85, 5, 80, 30), tr("关闭文档"),
             &Widget::slotCloseWord},
     };
     for (const auto &action : actions) {

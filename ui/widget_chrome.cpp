@@ -47,7 +47,7 @@ void Widget::slotShowMaxSize()
 void Widget::applyLayout(const ChromeLayout &layout)
 {
     maxBtn->setStyleSheet(QString::fromUtf8(maximised ? Theme::restoreButton : Theme::maximiseButton));
-    maxBtn->setToolTip(maximised ? QStringLiteral("还原") : QStringLiteral("最大化"));
+    maxBtn->setToolTip(maximised ? tr("还原") : tr("最大化"));
     maxBtn->setAccessibleName(maxBtn->toolTip());
     setFixedSize(layout.window.size());
     captionLabel->resize(layout.captionWidth, 30);

@@ -39,8 +39,8 @@ void Widget::createKeys()
     findBar->resize(300, 36);
     findEdit = new QLineEdit(findBar);
     findEdit->setGeometry(6, 4, 220, 28);
-    findEdit->setPlaceholderText(QStringLiteral("查找"));
-    findEdit->setToolTip(QStringLiteral("Enter 下一个，Shift+Enter 上一个，Esc 关闭"));
+    findEdit->setPlaceholderText(tr("查找"));
+    findEdit->setToolTip(tr("Enter 下一个，Shift+Enter 上一个，Esc 关闭"));
     findEdit->installEventFilter(this);
     findCountLabel = new QLabel(findBar);
     findCountLabel->setGeometry(232, 4, 62, 28);
@@ -97,26 +97,25 @@ void Widget::nameControls()
         button->setAccessibleName(button->toolTip());
         button->installEventFilter(this);
     }
-    wavList->setAccessibleName(QStringLiteral("音频文件列表"));
-    wordList->setAccessibleName(QStringLiteral("文本文档列表"));
-    deviceCombo->setAccessibleName(QStringLiteral("录音设备"));
-    audioCombo->setAccessibleName(QStringLiteral("任务列表"));
-    taskLineEdit->setAccessibleName(QStringLiteral("任务列表"));
-    languageBox->setAccessibleName(QStringLiteral("识别语言"));
+    wavList->setAccessibleName(tr("音频文件列表"));
+    wordList->setAccessibleName(tr("文本文档列表"));
+    deviceCombo->setAccessibleName(tr("录音设备"));
+    audioCombo->setAccessibleName(tr("任务列表"));
+    taskLineEdit->setAccessibleName(tr("任务列表"));
+    languageBox->setAccessibleName(tr("识别语言"));
     for (QComboBox *combo : {deviceCombo, audioCombo, languageBox})
         combo->view()->setAccessibleName(combo->accessibleName());
-    seekSlider->setAccessibleName(QStringLiteral("播放进度"));
+    seekSlider->setAccessibleName(tr("播放进度"));
     for (QSlider *handle : seekSlider->findChildren<QSlider *>())
-        handle->setAccessibleName(QStringLiteral("播放进度"));
-    recordTimeLabel->setAccessibleName(QStringLiteral("录音时长"));
-    playTimeLabel->setAccessibleName(QStringLiteral("播放时间"));
-    wordTextEdit->setAccessibleName(QStringLiteral("文档内容"));
-    findEdit->setAccessibleName(QStringLiteral("在文档中查找"));
-    findCountLabel->setAccessibleName(QStringLiteral("查找结果"));
-    timeLeftLabel->setAccessibleName(QStringLiteral("剩余时间"));
+        handle->setAccessibleName(tr("播放进度"));
+    recordTimeLabel->setAccessibleName(tr("录音时长"));
+    playTimeLabel->setAccessibleName(tr("播放时间"));
+    wordTextEdit->setAccessibleName(tr("文档内容"));
+    findEdit->setAccessibleName(tr("在文档中查找"));
+    findCountLabel->setAccessibleName(tr("查找结果"));
+    timeLeftLabel->setAccessibleName(tr("剩余时间"));
     for (QScrollBar *bar : findChildren<QScrollBar *>())
-        bar->setAccessibleName(
-            bar->orientation() == Qt::Vertical ? QStringLiteral("垂直滚动条") : QStringLiteral("水平滚动条"));
+        bar->setAccessibleName(bar->orientation() == Qt::Vertical ? tr("垂直滚动条") : tr("水平滚动条"));
 }
 
 void Widget::showFindBar()
@@ -196,7 +195,7 @@ void Widget::highlightMatches()
         wordTextEdit->ensureCursorVisible();
     }
     findCountLabel->setText(findEdit->text().isEmpty() ? QString()
-            : findMatches.isEmpty()                    ? QStringLiteral("无结果")
+            : findMatches.isEmpty()                    ? tr("无结果")
                                     : QStringLiteral("%1/%2").arg(findCurrent + 1).arg(findMatches.size()));
 }
 

@@ -26,6 +26,8 @@ private slots:
     void progressLines();
     void usage_data();
     void usage();
+    void usageInLocale_data();
+    void usageInLocale();
     void convert_data();
     void convert();
     void usersDocumentKept();
@@ -169,6 +171,51 @@ void TestCommandLine::usage()
     QCOMPARE(result.exitCode, exitCode);
     QCOMPARE(result.out.isEmpty(), stdoutHas.isEmpty());
     QCOMPARE(QDir(program.filePath("myWordFiles")).entryList(QDir::Files), QStringList());
+}
+
+void TestCommandLine::usageInLocale_data()
+{
+    QTest::addColumn<QString>("lang");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("stdoutHas");
+    QTest::addColumn<QString>("stderrIs");
+    const QStringList noFile {"--convert", "--language", "en"};
+    QTest::newRow("English locale") << "en_US.UTF-8" << noFile << ""
+                                    << "quillora: No file to convert was given. See quillora --help for usage.\n";
+    QTest::newRow("another language reads English") << "de_DE.UTF-8" << noFile << ""
+                                                    << "quillora: No file to convert was given. See quillora "
+                                                       "--help for usage.\n";
+    QTest::newRow("C locale reads English") << "C.UTF-8" << noFile << ""
+                                            << "quillora: No file to convert was given. See quillora --help for "
+                                               "usage.\n";
+    QTest::newRow("Chinese locale") << "zh_CN.UTF-8" << noFile << ""
+                                    << "quillora: 没有给出要转换的文件。用 quillora --help 查看用法。\n";
+    QTest::newRow("Taiwan locale keeps the design's texts")
+        << "zh_TW.UTF-8" << noFile << ""
+        << "quillora: 没有给出要转换的文件。用 quillora --help 查看用法。\n";
+    QTest::newRow("English language name")
+        << "en_US.UTF-8" << QStringList {"--convert", "--language", "fr", "a.wav"} << ""
+        << "quillora: Unknown language \"fr\"; the languages are: zh (Chinese), "
+           "zh-far (Far-field), en (English), yue (Canton.), sichuan "
+           "(Sichuan).\n";
+    QTest::newRow("English help") << "en_US.UTF-8" << QStringList {"--help"} << "Exit status: 0 all converted"
+                                  << "";
+    QTest::newRow("Chinese help") << "zh_CN.UTF-8" << QStringList {"--help"} << "退出状态：0 全部转换完成"
+                                  << "";
+}
+
+void TestCommandLine::usageInLocale()
+{
+    QFETCH(QString, lang);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, stdoutHas);
+    QFETCH(QString, stderrIs);
+    ProgramCopy program(service.hostAndPort());
+    QVERIFY(program.isValid());
+    program.setLang(lang);
+    const ProgramCopy::Result result = program.run(arguments, 30000);
+    QCOMPARE(result.err, stderrIs);
+    QVERIFY2(result.out.contains(stdoutHas) && result.out.isEmpty() == stdoutHas.isEmpty(), qPrintable(result.out));
 }
 
 void TestCommandLine::convert_data()

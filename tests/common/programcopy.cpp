@@ -32,6 +32,11 @@ void ProgramCopy::start(QProcess &process, const QStringList &arguments) const
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(QString::fromLatin1(name));
+    if (!lang.isEmpty()) {
+        for (const char *name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
+            env.remove(QString::fromLatin1(name));
+        env.insert(QStringLiteral("LANG"), lang);
+    }
     process.setProcessEnvironment(env);
     process.start(folder.filePath(QStringLiteral("quillora")), arguments);
 }

@@ -17,6 +17,9 @@ public:
     QString path() const { return folder.path(); }
     QString filePath(const QString &relative) const { return folder.filePath(relative); }
 
+    // Runs it under this LANG, with no LANGUAGE, LC_ALL or LC_MESSAGES to outvote it; empty keeps the test's own.
+    void setLang(const QString &value) { lang = value; }
+
     // Starts the program with these arguments; the caller waits for it.
     void start(QProcess &process, const QStringList &arguments) const;
     struct Result
@@ -29,5 +32,6 @@ public:
 
 private:
     QTemporaryDir folder;
+    QString lang;
     bool valid = false;
 };

@@ -1,0 +1,797 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="zh_CN">
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>%1（%2）</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>不打开窗口，把音频或视频文件转换为文本文档。</source>
+        <translation>Converts audio or video files to text documents without opening the window.</translation>
+    </message>
+    <message>
+        <source>转换给出的文件，不打开窗口。</source>
+        <translation>Convert the files given, without opening the window.</translation>
+    </message>
+    <message>
+        <source>识别语言：%1，也可写语言选择框中的文字；默认为窗口上次选择的语言。</source>
+        <translation>Recognition language: %1, or a text of the window&apos;s language selector; by default the language last chosen in the window.</translation>
+    </message>
+    <message>
+        <source>文本文档保存到的文件夹；默认为数据文件夹中的 myWordFiles。</source>
+        <translation>Folder to save the text documents in; by default myWordFiles in the data folder.</translation>
+    </message>
+    <message>
+        <source>要转换的音频或视频文件，可给出多个。</source>
+        <translation>Audio or video files to convert; more than one may be given.</translation>
+    </message>
+    <message>
+        <source>用 quillora --help 查看用法。</source>
+        <translation>See quillora --help for usage.</translation>
+    </message>
+    <message>
+        <source>未知的选项：%1%2。%3</source>
+        <translation>Unknown option: %1%2. %3</translation>
+    </message>
+    <message>
+        <source>没有给出 --convert。%1</source>
+        <translation>--convert was not given. %1</translation>
+    </message>
+    <message>
+        <source>未知的语言“%1”，可用的语言：%2。</source>
+        <translation>Unknown language &quot;%1&quot;; the languages are: %2.</translation>
+    </message>
+    <message>
+        <source>--output-dir 需要一个文件夹。%1</source>
+        <translation>--output-dir needs a folder. %1</translation>
+    </message>
+    <message>
+        <source>没有给出要转换的文件。%1</source>
+        <translation>No file to convert was given. %1</translation>
+    </message>
+    <message>
+        <source>用法：</source>
+        <translation>Usage: </translation>
+    </message>
+    <message>
+        <source>选项：</source>
+        <translation>Options:</translation>
+    </message>
+    <message>
+        <source>参数：</source>
+        <translation>Arguments:</translation>
+    </message>
+    <message>
+        <source>显示本帮助。</source>
+        <translation>Displays this help.</translation>
+    </message>
+    <message>
+        <source>显示包括 Qt 选项的帮助。</source>
+        <translation>Displays help including Qt specific options.</translation>
+    </message>
+    <message>
+        <source>显示版本。</source>
+        <translation>Displays version information.</translation>
+    </message>
+    <message>
+        <source>
+退出状态：0 全部转换完成，1 有文件未能转换（原因写在标准错误上），2 用法错误，
+130/143 被 SIGINT/SIGTERM 中断（已识别的部分会保留，再次转换同一文件时继续）。
+</source>
+        <translation>
+Exit status: 0 all converted, 1 some file not converted (the reason is on standard error), 2 usage error,
+130/143 interrupted by SIGINT/SIGTERM (what was recognised is kept; converting the same file again resumes).
+</translation>
+    </message>
+    <message>
+        <source>已保存：%1</source>
+        <translation>Saved: %1</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>ConversionCommand</name>
+    <message>
+        <source>转换已中断；已识别的部分已保留，再次转换同一文件时继续。
+</source>
+        <translation>Conversion interrupted; what was recognised is kept, and converting the same file again resumes.
+</translation>
+    </message>
+    <message>
+        <source>未转换。</source>
+        <translation>Not converted.</translation>
+    </message>
+    <message>
+        <source>无法创建或写入文件夹：%1</source>
+        <translation>Cannot create or write to the folder: %1</translation>
+    </message>
+</context>
+<context>
+    <name>ConversionEngine</name>
+    <message>
+        <source>文件已经全部转换完成！</source>
+        <translation>All files have been converted!</translation>
+    </message>
+    <message>
+        <source>本机自带的离线语音服务只能识别英文。请选择“英文”，或配置在线语音服务后再转换其他语言。</source>
+        <translation>The built-in offline speech service recognises English only. Choose &quot;English&quot;, or configure an online speech service to convert other languages.</translation>
+    </message>
+    <message>
+        <source>请先添加需要转换的文件！</source>
+        <translation>Please add the files to convert first!</translation>
+    </message>
+    <message>
+        <source>认证中...</source>
+        <translation>Signing in...</translation>
+    </message>
+    <message>
+        <source>转换中...</source>
+        <translation>Converting...</translation>
+    </message>
+    <message>
+        <source>找不到文件“%1”，它可能已被移动或删除，已将其从任务列表中移除。</source>
+        <translation>Cannot find the file &quot;%1&quot;; it may have been moved or deleted. It was removed from the task list.</translation>
+    </message>
+    <message>
+        <source>无法保存文本文档“%1”（%2），该文件仍保留在任务列表中。</source>
+        <translation>Cannot save the text document &quot;%1&quot; (%2); the file stays on the task list.</translation>
+    </message>
+    <message>
+        <source>转写:%1%</source>
+        <translation>Text:%1%</translation>
+    </message>
+    <message>
+        <source>语音服务器返回了无法识别的错误码 %1，转换已停止！</source>
+        <translation>The speech server returned an unknown error code %1; the conversion was stopped!</translation>
+    </message>
+    <message>
+        <source>语音服务器的应答无法解析，转换已停止！</source>
+        <translation>The speech server&apos;s reply could not be read; the conversion was stopped!</translation>
+    </message>
+    <message>
+        <source>重申请: %1秒</source>
+        <translation>Retry: %1 s</translation>
+    </message>
+    <message>
+        <source>找不到 ffmpeg 程序，无法处理音频，请先安装 ffmpeg！</source>
+        <translation>Cannot find the ffmpeg program to process the audio. Please install ffmpeg first!</translation>
+    </message>
+    <message>
+        <source>无法启动 ffmpeg 程序，请检查 ffmpeg 是否安装完好！</source>
+        <translation>Cannot start the ffmpeg program. Please check that ffmpeg is installed correctly!</translation>
+    </message>
+    <message>
+        <source>磁盘空间已满，无法在文件夹“%1”中写入音频，请清理磁盘后再试！</source>
+        <translation>The disk is full: cannot write audio in the folder &quot;%1&quot;. Please free some space and try again!</translation>
+    </message>
+    <message>
+        <source>出现异常，请核验音频后再试！</source>
+        <translation>Something went wrong. Please check the audio and try again!</translation>
+    </message>
+    <message>
+        <source>预处理...</source>
+        <translation>Preparing...</translation>
+    </message>
+    <message>
+        <source>分割:%1%</source>
+        <translation>Cut:%1%</translation>
+    </message>
+    <message>
+        <source>无法启动语音识别服务，请检查程序安装是否完整！</source>
+        <translation>Cannot start the speech recognition service. Please check that the program is fully installed!</translation>
+    </message>
+    <message>
+        <source>本机语音识别服务意外停止，转换已中断。请重新开始转换，程序会再次启动该服务。</source>
+        <translation>The local speech recognition service stopped unexpectedly and the conversion was interrupted. Start the conversion again; the program starts the service again.</translation>
+    </message>
+    <message>
+        <source>获取访问令牌失败：语音服务器的应答无法解析！</source>
+        <translation>Failed to get an access token: the speech server&apos;s reply could not be read!</translation>
+    </message>
+    <message>
+        <source>获取访问令牌超时！</source>
+        <translation>Getting an access token timed out!</translation>
+    </message>
+    <message>
+        <source>已将其从任务列表中移除。</source>
+        <translation> It has been removed from the task list.</translation>
+    </message>
+    <message>
+        <source>“%1”已被修改或不是本程序写入的，为免覆盖，新的文本已保存为“%2”。</source>
+        <translation>&quot;%1&quot; was changed or was not written by Quillora; to keep it, the new text was saved as &quot;%2&quot;.</translation>
+    </message>
+    <message>
+        <source>等待语音服务响应...</source>
+        <translation>Waiting for the speech service...</translation>
+    </message>
+    <message>
+        <source>本机语音识别服务在 %1 秒内没有响应，转换已停止，请稍后重新开始转换！</source>
+        <translation>The speech service on this computer did not answer within %1 seconds. The conversion was stopped; please start it again later.</translation>
+    </message>
+</context>
+<context>
+    <name>DocumentViewer</name>
+    <message>
+        <source>无法打开文档“%1”：文件含有二进制数据，不是文本文档！</source>
+        <translation>Cannot open the document &quot;%1&quot;: the file holds binary data and is not a text document!</translation>
+    </message>
+    <message>
+        <source>无法打开文档“%1”：文件编码既不是 UTF-8 也不是 GB18030！</source>
+        <translation>Cannot open the document &quot;%1&quot;: the file is encoded neither in UTF-8 nor in GB18030!</translation>
+    </message>
+    <message>
+        <source>文档保存失败：没有写入“%1”的权限！</source>
+        <translation>Failed to save the document: no permission to write &quot;%1&quot;!</translation>
+    </message>
+    <message>
+        <source>文档保存失败：磁盘空间已满，“%1”未能保存！</source>
+        <translation>Failed to save the document: the disk is full and &quot;%1&quot; was not saved!</translation>
+    </message>
+    <message>
+        <source>文档保存失败，文件可能正在被使用或为只读！</source>
+        <translation>Failed to save the document; the file may be in use or read-only!</translation>
+    </message>
+</context>
+<context>
+    <name>InstallLayout</name>
+    <message>
+        <source>无法创建或写入数据文件夹：%1</source>
+        <translation>Cannot create or write to the data folder: %1</translation>
+    </message>
+</context>
+<context>
+    <name>InstanceGuard</name>
+    <message>
+        <source>程序已经启动！</source>
+        <translation>The program is already running!</translation>
+    </message>
+    <message>
+        <source>程序启动错误！</source>
+        <translation>The program failed to start!</translation>
+    </message>
+</context>
+<context>
+    <name>Language</name>
+    <message>
+        <source>中文近场</source>
+        <translation>Chinese</translation>
+    </message>
+    <message>
+        <source>中文远场</source>
+        <translation>Far-field</translation>
+    </message>
+    <message>
+        <source>英文</source>
+        <translation>English</translation>
+    </message>
+    <message>
+        <source>粤语</source>
+        <translation>Canton.</translation>
+    </message>
+    <message>
+        <source>四川话</source>
+        <translation>Sichuan</translation>
+    </message>
+</context>
+<context>
+    <name>LibraryPaths</name>
+    <message>
+        <source>文件名“%1”含有无法识别的字符（不是 UTF-8 编码），请先在文件管理器中重命名该文件！</source>
+        <translation>The file name &quot;%1&quot; holds characters that cannot be read (not UTF-8). Please rename the file in the file manager first!</translation>
+    </message>
+    <message>
+        <source>文件“%1”不存在或已被删除！</source>
+        <translation>The file &quot;%1&quot; does not exist or was deleted!</translation>
+    </message>
+    <message>
+        <source>“%1”不是普通文件（如文件夹、命名管道或设备），无法使用！</source>
+        <translation>&quot;%1&quot; is not a regular file (but a folder, named pipe or device) and cannot be used!</translation>
+    </message>
+    <message>
+        <source>没有读取文件“%1”的权限！</source>
+        <translation>No permission to read the file &quot;%1&quot;!</translation>
+    </message>
+</context>
+<context>
+    <name>ListOperations</name>
+    <message>
+        <source>重命名失败，文件名不能为空，也不能只由“.”组成！</source>
+        <translation>Rename failed: the file name cannot be empty or made only of &quot;.&quot;!</translation>
+    </message>
+    <message>
+        <source>重命名失败，文件名不能以“.”开头！</source>
+        <translation>Rename failed: the file name cannot start with &quot;.&quot;!</translation>
+    </message>
+    <message>
+        <source>重命名失败，文件名不能包含“/”或“\”！</source>
+        <translation>Rename failed: the file name cannot contain &quot;/&quot; or &quot;\&quot;!</translation>
+    </message>
+    <message>
+        <source>重命名失败，文件名过长（最多 %1 字节）！</source>
+        <translation>Rename failed: the file name is too long (at most %1 bytes)!</translation>
+    </message>
+</context>
+<context>
+    <name>MyInput</name>
+    <message>
+        <source>重命名</source>
+        <translation>Rename</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>新名称</source>
+        <translation>New name</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>MyListWidget</name>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>另存为</source>
+        <translation>Save as</translation>
+    </message>
+    <message>
+        <source>重命名</source>
+        <translation>Rename</translation>
+    </message>
+    <message>
+        <source>导出字幕…</source>
+        <translation>Export subtitles…</translation>
+    </message>
+</context>
+<context>
+    <name>NetworkFailure</name>
+    <message>
+        <source>签发它的机构不受信任</source>
+        <translation>its issuer is not trusted</translation>
+    </message>
+    <message>
+        <source>证书不属于这个主机名</source>
+        <translation>the certificate does not belong to this host name</translation>
+    </message>
+    <message>
+        <source>证书已过期</source>
+        <translation>the certificate has expired</translation>
+    </message>
+    <message>
+        <source>证书尚未生效</source>
+        <translation>the certificate is not yet valid</translation>
+    </message>
+    <message>
+        <source>证书已被吊销</source>
+        <translation>the certificate has been revoked</translation>
+    </message>
+    <message>
+        <source>连接已中断，未发送任何音频或凭据。</source>
+        <translation> The connection was closed; no audio or credentials were sent.</translation>
+    </message>
+    <message>
+        <source>无法与语音服务器 %1 建立加密连接：本机缺少 OpenSSL 库（libssl），请安装后再试。</source>
+        <translation>Cannot set up an encrypted connection to the speech server %1: this machine lacks the OpenSSL library (libssl). Please install it and try again.</translation>
+    </message>
+    <message>
+        <source>无法验证语音服务器 %1 的证书：部署配置中的证书文件 %2 无法读取或不含证书。</source>
+        <translation>Cannot verify the certificate of the speech server %1: the certificate file %2 of the deployment configuration cannot be read or holds no certificate.</translation>
+    </message>
+    <message>
+        <source>无法验证语音服务器 %1 的证书（%2）。</source>
+        <translation>Cannot verify the certificate of the speech server %1 (%2).</translation>
+    </message>
+    <message>
+        <source>请检查部署配置中的服务器地址和证书文件（ca_file）。</source>
+        <translation> Please check the server address and the certificate file (ca_file) in the deployment configuration.</translation>
+    </message>
+    <message>
+        <source>无法与语音服务器 %1 建立加密连接，该端口可能不支持 https。</source>
+        <translation>Cannot set up an encrypted connection to the speech server %1; the port may not support https.</translation>
+    </message>
+    <message>
+        <source>请检查部署配置中的服务器地址。</source>
+        <translation> Please check the server address in the deployment configuration.</translation>
+    </message>
+    <message>
+        <source>语音服务器 %1 未作应答就断开了连接。如果它只接受加密连接，请在部署配置中把地址写成 https://%1。</source>
+        <translation>The speech server %1 closed the connection without answering. If it accepts encrypted connections only, write the address as https://%1 in the deployment configuration.</translation>
+    </message>
+    <message>
+        <source>获取访问令牌失败，请检查网络连接是否断开！</source>
+        <translation>Failed to get an access token. Please check the network connection!</translation>
+    </message>
+    <message>
+        <source>转换失败，请检查网络信号是否充足！</source>
+        <translation>Conversion failed. Please check that the network signal is strong enough!</translation>
+    </message>
+    <message>
+        <source>语音服务器 %1 在 %2 秒内没有响应，转换已停止，请稍后再试！</source>
+        <translation>The speech server %1 did not answer within %2 seconds. The conversion was stopped; please try again later.</translation>
+    </message>
+</context>
+<context>
+    <name>Notice</name>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+</context>
+<context>
+    <name>Recorder</name>
+    <message>
+        <source>录音失败，无法启动录音程序 ffmpeg！</source>
+        <translation>Recording failed: cannot start the recording program ffmpeg!</translation>
+    </message>
+    <message>
+        <source>录音文件已存在，请稍后再试！</source>
+        <translation>The recording file already exists. Please try again shortly!</translation>
+    </message>
+    <message>
+        <source>录音失败，没有找到录音程序 ffmpeg！</source>
+        <translation>Recording failed: the recording program ffmpeg was not found!</translation>
+    </message>
+    <message>
+        <source>录音失败，没有生成录音文件！</source>
+        <translation>Recording failed: no recording file was made!</translation>
+    </message>
+    <message>
+        <source>录音失败，没有录到任何声音，空文件已删除！</source>
+        <translation>Recording failed: no sound was recorded, and the empty file was deleted!</translation>
+    </message>
+</context>
+<context>
+    <name>RecorderCommand</name>
+    <message>
+        <source>录音已停止：磁盘空间已满，无法继续写入文件夹“%1”。</source>
+        <translation>Recording stopped: the disk is full and the folder &quot;%1&quot; cannot take more.</translation>
+    </message>
+    <message>
+        <source>录音已停止：录音设备“%1”已断开或音频服务已停止。</source>
+        <translation>Recording stopped: the recording device &quot;%1&quot; was disconnected or the sound service stopped.</translation>
+    </message>
+    <message>
+        <source>录音失败：无法打开录音设备“%1”。</source>
+        <translation>Recording failed: cannot open the recording device &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>%1 秒</source>
+        <translation>%1 s </translation>
+    </message>
+    <message>
+        <source>已保存 %1的录音“%2”。</source>
+        <translation> Saved %1of recording as &quot;%2&quot;.</translation>
+    </message>
+    <message>
+        <source>没有保存任何录音。</source>
+        <translation> No recording was saved.</translation>
+    </message>
+</context>
+<context>
+    <name>SpeechProtocol</name>
+    <message>
+        <source>语音识别结果实际为空！</source>
+        <translation>The speech recognition result is empty!</translation>
+    </message>
+    <message>
+        <source>鉴权失败！</source>
+        <translation>Authentication failed!</translation>
+    </message>
+    <message>
+        <source>语音服务器后端繁忙，或是音频质量过低！</source>
+        <translation>The speech server is busy, or the audio quality is too low!</translation>
+    </message>
+    <message>
+        <source>语音服务器后端识别出错！</source>
+        <translation>The speech server failed to recognise the audio!</translation>
+    </message>
+    <message>
+        <source>服务端无法将音频转为pcm格式，可能是音频格式问题！</source>
+        <translation>The server cannot convert the audio to PCM; the audio format may be at fault!</translation>
+    </message>
+    <message>
+        <source>语音服务器解析超时！</source>
+        <translation>The speech server timed out reading the audio!</translation>
+    </message>
+    <message>
+        <source>音频长度过短！</source>
+        <translation>The audio is too short!</translation>
+    </message>
+    <message>
+        <source>语音服务器处理超时！</source>
+        <translation>The speech server timed out!</translation>
+    </message>
+    <message>
+        <source>音频转为pcm失败！</source>
+        <translation>Converting the audio to PCM failed!</translation>
+    </message>
+</context>
+<context>
+    <name>TimeLeft</name>
+    <message>
+        <source>文件剩余 %1
+全部剩余 %2</source>
+        <translation>File left %1
+All left %2</translation>
+    </message>
+</context>
+<context>
+    <name>Widget</name>
+    <message>
+        <source>主页</source>
+        <translation>Home page</translation>
+    </message>
+    <message>
+        <source>最小化</source>
+        <translation>Minimise</translation>
+    </message>
+    <message>
+        <source>最大化</source>
+        <translation>Maximise</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>音频文件</source>
+        <translation>Audio files</translation>
+    </message>
+    <message>
+        <source>添加到任务</source>
+        <translation>Add to tasks</translation>
+    </message>
+    <message>
+        <source>文本文档</source>
+        <translation>Documents</translation>
+    </message>
+    <message>
+        <source>开始录制</source>
+        <translation>Start recording</translation>
+    </message>
+    <message>
+        <source>播放</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>上传文件</source>
+        <translation>Add files</translation>
+    </message>
+    <message>
+        <source>支持所有主流[音/视频]格式</source>
+        <translation>Audio/video files</translation>
+    </message>
+    <message>
+        <source>清空列表</source>
+        <translation>Clear list</translation>
+    </message>
+    <message>
+        <source>开始转换</source>
+        <translation>Convert</translation>
+    </message>
+    <message>
+        <source>停止转换</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>关闭文档</source>
+        <translation>Close doc</translation>
+    </message>
+    <message>
+        <source>还原</source>
+        <translation>Restore</translation>
+    </message>
+    <message>
+        <source>查找</source>
+        <translation>Find</translation>
+    </message>
+    <message>
+        <source>Enter 下一个，Shift+Enter 上一个，Esc 关闭</source>
+        <translation>Enter next, Shift+Enter previous, Esc close</translation>
+    </message>
+    <message>
+        <source>音频文件列表</source>
+        <translation>Audio file list</translation>
+    </message>
+    <message>
+        <source>文本文档列表</source>
+        <translation>Document list</translation>
+    </message>
+    <message>
+        <source>录音设备</source>
+        <translation>Recording device</translation>
+    </message>
+    <message>
+        <source>任务列表</source>
+        <translation>Task list</translation>
+    </message>
+    <message>
+        <source>识别语言</source>
+        <translation>Recognition language</translation>
+    </message>
+    <message>
+        <source>播放进度</source>
+        <translation>Playback position</translation>
+    </message>
+    <message>
+        <source>录音时长</source>
+        <translation>Recording length</translation>
+    </message>
+    <message>
+        <source>播放时间</source>
+        <translation>Playback time</translation>
+    </message>
+    <message>
+        <source>文档内容</source>
+        <translation>Document text</translation>
+    </message>
+    <message>
+        <source>在文档中查找</source>
+        <translation>Find in document</translation>
+    </message>
+    <message>
+        <source>查找结果</source>
+        <translation>Find results</translation>
+    </message>
+    <message>
+        <source>剩余时间</source>
+        <translation>Time left</translation>
+    </message>
+    <message>
+        <source>垂直滚动条</source>
+        <translation>Vertical scroll bar</translation>
+    </message>
+    <message>
+        <source>水平滚动条</source>
+        <translation>Horizontal scroll bar</translation>
+    </message>
+    <message>
+        <source>无结果</source>
+        <translation>No results</translation>
+    </message>
+    <message>
+        <source>请先添加需要转换的文件！</source>
+        <translation>Please add the files to convert first!</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>无法播放“%1”：文件为空、已损坏或格式不受支持！</source>
+        <translation>Cannot play &quot;%1&quot;: the file is empty, damaged or in an unsupported format!</translation>
+    </message>
+    <message>
+        <source>无法播放“%1”：文件为空！</source>
+        <translation>Cannot play &quot;%1&quot;: the file is empty!</translation>
+    </message>
+    <message>
+        <source>停止录制</source>
+        <translation>Stop recording</translation>
+    </message>
+    <message>
+        <source>没有检测到录音设备！</source>
+        <translation>No recording device was found!</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>以下文件不是音频或视频文件，未添加到任务：
+</source>
+        <translation>These files are not audio or video files and were not added to the tasks:
+</translation>
+    </message>
+    <message>
+        <source>以下文件未添加到任务：
+</source>
+        <translation>These files were not added to the tasks:
+</translation>
+    </message>
+    <message>
+        <source>确定要删除该录音文件吗？</source>
+        <translation>Delete this recording?</translation>
+    </message>
+    <message>
+        <source>确定要删除该文本文件吗？</source>
+        <translation>Delete this text document?</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>Audio File(*.wav)</source>
+        <translation>Audio File(*.wav)</translation>
+    </message>
+    <message>
+        <source>Text File(*.txt);;Text File(*.doc)</source>
+        <translation>Text File(*.txt);;Text File(*.doc)</translation>
+    </message>
+    <message>
+        <source>另存为</source>
+        <translation>Save as</translation>
+    </message>
+    <message>
+        <source>另存为失败，无法写入所选位置！</source>
+        <translation>Save as failed: cannot write to the chosen place!</translation>
+    </message>
+    <message>
+        <source>重命名失败，已存在同名文件“%1”！</source>
+        <translation>Rename failed: a file named &quot;%1&quot; already exists!</translation>
+    </message>
+    <message>
+        <source>重命名失败，没有修改文件夹“%1”的权限！</source>
+        <translation>Rename failed: no permission to change the folder &quot;%1&quot;!</translation>
+    </message>
+    <message>
+        <source>重命名失败，文件正在被使用！</source>
+        <translation>Rename failed: the file is in use!</translation>
+    </message>
+    <message>
+        <source>导出字幕失败：该文本没有时间信息！</source>
+        <translation>Export of subtitles failed: this text has no timings!</translation>
+    </message>
+    <message>
+        <source>导出字幕</source>
+        <translation>Export subtitles</translation>
+    </message>
+    <message>
+        <source>导出字幕失败，无法写入%1：%2</source>
+        <translation>Export of subtitles failed: cannot write %1: %2</translation>
+    </message>
+    <message>
+        <source>正在转换，请在转换结束后再打开文档！</source>
+        <translation>A conversion is running. Please open the document after it ends!</translation>
+    </message>
+    <message>
+        <source>无法打开文档“%1”：%2</source>
+        <translation>Cannot open the document &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>
+为免丢失文档中的修改，转换没有开始。</source>
+        <translation>
+The conversion was not started, so that the changes to the document are not lost.</translation>
+    </message>
+</context>
+<context>
+    <name>deskMsgBar</name>
+    <message>
+        <source>  Quillora 提示</source>
+        <translation>  Quillora notice</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+</context>
+</TS>
