@@ -8,6 +8,7 @@
 #include "pipeline/networkfailure.h"
 #include "pipeline/qthttpclass.h"
 #include "pipeline/runfolder.h"
+#include "pipeline/timings.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,6 +20,7 @@
 #include <QTimer>
 #include <QtConcurrent>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -203,12 +205,14 @@ void ConversionEngine::finishFile()
         = Document::numberedPath(documentFolder() + QLatin1Char('/') + Document::fileNameFor(task), runDocuments);
     QDir().mkpath(documentFolder());
     QString error;
-    if (!Document::write(documentPath, Document::textOf(fileRun.progress.texts()), &error)) {
+    const QString documentText = Document::textOf(fileRun.progress.texts());
+    if (!Document::write(documentPath, documentText, &error)) {
         endRun(QStringLiteral("无法保存文本文档“%1”（%2），该文件仍保留在任务列表中。")
                    .arg(LibraryPaths::fileName(documentPath), error));
         return;
     }
     runDocuments.insert(documentPath);
+    writeTimings(documentPath, documentText);
     QFile::remove(progressRecordPath(task));
     if (!fileRun.transcodedPath.isEmpty())
         QFile::remove(fileRun.transcodedPath);
@@ -217,6 +221,32 @@ void ConversionEngine::finishFile()
     emit documentWritten(task, documentPath);
     if (generation == runGeneration)
         startFile();
+}
+
+qint64 ConversionEngine::segmentStartMs(int segment) const
+{
+    return segment <= 0 ? 0 : fileRun.cuts.value(segment - 1, fileRun.durationCentis) * 10;
+}
+
+qint64 ConversionEngine::segmentLengthMs(int segment) const
+{
+    const bool last = segment >= fileRun.cuts.size();
+    const qint64 end = last ? fileRun.durationCentis * 10 : fileRun.cuts.at(segment) * 10;
+    return std::max<qint64>(0, end - segmentStartMs(segment));
+}
+
+void ConversionEngine::writeTimings(const QString &documentPath, const QString &documentText)
+{
+    QVector<QVector<TimedSentence>> sentences;
+    QVector<qint64> starts;
+    for (int k = 0; k < segments; ++k) {
+        sentences << fileRun.progress.sentences(k);
+        starts << segmentStartMs(k);
+    }
+    const Timings::Record record = Timings::recordFor(fileRun.taskPath, documentText, sentences, starts);
+    // A document without times still opens and converts; only its subtitles are not offered.
+    if (!Timings::write(runOpts.dataDir, documentPath, record, nullptr))
+        Timings::remove(runOpts.dataDir, documentPath);
 }
 
 void ConversionEngine::sendPending()
@@ -292,7 +322,10 @@ void ConversionEngine::slotReadJson(int id, const QByteArray &body)
     if (!uploads.contains(segment))
         return;
 
-    const SpeechProtocol::RecognitionOutcome outcome = SpeechProtocol::decodeRecognitionReply(body);
+    // The probe truncates the duration to hundredths: the last segment may run up to 10 ms longer.
+    const qint64 margin = segment == segments - 1 ? 10 : 0;
+    const SpeechProtocol::RecognitionOutcome outcome
+        = SpeechProtocol::decodeRecognitionReply(body, segmentLengthMs(segment) + margin);
     switch (segmentOutcome(segment, outcome)) {
     case SpeechProtocol::RecognitionOutcome::Success:
         keepSegmentText(segment, outcome);
@@ -353,6 +386,9 @@ void ConversionEngine::keepSegmentText(int segment, const SpeechProtocol::Recogn
     const bool hasText = outcome.kind == SpeechProtocol::RecognitionOutcome::Success && outcome.hasText;
     const bool inOrder = fileRun.progress.texts().size() == fileRun.progress.textsBefore(segment);
     fileRun.progress.setDone(segment, hasText, outcome.text);
+    fileRun.progress.setSentences(segment,
+        hasText ? SpeechProtocol::sentencesOrWholeSegment(outcome, segmentLengthMs(segment))
+                : QVector<TimedSentence>());
     if (hasText && inOrder)
         emit segmentRecognised(outcome.text);
     else if (hasText)

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <QThreadPool>
+#include <QVector>
 
 #include <functional>
 #include <memory>
@@ -114,7 +115,11 @@ private:
         QString transcodedPath; // made by this run, removed however the run ends
         RunProgress progress; // the segments recognised so far, kept on disk after each one
         QByteArray probeOutput; // gathered until the probe has finished
+        qint64 durationCentis = 0; // as probed
+        QVector<qint64> cuts; // where the segments meet, in hundredths of a second, ascending
     };
+    qint64 segmentStartMs(int segment) const;
+    qint64 segmentLengthMs(int segment) const;
 
     // run control: conversionengine.cpp
     void advance(); // the next stage once the service, the token or a file is done
@@ -122,6 +127,7 @@ private:
     void setProgress(const QString &text);
     void startFile();
     void finishFile();
+    void writeTimings(const QString &documentPath, const QString &documentText);
     QString documentFolder() const;
     QString progressRecordPath(const QString &taskPath) const;
     bool prepareRunFolder(); // the run's own folder, made once per run and emptied for each file

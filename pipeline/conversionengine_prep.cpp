@@ -1,6 +1,7 @@
 #include "pipeline/conversionengine.h"
 
 #include "pipeline/audioprep.h"
+#include "pipeline/cutplan.h"
 #include "platform/ffmpegprogram.h"
 
 #include <QDir>
@@ -147,6 +148,8 @@ void ConversionEngine::slotGetAudioLengthFinish()
     const AudioPrep::SegmentPlan plan = AudioPrep::planSegments(centis);
     pendingSegments.clear();
     segments = plan.count;
+    fileRun.durationCentis = centis;
+    fileRun.cuts = CutPlan::planCutsEvery(centis);
     segmentIndex = 0;
     resumeProgress();
     const QString first = AudioPrep::segmentPathIn(runFolder(), 0);
@@ -188,11 +191,13 @@ void ConversionEngine::resumeProgress()
     if (record.open(QIODevice::ReadOnly) && RunProgress::fromJson(record.readAll(), &kept)
         && kept.continues(identity, runLanguage, segments)) {
         fileRun.progress = kept;
+        fileRun.progress.setCuts(fileRun.cuts);
         if (!kept.texts().isEmpty())
             emit transcriptReplaced(kept.texts());
         return;
     }
     fileRun.progress = RunProgress(identity, runLanguage, segments);
+    fileRun.progress.setCuts(fileRun.cuts);
 }
 
 void ConversionEngine::beginUploads()

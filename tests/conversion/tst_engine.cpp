@@ -5,6 +5,7 @@
 #include "pipeline/document.h"
 #include "pipeline/runfolder.h"
 #include "pipeline/speechprotocol.h"
+#include "pipeline/timings.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -132,6 +133,7 @@ private slots:
     void killedRunsFolderClearedLivingRunsKept();
     void twoEnginesAtOnce();
     void bodyOfAStoppedRunIsNotSent();
+    void timingsThroughResume();
 };
 
 void TestEngine::failCodes_data()
@@ -377,6 +379,48 @@ void TestEngine::bodyOfAStoppedRunIsNotSent()
     QCOMPARE(run.messages, QStringList {QString()});
     QTest::qWait(300);
     QCOMPARE(server.recognitionRequests().size(), 1);
+}
+
+// Stopped after its first segment and converted again: the document's timings hold every segment's
+// sentences where they lie in the file, those of the first run too, and a reply whose sentences do
+// not fit its segment is one cue over the whole segment.
+void TestEngine::timingsThroughResume()
+{
+    ScriptedServer server;
+    EngineRun run(server);
+    server.recognitionReplies << ScriptedServer::json(R"({"err_no": 0, "result": ["One."], "sentences": [
+        {"text": "One.", "start": 100, "end": 900, "words": [{"word": "One.", "start": 100, "end": 900}]}]})")
+                              << ScriptedServer::silence();
+    const QString task = noiseTask(run.data, "talk.wav", 16000LL * 125);
+    run.tasks << task;
+    QVERIFY(run.start());
+    QTRY_COMPARE_WITH_TIMEOUT(server.recognitionRequests().size(), 2, 30000);
+    run.engine.stop();
+    QVERIFY(run.waitEnded());
+    QCOMPARE(run.documents, QStringList());
+
+    server.recognitionReplies << ScriptedServer::json(R"({"err_no": 0, "result": ["Two."], "sentences": [
+        {"text": "Two.", "start": 200, "end": 1500, "words": []}]})")
+                              << ScriptedServer::json(R"({"err_no": 0, "result": ["Three."], "sentences": [
+        {"text": "Three.", "start": 0, "end": 99000, "words": []}]})");
+    QVERIFY(run.start());
+    QVERIFY(run.waitEnded());
+    QCOMPARE(run.messages.last(), QStringLiteral("文件已经全部转换完成！"));
+    QCOMPARE(server.recognitionRequests().size(), 4);
+    QCOMPARE(run.documents.size(), 1);
+    Timings::Record record;
+    QVERIFY(Timings::read(run.dataDir(), run.documents.first(), &record));
+    QCOMPARE(record.sourcePath, task);
+    QFile document(run.documents.first());
+    QVERIFY(document.open(QIODevice::ReadOnly));
+    QCOMPARE(record.textChecksum, Timings::checksumOf(QString::fromLocal8Bit(document.readAll())));
+    QStringList spans;
+    for (const TimedSentence &sentence : record.sentences) {
+        spans << QStringLiteral("%1 %2-%3").arg(sentence.text).arg(sentence.startMs).arg(sentence.endMs);
+        for (const TimedWord &word : sentence.words)
+            spans << QStringLiteral("  %1 %2-%3").arg(word.text).arg(word.startMs).arg(word.endMs);
+    }
+    QCOMPARE(spans, QStringList({"One. 100-900", "  One. 100-900", "Two. 60200-61500", "Three. 120000-125000"}));
 }
 
 int main(int argc, char *argv[])
