@@ -48,6 +48,8 @@ ConversionEngine::~ConversionEngine()
         child->disconnect(this);
     ++runGeneration;
     killProcesses();
+    for (QProcess *process : {probe, transcoder, cutter})
+        process->waitForFinished(2000);
     folder.reset();
 }
 
@@ -260,7 +262,8 @@ void ConversionEngine::sendPending()
         if (!uploads.contains(segment))
             sendSegment(segment, pendingSegments.at(i));
     }
-    if (pendingSegments.isEmpty())
+    pauseCutter(segmentIndex < segments && pendingSegments.size() >= requestsAtOnce);
+    if (pendingSegments.isEmpty() && segmentIndex >= segments)
         finishFile();
 }
 
@@ -322,8 +325,9 @@ void ConversionEngine::slotReadJson(int id, const QByteArray &body)
     if (!uploads.contains(segment))
         return;
 
-    // The probe truncates the duration to hundredths: the last segment may run up to 10 ms longer.
-    const qint64 margin = segment == segments - 1 ? 10 : 0;
+    // The decoder may put a last word's end a few frames past a segment's end (and the probe truncates the
+    // duration to hundredths): that much is no malformed reply.
+    const qint64 margin = 100;
     const SpeechProtocol::RecognitionOutcome outcome
         = SpeechProtocol::decodeRecognitionReply(body, segmentLengthMs(segment) + margin);
     switch (segmentOutcome(segment, outcome)) {

@@ -167,7 +167,12 @@ private:
     void onReadOutput();
     void slotGetAudioLengthFinish();
     void slotCutAudioFinish();
-    void resumeProgress();
+    bool readKeptProgress(RunProgress *kept) const;
+    void useProgress(const RunProgress *kept);
+    void planCuts();
+    void startCutting();
+    void collectCutSegments(bool cutterEnded);
+    void pauseCutter(bool pause);
     void beginUploads();
     void killProcesses();
 
@@ -185,7 +190,8 @@ private:
     QSet<QString> runDocuments; // documents this run wrote: a later task of the run never overwrites one
     QStringList pendingSegments; // segments still to be recognised, in order
     int segments = 0; // segments of the file being converted
-    int segmentIndex = 0; // the segment being cut
+    int segmentIndex = 0; // the segment being cut: those before it are complete
+    bool cutterPaused = false; // held while the segments cut are enough to keep the requests busy
     QHash<int, quint64> requestsInFlight; // request id -> generation of the run that sent it
     QMap<int, QString> uploads; // segments being recognised (or pausing to be sent again) -> their file
     int requestsAtOnce = 1; // recognition requests in flight at once, decided when a run starts
@@ -197,7 +203,8 @@ private:
 
     QProcess *probe = nullptr; // ffmpeg probing the duration
     QProcess *transcoder = nullptr; // ffmpeg transcoding to 16 kHz mono
-    QProcess *cutter = nullptr; // ffmpeg cutting one segment
+    QProcess *cutter = nullptr; // ffmpeg cutting the whole file into its segments
+    QTimer *cutWatch = nullptr; // looks for the next segment while the cutter runs
     QtHttpClass *http = nullptr;
     QTimer *tokenWait = nullptr; // bounds the wait for the token reply
     LocalSpeechService *service = nullptr;

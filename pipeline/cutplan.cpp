@@ -93,16 +93,17 @@ QVector<qint64> planCutsInPauses(
     const qint64 total = envelope.size();
     stretch = std::max<qint64>(1, std::min(stretch, search));
     qint64 from = 0;
-    if (firstAfter > 0 && total > limit && firstAfter + stretch <= limit) {
+    const qint64 first = std::max(stretch, firstPauseCentis);
+    if (firstAfter > 0 && total > limit && firstAfter + first <= limit) {
         const quint64 pauseMean = pauseMeanFor(medianOf(envelope.mid(int(firstAfter), int(limit - firstAfter))));
         quint64 sum = 0;
-        for (qint64 i = firstAfter; i < firstAfter + stretch; ++i)
+        for (qint64 i = firstAfter; i < firstAfter + first; ++i)
             sum += envelope.at(int(i));
-        for (qint64 start = firstAfter; start + stretch <= limit; ++start) {
+        for (qint64 start = firstAfter; start + first <= limit; ++start) {
             if (start > firstAfter)
-                sum = sum + envelope.at(int(start + stretch - 1)) - envelope.at(int(start - 1));
-            if (sum <= pauseMean * quint64(stretch)) {
-                from = std::min(limit, onPacket(start + stretch / 2));
+                sum = sum + envelope.at(int(start + first - 1)) - envelope.at(int(start - 1));
+            if (sum <= pauseMean * quint64(first)) {
+                from = std::min(limit, onPacket(start + first / 2));
                 cuts.append(from);
                 break;
             }

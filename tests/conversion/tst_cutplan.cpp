@@ -97,11 +97,13 @@ void TestCutPlan::cuts_data()
     QTest::newRow("a pause across the limit gives the limit") << 70 << "59900-60400" << 0 << QVector<qint64> {6000};
     // A longer file's first segment: the first pause after 10 s, then minutes counted from it.
     QTest::newRow("first: where the first pause after 10 s begins")
-        << 70 << "5000-5500 12000-12500 30000-31000" << 1000 << QVector<qint64> {1220};
+        << 70 << "5000-5500 12000-12500 30000-31000" << 1000 << QVector<qint64> {1230};
     QTest::newRow("first: none before the limit, then as any other")
         << 70 << "5000-5500" << 1000 << QVector<qint64> {6000};
     QTest::newRow("first: the next cut counts from it")
-        << 130 << "11000-11500 65000-65500" << 1000 << QVector<qint64> {1120, 6540, 12540};
+        << 130 << "11000-11500 65000-65500" << 1000 << QVector<qint64> {1130, 6540, 12540};
+    QTest::newRow("first: a gap between words is no pause")
+        << 70 << "10500-10800 20000-20600" << 1000 << QVector<qint64> {2030};
     QTest::newRow("first: within a minute, no cut") << 60 << "11000-11500" << 1000 << QVector<qint64> {};
 }
 
@@ -172,7 +174,7 @@ void TestCutPlan::segmentMuxerArguments_data()
     const QStringList head = {"-nostdin", "-y", "-i", "/d/myTmpWAVFiles/source_16k.wav", "-af", "asetnsamples=n=1600",
         "-acodec", "pcm_s16le", "-f", "segment"};
     const QStringList tail = {"-reset_timestamps", "1", "/d/myTmpWAVFiles/%d.wav"};
-    QTest::newRow("no cut: one segment") << QVector<qint64> {} << head + tail;
+    QTest::newRow("no cut: one segment") << QVector<qint64> {} << head + QStringList {"-segment_time", "86400"} + tail;
     QTest::newRow("cuts in hundredths") << QVector<qint64> {5040, 10500, 16010}
                                         << head + QStringList {"-segment_times", "50.40,105.00,160.10"} + tail;
     QTest::newRow("past an hour") << QVector<qint64> {360000 + 10}

@@ -82,6 +82,7 @@ void TestTimedConversion::subtitlesStartAtTheSpokenSentences()
     srtFile.write(Subtitles::fileText(cues, Subtitles::SubRip));
     srtFile.close();
     QCOMPARE(cuesFfmpegReads(srt), cues.size());
+    qInfo("%s\n%s", qPrintable(documentText), Subtitles::fileText(cues, Subtitles::SubRip).constData());
     for (const qint64 onset : spoken.onsetsMs) {
         qint64 nearest = onset;
         for (const Subtitles::Cue &cue : cues)
@@ -89,7 +90,6 @@ void TestTimedConversion::subtitlesStartAtTheSpokenSentences()
         QVERIFY2(
             nearest <= 300, qPrintable(QStringLiteral("onset %1 ms: nearest cue %2 ms away").arg(onset).arg(nearest)));
     }
-    qInfo("%s", Subtitles::fileText(cues, Subtitles::SubRip).left(600).constData());
 }
 
 QTEST_GUILESS_MAIN(TestTimedConversion)
