@@ -143,7 +143,8 @@ void Widget::addTaskFiles(const QStringList &paths, TaskIntake::Origin origin)
     }
     QStringList parts;
     if (!sorted.refused.isEmpty())
-        parts << QStringLiteral("以下文件不是音频或视频文件，未添加到任务：\n") + sorted.refused.join(QLatin1Char('\n'));
+        parts << QStringLiteral("以下文件不是音频或视频文件，未添加到任务：\n")
+                + sorted.refused.join(QLatin1Char('\n'));
     if (!refusals.isEmpty())
         parts << QStringLiteral("以下文件未添加到任务：\n") + refusals.join(QLatin1Char('\n'));
     if (!parts.isEmpty())

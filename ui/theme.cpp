@@ -66,8 +66,8 @@ const char *const clearListButton
     = "* {border:0px;background:#217cff;border-radius:3px;font:14px;color:white} " BUTTON_FOCUS;
 const char *const timeLeft = "QLabel {border:0px;background:transparent;color:#333333;font:12px}";
 const char *const textView = "QTextEdit:focus{border:2px solid #217cff}";
-const char *const findBar = "QLabel {background:#f4f7fb;border:1px solid #b6bbc2;border-radius:3px} "
-                            "QLabel QLabel {border:0px;background:transparent;font:13px;color:#555555}";
+const char *const findBar = "#findBar {background:#f4f7fb;border:1px solid #b6bbc2;border-radius:3px} "
+                            "#findBar QLabel {border:0px;background:transparent;font:13px;color:#555555}";
 
 const char *const messageBackground = "background:white;border:1px solid #9e9e9e;border-radius:2px";
 const char *const messageTitle = "font:bold %1px;color:white;background:#0c80e8";

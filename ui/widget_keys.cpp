@@ -34,6 +34,7 @@ void Widget::createKeys()
     bindKey(nullptr, QKeySequence(Qt::SHIFT + Qt::Key_F3), [this] { findNext(false); });
 
     findBar = new QLabel(wordTextEdit);
+    findBar->setObjectName(QStringLiteral("findBar"));
     findBar->setStyleSheet(QString::fromUtf8(Theme::findBar));
     findBar->resize(300, 36);
     findEdit = new QLineEdit(findBar);
