@@ -83,7 +83,7 @@ public:
     static constexpr int serviceEndGraceMs = 500;
 
 signals:
-    // "认证中...", "转换中...", "预处理...", "分割:x%", "转写:x%", "重申请: n秒"
+    // "认证中...", "转换中...", "预处理...", "转写:x%", "重申请: n秒"
     void progressText(const QString &text);
     void fileStarted(const QString &task); // a file's conversion begins: the view is cleared for it
     void fileProgress(const QString &task, int segmentsDone, int segmentCount); // uploads begin, each segment
