@@ -16,6 +16,8 @@ namespace {
 const QString convertOption = QStringLiteral("convert");
 const QString languageOption = QStringLiteral("language");
 const QString outputDirOption = QStringLiteral("output-dir");
+const QString formatOption = QStringLiteral("format");
+const QStringList knownFormats {QStringLiteral("txt"), QStringLiteral("srt"), QStringLiteral("vtt")};
 
 QString languageList()
 {
@@ -42,6 +44,11 @@ struct Parser
         parser.addOption({outputDirOption,
             QCoreApplication::translate("CommandLine", "文本文档保存到的文件夹；默认为数据文件夹中的 myWordFiles。"),
             QStringLiteral("DIR")});
+        parser.addOption({formatOption,
+            QCoreApplication::translate("CommandLine",
+                "写出的文件：txt（文本文档）、srt、vtt（字幕，与文本文档同名、同文件夹），"
+                "可用逗号给出多个；默认为 txt。"),
+            QStringLiteral("FORMATS")});
         parser.addHelpOption();
         parser.addVersionOption();
         parser.addPositionalArgument(QStringLiteral("FILE"),
@@ -143,6 +150,17 @@ Request parse(const QStringList &arguments, const QString &relativeTo)
             return refused(QCoreApplication::translate("CommandLine", "--output-dir 需要一个文件夹。%1").arg(hint));
         request.outputDir = QDir::cleanPath(QDir(relativeTo).absoluteFilePath(request.outputDir));
     }
+    if (p.parser.isSet(formatOption)) {
+        request.formats.clear();
+        for (const QString &item : p.parser.value(formatOption).split(QLatin1Char(','))) {
+            const QString format = item.trimmed().toLower();
+            if (!knownFormats.contains(format))
+                return refused(QCoreApplication::translate("CommandLine", "未知的格式“%1”，可用的格式：txt、srt、vtt。")
+                                   .arg(item.trimmed()));
+            if (!request.formats.contains(format))
+                request.formats << format;
+        }
+    }
     for (const QString &file : p.parser.positionalArguments()) {
         // The same path the window's file dialog gives, so a resume record is found by either.
         const QString path = QDir::cleanPath(QDir(relativeTo).absoluteFilePath(file));
@@ -155,12 +173,19 @@ Request parse(const QStringList &arguments, const QString &relativeTo)
     return request;
 }
 
+QString subtitlePathFor(const QString &documentPath, const QString &format)
+{
+    const QFileInfo document(documentPath);
+    return document.path() + QLatin1Char('/') + document.completeBaseName() + QLatin1Char('.') + format;
+}
+
 QString helpText()
 {
     Parser p;
     QString text = p.parser.helpText();
     text.replace(QStringLiteral("Usage: "), QCoreApplication::translate("CommandLine", "用法："));
-    text.replace(QStringLiteral("[options]"), QStringLiteral("--convert [--language LANG] [--output-dir DIR]"));
+    text.replace(QStringLiteral("[options]"),
+        QStringLiteral("--convert [--language LANG] [--output-dir DIR] [--format FORMATS]"));
     text.replace(QStringLiteral("Options:"), QCoreApplication::translate("CommandLine", "选项："));
     text.replace(QStringLiteral("Arguments:"), QCoreApplication::translate("CommandLine", "参数："));
     text.replace(QStringLiteral("Displays help on commandline options."),

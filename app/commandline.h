@@ -3,8 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-// quillora --convert [--language LANG] [--output-dir DIR] FILE...: what the command line asks for and what
-// it prints, as pure functions; app/conversioncommand.* runs it.
+// quillora --convert [--language LANG] [--output-dir DIR] [--format txt,srt,vtt] FILE...: what the command line asks
+// for and what it prints, as pure functions; app/conversioncommand.* runs it.
 namespace CommandLine {
 
 // Exit statuses; a run ended by a signal exits 128 + the signal's number (130 for SIGINT, 143 for SIGTERM).
@@ -34,11 +34,15 @@ struct Request
     Action action = Refuse;
     QString language; // a selector text; empty: the one remembered
     QString outputDir; // empty: the data folder's myWordFiles
+    QStringList formats {QStringLiteral("txt")}; // of "txt", "srt", "vtt", each once, in the order given
     QStringList files; // absolute, in the order given
     QString problem; // Refuse: what is wrong, for standard error
 };
 // arguments: the program's own, program name first. relativeTo: the folder relative paths start from.
 Request parse(const QStringList &arguments, const QString &relativeTo);
+// The subtitle file of a document in format ("srt", "vtt"): beside it, under its name ("talk (2).txt" ->
+// "talk (2).srt").
+QString subtitlePathFor(const QString &documentPath, const QString &format);
 // --help's text (standard output) and --version's line.
 QString helpText();
 QString versionText();

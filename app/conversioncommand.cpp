@@ -6,12 +6,17 @@
 #include "app/installlayout.h"
 #include "app/machineid.h"
 #include "app/translation.h"
+#include "library/atomicfile.h"
 #include "pipeline/conversionengine.h"
+#include "pipeline/document.h"
 #include "pipeline/localspeechservice.h"
+#include "pipeline/subtitles.h"
+#include "pipeline/timings.h"
 #include "platform/processes.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -38,10 +43,12 @@ class ConversionCommand : public QObject
     Q_DISABLE_COPY(ConversionCommand)
 
 public:
-    ConversionCommand(const ConversionEngine::Options &options, const QString &language, const QStringList &files)
+    ConversionCommand(const ConversionEngine::Options &options, const QString &language, const QStringList &files,
+        const QStringList &formats)
         : engine(options)
         , language(language)
         , files(files)
+        , formats(formats)
         , remaining(files)
         , lines(::isatty(STDERR_FILENO) == 1)
     {
@@ -55,7 +62,7 @@ public:
         });
         connect(&engine, &ConversionEngine::documentWritten, this, [this](const QString &task, const QString &path) {
             remaining.removeOne(task);
-            writeTo(stderr, lines.documentWritten(path));
+            writeOutputs(task, path);
         });
         connect(&engine, &ConversionEngine::taskMissing, this, [this](const QString &task) {
             missing = task;
@@ -88,6 +95,41 @@ public:
     }
 
 private:
+    // The subtitle files beside the document, then the document itself gone unless it was asked for.
+    void writeOutputs(const QString &task, const QString &documentPath)
+    {
+        const QString dataDir = engine.options().dataDir;
+        QStringList written;
+        if (formats.contains(QStringLiteral("txt")))
+            written << documentPath;
+        Timings::Record record;
+        const bool timed = Timings::read(dataDir, documentPath, &record);
+        for (const QString &format : formats) {
+            if (format == QLatin1String("txt"))
+                continue;
+            const QString path = CommandLine::subtitlePathFor(documentPath, format);
+            QString error = QCoreApplication::translate("ConversionCommand", "没有时间信息");
+            if (timed
+                && AtomicFile::write(path,
+                    Subtitles::fileText(Subtitles::buildCues(record.sentences), Subtitles::formatForPath(path)),
+                    &error)) {
+                written << path;
+                continue;
+            }
+            anyFailed = true;
+            writeTo(stderr,
+                lines.failed(task,
+                    QCoreApplication::translate("ConversionCommand", "无法写入字幕文件“%1”（%2）。").arg(path, error)));
+        }
+        if (!formats.contains(QStringLiteral("txt")) && written.size() == formats.size()) {
+            QFile::remove(documentPath);
+            Timings::remove(dataDir, documentPath);
+            Document::forget(dataDir, documentPath);
+        }
+        if (!written.isEmpty())
+            writeTo(stderr, lines.documentWritten(written.join(QCoreApplication::translate("CommandLine", "、"))));
+    }
+
     void onRunEnded(const QString &message, bool fileWasStarted)
     {
         if (stopping)
@@ -121,6 +163,7 @@ private:
     ConversionEngine engine;
     const QString language;
     const QStringList files;
+    const QStringList formats;
     QStringList remaining;
     QString current; // the file being converted
     QString missing; // the file found missing in this run
@@ -183,7 +226,7 @@ int runConversionCommand(int argc, char *argv[])
         ? CommandLine::rememberedLanguage(AppState::dataDir + QStringLiteral("/.quillora/settings.ini"))
         : request.language;
 
-    ConversionCommand command(options, language, request.files);
+    ConversionCommand command(options, language, request.files, request.formats);
     const QString refusal = command.refusal();
     if (!refusal.isEmpty()) {
         writeTo(stderr, refusal + QLatin1Char('\n'));

@@ -100,7 +100,10 @@ QStringList segmentMuxerArguments(const QString &inputPath, const QString &folde
     QStringList arguments = {QStringLiteral("-nostdin"), QStringLiteral("-y"), QStringLiteral("-i"),
         safeArgument(inputPath), QStringLiteral("-af"), QStringLiteral("asetnsamples=n=1600"),
         QStringLiteral("-acodec"), QStringLiteral("pcm_s16le"), QStringLiteral("-f"), QStringLiteral("segment")};
-    if (!times.isEmpty())
+    // Without a cut the muxer would still cut, every 2 s by default.
+    if (times.isEmpty())
+        arguments << QStringLiteral("-segment_time") << QStringLiteral("86400");
+    else
         arguments << QStringLiteral("-segment_times") << times.join(QLatin1Char(','));
     arguments << QStringLiteral("-reset_timestamps") << QStringLiteral("1")
               << safeArgument(folder + QStringLiteral("/%d.wav"));

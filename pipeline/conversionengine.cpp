@@ -8,6 +8,7 @@
 #include "pipeline/networkfailure.h"
 #include "pipeline/qthttpclass.h"
 #include "pipeline/runfolder.h"
+#include "pipeline/timings.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,6 +20,7 @@
 #include <QTimer>
 #include <QtConcurrent>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -49,6 +51,8 @@ ConversionEngine::~ConversionEngine()
         child->disconnect(this);
     ++runGeneration;
     killProcesses();
+    for (QProcess *process : {probe, transcoder, cutter})
+        process->waitForFinished(2000);
     folder.reset();
 }
 
@@ -232,7 +236,8 @@ void ConversionEngine::finishFile()
         return runDocuments.contains(path) || !Document::mayReplace(runOpts.dataDir, path);
     });
     QDir().mkpath(documentFolder());
-    const QByteArray bytes = Document::encode(Document::textOf(fileRun.progress.texts()));
+    const QString documentText = Document::textOf(fileRun.progress.texts());
+    const QByteArray bytes = Document::encode(documentText);
     QString error;
     if (!AtomicFile::write(documentPath, bytes, &error)) {
         endRun(tr("无法保存文本文档“%1”（%2），该文件仍保留在任务列表中。")
@@ -244,6 +249,7 @@ void ConversionEngine::finishFile()
     if (documentPath != sameRunPath)
         divertedNotes << tr("“%1”已被修改或不是本程序写入的，为免覆盖，新的文本已保存为“%2”。")
                              .arg(LibraryPaths::fileName(sameRunPath), LibraryPaths::fileName(documentPath));
+    writeTimings(documentPath, documentText);
     QFile::remove(progressRecordPath(task));
     if (!fileRun.transcodedPath.isEmpty())
         QFile::remove(fileRun.transcodedPath);
@@ -252,6 +258,32 @@ void ConversionEngine::finishFile()
     emit documentWritten(task, documentPath);
     if (generation == runGeneration)
         startFile();
+}
+
+qint64 ConversionEngine::segmentStartMs(int segment) const
+{
+    return segment <= 0 ? 0 : fileRun.cuts.value(segment - 1, fileRun.durationCentis) * 10;
+}
+
+qint64 ConversionEngine::segmentLengthMs(int segment) const
+{
+    const bool last = segment >= fileRun.cuts.size();
+    const qint64 end = last ? fileRun.durationCentis * 10 : fileRun.cuts.at(segment) * 10;
+    return std::max<qint64>(0, end - segmentStartMs(segment));
+}
+
+void ConversionEngine::writeTimings(const QString &documentPath, const QString &documentText)
+{
+    QVector<QVector<TimedSentence>> sentences;
+    QVector<qint64> starts;
+    for (int k = 0; k < segments; ++k) {
+        sentences << fileRun.progress.sentences(k);
+        starts << segmentStartMs(k);
+    }
+    const Timings::Record record = Timings::recordFor(fileRun.taskPath, documentText, sentences, starts);
+    // A document without times still opens and converts; only its subtitles are not offered.
+    if (!Timings::write(runOpts.dataDir, documentPath, record, nullptr))
+        Timings::remove(runOpts.dataDir, documentPath);
 }
 
 void ConversionEngine::sendPending()
@@ -265,7 +297,8 @@ void ConversionEngine::sendPending()
         if (!uploads.contains(segment))
             sendSegment(segment, pendingSegments.at(i));
     }
-    if (pendingSegments.isEmpty())
+    pauseCutter(segmentIndex < segments && pendingSegments.size() >= requestsAtOnce);
+    if (pendingSegments.isEmpty() && segmentIndex >= segments)
         finishFile();
 }
 
@@ -340,7 +373,11 @@ void ConversionEngine::slotReadJson(int id, const QByteArray &body)
     if (!uploads.contains(segment))
         return;
 
-    const SpeechProtocol::RecognitionOutcome outcome = SpeechProtocol::decodeRecognitionReply(body);
+    // The decoder may put a last word's end a few frames past a segment's end (and the probe truncates the
+    // duration to hundredths): that much is no malformed reply.
+    const qint64 margin = 100;
+    const SpeechProtocol::RecognitionOutcome outcome
+        = SpeechProtocol::decodeRecognitionReply(body, segmentLengthMs(segment) + margin);
     switch (segmentOutcome(segment, outcome)) {
     case SpeechProtocol::RecognitionOutcome::Success:
         keepSegmentText(segment, outcome);
@@ -401,6 +438,9 @@ void ConversionEngine::keepSegmentText(int segment, const SpeechProtocol::Recogn
     const bool hasText = outcome.kind == SpeechProtocol::RecognitionOutcome::Success && outcome.hasText;
     const bool inOrder = fileRun.progress.texts().size() == fileRun.progress.textsBefore(segment);
     fileRun.progress.setDone(segment, hasText, outcome.text);
+    fileRun.progress.setSentences(segment,
+        hasText ? SpeechProtocol::sentencesOrWholeSegment(outcome, segmentLengthMs(segment))
+                : QVector<TimedSentence>());
     if (hasText && inOrder)
         emit segmentRecognised(outcome.text);
     else if (hasText)

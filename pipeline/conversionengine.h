@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <QThreadPool>
+#include <QVector>
 
 #include <functional>
 #include <memory>
@@ -92,7 +93,7 @@ public:
     static constexpr int serviceEndGraceMs = 500;
 
 signals:
-    // "认证中...", "转换中...", "预处理...", "分割:x%", "转写:x%", "重申请: n秒"
+    // "认证中...", "转换中...", "预处理...", "转写:x%", "重申请: n秒"
     void progressText(const QString &text);
     void fileStarted(const QString &task); // a file's conversion begins: the view is cleared for it
     void fileProgress(const QString &task, int segmentsDone, int segmentCount); // uploads begin, each segment
@@ -125,7 +126,11 @@ private:
         QString transcodedPath; // made by this run, removed however the run ends
         RunProgress progress; // the segments recognised so far, kept on disk after each one
         QByteArray probeOutput; // gathered until the probe has finished
+        qint64 durationCentis = 0; // as probed
+        QVector<qint64> cuts; // where the segments meet, in hundredths of a second, ascending
     };
+    qint64 segmentStartMs(int segment) const;
+    qint64 segmentLengthMs(int segment) const;
 
     // run control: conversionengine.cpp
     void advance(); // the next stage once the service, the token or a file is done
@@ -133,6 +138,7 @@ private:
     void setProgress(const QString &text);
     void startFile();
     void finishFile();
+    void writeTimings(const QString &documentPath, const QString &documentText);
     QString documentFolder() const;
     QString progressRecordPath(const QString &taskPath) const;
     bool prepareRunFolder(); // the run's own folder, made once per run and emptied for each file
@@ -173,7 +179,12 @@ private:
     void onReadOutput();
     void slotGetAudioLengthFinish();
     void slotCutAudioFinish();
-    void resumeProgress();
+    bool readKeptProgress(RunProgress *kept) const;
+    void useProgress(const RunProgress *kept);
+    void planCuts();
+    void startCutting();
+    void collectCutSegments(bool cutterEnded);
+    void pauseCutter(bool pause);
     void beginUploads();
     void killProcesses();
 
@@ -192,7 +203,8 @@ private:
     QStringList divertedNotes; // documents kept because they were changed: what was written instead
     QStringList pendingSegments; // segments still to be recognised, in order
     int segments = 0; // segments of the file being converted
-    int segmentIndex = 0; // the segment being cut
+    int segmentIndex = 0; // the segment being cut: those before it are complete
+    bool cutterPaused = false; // held while the segments cut are enough to keep the requests busy
     QHash<int, quint64> requestsInFlight; // request id -> generation of the run that sent it
     QMap<int, QString> uploads; // segments being recognised (or pausing to be sent again) -> their file
     int requestsAtOnce = 1; // recognition requests in flight at once, decided when a run starts
@@ -204,7 +216,8 @@ private:
 
     QProcess *probe = nullptr; // ffmpeg probing the duration
     QProcess *transcoder = nullptr; // ffmpeg transcoding to 16 kHz mono
-    QProcess *cutter = nullptr; // ffmpeg cutting one segment
+    QProcess *cutter = nullptr; // ffmpeg cutting the whole file into its segments
+    QTimer *cutWatch = nullptr; // looks for the next segment while the cutter runs
     QtHttpClass *http = nullptr;
     QTimer *tokenWait = nullptr; // bounds the wait for the token reply
     QTimer *stallWatch = nullptr; // runs while requests are in flight and no reply has come

@@ -1,19 +1,27 @@
 #include "pipeline/conversionengine.h"
 
 #include "pipeline/audioprep.h"
+#include "pipeline/cutplan.h"
 #include "platform/ffmpegprogram.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFutureWatcher>
 #include <QProcess>
 #include <QStorageInfo>
+#include <QTimer>
 #include <QVariant>
+#include <QtConcurrent>
+
+#include <signal.h>
 
 namespace {
 
 const char *const generationProperty = "quilloraRunGeneration";
 // Below this, a failed write into the temporary folder is taken for a full disk.
 const qint64 nearlyFullBytes = 4 * 1024 * 1024;
+// How often the folder is looked at for the next segment while the cutter runs.
+const int cutWatchMs = 10;
 
 } // namespace
 
@@ -33,10 +41,18 @@ void ConversionEngine::createProcesses()
         &ConversionEngine::slotConvertAudioFormatFinish);
     for (QProcess *process : {probe, cutter, transcoder})
         connect(process, &QProcess::errorOccurred, this, &ConversionEngine::onFfmpegError);
+    cutWatch = new QTimer(this);
+    cutWatch->setInterval(cutWatchMs);
+    connect(cutWatch, &QTimer::timeout, this, [this] {
+        if (isCurrentProcess(cutter))
+            collectCutSegments(false);
+    });
 }
 
 void ConversionEngine::killProcesses()
 {
+    cutWatch->stop();
+    cutterPaused = false;
     for (QProcess *process : {transcoder, probe, cutter}) {
         if (process->state() != QProcess::NotRunning)
             process->kill();
@@ -144,55 +160,130 @@ void ConversionEngine::slotGetAudioLengthFinish()
         return;
     }
 
-    const AudioPrep::SegmentPlan plan = AudioPrep::planSegments(centis);
     pendingSegments.clear();
-    segments = plan.count;
     segmentIndex = 0;
-    resumeProgress();
-    const QString first = AudioPrep::segmentPathIn(runFolder(), 0);
-    if (plan.copyWhole) {
+    fileRun.durationCentis = centis;
+    RunProgress kept;
+    const bool anyKept = readKeptProgress(&kept);
+    if (AudioPrep::planSegments(centis).copyWhole) {
+        fileRun.cuts.clear();
+        segments = 1;
+        useProgress(anyKept && kept.segmentCount() == 1 ? &kept : nullptr);
+        const QString first = AudioPrep::segmentPathIn(runFolder(), 0);
         QFile::remove(first);
         if (!QFile::copy(fileRun.sourcePath, first)) {
             endPreparation(QByteArray());
             return;
         }
         pendingSegments << first;
+        segmentIndex = 1;
         beginUploads();
         return;
     }
+    if (anyKept) {
+        // A record from before plans were kept was cut every minute.
+        const QVector<qint64> cuts
+            = kept.cuts().isEmpty() && kept.segmentCount() > 1 ? CutPlan::planCutsEvery(centis) : kept.cuts();
+        if (kept.segmentCount() == cuts.size() + 1 && CutPlan::fitsDuration(cuts, centis)) {
+            fileRun.cuts = cuts;
+            segments = int(cuts.size()) + 1;
+            useProgress(&kept);
+            startCutting();
+            return;
+        }
+    }
+    planCuts();
+}
+
+bool ConversionEngine::readKeptProgress(RunProgress *kept) const
+{
+    QFile record(progressRecordPath(fileRun.taskPath));
+    return record.open(QIODevice::ReadOnly) && RunProgress::fromJson(record.readAll(), kept)
+        && kept->continues(RunProgress::identityOf(fileRun.taskPath), runLanguage, kept->segmentCount());
+}
+
+void ConversionEngine::useProgress(const RunProgress *kept)
+{
+    fileRun.progress = kept ? *kept : RunProgress(RunProgress::identityOf(fileRun.taskPath), runLanguage, segments);
+    fileRun.progress.setCuts(fileRun.cuts);
+    if (kept && !kept->texts().isEmpty())
+        emit transcriptReplaced(kept->texts());
+}
+
+void ConversionEngine::planCuts()
+{
+    // An hour of audio is 115 MB to read and measure: off this thread.
     stage = Stage::Cutting;
-    pendingSegments << first;
-    startFfmpeg(cutter, AudioPrep::cutArgumentsTo(fileRun.sourcePath, first, 0));
+    const quint64 generation = runGeneration;
+    const QString source = fileRun.sourcePath;
+    const bool wav = !AudioPrep::skipsTranscode(fileRun.taskPath);
+    const qint64 centis = fileRun.durationCentis;
+    auto *planned = new QFutureWatcher<QVector<qint64>>(this);
+    connect(planned, &QFutureWatcherBase::finished, this, [this, planned, generation] {
+        const QVector<qint64> cuts = planned->result();
+        planned->deleteLater();
+        if (generation != runGeneration || !isRunning())
+            return;
+        fileRun.cuts = cuts;
+        segments = int(cuts.size()) + 1;
+        useProgress(nullptr);
+        startCutting();
+    });
+    planned->setFuture(QtConcurrent::run([source, wav, centis] {
+        const QVector<qint64> cuts = CutPlan::planCutsInPauses(CutPlan::envelopeOfFile(source, wav),
+            CutPlan::limitCentis, CutPlan::searchCentis, CutPlan::stretchCentis, CutPlan::firstSegmentCentis);
+        // Audio that could not be read whole is cut every minute, as without a plan.
+        return CutPlan::fitsDuration(cuts, centis) ? cuts : CutPlan::planCutsEvery(centis);
+    }));
+}
+
+void ConversionEngine::startCutting()
+{
+    // Segments are sent as they are cut: uploads begin with the cutter.
+    stage = Stage::Uploading;
+    cutterPaused = false;
+    startFfmpeg(cutter, AudioPrep::segmentMuxerArguments(fileRun.sourcePath, runFolder(), fileRun.cuts));
+    if (!isRunning())
+        return;
+    cutWatch->start();
+    emit fileProgress(fileRun.taskPath, fileRun.progress.doneCount(), segments);
+    showUploadProgress();
+}
+
+void ConversionEngine::collectCutSegments(bool cutterEnded)
+{
+    // A segment is complete once the cutter has begun the next one, or has ended.
+    while (segmentIndex < segments) {
+        const QString path = AudioPrep::segmentPathIn(runFolder(), segmentIndex);
+        if (!cutterEnded && !QFile::exists(AudioPrep::segmentPathIn(runFolder(), segmentIndex + 1)))
+            break;
+        if (fileRun.progress.isDone(segmentIndex))
+            QFile::remove(path); // recognised by an earlier attempt
+        else
+            pendingSegments << path;
+        ++segmentIndex;
+    }
+    sendPending();
+}
+
+void ConversionEngine::pauseCutter(bool pause)
+{
+    // The folder holds no more than the segments the requests need: the cutter waits for them.
+    if (pause == cutterPaused || cutter->state() != QProcess::Running || !isCurrentProcess(cutter))
+        return;
+    cutterPaused = pause;
+    ::kill(pid_t(cutter->processId()), pause ? SIGSTOP : SIGCONT);
 }
 
 void ConversionEngine::slotCutAudioFinish()
 {
-    if (!isCurrentProcess(cutter) || preparationFailed(cutter))
+    if (!isCurrentProcess(cutter))
         return;
-    const int k = ++segmentIndex;
-    setProgress(tr("分割:%1%").arg(AudioPrep::percentText(k, segments)));
-    if (k >= segments) {
-        beginUploads();
+    cutWatch->stop();
+    cutterPaused = false;
+    if (preparationFailed(cutter))
         return;
-    }
-    const QString next = AudioPrep::segmentPathIn(runFolder(), k);
-    pendingSegments << next;
-    startFfmpeg(cutter, AudioPrep::cutArgumentsTo(fileRun.sourcePath, next, k));
-}
-
-void ConversionEngine::resumeProgress()
-{
-    const RunProgress::FileIdentity identity = RunProgress::identityOf(fileRun.taskPath);
-    QFile record(progressRecordPath(fileRun.taskPath));
-    RunProgress kept;
-    if (record.open(QIODevice::ReadOnly) && RunProgress::fromJson(record.readAll(), &kept)
-        && kept.continues(identity, runLanguage, segments)) {
-        fileRun.progress = kept;
-        if (!kept.texts().isEmpty())
-            emit transcriptReplaced(kept.texts());
-        return;
-    }
-    fileRun.progress = RunProgress(identity, runLanguage, segments);
+    collectCutSegments(true);
 }
 
 void ConversionEngine::beginUploads()
@@ -206,6 +297,7 @@ void ConversionEngine::beginUploads()
             pending << segment;
     }
     pendingSegments = pending;
+    segmentIndex = segments;
     stage = Stage::Uploading;
     emit fileProgress(fileRun.taskPath, fileRun.progress.doneCount(), segments);
     sendPending();

@@ -1,5 +1,8 @@
 #include "pipeline/cutplan.h"
 
+#include <QFile>
+#include <QtEndian>
+
 #include <algorithm>
 
 namespace CutPlan {
@@ -15,6 +18,36 @@ quint32 medianOf(QVector<quint32> values)
         return 0;
     std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
     return values.at(values.size() / 2);
+}
+
+// The mean square a stretch may have at most to count as a pause in audio of that median loudness.
+quint64 pauseMeanFor(quint32 median)
+{
+    return std::max<quint64>(silenceFloor, median / 100);
+}
+
+// On a whole packet of the cutting process; the stretch is longer than a packet, so still inside it.
+qint64 onPacket(qint64 centis)
+{
+    return (centis + cutStepCentis / 2) / cutStepCentis * cutStepCentis;
+}
+
+// The file positioned at the first sample of its WAV data chunk.
+bool seekToWavData(QFile &file)
+{
+    const QByteArray riff = file.read(12);
+    if (riff.size() != 12 || !riff.startsWith("RIFF") || riff.mid(8, 4) != "WAVE")
+        return false;
+    for (;;) {
+        const QByteArray head = file.read(8);
+        if (head.size() != 8)
+            return false;
+        if (head.startsWith("data"))
+            return true;
+        const qint64 size = qFromLittleEndian<quint32>(head.constData() + 4);
+        if (!file.seek(file.pos() + size + (size & 1)))
+            return false;
+    }
 }
 
 } // namespace
@@ -37,17 +70,50 @@ QVector<quint32> energyEnvelope(const char *pcm, qint64 bytes)
     return envelope;
 }
 
-QVector<qint64> planCutsInPauses(const QVector<quint32> &envelope, qint64 limit, qint64 search, qint64 stretch)
+QVector<quint32> envelopeOfFile(const QString &path, bool wav)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || (wav && !seekToWavData(file)))
+        return {};
+    QVector<quint32> envelope;
+    const qint64 piece = samplesPerWindow * 2 * 4096; // whole windows, 1.3 MB
+    for (;;) {
+        const QByteArray bytes = file.read(piece);
+        if (bytes.isEmpty())
+            break;
+        envelope += energyEnvelope(bytes.constData(), bytes.size());
+    }
+    return envelope;
+}
+
+QVector<qint64> planCutsInPauses(
+    const QVector<quint32> &envelope, qint64 limit, qint64 search, qint64 stretch, qint64 firstAfter)
 {
     QVector<qint64> cuts;
     const qint64 total = envelope.size();
     stretch = std::max<qint64>(1, std::min(stretch, search));
     qint64 from = 0;
+    const qint64 first = std::max(stretch, firstPauseCentis);
+    if (firstAfter > 0 && total > limit && firstAfter + first <= limit) {
+        const quint64 pauseMean = pauseMeanFor(medianOf(envelope.mid(int(firstAfter), int(limit - firstAfter))));
+        quint64 sum = 0;
+        for (qint64 i = firstAfter; i < firstAfter + first; ++i)
+            sum += envelope.at(int(i));
+        for (qint64 start = firstAfter; start + first <= limit; ++start) {
+            if (start > firstAfter)
+                sum = sum + envelope.at(int(start + first - 1)) - envelope.at(int(start - 1));
+            if (sum <= pauseMean * quint64(first)) {
+                from = std::min(limit, onPacket(start + first / 2));
+                cuts.append(from);
+                break;
+            }
+        }
+    }
     while (total - from > limit) {
         const qint64 hi = from + limit; // the cut may lie at most here
         const qint64 lo = std::max(from + 1, hi - search);
         const quint32 median = medianOf(envelope.mid(int(lo), int(hi - lo)));
-        const quint64 pauseMean = std::max<quint64>(silenceFloor, median / 100);
+        const quint64 pauseMean = pauseMeanFor(median);
         quint64 sum = 0;
         for (qint64 i = lo; i < lo + stretch; ++i)
             sum += envelope.at(int(i));
@@ -62,13 +128,22 @@ QVector<qint64> planCutsInPauses(const QVector<quint32> &envelope, qint64 limit,
             }
         }
         const bool pause = best <= pauseMean * quint64(stretch);
-        // On a whole packet of the cutting process; the stretch is longer than a packet, so still inside it.
-        const qint64 middle = bestStart + stretch / 2;
-        const qint64 cut = pause ? std::min(hi, (middle + cutStepCentis / 2) / cutStepCentis * cutStepCentis) : hi;
+        const qint64 cut = pause ? std::min(hi, onPacket(bestStart + stretch / 2)) : hi;
         cuts.append(cut);
         from = cut;
     }
     return cuts;
+}
+
+bool fitsDuration(const QVector<qint64> &cuts, qint64 durationCentis, qint64 limit)
+{
+    qint64 from = 0;
+    for (const qint64 cut : cuts) {
+        if (cut <= from || cut - from > limit)
+            return false;
+        from = cut;
+    }
+    return from < durationCentis && durationCentis - from <= limit;
 }
 
 QVector<qint64> planCutsEvery(qint64 durationCentis, qint64 limit)

@@ -144,6 +144,8 @@ void TestCommandLine::usage_data()
                              << "";
     QTest::newRow("unknown option") << QStringList {"--convert", "--bogus", wav} << 2 << ""
                                     << "未知的选项：--bogus";
+    QTest::newRow("unknown format") << QStringList {"--convert", "--format", "txt,doc", wav} << 2 << ""
+                                    << QStringLiteral("未知的格式“doc”");
     QTest::newRow("no file") << QStringList {"--convert", "--language", "en"} << 2 << ""
                              << "没有给出要转换的文件";
     QTest::newRow("unknown language") << QStringList {"--convert", "--language", "fr", wav} << 2 << ""
@@ -222,9 +224,12 @@ void TestCommandLine::convert_data()
 {
     QTest::addColumn<bool>("oneMissing");
     QTest::addColumn<bool>("twoAtOnce"); // a process per file, both converting into the data folder at once
-    QTest::newRow("two English files") << false << false;
-    QTest::newRow("a missing file among them") << true << false;
-    QTest::newRow("two command lines at once") << false << true;
+    QTest::addColumn<QString>("formats"); // --format's value; none given when empty
+    QTest::addColumn<QStringList>("suffixes"); // the files each task becomes
+    QTest::newRow("two English files") << false << false << QString() << QStringList {"txt"};
+    QTest::newRow("a missing file among them") << true << false << QString() << QStringList {"txt"};
+    QTest::newRow("two command lines at once") << false << true << QString() << QStringList {"txt"};
+    QTest::newRow("subtitles instead of documents") << false << false << "VTT, srt" << QStringList {"srt", "vtt"};
 }
 
 // The documents go to the data folder's myWordFiles, or to --output-dir; a missing file is named and the
@@ -233,12 +238,16 @@ void TestCommandLine::convert()
 {
     QFETCH(bool, oneMissing);
     QFETCH(bool, twoAtOnce);
+    QFETCH(QString, formats);
+    QFETCH(QStringList, suffixes);
     ProgramCopy program(service.hostAndPort());
     QVERIFY(program.isValid());
     const QString first = speak(media.path(), "weather", "The weather will be sunny and warm tomorrow.");
     const QString second = speak(media.path(), "trains", "Trains leave the station every twenty minutes.");
     QVERIFY(!first.isEmpty() && !second.isEmpty());
-    const QStringList options {"--convert", "--language", "en"};
+    QStringList options {"--convert", "--language", "en"};
+    if (!formats.isEmpty())
+        options << "--format" << formats;
     const QString gone = media.filePath("gone.wav");
     QStringList files {first};
     if (oneMissing)
@@ -257,9 +266,29 @@ void TestCommandLine::convert()
         QCOMPARE(processes[i].exitCode(), oneMissing ? 1 : 0);
     }
     const QString documents = program.filePath(oneMissing ? "out" : "myWordFiles");
-    QCOMPARE(QDir(documents).entryList(QDir::Files), QStringList({"trains.txt", "weather.txt"}));
-    QVERIFY2(matches(documents + "/weather.txt", spoken[first]), qPrintable(err));
-    QVERIFY(matches(documents + "/trains.txt", spoken[second]));
+    QStringList expected;
+    for (const char *name : {"trains", "weather"}) {
+        for (const QString &suffix : suffixes)
+            expected << QString::fromLatin1(name) + "." + suffix;
+    }
+    QCOMPARE(QDir(documents).entryList(QDir::Files), expected);
+    if (suffixes.contains("txt")) {
+        QVERIFY2(matches(documents + "/weather.txt", spoken[first]), qPrintable(err));
+        QVERIFY(matches(documents + "/trains.txt", spoken[second]));
+    }
+    if (suffixes.contains("srt")) {
+        QFile srt(documents + "/weather.srt");
+        QVERIFY(srt.open(QIODevice::ReadOnly));
+        const int cueCount = QString::fromUtf8(srt.readAll()).count(" --> ");
+        QVERIFY(cueCount >= 1);
+        QCOMPARE(SpeechTestUtil::cuesFfmpegReads(srt.fileName()), cueCount);
+        QFile vtt(documents + "/trains.vtt");
+        QVERIFY(vtt.open(QIODevice::ReadOnly));
+        const QString cues = QString::fromUtf8(vtt.readAll());
+        QVERIFY2(cues.startsWith("WEBVTT\n\n00:00:00.") && cues.contains(" --> "), qPrintable(cues));
+        if (!suffixes.contains("txt")) // the documents not asked for went, and their timings with them
+            QCOMPARE(QDir(program.filePath(".quillora/timings")).entryList(QDir::Files), QStringList());
+    }
     QCOMPARE(err.contains(QStringLiteral("%1：找不到文件“%1”").arg(gone)), oneMissing);
     QCOMPARE(err.count("已保存："), 2);
     QVERIFY(!err.contains('\r')); // not a terminal

@@ -138,6 +138,52 @@ QString makeEnglishWav(const QString &folder, const QString &baseName, const QSt
     return converted && QFile::exists(wav) ? wav : QString();
 }
 
+QByteArray pcmOfWav(const QString &wavPath)
+{
+    QFile file(wavPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    const QByteArray bytes = file.readAll();
+    const int data = bytes.indexOf("data");
+    return data < 0 ? QByteArray() : bytes.mid(data + 8);
+}
+
+qint64 onsetMs(const QByteArray &pcm)
+{
+    const auto *samples = reinterpret_cast<const qint16 *>(pcm.constData());
+    for (int i = 0; i < pcm.size() / 2; ++i) {
+        if (qAbs(int(samples[i])) > 500)
+            return qint64(i) / 16;
+    }
+    return -1;
+}
+
+SpokenSentences speakSentences(const QString &folder, const QStringList &sentences, const QVector<double> &pausesAfter)
+{
+    SpokenSentences spoken;
+    for (int i = 0; i < sentences.size(); ++i) {
+        const QByteArray piece = pcmOfWav(makeEnglishWav(folder, QStringLiteral("s%1").arg(i), sentences.at(i)));
+        if (piece.isEmpty())
+            return spoken;
+        spoken.onsetsMs << spoken.pcm.size() / 32 + onsetMs(piece);
+        spoken.pcm += piece + QByteArray(int(pausesAfter.value(i) * 16000) * 2, '\0');
+        spoken.words += normalizedWords(sentences.at(i));
+    }
+    spoken.ok = true;
+    return spoken;
+}
+
+int cuesFfmpegReads(const QString &subtitlePath)
+{
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+        {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-i"),
+            subtitlePath, QStringLiteral("-f"), QStringLiteral("srt"), QStringLiteral("-")});
+    if (!ffmpeg.waitForFinished(30000) || ffmpeg.exitStatus() != QProcess::NormalExit || ffmpeg.exitCode() != 0)
+        return -1;
+    return QString::fromUtf8(ffmpeg.readAllStandardOutput()).count(QStringLiteral(" --> "));
+}
+
 QByteArray wavBytes(const QByteArray &pcm, int sampleRate, int channels, int bitsPerSample, int formatTag)
 {
     QByteArray wav;

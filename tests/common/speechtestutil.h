@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 class QProcess;
 
@@ -51,6 +52,23 @@ private:
 // A 16 kHz mono 16-bit PCM WAV at folder/baseName.wav of `text` spoken by espeak-ng (voice en-us+f2,
 // the clearest for the English model), converted with ffmpeg. Empty on failure.
 QString makeEnglishWav(const QString &folder, const QString &baseName, const QString &text);
+
+// Sentences spoken one by one and joined, each followed by its pause: 16 kHz mono 16-bit samples and
+// where each sentence's speech begins (ms from the start).
+struct SpokenSentences
+{
+    QByteArray pcm;
+    QVector<qint64> onsetsMs;
+    QStringList words; // every sentence's normalizedWords, in order
+    bool ok = false;
+};
+SpokenSentences speakSentences(const QString &folder, const QStringList &sentences, const QVector<double> &pausesAfter);
+// The samples of a WAV that ffmpeg wrote (its header carries a LIST chunk before "data").
+QByteArray pcmOfWav(const QString &wavPath);
+// Milliseconds to the first sample louder than the quietest speech; -1 when there is none.
+qint64 onsetMs(const QByteArray &pcm);
+// How many cues ffmpeg reads from a subtitle file; -1 when it cannot read it.
+int cuesFfmpegReads(const QString &subtitlePath);
 
 // A canonical 44-byte-header RIFF/WAVE around `pcm` (format tag 1 is PCM, 3 IEEE float).
 QByteArray wavBytes(

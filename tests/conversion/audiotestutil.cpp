@@ -43,4 +43,16 @@ QByteArray wavData(const QString &path)
     return QByteArray();
 }
 
+QByteArray requestAudio(const QByteArray &body, const QString &scratchFolder)
+{
+    const QByteArray marker = "\"speech\" : \"";
+    const int start = body.indexOf(marker) + marker.size();
+    const QByteArray wav = QByteArray::fromBase64(body.mid(start, body.indexOf('"', start) - start));
+    QFile file(scratchFolder + QStringLiteral("/request.wav"));
+    if (!file.open(QIODevice::WriteOnly) || file.write(wav) != wav.size())
+        return QByteArray();
+    file.close();
+    return wavData(file.fileName());
+}
+
 } // namespace ConversionTest

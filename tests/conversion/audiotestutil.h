@@ -14,4 +14,7 @@ bool makeNoiseWav(const QString &path, qint64 samples);
 // The PCM bytes of a WAV's data chunk (the header's chunks walked, not assumed 44 bytes long).
 QByteArray wavData(const QString &path);
 
+// The audio a recognition request carried: the data chunk of its Base64 WAV, unpacked in scratchFolder.
+QByteArray requestAudio(const QByteArray &body, const QString &scratchFolder);
+
 } // namespace ConversionTest

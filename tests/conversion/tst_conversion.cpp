@@ -86,8 +86,8 @@ void TestConversion::twoTasksTwoDocuments()
     QVERIFY(waitIdle(f));
     QCOMPARE(f.notices, QStringList {"文件已经全部转换完成！"});
     QCOMPARE(texts.distinct(),
-        (QStringList {"转换中...", "预处理...", "分割:33.3%", "分割:66.7%", "分割:100.0%", "转写:0.0%", "转写:33.3%",
-            "转写:66.7%", "转写:100.0%", "预处理...", "转写:0.0%", "转写:100.0%", "开始转换"}));
+        (QStringList {"转换中...", "预处理...", "转写:0.0%", "转写:33.3%", "转写:66.7%", "转写:100.0%", "预处理...",
+            "转写:0.0%", "转写:100.0%", "开始转换"}));
     QCOMPARE(readFile(documentOf(f, "a.txt")), QByteArray("segment 0\n\nsegment 1\n\nsegment 2\n"));
     QCOMPARE(readFile(documentOf(f, "b.txt")), QByteArray("segment 3\n"));
     QCOMPARE(f.window->wordTextEdit->toPlainText(), QString("segment 3\n"));

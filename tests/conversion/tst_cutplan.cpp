@@ -58,6 +58,8 @@ private slots:
     void envelope();
     void cuts_data();
     void cuts();
+    void fitsDuration_data();
+    void fitsDuration();
     void segmentMuxerArguments_data();
     void segmentMuxerArguments();
     void segmentsJoinedAreTheInput();
@@ -77,37 +79,91 @@ void TestCutPlan::cuts_data()
 {
     QTest::addColumn<int>("seconds");
     QTest::addColumn<QString>("pauses");
+    QTest::addColumn<int>("firstAfter");
     QTest::addColumn<QVector<qint64>>("cuts");
 
-    QTest::newRow("within a minute: no cut") << 60 << "" << QVector<qint64> {};
-    QTest::newRow("no pause: every 60 s") << 130 << "" << QVector<qint64> {6000, 12000};
-    QTest::newRow("a pause in the last 15 s: its middle, to 100 ms") << 70 << "50000-50500" << QVector<qint64> {5040};
-    QTest::newRow("a pause 14 s before the limit") << 70 << "46000-46500" << QVector<qint64> {4640};
-    QTest::newRow("a pause before the last 15 s is not used") << 70 << "40000-41000" << QVector<qint64> {6000};
-    QTest::newRow("the quieter of two pauses") << 70 << "48000-48600@300 55000-55500" << QVector<qint64> {5540};
-    QTest::newRow("a soft pause, 20 dB down, counts") << 70 << "52000-52300@500" << QVector<qint64> {5220};
-    QTest::newRow("a dip of 9 dB is no pause") << 70 << "52000-52400@2000" << QVector<qint64> {6000};
-    QTest::newRow("a pause too short for the stretch") << 70 << "52000-52150" << QVector<qint64> {6000};
+    QTest::newRow("within a minute: no cut") << 60 << "" << 0 << QVector<qint64> {};
+    QTest::newRow("no pause: every 60 s") << 130 << "" << 0 << QVector<qint64> {6000, 12000};
+    QTest::newRow("a pause in the last 15 s: its middle, to 100 ms")
+        << 70 << "50000-50500" << 0 << QVector<qint64> {5040};
+    QTest::newRow("a pause 14 s before the limit") << 70 << "46000-46500" << 0 << QVector<qint64> {4640};
+    QTest::newRow("a pause before the last 15 s is not used") << 70 << "40000-41000" << 0 << QVector<qint64> {6000};
+    QTest::newRow("the quieter of two pauses") << 70 << "48000-48600@300 55000-55500" << 0 << QVector<qint64> {5540};
+    QTest::newRow("a soft pause, 20 dB down, counts") << 70 << "52000-52300@500" << 0 << QVector<qint64> {5220};
+    QTest::newRow("a dip of 9 dB is no pause") << 70 << "52000-52400@2000" << 0 << QVector<qint64> {6000};
+    QTest::newRow("a pause too short for the stretch") << 70 << "52000-52150" << 0 << QVector<qint64> {6000};
     QTest::newRow("the next limit counts from the cut")
-        << 130 << "50000-50500 105000-105500" << QVector<qint64> {5040, 10540};
-    QTest::newRow("a pause across the limit gives the limit") << 70 << "59900-60400" << QVector<qint64> {6000};
+        << 130 << "50000-50500 105000-105500" << 0 << QVector<qint64> {5040, 10540};
+    QTest::newRow("a pause across the limit gives the limit") << 70 << "59900-60400" << 0 << QVector<qint64> {6000};
+    // A longer file's first segment: the first pause after 10 s, then minutes counted from it.
+    QTest::newRow("first: where the first pause after 10 s begins")
+        << 70 << "5000-5500 12000-12500 30000-31000" << 1000 << QVector<qint64> {1230};
+    QTest::newRow("first: none before the limit, then as any other")
+        << 70 << "5000-5500" << 1000 << QVector<qint64> {6000};
+    QTest::newRow("first: the next cut counts from it")
+        << 130 << "11000-11500 65000-65500" << 1000 << QVector<qint64> {1130, 6540, 12540};
+    QTest::newRow("first: a gap between words is no pause")
+        << 70 << "10500-10800 20000-20600" << 1000 << QVector<qint64> {2030};
+    QTest::newRow("first: within a minute, no cut") << 60 << "11000-11500" << 1000 << QVector<qint64> {};
 }
 
 void TestCutPlan::cuts()
 {
     QFETCH(int, seconds);
     QFETCH(QString, pauses);
+    QFETCH(int, firstAfter);
     QFETCH(QVector<qint64>, cuts);
     const QByteArray pcm = pcmWithPauses(seconds, pauses);
     const QVector<quint32> envelope = CutPlan::energyEnvelope(pcm.constData(), pcm.size());
-    const QVector<qint64> planned = CutPlan::planCutsInPauses(envelope);
-    QCOMPARE(planned, cuts);
+    const QVector<qint64> planned = CutPlan::planCutsInPauses(
+        envelope, CutPlan::limitCentis, CutPlan::searchCentis, CutPlan::stretchCentis, firstAfter);
+    QVERIFY2(planned == cuts,
+        qPrintable(QStringLiteral("planned %1")
+                       .arg(QStringList([&] {
+                           QStringList items;
+                           for (const qint64 cut : planned)
+                               items << QString::number(cut);
+                           return items;
+                       }())
+                                .join(QLatin1Char(',')))));
+    QVERIFY(CutPlan::fitsDuration(planned, envelope.size()));
+    // Read from a file as the preparation reads it: the same envelope, after a header with a LIST chunk.
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("source_16k.wav")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QByteArray wav = wavOf(pcm);
+    wav.insert(12, QByteArray("LIST\x05\0\0\0abcde\0", 14)); // an odd size is padded
+    file.write(wav);
+    file.close();
+    QCOMPARE(CutPlan::envelopeOfFile(file.fileName(), true), envelope);
     qint64 previous = 0;
     for (const qint64 cut : planned + QVector<qint64> {envelope.size()}) {
         QVERIFY(cut - previous <= CutPlan::limitCentis);
         QVERIFY(cut > previous);
         previous = cut;
     }
+}
+
+void TestCutPlan::fitsDuration_data()
+{
+    QTest::addColumn<QVector<qint64>>("cuts");
+    QTest::addColumn<qint64>("duration");
+    QTest::addColumn<bool>("fits");
+    QTest::newRow("no cut, within a minute") << QVector<qint64> {} << qint64(6000) << true;
+    QTest::newRow("no cut, over a minute") << QVector<qint64> {} << qint64(6001) << false;
+    QTest::newRow("cuts in pauses") << QVector<qint64> {1230, 6520} << qint64(9000) << true;
+    QTest::newRow("a segment over a minute") << QVector<qint64> {1230, 7240} << qint64(9000) << false;
+    QTest::newRow("the rest over a minute") << QVector<qint64> {1230} << qint64(7300) << false;
+    QTest::newRow("a cut at the end") << QVector<qint64> {5000} << qint64(5000) << false;
+    QTest::newRow("not ascending") << QVector<qint64> {5000, 4000} << qint64(9000) << false;
+}
+
+void TestCutPlan::fitsDuration()
+{
+    QFETCH(QVector<qint64>, cuts);
+    QFETCH(qint64, duration);
+    QFETCH(bool, fits);
+    QCOMPARE(CutPlan::fitsDuration(cuts, duration), fits);
 }
 
 void TestCutPlan::segmentMuxerArguments_data()
@@ -118,7 +174,7 @@ void TestCutPlan::segmentMuxerArguments_data()
     const QStringList head = {"-nostdin", "-y", "-i", "/d/myTmpWAVFiles/source_16k.wav", "-af", "asetnsamples=n=1600",
         "-acodec", "pcm_s16le", "-f", "segment"};
     const QStringList tail = {"-reset_timestamps", "1", "/d/myTmpWAVFiles/%d.wav"};
-    QTest::newRow("no cut: one segment") << QVector<qint64> {} << head + tail;
+    QTest::newRow("no cut: one segment") << QVector<qint64> {} << head + QStringList {"-segment_time", "86400"} + tail;
     QTest::newRow("cuts in hundredths") << QVector<qint64> {5040, 10500, 16010}
                                         << head + QStringList {"-segment_times", "50.40,105.00,160.10"} + tail;
     QTest::newRow("past an hour") << QVector<qint64> {360000 + 10}

@@ -43,8 +43,8 @@ private slots:
         }
         shape.removeDuplicates();
         QCOMPARE(shape,
-            (QStringList {"转换中... -", "预处理... -", "分割:33.3% -", "分割:66.7% -", "分割:100.0% -", "转写:0.0% -",
-                "转写:33.3% t", "转写:66.7% t", "转写:100.0% t", "预处理... t", "开始转换 t"}));
+            (QStringList {"转换中... -", "预处理... -", "转写:0.0% -", "转写:33.3% t", "转写:66.7% t", "转写:100.0% t",
+                "预处理... t", "开始转换 t"}));
         QVERIFY(f.window->timeLeftLabel->isHidden());
         QVERIFY(f.window->timeLeftLabel->text().isEmpty());
         // Fits the task bar beside the conversion buttons.

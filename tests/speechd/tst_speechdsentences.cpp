@@ -18,28 +18,6 @@ using namespace SpeechTestUtil;
 
 namespace {
 
-// The samples of a WAV that ffmpeg wrote (its header carries a LIST chunk before "data").
-QByteArray pcmOf(const QString &wavPath)
-{
-    QFile file(wavPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    const QByteArray bytes = file.readAll();
-    const int data = bytes.indexOf("data");
-    return data < 0 ? QByteArray() : bytes.mid(data + 8);
-}
-
-// Milliseconds to the first sample louder than the quietest speech.
-qint64 onsetMs(const QByteArray &pcm)
-{
-    const auto *samples = reinterpret_cast<const qint16 *>(pcm.constData());
-    for (int i = 0; i < pcm.size() / 2; ++i) {
-        if (qAbs(int(samples[i])) > 500)
-            return qint64(i) / 16;
-    }
-    return -1;
-}
-
 QString writeWav(const QString &path, const QByteArray &pcm)
 {
     QFile file(path);
@@ -90,25 +68,18 @@ private slots:
 // sentences and paragraphs, and the subtitles made of it are read whole by ffmpeg.
 void TestSpeechdSentences::sentencesStartAtTheirOnsets()
 {
-    const char *const sentences[] = {
+    const QStringList sentences = {
         "Please open the window because it is very warm in this room.",
         "My brother bought a new car last week and drove it to the city.",
         "The train to London leaves at half past seven every morning.",
         "She likes to read books about history and science in the evening.",
     };
-    const double pausesAfter[] = {0.8, 2.6, 1.2, 0.0};
     QTemporaryDir dir;
-    QByteArray pcm;
-    QVector<qint64> onsets;
-    QStringList reference;
-    for (int i = 0; i < 4; ++i) {
-        const QByteArray piece
-            = pcmOf(makeEnglishWav(dir.path(), QStringLiteral("s%1").arg(i), QString::fromLatin1(sentences[i])));
-        QVERIFY(!piece.isEmpty());
-        onsets << pcm.size() / 32 + onsetMs(piece);
-        pcm += piece + QByteArray(int(pausesAfter[i] * 16000) * 2, '\0');
-        reference += normalizedWords(QString::fromLatin1(sentences[i]));
-    }
+    const SpokenSentences spoken = speakSentences(dir.path(), sentences, {0.8, 2.6, 1.2, 0.0});
+    QVERIFY(spoken.ok);
+    const QByteArray &pcm = spoken.pcm;
+    const QVector<qint64> &onsets = spoken.onsetsMs;
+    const QStringList &reference = spoken.words;
     const qint64 segmentMs = pcm.size() / 32;
     QVERIFY(segmentMs < 60000);
     const QString segment = writeWav(dir.filePath(QStringLiteral("0.wav")), pcm);
@@ -151,13 +122,7 @@ void TestSpeechdSentences::sentencesStartAtTheirOnsets()
     QVERIFY(srtFile.open(QIODevice::WriteOnly));
     srtFile.write(Subtitles::fileText(cues, Subtitles::SubRip));
     srtFile.close();
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"),
-        {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-i"), srt,
-            QStringLiteral("-f"), QStringLiteral("srt"), QStringLiteral("-")});
-    QVERIFY(ffmpeg.waitForFinished(30000));
-    QCOMPARE(ffmpeg.exitCode(), 0);
-    QCOMPARE(QString::fromUtf8(ffmpeg.readAllStandardOutput()).count(QStringLiteral(" --> ")), cues.size());
+    QCOMPARE(cuesFfmpegReads(srt), cues.size());
     qInfo("%s", Subtitles::fileText(cues, Subtitles::SubRip).left(400).constData());
 }
 
@@ -175,7 +140,7 @@ void TestSpeechdSentences::wordAcrossTheMinuteIsRecognisedWhole()
 
     const QString sentenceWav = makeEnglishWav(
         dir.path(), QStringLiteral("target"), QStringLiteral("The weather is nice today and we will go for a walk."));
-    const QByteArray sentence = pcmOf(sentenceWav);
+    const QByteArray sentence = pcmOfWav(sentenceWav);
     qint64 wordMiddleMs = -1;
     for (const TimedWord &recognised : recognisedWords(service, token, sentenceWav)) {
         if (recognised.text == word)
@@ -184,7 +149,7 @@ void TestSpeechdSentences::wordAcrossTheMinuteIsRecognisedWhole()
     QVERIFY2(wordMiddleMs > 0, "the word is recognised in its sentence alone");
 
     // Other speech, half-second pauses, up to about 50 s; then silence that puts the word's middle at 60 s.
-    const QByteArray filler = pcmOf(makeEnglishWav(dir.path(), QStringLiteral("filler"),
+    const QByteArray filler = pcmOfWav(makeEnglishWav(dir.path(), QStringLiteral("filler"),
         QStringLiteral("Please open the window because it is very warm in this room. My brother bought a new car.")));
     QByteArray pcm;
     while (pcm.size() / 32 + filler.size() / 32 + 500 < 50000)
