@@ -97,6 +97,14 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
         <source>%1：%2</source>
         <translation>%1: %2</translation>
     </message>
+    <message>
+        <source>写出的文件：txt（文本文档）、srt、vtt（字幕，与文本文档同名、同文件夹），可用逗号给出多个；默认为 txt。</source>
+        <translation>Files to write: txt (text document), srt, vtt (subtitles, named after the document, in its folder); several separated by commas; txt by default.</translation>
+    </message>
+    <message>
+        <source>未知的格式“%1”，可用的格式：txt、srt、vtt。</source>
+        <translation>Unknown format “%1”; the formats are txt, srt, vtt.</translation>
+    </message>
 </context>
 <context>
     <name>ConversionCommand</name>
@@ -113,6 +121,14 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
     <message>
         <source>无法创建或写入文件夹：%1</source>
         <translation>Cannot create or write to the folder: %1</translation>
+    </message>
+    <message>
+        <source>没有时间信息</source>
+        <translation>no timings</translation>
+    </message>
+    <message>
+        <source>无法写入字幕文件“%1”（%2）。</source>
+        <translation>Could not write the subtitle file “%1” (%2).</translation>
     </message>
 </context>
 <context>
@@ -180,10 +196,6 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
     <message>
         <source>预处理...</source>
         <translation>Preparing...</translation>
-    </message>
-    <message>
-        <source>分割:%1%</source>
-        <translation>Cut:%1%</translation>
     </message>
     <message>
         <source>无法启动语音识别服务，请检查程序安装是否完整！</source>
