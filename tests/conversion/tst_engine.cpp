@@ -473,107 +473,109 @@ void TestEngine::unreadableTaskNamed()
     QCOMPARE(run.messages, QStringList {"没有读取文件“" + unreadable + "”的权限！已将其从任务列表中移除。"});
     QCOMPARE(run.tasks, QStringList {other});
     QCOMPARE(server.recognitionRequests().size(), 0);
-    // Stopped after its first segment and converted again: the document's timings hold every segment's
-    // sentences where they lie in the file, those of the first run too, and a reply whose sentences do
-    // not fit its segment is one cue over the whole segment.
-    void TestEngine::timingsThroughResume()
-    {
-        ScriptedServer server;
-        EngineRun run(server);
-        server.recognitionReplies << ScriptedServer::json(R"({"err_no": 0, "result": ["One."], "sentences": [
+}
+
+// Stopped after its first segment and converted again: the document's timings hold every segment's
+// sentences where they lie in the file, those of the first run too, and a reply whose sentences do
+// not fit its segment is one cue over the whole segment.
+void TestEngine::timingsThroughResume()
+{
+    ScriptedServer server;
+    EngineRun run(server);
+    server.recognitionReplies << ScriptedServer::json(R"({"err_no": 0, "result": ["One."], "sentences": [
         {"text": "One.", "start": 100, "end": 900, "words": [{"word": "One.", "start": 100, "end": 900}]}]})")
-                                  << ScriptedServer::silence();
-        const QString task = noiseTask(run.data, "talk.wav", 16000LL * 125);
-        run.tasks << task;
-        QVERIFY(run.start());
-        QTRY_COMPARE_WITH_TIMEOUT(server.recognitionRequests().size(), 2, 30000);
-        run.engine.stop();
-        QVERIFY(run.waitEnded());
-        QCOMPARE(run.documents, QStringList());
+                              << ScriptedServer::silence();
+    const QString task = noiseTask(run.data, "talk.wav", 16000LL * 125);
+    run.tasks << task;
+    QVERIFY(run.start());
+    QTRY_COMPARE_WITH_TIMEOUT(server.recognitionRequests().size(), 2, 30000);
+    run.engine.stop();
+    QVERIFY(run.waitEnded());
+    QCOMPARE(run.documents, QStringList());
 
-        server.recognitionReplies << ScriptedServer::json(R"({"err_no": 0, "result": ["Two."], "sentences": [
+    server.recognitionReplies << ScriptedServer::json(R"({"err_no": 0, "result": ["Two."], "sentences": [
         {"text": "Two.", "start": 200, "end": 1500, "words": []}]})")
-                                  << ScriptedServer::json(R"({"err_no": 0, "result": ["Three."], "sentences": [
+                              << ScriptedServer::json(R"({"err_no": 0, "result": ["Three."], "sentences": [
         {"text": "Three.", "start": 0, "end": 99000, "words": []}]})");
-        QVERIFY(run.start());
-        QVERIFY(run.waitEnded());
-        QCOMPARE(run.messages.last(), QStringLiteral("文件已经全部转换完成！"));
-        QCOMPARE(server.recognitionRequests().size(), 4);
-        QCOMPARE(run.documents.size(), 1);
-        Timings::Record record;
-        QVERIFY(Timings::read(run.dataDir(), run.documents.first(), &record));
-        QCOMPARE(record.sourcePath, task);
-        QFile document(run.documents.first());
-        QVERIFY(document.open(QIODevice::ReadOnly));
-        QCOMPARE(record.textChecksum, Timings::checksumOf(QString::fromLocal8Bit(document.readAll())));
-        QStringList spans;
-        for (const TimedSentence &sentence : record.sentences) {
-            spans << QStringLiteral("%1 %2-%3").arg(sentence.text).arg(sentence.startMs).arg(sentence.endMs);
-            for (const TimedWord &word : sentence.words)
-                spans << QStringLiteral("  %1 %2-%3").arg(word.text).arg(word.startMs).arg(word.endMs);
-        }
-        QCOMPARE(spans, QStringList({"One. 100-900", "  One. 100-900", "Two. 60200-61500", "Three. 120000-125000"}));
+    QVERIFY(run.start());
+    QVERIFY(run.waitEnded());
+    QCOMPARE(run.messages.last(), QStringLiteral("文件已经全部转换完成！"));
+    QCOMPARE(server.recognitionRequests().size(), 4);
+    QCOMPARE(run.documents.size(), 1);
+    Timings::Record record;
+    QVERIFY(Timings::read(run.dataDir(), run.documents.first(), &record));
+    QCOMPARE(record.sourcePath, task);
+    QFile document(run.documents.first());
+    QVERIFY(document.open(QIODevice::ReadOnly));
+    QCOMPARE(record.textChecksum, Timings::checksumOf(QString::fromLocal8Bit(document.readAll())));
+    QStringList spans;
+    for (const TimedSentence &sentence : record.sentences) {
+        spans << QStringLiteral("%1 %2-%3").arg(sentence.text).arg(sentence.startMs).arg(sentence.endMs);
+        for (const TimedWord &word : sentence.words)
+            spans << QStringLiteral("  %1 %2-%3").arg(word.text).arg(word.startMs).arg(word.endMs);
     }
+    QCOMPARE(spans, QStringList({"One. 100-900", "  One. 100-900", "Two. 60200-61500", "Three. 120000-125000"}));
+}
 
-    void TestEngine::segmentsSentAsTheyAreCut_data()
-    {
-        QTest::addColumn<int>("atOnce");
-        QTest::newRow("one request at a time") << 1;
-        QTest::newRow("three at once") << 3;
-    }
+void TestEngine::segmentsSentAsTheyAreCut_data()
+{
+    QTest::addColumn<int>("atOnce");
+    QTest::newRow("one request at a time") << 1;
+    QTest::newRow("three at once") << 3;
+}
 
-    // Ten minutes cut by one ffmpeg process while its segments are recognised: the run's folder holds the
-    // transcoded audio and a few segments, not all eleven, and what the requests carried, joined, is the
-    // audio byte for byte.
-    void TestEngine::segmentsSentAsTheyAreCut()
-    {
-        QFETCH(int, atOnce);
-        ScriptedServer server;
-        server.textFromAudio = true;
-        EngineRun run(server);
-        ConversionEngine::Options options = run.engine.options();
-        options.service.parallelRequests = atOnce;
-        run.engine.setOptions(options);
-        const QString task = noiseTask(run.data, "talk.wav", 16000LL * 600 + 8000);
-        run.tasks << task;
-        int mostSegments = 0;
-        QStringList ffmpegs;
-        QObject::connect(&server, &ScriptedServer::requestReceived, [&] {
-            const QStringList files = QDir(run.engine.runFolder()).entryList({"*.wav"}, QDir::Files);
-            mostSegments = std::max(mostSegments, int(files.filter(QRegularExpression("^\\d+\\.wav$")).size()));
-        });
-        QObject::connect(run.engine.cutProcess(), &QProcess::started, [&] { ffmpegs << "cut"; });
-        QVERIFY(run.start());
-        QVERIFY(run.waitEnded(120000));
-        QCOMPARE(run.messages, QStringList {"文件已经全部转换完成！"});
-        QCOMPARE(ffmpegs, QStringList {"cut"});
-        // The cutter is held while enough segments wait; it is looked at every 10 ms, and may cut a few more
-        // meanwhile, but never the whole file ahead of the requests.
-        qInfo("at most %d segment files at once", mostSegments);
-        QVERIFY2(mostSegments <= atOnce + 4, qPrintable(QString::number(mostSegments)));
-        QTemporaryDir scratch;
-        QByteArray joined;
-        const QList<ScriptedServer::Request> requests = server.recognitionRequests();
-        QCOMPARE(requests.size(), 11);
-        for (const ScriptedServer::Request &request : requests) {
-            const QByteArray audio = requestAudio(request.body, scratch.path());
-            QVERIFY(audio.size() <= 60 * 16000 * 2);
-            joined += audio;
-        }
-        if (atOnce == 1)
-            QVERIFY(joined == wavData(task));
-        else
-            QCOMPARE(joined.size(), wavData(task).size());
-        QCOMPARE(tmpEntries(run.tmpFolder()), QStringList());
+// Ten minutes cut by one ffmpeg process while its segments are recognised: the run's folder holds the
+// transcoded audio and a few segments, not all eleven, and what the requests carried, joined, is the
+// audio byte for byte.
+void TestEngine::segmentsSentAsTheyAreCut()
+{
+    QFETCH(int, atOnce);
+    ScriptedServer server;
+    server.textFromAudio = true;
+    EngineRun run(server);
+    ConversionEngine::Options options = run.engine.options();
+    options.service.parallelRequests = atOnce;
+    run.engine.setOptions(options);
+    const QString task = noiseTask(run.data, "talk.wav", 16000LL * 600 + 8000);
+    run.tasks << task;
+    int mostSegments = 0;
+    QStringList ffmpegs;
+    QObject::connect(&server, &ScriptedServer::requestReceived, [&] {
+        const QStringList files = QDir(run.engine.runFolder()).entryList({"*.wav"}, QDir::Files);
+        mostSegments = std::max(mostSegments, int(files.filter(QRegularExpression("^\\d+\\.wav$")).size()));
+    });
+    QObject::connect(run.engine.cutProcess(), &QProcess::started, [&] { ffmpegs << "cut"; });
+    QVERIFY(run.start());
+    QVERIFY(run.waitEnded(120000));
+    QCOMPARE(run.messages, QStringList {"文件已经全部转换完成！"});
+    QCOMPARE(ffmpegs, QStringList {"cut"});
+    // The cutter is held while enough segments wait; it is looked at every 10 ms, and may cut a few more
+    // meanwhile, but never the whole file ahead of the requests.
+    qInfo("at most %d segment files at once", mostSegments);
+    QVERIFY2(mostSegments <= atOnce + 4, qPrintable(QString::number(mostSegments)));
+    QTemporaryDir scratch;
+    QByteArray joined;
+    const QList<ScriptedServer::Request> requests = server.recognitionRequests();
+    QCOMPARE(requests.size(), 11);
+    for (const ScriptedServer::Request &request : requests) {
+        const QByteArray audio = requestAudio(request.body, scratch.path());
+        QVERIFY(audio.size() <= 60 * 16000 * 2);
+        joined += audio;
     }
+    if (atOnce == 1)
+        QVERIFY(joined == wavData(task));
+    else
+        QCOMPARE(joined.size(), wavData(task).size());
+    QCOMPARE(tmpEntries(run.tmpFolder()), QStringList());
+}
 
-    int main(int argc, char *argv[])
-    {
-        if (argc == 5 && qstrcmp(argv[1], "--convert-held") == 0)
-            return convertHeld(argc, argv);
-        QCoreApplication app(argc, argv);
-        TestEngine test;
-        QTEST_SET_MAIN_SOURCE_PATH
-        return QTest::qExec(&test, argc, argv);
-    }
+int main(int argc, char *argv[])
+{
+    if (argc == 5 && qstrcmp(argv[1], "--convert-held") == 0)
+        return convertHeld(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestEngine test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_engine.moc"
