@@ -134,6 +134,7 @@ void ConversionEngine::endRun(const QString &message, bool fileStarted)
     stage = Stage::Idle;
     tokenWait->stop();
     stallWatch->stop();
+    serviceStalled = false;
     killProcesses();
     // Only what this run made: its own folder.
     folder.reset();
@@ -304,6 +305,9 @@ void ConversionEngine::sendPending()
 
 void ConversionEngine::showUploadProgress()
 {
+    // The waiting notice stays until the service answers again, whatever else the run gets on with.
+    if (serviceStalled)
+        return;
     const int done = fileRun.progress.doneCount();
     setProgress(tr("转写:%1%").arg(AudioPrep::percentText(done, segments)));
 }
@@ -343,6 +347,7 @@ bool ConversionEngine::takeCurrentReply(int id)
     if (request == requestsInFlight.cend() || request.value() != runGeneration || !isRunning())
         return false;
     requestsInFlight.erase(request);
+    serviceStalled = false;
     // Any answer is progress: the wait for the next one starts afresh.
     if (requestsInFlight.isEmpty())
         stallWatch->stop();
@@ -353,8 +358,10 @@ bool ConversionEngine::takeCurrentReply(int id)
 
 void ConversionEngine::onStalled()
 {
-    if (isRunning() && !requestsInFlight.isEmpty())
-        setProgress(tr("等待语音服务响应..."));
+    if (!isRunning() || requestsInFlight.isEmpty())
+        return;
+    serviceStalled = true;
+    setProgress(tr("等待语音服务响应..."));
 }
 
 void ConversionEngine::slotReadJson(int id, const QByteArray &body)

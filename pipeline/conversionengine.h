@@ -221,5 +221,6 @@ private:
     QtHttpClass *http = nullptr;
     QTimer *tokenWait = nullptr; // bounds the wait for the token reply
     QTimer *stallWatch = nullptr; // runs while requests are in flight and no reply has come
+    bool serviceStalled = false; // the waiting notice is shown until the next answer
     LocalSpeechService *service = nullptr;
 };

@@ -77,10 +77,11 @@ mkdir -p "$home/tmp" && chown "$user:$user" "$home/tmp"
 start_xvfb
 
 # The program as the user, in a clean environment. A TMPDIR of its own gives it a single-instance guard
-# apart from any other copy running on this machine.
+# apart from any other copy running on this machine; LANGUAGE keeps the design's Chinese texts, whose window
+# titles the steps below look for.
 as_user() {
   setpriv --reuid="$user" --regid="$user" --init-groups -- env -i HOME="$home" USER="$user" LOGNAME="$user" \
-    PATH=/usr/bin:/bin LANG=C.UTF-8 TMPDIR="$home/tmp" DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb "$@"
+    PATH=/usr/bin:/bin LANG=C.UTF-8 LANGUAGE=zh_CN TMPDIR="$home/tmp" DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb "$@"
 }
 start_app() {
   (cd "$home" && as_user /usr/bin/quillora >>"$work/app.log" 2>&1) & app=$!
