@@ -12,10 +12,10 @@ namespace {
 
 // "a@0-300 b@300-600; =Some text@1000-9000": sentences by ";", each its words with times, or after "="
 // a sentence's text and span without word times.
-QVector<TimedSentence> sentencesOf(const QString &spec)
+QVector<TimedSentence> sentencesOf(const QString &written)
 {
     QVector<TimedSentence> sentences;
-    for (const QString &part : spec.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+    for (const QString &part : written.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         TimedSentence sentence;
         const QString item = part.trimmed();
         auto span = [](const QString &times, qint64 *start, qint64 *end) {

@@ -10,10 +10,10 @@ using speechd::Utterance;
 namespace {
 
 // "hello@0-300 world@350-700 | again@2000-2400": words with their times, "|" between utterances.
-std::vector<Utterance> utterancesOf(const QString &spec)
+std::vector<Utterance> utterancesOf(const QString &written)
 {
     std::vector<Utterance> utterances;
-    for (const QString &part : spec.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
+    for (const QString &part : written.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
         Utterance words;
         for (const QString &item : part.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             const QStringList wordAndTimes = item.split(QLatin1Char('@'));
