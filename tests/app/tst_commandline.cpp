@@ -242,8 +242,9 @@ void TestCommandLine::convert()
     QFETCH(QStringList, suffixes);
     ProgramCopy program(service.hostAndPort());
     QVERIFY(program.isValid());
-    const QString first = speak(media.path(), "weather", "The weather will be sunny and warm tomorrow.");
-    const QString second = speak(media.path(), "trains", "Trains leave the station every twenty minutes.");
+    // Sentences the offline recogniser hears well in the voices of both espeak-ng 1.51 and 1.52.
+    const QString first = speak(media.path(), "brother", "My brother bought a new car last week.");
+    const QString second = speak(media.path(), "library", "We will meet at the library after lunch.");
     QVERIFY(!first.isEmpty() && !second.isEmpty());
     QStringList options {"--convert", "--language", "en"};
     if (!formats.isEmpty())
@@ -267,22 +268,22 @@ void TestCommandLine::convert()
     }
     const QString documents = program.filePath(oneMissing ? "out" : "myWordFiles");
     QStringList expected;
-    for (const char *name : {"trains", "weather"}) {
+    for (const char *name : {"brother", "library"}) {
         for (const QString &suffix : suffixes)
             expected << QString::fromLatin1(name) + "." + suffix;
     }
     QCOMPARE(QDir(documents).entryList(QDir::Files), expected);
     if (suffixes.contains("txt")) {
-        QVERIFY2(matches(documents + "/weather.txt", spoken[first]), qPrintable(err));
-        QVERIFY(matches(documents + "/trains.txt", spoken[second]));
+        QVERIFY2(matches(documents + "/brother.txt", spoken[first]), qPrintable(err));
+        QVERIFY(matches(documents + "/library.txt", spoken[second]));
     }
     if (suffixes.contains("srt")) {
-        QFile srt(documents + "/weather.srt");
+        QFile srt(documents + "/brother.srt");
         QVERIFY(srt.open(QIODevice::ReadOnly));
         const int cueCount = QString::fromUtf8(srt.readAll()).count(" --> ");
         QVERIFY(cueCount >= 1);
         QCOMPARE(SpeechTestUtil::cuesFfmpegReads(srt.fileName()), cueCount);
-        QFile vtt(documents + "/trains.vtt");
+        QFile vtt(documents + "/library.vtt");
         QVERIFY(vtt.open(QIODevice::ReadOnly));
         const QString cues = QString::fromUtf8(vtt.readAll());
         QVERIFY2(cues.startsWith("WEBVTT\n\n00:00:00.") && cues.contains(" --> "), qPrintable(cues));
