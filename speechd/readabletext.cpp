@@ -1,5 +1,6 @@
 #include "speechd/readabletext.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -46,9 +47,14 @@ bool isFirstPerson(const std::string &word)
 std::vector<Utterance> splitAtPauses(const std::vector<Utterance> &utterances, int pauseMs)
 {
     std::vector<Utterance> pieces;
+    int previousEnd = 0;
     for (const Utterance &utterance : utterances) {
         Utterance piece;
-        for (const TimedWord &word : utterance) {
+        for (TimedWord word : utterance) {
+            // The decoder may give a frame to both ends of an utterance boundary; times stay in order.
+            word.startMs = std::max(word.startMs, previousEnd);
+            word.endMs = std::max(word.endMs, word.startMs);
+            previousEnd = word.endMs;
             if (!piece.empty() && word.startMs - piece.back().endMs >= pauseMs) {
                 pieces.push_back(piece);
                 piece.clear();

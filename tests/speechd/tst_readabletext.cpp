@@ -56,6 +56,10 @@ void TestReadableText::rules_data()
     QTest::newRow("utterance end ends a sentence") << "it@0-100 rains@100-500 | we@600-700 stay@700-900"
                                                    << "It rains. We stay."
                                                    << "0-500 600-900";
+    QTest::newRow("a frame both utterances claim goes to the first")
+        << "it@0-100 rains@100-510 | we@500-700 stay@700-900"
+        << "It rains. We stay."
+        << "0-510 510-900";
     QTest::newRow("pause just under the threshold") << "it@0-100 rains@349-500"
                                                     << "It rains."
                                                     << "0-500";
