@@ -68,6 +68,7 @@ void Widget::slotWordOpen(QListWidgetItem *item)
     wordTextEdit->setPlainText(decoded.text);
     wordTextAsOpened = wordTextEdit->document()->toRawText();
     wordTextEdit->show();
+    loadOpenTimings();
 }
 
 void Widget::slotCloseWord()
@@ -78,6 +79,7 @@ void Widget::slotCloseWord()
         return;
     }
     wordTextEdit->hide();
+    updateSpokenWord();
 }
 
 QString Widget::writeOpenDocument()
@@ -98,5 +100,6 @@ QString Widget::writeOpenDocument()
     if (!unchanged && !AtomicFile::write(wordFilePath, bytes, &error))
         return saveFailure(wordFilePath, error);
     wordTextAsOpened = raw;
+    writeOpenTimings(raw);
     return QString();
 }

@@ -15,13 +15,6 @@
 #include <phonon/MediaSource>
 
 namespace {
-// Exactly one of the two shares the place: pause while playback is asked for, play otherwise.
-void showPlayButton(Widget *window, bool play)
-{
-    window->pauseBtn->setVisible(!play);
-    window->playBtn->setVisible(play);
-}
-
 // A backend that cannot load a source goes back to stopped without an error; a valid one passes
 // through stopped on its way to playing within milliseconds.
 constexpr int playCheckMs = 1500;
@@ -78,6 +71,13 @@ void Widget::checkPlayback()
     }
 }
 
+void Widget::showPlayButton(bool play)
+{
+    // Exactly one of the two shares the place: pause while playback is asked for, play otherwise.
+    pauseBtn->setVisible(!play);
+    playBtn->setVisible(play);
+}
+
 void Widget::slotOpenWav()
 {
     if (runActive())
@@ -92,14 +92,17 @@ void Widget::slotAudioChanged(QString text)
         return;
     playStarted = false;
     playbackWanted = false;
+    playerOnDocument = false;
     if (playBtn->isHidden())
-        showPlayButton(this, true);
+        showPlayButton(true);
     mediaObject.stop();
+    updateSpokenWord();
 }
 
 void Widget::slotPlay()
 {
-    if (taskFiles.isEmpty())
+    // A loaded source resumes whatever the task list holds now: the view may have given it.
+    if (taskFiles.isEmpty() && !playStarted)
         return;
     if (playStarted) {
         if (PlayerState::resumeFromStart(mediaObject.totalTime(), mediaObject.currentTime()))
@@ -110,37 +113,49 @@ void Widget::slotPlay()
         // Playing some other file than the one selected would mislead; with no match there is nothing to play.
         if (index < 0)
             return;
-        playFilePath = taskFiles.at(index);
-        // Checked before the backend sees it: opening a named pipe would hang the window, and a
-        // missing or empty file would only leave the player silent.
-        QString refusal = LibraryPaths::unreadableReason(playFilePath, LibraryPaths::fileName(playFilePath));
-        if (refusal.isEmpty() && QFileInfo(playFilePath).size() == 0)
-            refusal = tr("无法播放“%1”：文件为空！").arg(LibraryPaths::fileName(playFilePath));
+        const QString refusal = playRefusal(taskFiles.at(index));
         if (!refusal.isEmpty()) {
+            playFilePath = taskFiles.at(index);
             Notice::information(this, refusal);
             return;
         }
-        playReached = false;
-        mediaObject.setCurrentSource(
-            Phonon::MediaSource(QUrl::fromLocalFile(QFileInfo(playFilePath).absoluteFilePath())));
-        mediaObject.play();
-        playStarted = true;
+        playerOnDocument = false;
+        loadAndPlay(taskFiles.at(index));
     }
     playbackWanted = true;
-    showPlayButton(this, false);
+    showPlayButton(false);
+}
+
+QString Widget::playRefusal(const QString &path) const
+{
+    // Checked before the backend sees it: opening a named pipe would hang the window, and a
+    // missing or empty file would only leave the player silent.
+    QString refusal = LibraryPaths::unreadableReason(path, LibraryPaths::fileName(path));
+    if (refusal.isEmpty() && QFileInfo(path).size() == 0)
+        refusal = tr("无法播放“%1”：文件为空！").arg(LibraryPaths::fileName(path));
+    return refusal;
+}
+
+void Widget::loadAndPlay(const QString &path)
+{
+    playFilePath = path;
+    playReached = false;
+    mediaObject.setCurrentSource(Phonon::MediaSource(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())));
+    mediaObject.play();
+    playStarted = true;
 }
 
 void Widget::slotForward()
 {
     playbackWanted = false;
     mediaObject.stop();
-    showPlayButton(this, true);
+    showPlayButton(true);
 }
 
 void Widget::slotPause()
 {
     playbackWanted = false;
-    showPlayButton(this, true);
+    showPlayButton(true);
     if (mediaObject.state() == Phonon::PlayingState)
         mediaObject.pause();
 }
@@ -153,7 +168,7 @@ void Widget::updateCurrentTime()
 void Widget::playend()
 {
     playbackWanted = false;
-    showPlayButton(this, true);
+    showPlayButton(true);
     playStarted = false;
     mediaObject.stop();
 }

@@ -1,33 +1,12 @@
 #include "pipeline/subtitles.h"
 
+#include "pipeline/timings.h"
+
 #include <algorithm>
 
 namespace Subtitles {
 
 namespace {
-
-// The sentence's words, or its text's words spread over its span by length when it has no times.
-QVector<TimedWord> wordsOf(const TimedSentence &sentence)
-{
-    if (!sentence.words.isEmpty())
-        return sentence.words;
-    const QStringList texts = sentence.text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    qint64 totalChars = 0;
-    for (const QString &text : texts)
-        totalChars += text.size() + 1;
-    QVector<TimedWord> words;
-    qint64 chars = 0;
-    const qint64 span = sentence.endMs - sentence.startMs;
-    for (const QString &text : texts) {
-        TimedWord word;
-        word.text = text;
-        word.startMs = sentence.startMs + span * chars / totalChars;
-        chars += text.size() + 1;
-        word.endMs = sentence.startMs + span * chars / totalChars;
-        words.append(word);
-    }
-    return words;
-}
 
 // Words wrapped into lines of at most lineChars; empty when they need more lines than allowed or a
 // word is longer than a line.
@@ -49,7 +28,7 @@ void appendCues(const TimedSentence &sentence, const Limits &limits, QVector<Cue
 {
     QStringList texts;
     Cue cue;
-    for (const TimedWord &word : wordsOf(sentence)) {
+    for (const TimedWord &word : Timings::timedWords(sentence)) {
         const QStringList lines = wrapped(texts + QStringList(word.text), limits);
         if (!texts.isEmpty() && (lines.isEmpty() || word.endMs - cue.startMs > limits.cueMs)) {
             cues.append(cue);

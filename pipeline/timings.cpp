@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 
 namespace Timings {
 
@@ -48,6 +49,28 @@ QVector<TimedSentence> shiftedSentences(QVector<TimedSentence> sentences, qint64
         }
     }
     return sentences;
+}
+
+QVector<TimedWord> timedWords(const TimedSentence &sentence)
+{
+    if (!sentence.words.isEmpty())
+        return sentence.words;
+    const QStringList texts = sentence.text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    qint64 totalChars = 0;
+    for (const QString &text : texts)
+        totalChars += text.size() + 1;
+    QVector<TimedWord> words;
+    qint64 chars = 0;
+    const qint64 span = sentence.endMs - sentence.startMs;
+    for (const QString &text : texts) {
+        TimedWord word;
+        word.text = text;
+        word.startMs = sentence.startMs + span * chars / totalChars;
+        chars += text.size() + 1;
+        word.endMs = sentence.startMs + span * chars / totalChars;
+        words.append(word);
+    }
+    return words;
 }
 
 QString checksumOf(const QString &documentText)

@@ -28,6 +28,8 @@ QVector<TimedSentence> shiftedSentences(QVector<TimedSentence> sentences, qint64
 Record recordFor(const QString &sourcePath, const QString &documentText,
     const QVector<QVector<TimedSentence>> &segmentSentences, const QVector<qint64> &segmentStartsMs);
 QString checksumOf(const QString &documentText);
+// The sentence's words, or its text's words spread over its span by length when it has no word times.
+QVector<TimedWord> timedWords(const TimedSentence &sentence);
 
 // Sentences as JSON: [{"text","start","end","words":[{"word","start","end"}]}]; false for anything else.
 QJsonArray sentencesToJson(const QVector<TimedSentence> &sentences);

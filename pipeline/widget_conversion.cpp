@@ -139,6 +139,7 @@ void Widget::onDocumentWritten(const QString &task, const QString &documentPath)
         appendLibraryFile(QStringLiteral("word"), documentPath);
     wordFilePath = documentPath;
     wordTextAsOpened = wordTextEdit->document()->toRawText();
+    loadOpenTimings();
     removeTask(task);
 }
 

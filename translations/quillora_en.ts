@@ -790,6 +790,18 @@ All left %2</translation>
         <translation>
 The conversion was not started, so that the changes to the document are not lost.</translation>
     </message>
+    <message>
+        <source>Ctrl+单击词语：从该词起播放原音频
+F4：从光标处播放或暂停
+Alt+←、Alt+→：后退、前进 5 秒</source>
+        <translation>Ctrl+click a word: play the recording from that word
+F4: play or pause from the cursor
+Alt+Left, Alt+Right: back or forward 5 seconds</translation>
+    </message>
+    <message>
+        <source>无法播放原音频：找不到文件“%1”，它可能已被移动或删除。</source>
+        <translation>Cannot play the recording: the file “%1” was not found; it may have been moved or deleted.</translation>
+    </message>
 </context>
 <context>
     <name>deskMsgBar</name>

@@ -39,6 +39,7 @@ extern const char *const textView;
 extern const char *const findBar; // and its match count
 constexpr unsigned matchColour = 0xfff0a0; // every match of the find field in the text view
 constexpr unsigned currentMatchColour = 0xffb347; // the match the view's cursor is at
+constexpr unsigned spokenWordColour = 0xa8d8ff; // the word being played from the document's source
 
 // The message box.
 extern const char *const messageBackground;

@@ -15,6 +15,8 @@
 #include "library/taskintake.h"
 #include "pipeline/conversionengine.h"
 #include "pipeline/timeleft.h"
+#include "pipeline/timings.h"
+#include "pipeline/wordalign.h"
 
 #include <phonon/AudioOutput>
 #include <phonon/MediaObject>
@@ -272,6 +274,9 @@ public:
     Phonon::Path audioPath;
 
     void createPlayer(); // routes mediaObject to audioOutput and follows its signals
+    void showPlayButton(bool play); // play shown, or pause while playback is asked for
+    QString playRefusal(const QString &path) const; // why path cannot be given to the player, or empty
+    void loadAndPlay(const QString &path); // path becomes the player's file and plays from its start
     void onPlayerStateChanged(Phonon::State newState);
     void checkPlayback(); // ends playback that failed to start or reached the end without finished()
 
@@ -283,4 +288,35 @@ public slots:
     void slotPause();
     void updateCurrentTime(); // playback clock
     void playend();
+
+    // ===== Playing the open document's words: library/widget_wordplay.cpp =====
+public:
+    Timings::Record openTimings; // the open document's timings
+    bool openTimingsValid = false; // they were read and describe the document's text
+    bool sourceGoneTold = false; // the open document's source could not play, and the user was told
+    WordAlign::Timeline wordTimeline; // the view's words and their times, rebuilt after edits
+    bool wordTimelineStale = true;
+    bool playerOnDocument = false; // the player's file came from the view, at one of its words
+    qint64 pendingSeekMs = -1; // where a source just loaded from the view starts once it can seek
+    qint64 seekTargetMs = -1; // a seek asked for that the player's position may not show yet
+    QElapsedTimer seekClock; // since seekTargetMs was asked for
+    QTimer *followTimer = nullptr; // moves the spoken word's highlight while the view's source plays
+    int spokenOffset = -1; // the highlighted word in the view, or -1
+    int spokenLength = 0;
+
+    void createWordPlayback(); // the view's keys, its tooltip and the following of playback
+    void loadOpenTimings(); // the timings of wordFilePath, when they match its text on disk
+    bool documentTimed() const; // the open document has timings
+    const WordAlign::Timeline &viewTimeline();
+    bool playFromWord(int offset); // plays the source from the word at a view offset; false when it cannot
+    void playPauseFromCaret();
+    void seekDocumentBy(qint64 deltaMs);
+    void seekDocument(qint64 ms);
+    qint64 documentPlayTime(); // the player's position, or where it is going
+    void updateSpokenWord();
+    void onDocumentPlayerState(Phonon::State state);
+    void applyViewSelections(); // the find matches and the spoken word
+    bool wordClick(QEvent *event); // Ctrl+click on the view: true when it plays
+    // After the view's text was written: the timings follow the edits, in a rewritten record.
+    void writeOpenTimings(const QString &rawViewText);
 };

@@ -136,7 +136,7 @@ void Widget::closeFindBar()
     findBar->hide();
     findMatches.clear();
     findCurrent = -1;
-    wordTextEdit->setExtraSelections({});
+    applyViewSelections();
     if (hadFocus && !wordTextEdit->isHidden())
         wordTextEdit->setFocus(Qt::OtherFocusReason);
 }
@@ -179,14 +179,7 @@ void Widget::findNext(bool forward)
 
 void Widget::highlightMatches()
 {
-    QList<QTextEdit::ExtraSelection> selections;
-    for (int i = 0; i < findMatches.size(); ++i) {
-        QTextEdit::ExtraSelection selection;
-        selection.cursor = findMatches.at(i);
-        selection.format.setBackground(QColor(i == findCurrent ? Theme::currentMatchColour : Theme::matchColour));
-        selections << selection;
-    }
-    wordTextEdit->setExtraSelections(selections);
+    applyViewSelections();
     if (findCurrent >= 0) {
         // Only the cursor moves: the text and its undo history stay as they are.
         QTextCursor at = wordTextEdit->textCursor();
@@ -233,7 +226,7 @@ bool Widget::showShortcutHint(QWidget *control, QEvent *event)
 bool Widget::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == wordTextEdit->viewport())
-        return takeFileDrop(event);
+        return wordClick(event) || takeFileDrop(event);
     if (watched == findEdit)
         return findKey(event);
     if (watched == wordTextEdit && event->type() == QEvent::Hide)

@@ -1,3 +1,4 @@
+#include "common/timedsentences.h"
 #include "pipeline/runprogress.h"
 #include "pipeline/subtitles.h"
 #include "pipeline/timings.h"
@@ -7,41 +8,9 @@
 #include <QtTest>
 
 using Subtitles::Cue;
+using TimedSentences::sentencesOf;
 
 namespace {
-
-// "a@0-300 b@300-600; =Some text@1000-9000": sentences by ";", each its words with times, or after "="
-// a sentence's text and span without word times.
-QVector<TimedSentence> sentencesOf(const QString &written)
-{
-    QVector<TimedSentence> sentences;
-    for (const QString &part : written.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        TimedSentence sentence;
-        const QString item = part.trimmed();
-        auto span = [](const QString &times, qint64 *start, qint64 *end) {
-            *start = times.section(QLatin1Char('-'), 0, 0).toLongLong();
-            *end = times.section(QLatin1Char('-'), 1, 1).toLongLong();
-        };
-        if (item.startsWith(QLatin1Char('='))) {
-            sentence.text = item.mid(1).section(QLatin1Char('@'), 0, 0);
-            span(item.section(QLatin1Char('@'), 1), &sentence.startMs, &sentence.endMs);
-        } else {
-            QStringList texts;
-            for (const QString &w : item.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-                TimedWord word;
-                word.text = w.section(QLatin1Char('@'), 0, 0);
-                span(w.section(QLatin1Char('@'), 1), &word.startMs, &word.endMs);
-                sentence.words.append(word);
-                texts << word.text;
-            }
-            sentence.text = texts.join(QLatin1Char(' '));
-            sentence.startMs = sentence.words.first().startMs;
-            sentence.endMs = sentence.words.last().endMs;
-        }
-        sentences.append(sentence);
-    }
-    return sentences;
-}
 
 QString cuesText(const QVector<Cue> &cues)
 {

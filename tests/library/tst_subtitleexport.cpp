@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QTextEdit>
 #include <QtTest>
 
 namespace {
@@ -69,6 +70,8 @@ private slots:
     void timingsFollowTheDocument();
     void exportSubtitles_data();
     void exportSubtitles();
+    void correctionsKeepTheirTimes_data();
+    void correctionsKeepTheirTimes();
 };
 
 void SubtitleExportTest::menuOffersExportForTimedDocuments()
@@ -210,6 +213,47 @@ void SubtitleExportTest::exportSubtitles()
                                     : "1\n00:00:01,200 --> 00:00:02,000\nHi there.\n\n"
                                       "2\n00:01:03,000 --> 00:01:03,800\nGo on.\n\n";
     QCOMPARE(text, expected);
+}
+
+void SubtitleExportTest::correctionsKeepTheirTimes_data()
+{
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<QByteArray>("srt"); // empty: the document has no timings, before or after
+
+    QTest::newRow("two words corrected") << "timed.txt"
+                                         << QByteArray("1\n00:00:01,200 --> 00:00:02,000\nHi where.\n\n"
+                                                       "2\n00:01:03,000 --> 00:01:03,800\nGo away now.\n\n");
+    QTest::newRow("no record: written as before") << "plain.txt" << QByteArray();
+}
+
+// Corrections in the view, saved on close, move into the timings and the subtitles made afterwards.
+void SubtitleExportTest::correctionsKeepTheirTimes()
+{
+    QFETCH(QString, document);
+    QFETCH(QByteArray, srt);
+    WindowFixture fx;
+    Widget *w = startWithTimings(fx);
+    QVERIFY(w);
+    w->slotWordOpen(w->wordList->findItems(document, Qt::MatchExactly).value(0));
+    QTextCursor cursor(w->wordTextEdit->document());
+    for (const auto &[from, to] :
+        {qMakePair(QString("there."), QString("where.")), qMakePair(QString("on."), QString("away now."))}) {
+        cursor = w->wordTextEdit->document()->find(from);
+        if (!cursor.isNull())
+            cursor.insertText(to);
+    }
+    const QString edited = w->wordTextEdit->toPlainText();
+    w->slotCloseWord();
+    QCOMPARE(fx.read("myWordFiles/" + document), edited.toUtf8());
+    Timings::Record record;
+    QCOMPARE(Timings::read(AppState::dataDir, fx.path("myWordFiles/" + document), &record), !srt.isEmpty());
+    if (srt.isEmpty())
+        return;
+    QCOMPARE(record.textChecksum, Timings::checksumOf(edited));
+    QCOMPARE(record.sourcePath, fx.path("myWAVFiles/talk.mp3"));
+    Notice::setNextFileNames({fx.path("myWAVFiles/talk.srt")});
+    w->exportSubtitles(document);
+    QCOMPARE(fx.read("myWAVFiles/talk.srt"), srt);
 }
 
 QUILLORA_TEST_MAIN(SubtitleExportTest)

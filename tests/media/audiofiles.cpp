@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QtEndian>
 
 namespace AudioFiles {
@@ -38,6 +39,27 @@ bool makeTone(const QString &path, double seconds, int frequencyHz)
             QStringLiteral("sine=frequency=%1:sample_rate=16000").arg(frequencyHz), QStringLiteral("-t"),
             QString::number(seconds), QStringLiteral("-ac"), QStringLiteral("1"), path});
     return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+bool makeSpokenWords(const QString &path, const QStringList &words, double secondsEach)
+{
+    QTemporaryDir dir;
+    QStringList arguments {
+        QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y")};
+    QString filter;
+    QString joined;
+    for (int i = 0; i < words.size(); ++i) {
+        const QString wav = dir.filePath(QStringLiteral("%1.wav").arg(i));
+        if (QProcess::execute(QStringLiteral("espeak-ng"), {QStringLiteral("-w"), wav, words.at(i)}) != 0)
+            return false;
+        arguments << QStringLiteral("-i") << wav;
+        filter += QStringLiteral("[%1]aresample=16000,apad=whole_dur=%2[a%1];").arg(i).arg(secondsEach);
+        joined += QStringLiteral("[a%1]").arg(i);
+    }
+    arguments << QStringLiteral("-filter_complex")
+              << filter + joined + QStringLiteral("concat=n=%1:v=0:a=1").arg(words.size()) << QStringLiteral("-ac")
+              << QStringLiteral("1") << path;
+    return QProcess::execute(QStringLiteral("ffmpeg"), arguments) == 0;
 }
 
 Facts measure(const QString &path)

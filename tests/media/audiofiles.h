@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 // Real audio files for the media tests, made and measured with ffmpeg.
@@ -8,6 +9,10 @@ namespace AudioFiles {
 
 // A 16 kHz mono sine tone of the given length.
 bool makeTone(const QString &path, double seconds, int frequencyHz = 440);
+
+// Each word spoken by espeak-ng, padded with silence to secondsEach, one after another: word i begins
+// at i * secondsEach.
+bool makeSpokenWords(const QString &path, const QStringList &words, double secondsEach);
 
 struct Facts
 {

@@ -1,0 +1,258 @@
+#include "ui/widget.h"
+
+#include "app/appstate.h"
+#include "library/documenttext.h"
+#include "ui/notice.h"
+#include "ui/theme.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QTextEdit>
+#include <QTimer>
+
+namespace {
+constexpr qint64 skipMs = 5000;
+// Often enough that the highlight moves with each word of fast speech.
+constexpr int followMs = 50;
+
+QString plainOf(QString rawViewText)
+{
+    return rawViewText.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+}
+} // namespace
+
+void Widget::createWordPlayback()
+{
+    followTimer = new QTimer(this);
+    followTimer->setInterval(followMs);
+    connect(followTimer, &QTimer::timeout, this, &Widget::updateSpokenWord);
+    connect(&mediaObject, &Phonon::MediaObject::stateChanged, this, &Widget::onDocumentPlayerState);
+    connect(&mediaObject, &Phonon::MediaObject::seekableChanged, this,
+        [this] { onDocumentPlayerState(mediaObject.state()); });
+    connect(wordTextEdit->document(), &QTextDocument::contentsChanged, this, [this] { wordTimelineStale = true; });
+    // Keys of the view alone, none of them an editing key.
+    const auto viewKey = [this](const QKeySequence &key, const std::function<void()> &action) {
+        auto *shortcut = new QShortcut(key, wordTextEdit, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, this, action);
+    };
+    viewKey(QKeySequence(Qt::Key_F4), [this] { playPauseFromCaret(); });
+    viewKey(QKeySequence(Qt::ALT + Qt::Key_Left), [this] { seekDocumentBy(-skipMs); });
+    viewKey(QKeySequence(Qt::ALT + Qt::Key_Right), [this] { seekDocumentBy(skipMs); });
+    wordTextEdit->setToolTip(
+        tr("Ctrl+单击词语：从该词起播放原音频\nF4：从光标处播放或暂停\nAlt+←、Alt+→：后退、前进 5 秒"));
+}
+
+void Widget::loadOpenTimings()
+{
+    QFile file(wordFilePath);
+    const QString text = file.open(QIODevice::ReadOnly) ? DocumentText::fromBytes(file.readAll()) : QString();
+    // A record that no longer describes the text (the file was changed elsewhere) counts as none.
+    openTimingsValid = file.isOpen() && Timings::read(AppState::dataDir, wordFilePath, &openTimings)
+        && openTimings.textChecksum == Timings::checksumOf(text);
+    wordTimelineStale = true;
+    sourceGoneTold = false;
+    updateSpokenWord();
+}
+
+bool Widget::documentTimed() const
+{
+    return openTimingsValid && !wordFilePath.isEmpty() && !wordTextEdit->isHidden();
+}
+
+const WordAlign::Timeline &Widget::viewTimeline()
+{
+    if (wordTimelineStale) {
+        wordTimeline = documentTimed()
+            ? WordAlign::Timeline(wordTextEdit->document()->toRawText(), openTimings.sentences)
+            : WordAlign::Timeline();
+        wordTimelineStale = false;
+    }
+    return wordTimeline;
+}
+
+bool Widget::playFromWord(int offset)
+{
+    if (!documentTimed())
+        return false;
+    const int word = viewTimeline().wordAt(offset);
+    if (word < 0)
+        return false;
+    const QString source = openTimings.sourcePath;
+    if (!QFileInfo::exists(source) || !playRefusal(source).isEmpty()) {
+        if (!sourceGoneTold)
+            Notice::information(this,
+                QFileInfo::exists(source) ? playRefusal(source)
+                                          : tr("无法播放原音频：找不到文件“%1”，它可能已被移动或删除。").arg(source));
+        sourceGoneTold = true;
+        return false;
+    }
+    const qint64 at = viewTimeline().startMs(word);
+    const Phonon::State state = mediaObject.state();
+    if (playStarted && playFilePath == source && (state == Phonon::PlayingState || state == Phonon::PausedState)
+        && mediaObject.isSeekable()) {
+        seekDocument(at);
+        mediaObject.play();
+    } else {
+        if (!(playStarted && playFilePath == source))
+            loadAndPlay(source);
+        else
+            mediaObject.play();
+        pendingSeekMs = at;
+    }
+    playerOnDocument = true;
+    playbackWanted = true;
+    showPlayButton(false);
+    followTimer->start();
+    updateSpokenWord();
+    return true;
+}
+
+void Widget::playPauseFromCaret()
+{
+    if (playerOnDocument && playbackWanted)
+        slotPause();
+    else
+        playFromWord(wordTextEdit->textCursor().position());
+}
+
+void Widget::seekDocumentBy(qint64 deltaMs)
+{
+    if (!playerOnDocument || !playStarted)
+        return;
+    const qint64 from = documentPlayTime();
+    const qint64 total = mediaObject.totalTime();
+    const qint64 to = qBound<qint64>(0, from + deltaMs, total > 0 ? total : from + deltaMs);
+    if (pendingSeekMs >= 0)
+        pendingSeekMs = to;
+    else
+        seekDocument(to);
+    followTimer->start();
+}
+
+void Widget::seekDocument(qint64 ms)
+{
+    mediaObject.seek(ms);
+    seekTargetMs = ms;
+    seekClock.start();
+}
+
+qint64 Widget::documentPlayTime()
+{
+    if (pendingSeekMs >= 0)
+        return pendingSeekMs;
+    const qint64 current = mediaObject.currentTime();
+    // Until the backend reports the new position the old one would flash up, scrolling the view away.
+    if (seekTargetMs >= 0 && (current < seekTargetMs - 50 || current > seekTargetMs + 1000)
+        && seekClock.elapsed() < 1000)
+        return seekTargetMs;
+    seekTargetMs = -1;
+    return current;
+}
+
+void Widget::onDocumentPlayerState(Phonon::State state)
+{
+    if (!playerOnDocument)
+        return;
+    const bool ready = state == Phonon::PlayingState || state == Phonon::PausedState;
+    if (pendingSeekMs >= 0 && ready && mediaObject.isSeekable()) {
+        seekDocument(pendingSeekMs);
+        pendingSeekMs = -1;
+    }
+    if (playStarted)
+        followTimer->start();
+    updateSpokenWord();
+}
+
+void Widget::updateSpokenWord()
+{
+    const Phonon::State state = mediaObject.state();
+    const bool following = playerOnDocument && playStarted && documentTimed() && playFilePath == openTimings.sourcePath;
+    if (!following)
+        followTimer->stop();
+    const bool sounding = state != Phonon::StoppedState && state != Phonon::ErrorState;
+    int offset = -1;
+    int length = 0;
+    if (following && (sounding || pendingSeekMs >= 0)) {
+        const WordAlign::Timeline &timeline = viewTimeline();
+        const int word = timeline.wordAtTime(documentPlayTime());
+        if (word >= 0) {
+            offset = timeline.word(word).offset;
+            length = timeline.word(word).length;
+        }
+    }
+    if (offset == spokenOffset && length == spokenLength)
+        return;
+    spokenOffset = offset;
+    spokenLength = length;
+    applyViewSelections();
+    if (offset < 0)
+        return;
+    // Kept in sight by scrolling alone: the caret stays where the user is typing.
+    QTextCursor at(wordTextEdit->document());
+    at.setPosition(offset);
+    const QRect word = wordTextEdit->cursorRect(at);
+    const QRect shown = wordTextEdit->viewport()->rect();
+    if (!shown.contains(word)) {
+        QScrollBar *bar = wordTextEdit->verticalScrollBar();
+        bar->setValue(bar->value() + word.top() - shown.height() / 3);
+    }
+}
+
+void Widget::applyViewSelections()
+{
+    QList<QTextEdit::ExtraSelection> selections;
+    for (int i = 0; i < findMatches.size(); ++i) {
+        QTextEdit::ExtraSelection selection;
+        selection.cursor = findMatches.at(i);
+        selection.format.setBackground(QColor(i == findCurrent ? Theme::currentMatchColour : Theme::matchColour));
+        selections << selection;
+    }
+    if (spokenOffset >= 0) {
+        QTextEdit::ExtraSelection spoken;
+        spoken.cursor = QTextCursor(wordTextEdit->document());
+        spoken.cursor.setPosition(spokenOffset);
+        spoken.cursor.setPosition(spokenOffset + spokenLength, QTextCursor::KeepAnchor);
+        spoken.format.setBackground(QColor(Theme::spokenWordColour));
+        selections << spoken;
+    }
+    wordTextEdit->setExtraSelections(selections);
+}
+
+bool Widget::wordClick(QEvent *event)
+{
+    if (event->type() != QEvent::MouseButtonPress)
+        return false;
+    const auto *mouse = static_cast<QMouseEvent *>(event);
+    if (mouse->button() != Qt::LeftButton || mouse->modifiers() != Qt::ControlModifier)
+        return false;
+    QTextCursor clicked = wordTextEdit->cursorForPosition(mouse->pos());
+    if (!playFromWord(clicked.position()))
+        return false;
+    // The caret follows the click, so F4 pauses and plays on from the same word.
+    wordTextEdit->setTextCursor(clicked);
+    return true;
+}
+
+void Widget::writeOpenTimings(const QString &rawViewText)
+{
+    if (!openTimingsValid || wordFilePath.isEmpty())
+        return;
+    const QString text = plainOf(rawViewText);
+    const QString checksum = Timings::checksumOf(text);
+    if (checksum == openTimings.textChecksum)
+        return;
+    Timings::Record record = openTimings;
+    record.sentences = WordAlign::realigned(openTimings.sentences, text);
+    record.textChecksum = checksum;
+    // Times that no longer describe the document would put old words in its subtitles.
+    if (!Timings::write(AppState::dataDir, wordFilePath, record, nullptr)) {
+        Timings::remove(AppState::dataDir, wordFilePath);
+        openTimingsValid = false;
+        return;
+    }
+    openTimings = record;
+    wordTimelineStale = true;
+}
