@@ -2,12 +2,14 @@
 
 #include "app/appstate.h"
 #include "library/atomicfile.h"
+#include "library/documenttext.h"
 #include "library/librarypaths.h"
 #include "pipeline/subtitles.h"
 #include "pipeline/timings.h"
 #include "ui/notice.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -27,16 +29,24 @@ QString withSubtitleSuffix(const QString &path)
 }
 } // namespace
 
+bool Widget::readDocumentTimings(const QString &documentPath, Timings::Record *record)
+{
+    QFile file(documentPath);
+    return file.open(QIODevice::ReadOnly) && Timings::read(AppState::dataDir, documentPath, record)
+        && record->textChecksum == Timings::checksumOf(DocumentText::fromBytes(file.readAll()));
+}
+
 bool Widget::hasTimings(const QString &documentName)
 {
-    return Timings::exists(AppState::dataDir, LibraryPaths::locate(wordFiles, documentName));
+    Timings::Record record;
+    return readDocumentTimings(LibraryPaths::locate(wordFiles, documentName), &record);
 }
 
 void Widget::exportSubtitles(const QString &documentName)
 {
     const QString document = LibraryPaths::locate(wordFiles, documentName);
     Timings::Record record;
-    if (!Timings::read(AppState::dataDir, document, &record)) {
+    if (!readDocumentTimings(document, &record)) {
         Notice::information(this, tr("导出字幕失败：该文本没有时间信息！"));
         return;
     }

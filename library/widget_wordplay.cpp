@@ -1,11 +1,9 @@
 #include "ui/widget.h"
 
 #include "app/appstate.h"
-#include "library/documenttext.h"
 #include "ui/notice.h"
 #include "ui/theme.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -47,11 +45,7 @@ void Widget::createWordPlayback()
 
 void Widget::loadOpenTimings()
 {
-    QFile file(wordFilePath);
-    const QString text = file.open(QIODevice::ReadOnly) ? DocumentText::fromBytes(file.readAll()) : QString();
-    // A record that no longer describes the text (the file was changed elsewhere) counts as none.
-    openTimingsValid = file.isOpen() && Timings::read(AppState::dataDir, wordFilePath, &openTimings)
-        && openTimings.textChecksum == Timings::checksumOf(text);
+    openTimingsValid = readDocumentTimings(wordFilePath, &openTimings);
     wordTimelineStale = true;
     sourceGoneTold = false;
     updateSpokenWord();

@@ -167,7 +167,7 @@ public:
     void delFile(const QString &kind, const QString &name);
     void saveFileAs(const QString &kind, const QString &name);
     void renameFile(const QString &kind, const QString &name);
-    bool hasTimings(const QString &documentName); // a readable timing record for the document
+    bool hasTimings(const QString &documentName); // a readable timing record that describes the document
     // Writes the document's cues as SubRip or WebVTT where a save dialog says.
     void exportSubtitles(const QString &documentName);
     // Adds what the sorting rules take as tasks; what they refuse, and why, is named in one message.
@@ -306,6 +306,8 @@ public:
 
     void createWordPlayback(); // the view's keys, its tooltip and the following of playback
     void loadOpenTimings(); // the timings of wordFilePath, when they match its text on disk
+    // The document's record, when it describes the text on disk (a file changed elsewhere has none).
+    static bool readDocumentTimings(const QString &documentPath, Timings::Record *record);
     bool documentTimed() const; // the open document has timings
     const WordAlign::Timeline &viewTimeline();
     bool playFromWord(int offset); // plays the source from the word at a view offset; false when it cannot

@@ -87,6 +87,11 @@ void SubtitleExportTest::menuOffersExportForTimedDocuments()
     QCOMPARE(itemTexts(list), (QStringList {"plain.txt", "timed.txt"}));
     QCOMPARE(menuOn(list, 0), three);
     QCOMPARE(menuOn(list, 1), three + QStringList {"导出字幕…"});
+    // Changed in another editor: the times describe a text that is gone.
+    QVERIFY(fx.write(QStringLiteral("myWordFiles/timed.txt"), "Hi there, changed elsewhere.\n"));
+    QCOMPARE(menuOn(list, 1), three);
+    QVERIFY(fx.write(QStringLiteral("myWordFiles/timed.txt"), "Hi there. Go on.\n"));
+    QCOMPARE(menuOn(list, 1), three + QStringList {"导出字幕…"});
     // An unreadable record counts as none.
     QVERIFY(fx.write(
         Timings::recordPath(AppState::dataDir, fx.path("myWordFiles/timed.txt")).remove(fx.appDir.path() + '/'),
