@@ -147,9 +147,10 @@ void Widget::renameFile(const QString &kind, const QString &name)
         return;
     }
 
-    if (kind == QLatin1String("wav"))
+    if (kind == QLatin1String("wav")) {
         renameTask(oldPath, newPath);
-    else {
+        Timings::renameSource(AppState::dataDir, oldPath, newPath); // its documents still play from it
+    } else {
         Timings::move(AppState::dataDir, oldPath, newPath);
         Document::moveRecord(AppState::dataDir, oldPath, newPath);
     }

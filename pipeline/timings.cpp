@@ -202,4 +202,18 @@ bool move(const QString &dataDir, const QString &fromDocument, const QString &to
     return true;
 }
 
+void renameSource(const QString &dataDir, const QString &fromSource, const QString &toSource)
+{
+    const QDir folder(dataDir + QStringLiteral("/.quillora/timings"));
+    for (const QString &name : folder.entryList({QStringLiteral("*.json")}, QDir::Files)) {
+        QFile file(folder.filePath(name));
+        Record record;
+        if (!file.open(QIODevice::ReadOnly) || !fromJson(file.readAll(), &record) || record.sourcePath != fromSource)
+            continue;
+        file.close();
+        record.sourcePath = toSource;
+        AtomicFile::write(file.fileName(), toJson(record), nullptr);
+    }
+}
+
 } // namespace Timings

@@ -49,5 +49,7 @@ bool exists(const QString &dataDir, const QString &documentPath);
 void remove(const QString &dataDir, const QString &documentPath);
 bool copy(const QString &dataDir, const QString &fromDocument, const QString &toDocument);
 bool move(const QString &dataDir, const QString &fromDocument, const QString &toDocument);
+// A renamed source: every record that names it follows the new name.
+void renameSource(const QString &dataDir, const QString &fromSource, const QString &toSource);
 
 } // namespace Timings

@@ -103,25 +103,33 @@ void SubtitleExportTest::timingsFollowTheDocument_data()
 {
     QTest::addColumn<QString>("operation");
     QTest::addColumn<QStringList>("timed"); // documents with a record afterwards, relative
+    QTest::addColumn<QString>("source"); // their records' source afterwards
 
-    QTest::newRow("rename") << "rename" << QStringList {"myWordFiles/renamed.txt"};
-    QTest::newRow("save as") << "save as" << QStringList {"myWordFiles/timed.txt", "copies/copy.txt"};
-    QTest::newRow("delete") << "delete" << QStringList();
-    QTest::newRow("delete answered No") << "keep" << QStringList {"myWordFiles/timed.txt"};
+    const QString talk = QStringLiteral("myWAVFiles/talk.mp3");
+    QTest::newRow("rename") << "rename" << QStringList {"myWordFiles/renamed.txt"} << talk;
+    QTest::newRow("save as") << "save as" << QStringList {"myWordFiles/timed.txt", "copies/copy.txt"} << talk;
+    QTest::newRow("delete") << "delete" << QStringList() << talk;
+    QTest::newRow("delete answered No") << "keep" << QStringList {"myWordFiles/timed.txt"} << talk;
+    QTest::newRow("recording renamed") << "rename recording" << QStringList {"myWordFiles/timed.txt"}
+                                       << "myWAVFiles/renamed.wav";
 }
 
 void SubtitleExportTest::timingsFollowTheDocument()
 {
     QFETCH(QString, operation);
     QFETCH(QStringList, timed);
+    QFETCH(QString, source);
     WindowFixture fx;
     Widget *w = startWithTimings(fx);
     QVERIFY(w);
     QVERIFY(QDir().mkpath(fx.path("copies")));
     QString offered;
-    if (operation == "rename") {
+    if (operation.startsWith("rename")) {
         answerRenameDialog(QStringLiteral("renamed"), RenameAnswer::Ok, &offered);
-        w->renameFile("word", "timed.txt");
+        if (operation == "rename")
+            w->renameFile("word", "timed.txt");
+        else
+            w->renameFile("wav", "talk.mp3");
     } else if (operation == "save as") {
         Notice::setNextFileNames({fx.path("copies/copy.txt")});
         w->saveFileAs("word", "timed.txt");
@@ -137,7 +145,7 @@ void SubtitleExportTest::timingsFollowTheDocument()
         Timings::Record record;
         if (Timings::read(AppState::dataDir, fx.path(document), &record)) {
             found << document;
-            QCOMPARE(Timings::toJson(record), Timings::toJson(recordFrom(fx, "myWAVFiles/talk.mp3")));
+            QCOMPARE(Timings::toJson(record), Timings::toJson(recordFrom(fx, source)));
         }
     }
     QCOMPARE(found, timed);
