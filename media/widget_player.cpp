@@ -27,6 +27,13 @@ void Widget::createPlayer()
     connect(&mediaObject, &Phonon::MediaObject::tick, this, &Widget::updateCurrentTime);
     connect(&mediaObject, &Phonon::MediaObject::finished, this, &Widget::playend);
     connect(&mediaObject, &Phonon::MediaObject::stateChanged, this, &Widget::onPlayerStateChanged);
+    // The back end's streaming thread waits, for up to the rest of the file, for a next source once it
+    // has read a file to its end; a seek meanwhile (the slider, a word, a skip) blocks the window until
+    // then. Asking again for playing ends that wait: we never queue a next source.
+    connect(&mediaObject, &Phonon::MediaObject::aboutToFinish, this, [this] {
+        if (mediaObject.state() == Phonon::PlayingState)
+            mediaObject.play();
+    });
     playCheckTimer = new QTimer(this);
     playCheckTimer->setSingleShot(true);
     playCheckTimer->setInterval(playCheckMs);

@@ -8,6 +8,7 @@
 #include "ui/theme.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QTextEdit>
@@ -31,6 +32,7 @@ private slots:
     void ctrlClickPlaysFromTheWord_data();
     void ctrlClickPlaysFromTheWord();
     void highlightFollowsPauseSeekAndStop();
+    void seekWhilePlaying();
     void anotherTaskTakesThePlayerBack();
     void untimedDocumentPlaysNothing_data();
     void untimedDocumentPlaysNothing();
@@ -166,6 +168,22 @@ void TestWordPlayback::highlightFollowsPauseSeekAndStop()
     QTRY_VERIFY_WITH_TIMEOUT(!window->playStarted, 12000);
     QCOMPARE(highlighted(), QString());
     QCOMPARE(window->wordTextEdit->toPlainText(), documentText);
+}
+
+// Once the back end has read the whole file it waits for a next source; a seek then must not wait with it.
+void TestWordPlayback::seekWhilePlaying()
+{
+    openDocument(source);
+    QTest::mouseClick(window->wordTextEdit->viewport(), Qt::LeftButton, Qt::ControlModifier, wordPoint(0));
+    QTRY_VERIFY_WITH_TIMEOUT(playingAt(1000), 5000);
+    for (int word : {6, 2}) {
+        QElapsedTimer answered;
+        answered.start();
+        QTest::mouseClick(window->wordTextEdit->viewport(), Qt::LeftButton, Qt::ControlModifier, wordPoint(word));
+        QVERIFY2(answered.elapsed() < 1000, qPrintable(QString::number(answered.elapsed())));
+        QTRY_VERIFY_WITH_TIMEOUT(playingAt(word * 1000 + 300), 2000);
+    }
+    window->stopBtn->click();
 }
 
 void TestWordPlayback::anotherTaskTakesThePlayerBack()
