@@ -28,6 +28,7 @@ private slots:
     void initTestCase();
     void textAppearsWhileRecording();
     void stopMidUtteranceKeepsItsWords();
+    void closingWritesTheTextSoFar();
     // Last: it stops the service the others use.
     void serviceStoppedMidRecording();
 
@@ -151,6 +152,29 @@ void TestLive::stopMidUtteranceKeepsItsWords()
         std::count_if(opening.cbegin(), opening.cend(), [&words](const QString &w) { return words.contains(w); }));
     QVERIFY2(heard >= 2, qPrintable(words.join(' ')));
     QVERIFY(!words.contains(QStringLiteral("mother")));
+    QVERIFY(fixture.notices.isEmpty());
+}
+
+void TestLive::closingWritesTheTextSoFar()
+{
+    SpokenSentences spoken;
+    const QString speech = speechFile(QStringLiteral("closed"),
+        {QStringLiteral("The weather is nice today and we will go for a walk."),
+            QStringLiteral("Our teacher told us a story about a small town by the sea.")},
+        {2.0, 2.0}, &spoken);
+    QVERIFY(!speech.isEmpty());
+    Widget *window = startRecording(speech);
+    QVERIFY(window);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->wordTextEdit->toPlainText().trimmed().isEmpty(), 15000);
+    const QString shown = window->wordTextEdit->toPlainText();
+    const QString recording = window->recorder->recordFilePath();
+    window->slotClose();
+    // The file as a close leaves it, and the text shown so far as its document, for the next start.
+    QVERIFY(QFileInfo(recording).size() > 44);
+    QFile document(AppState::dataDir + QStringLiteral("/myWordFiles/") + QFileInfo(recording).completeBaseName()
+        + QStringLiteral(".txt"));
+    QVERIFY(document.open(QIODevice::ReadOnly));
+    QCOMPARE(normalizedWords(QString::fromLocal8Bit(document.readAll())), normalizedWords(shown));
     QVERIFY(fixture.notices.isEmpty());
 }
 
