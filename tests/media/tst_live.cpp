@@ -50,6 +50,8 @@ void TestLive::initTestCase()
 {
     QVERIFY2(pulse.start(), qPrintable(pulse.error()));
     QVERIFY2(service.start(), qPrintable(service.log()));
+    // Off until the user turns it on; the recorder is then as it always was.
+    QVERIFY(!fixture.start()->liveCheck->isChecked());
 }
 
 QString TestLive::speechFile(
@@ -176,6 +178,8 @@ void TestLive::closingWritesTheTextSoFar()
     QVERIFY(document.open(QIODevice::ReadOnly));
     QCOMPARE(normalizedWords(QString::fromLocal8Bit(document.readAll())), normalizedWords(shown));
     QVERIFY(fixture.notices.isEmpty());
+    // Remembered for the next start, like the language.
+    QVERIFY(fixture.start()->liveCheck->isChecked());
 }
 
 void TestLive::serviceStoppedMidRecording()
