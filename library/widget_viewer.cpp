@@ -45,6 +45,10 @@ void Widget::slotWordOpen(QListWidgetItem *item)
         Notice::information(this, tr("正在转换，请在转换结束后再打开文档！"));
         return;
     }
+    if (liveActive()) {
+        Notice::information(this, tr("正在边录边转，请在录音结束、文字写入文档后再打开文档！"));
+        return;
+    }
     const QString path = LibraryPaths::locate(wordFiles, item->text());
     // The path is taken only once the document is read, so a later close never writes the text still
     // in the view into a document that failed to open.

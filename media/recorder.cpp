@@ -62,7 +62,7 @@ void Recorder::start(const CaptureDevices::Device &device, const QString &dataDi
     deviceName = device.name;
     ffmpegLog.clear();
     ending = false;
-    process->start(program, RecorderCommand::arguments(device, filePath), QIODevice::ReadWrite);
+    process->start(program, RecorderCommand::arguments(device, filePath, flushEachPacket), QIODevice::ReadWrite);
     emit started();
     recordStartMs = QDateTime::currentMSecsSinceEpoch();
     clock->start(clockTickMs);

@@ -30,6 +30,8 @@ public:
     // when it holds no audio, and is listed at the next start.
     void finishForClose();
     bool isRecording() const;
+    // From the next start: the file grows packet by packet, for a reader following it.
+    void setFollowed(bool followed) { flushEachPacket = followed; }
     // Whole seconds of wall-clock time since the clock started.
     int elapsedSeconds() const;
 
@@ -57,5 +59,6 @@ private:
     QString filePath;
     QString deviceName;
     QString ffmpegLog; // what the running ffmpeg printed, its last part
+    bool flushEachPacket = false;
     bool ending = false; // this side is ending ffmpeg: its exit is expected
 };

@@ -20,11 +20,12 @@ CaptureDevices::Device deviceNamed(const QString &name, const QStringList &liste
     return {name, CaptureDevices::fallbackRealm()};
 }
 
-QStringList arguments(const CaptureDevices::Device &device, const QString &outputPath)
+QStringList arguments(const CaptureDevices::Device &device, const QString &outputPath, bool flushEachPacket)
 {
-    return CaptureDevices::inputArguments(device)
-        + QStringList {
-            QStringLiteral("-ar"), QStringLiteral("16000"), QStringLiteral("-ac"), QStringLiteral("1"), outputPath};
+    QStringList output {QStringLiteral("-ar"), QStringLiteral("16000"), QStringLiteral("-ac"), QStringLiteral("1")};
+    if (flushEachPacket)
+        output << QStringLiteral("-flush_packets") << QStringLiteral("1");
+    return CaptureDevices::inputArguments(device) + output + QStringList {outputPath};
 }
 
 EndCause endCause(const QString &ffmpegLog)

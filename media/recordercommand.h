@@ -18,8 +18,9 @@ CaptureDevices::Device deviceNamed(
     const QString &name, const QStringList &listedNames, const QStringList &listedRealms);
 
 // ffmpeg's arguments: capture input, 16 kHz mono, the output path. No -nostdin: "q" on standard
-// input is how the recording is ended.
-QStringList arguments(const CaptureDevices::Device &device, const QString &outputPath);
+// input is how the recording is ended. flushEachPacket puts every packet in the file as it comes, for
+// a reader following the growing file; the samples are the same.
+QStringList arguments(const CaptureDevices::Device &device, const QString &outputPath, bool flushEachPacket = false);
 
 // Why a recording's ffmpeg ended before it was asked to, read from what it printed.
 enum class EndCause { DiskFull, DeviceLost, DeviceUnavailable };

@@ -7,6 +7,7 @@
 #include "media/recordercommand.h"
 #include "ui/notice.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -39,6 +40,8 @@ QString Widget::secondsToClock(int seconds) const
 void Widget::onRecordingStarted()
 {
     recordBtn->setToolTip(tr("停止录制"));
+    if (liveCheck->isChecked())
+        startLive();
 }
 
 void Widget::onRecordingFinished(const QString &path)
@@ -51,11 +54,13 @@ void Widget::onRecordingFinished(const QString &path)
         taskFiles.insert(0, path);
     if (!wavBtn->isChecked())
         wavBtn->setChecked(true);
+    finishLive();
 }
 
 void Widget::onRecordingFailed(const QString &message)
 {
     recordBtn->setToolTip(tr("开始录制"));
+    finishLive();
     Notice::information(this, message);
     // Nothing is recording, so the button must not offer to stop it.
     const QSignalBlocker blocker(recordBtn);
@@ -77,5 +82,6 @@ void Widget::slotBeginRecord(bool checked)
         onRecordingFailed(tr("没有检测到录音设备！"));
         return;
     }
+    recorder->setFollowed(liveWanted());
     recorder->start(RecorderCommand::deviceNamed(deviceName, itemTexts(deviceCombo), deviceRealms), AppState::dataDir);
 }

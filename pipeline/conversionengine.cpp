@@ -3,12 +3,11 @@
 #include "library/atomicfile.h"
 #include "library/librarypaths.h"
 #include "pipeline/audioprep.h"
-#include "pipeline/document.h"
 #include "pipeline/localspeechservice.h"
 #include "pipeline/networkfailure.h"
 #include "pipeline/qthttpclass.h"
 #include "pipeline/runfolder.h"
-#include "pipeline/timings.h"
+#include "pipeline/transcriptwriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -230,27 +229,24 @@ void ConversionEngine::finishFile()
         endRun(SpeechProtocol::failMessageForErrNo(SpeechErrors::NoSpeech));
         return;
     }
-    // Neither a document of this run nor one the user wrote or changed is replaced.
-    const QString named = documentFolder() + QLatin1Char('/') + Document::fileNameFor(task);
-    const QString sameRunPath = Document::numberedPath(named, runDocuments);
-    const QString documentPath = Document::numberedPath(named, [this](const QString &path) {
-        return runDocuments.contains(path) || !Document::mayReplace(runOpts.dataDir, path);
-    });
-    QDir().mkpath(documentFolder());
-    const QString documentText = Document::textOf(fileRun.progress.texts());
-    const QByteArray bytes = Document::encode(documentText);
-    QString error;
-    if (!AtomicFile::write(documentPath, bytes, &error)) {
+    QVector<QVector<TimedSentence>> sentences;
+    QVector<qint64> starts;
+    for (int k = 0; k < segments; ++k) {
+        sentences << fileRun.progress.sentences(k);
+        starts << segmentStartMs(k);
+    }
+    const TranscriptWriter::Written written = TranscriptWriter::write(
+        runOpts.dataDir, documentFolder(), task, fileRun.progress.texts(), sentences, starts, runDocuments);
+    const QString documentPath = written.path;
+    if (!written.ok) {
         endRun(tr("无法保存文本文档“%1”（%2），该文件仍保留在任务列表中。")
-                   .arg(LibraryPaths::fileName(documentPath), error));
+                   .arg(LibraryPaths::fileName(documentPath), written.error));
         return;
     }
     runDocuments.insert(documentPath);
-    Document::remember(runOpts.dataDir, documentPath, bytes);
-    if (documentPath != sameRunPath)
+    if (documentPath != written.namedPath)
         divertedNotes << tr("“%1”已被修改或不是本程序写入的，为免覆盖，新的文本已保存为“%2”。")
-                             .arg(LibraryPaths::fileName(sameRunPath), LibraryPaths::fileName(documentPath));
-    writeTimings(documentPath, documentText);
+                             .arg(LibraryPaths::fileName(written.namedPath), LibraryPaths::fileName(documentPath));
     QFile::remove(progressRecordPath(task));
     if (!fileRun.transcodedPath.isEmpty())
         QFile::remove(fileRun.transcodedPath);
@@ -271,20 +267,6 @@ qint64 ConversionEngine::segmentLengthMs(int segment) const
     const bool last = segment >= fileRun.cuts.size();
     const qint64 end = last ? fileRun.durationCentis * 10 : fileRun.cuts.at(segment) * 10;
     return std::max<qint64>(0, end - segmentStartMs(segment));
-}
-
-void ConversionEngine::writeTimings(const QString &documentPath, const QString &documentText)
-{
-    QVector<QVector<TimedSentence>> sentences;
-    QVector<qint64> starts;
-    for (int k = 0; k < segments; ++k) {
-        sentences << fileRun.progress.sentences(k);
-        starts << segmentStartMs(k);
-    }
-    const Timings::Record record = Timings::recordFor(fileRun.taskPath, documentText, sentences, starts);
-    // A document without times still opens and converts; only its subtitles are not offered.
-    if (!Timings::write(runOpts.dataDir, documentPath, record, nullptr))
-        Timings::remove(runOpts.dataDir, documentPath);
 }
 
 void ConversionEngine::sendPending()

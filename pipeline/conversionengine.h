@@ -138,7 +138,6 @@ private:
     void setProgress(const QString &text);
     void startFile();
     void finishFile();
-    void writeTimings(const QString &documentPath, const QString &documentText);
     QString documentFolder() const;
     QString progressRecordPath(const QString &taskPath) const;
     bool prepareRunFolder(); // the run's own folder, made once per run and emptied for each file

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QtEndian>
 
 #include <json/json.h>
 
@@ -144,7 +145,43 @@ QByteArray buildRecognitionBody(
     QFile file(segmentPath);
     if (file.open(QIODevice::ReadOnly))
         audio = file.readAll();
+    return buildRecognitionBodyOf(std::move(audio), accessToken, machineId, language);
+}
 
+QByteArray wavOfPcm(const QByteArray &pcm)
+{
+    QByteArray wav;
+    const auto put32 = [&wav](quint32 value) {
+        char bytes[4];
+        qToLittleEndian(value, bytes);
+        wav.append(bytes, 4);
+    };
+    const auto put16 = [&wav](quint16 value) {
+        char bytes[2];
+        qToLittleEndian(value, bytes);
+        wav.append(bytes, 2);
+    };
+    const quint32 size = quint32(pcm.size() & ~1);
+    wav.reserve(44 + int(size));
+    wav.append("RIFF");
+    put32(36 + size);
+    wav.append("WAVEfmt ");
+    put32(16);
+    put16(1); // PCM
+    put16(1); // mono
+    put32(16000);
+    put32(32000);
+    put16(2);
+    put16(16);
+    wav.append("data");
+    put32(size);
+    wav.append(pcm.constData(), int(size));
+    return wav;
+}
+
+QByteArray buildRecognitionBodyOf(
+    QByteArray audio, const QString &accessToken, const QString &machineId, const QString &language)
+{
     Json::Value root(Json::objectValue);
     root["format"] = "wav";
     root["rate"] = 16000;

@@ -33,6 +33,11 @@ QString failMessageForErrNo(int errNo);
 // indent, final newline). An unreadable segment gives empty "speech" and "len" 0.
 QByteArray buildRecognitionBody(
     const QString &segmentPath, const QString &accessToken, const QString &machineId, const QString &language);
+// The same for audio in hand: the bytes of a WAV file.
+QByteArray buildRecognitionBodyOf(
+    QByteArray wavAudio, const QString &accessToken, const QString &machineId, const QString &language);
+// 16 kHz mono 16-bit samples as the bytes of a WAV file, as a segment file would hold them.
+QByteArray wavOfPcm(const QByteArray &pcm);
 
 // Token reply: the body up to its first NUL parsed as JSON. ok is false when it does not parse (or is
 // not a JSON object); otherwise the access_token (empty when absent).

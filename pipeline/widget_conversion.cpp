@@ -97,6 +97,10 @@ void Widget::slotBeginCover()
 {
     if (runActive())
         return;
+    if (liveActive()) {
+        Notice::information(this, tr("正在边录边转，请在录音结束、文字写入文档后再开始转换！"));
+        return;
+    }
     if (taskFiles.isEmpty()) {
         Notice::information(this, tr("请先添加需要转换的文件！"));
         return;

@@ -333,6 +333,43 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
     </message>
 </context>
 <context>
+    <name>LiveTranscription</name>
+    <message>
+        <source>获取访问令牌超时。</source>
+        <translation>Getting the access token timed out.</translation>
+    </message>
+    <message>
+        <source>本机语音识别服务意外停止。</source>
+        <translation>The local speech recognition service stopped unexpectedly.</translation>
+    </message>
+    <message>
+        <source>无法启动语音识别服务。</source>
+        <translation>The speech recognition service could not be started.</translation>
+    </message>
+    <message>
+        <source>获取访问令牌失败。</source>
+        <translation>Getting the access token failed.</translation>
+    </message>
+    <message>
+        <source>语音服务器返回了无法识别的错误码 %1。</source>
+        <translation>The speech server returned the unknown error code %1.</translation>
+    </message>
+    <message>
+        <source>语音服务器的应答无法解析。</source>
+        <translation>The speech server's reply could not be read.</translation>
+    </message>
+    <message>
+        <source>边录边转已停止。%1
+录音仍在继续，不受影响；已识别的文字保留在文本区。录音结束后，可以在录音列表中照常转换这段录音。</source>
+        <translation>Live transcription has stopped. %1
+The recording goes on unaffected; the text recognised so far stays in the text view. When the recording is over, you can convert it from the recordings list as usual.</translation>
+    </message>
+    <message>
+        <source>无法保存文本文档“%1”（%2）。录音已保存，可以在录音列表中照常转换这段录音。</source>
+        <translation>The text document &quot;%1&quot; could not be saved (%2). The recording is saved; you can convert it from the recordings list as usual.</translation>
+    </message>
+</context>
+<context>
     <name>MyInput</name>
     <message>
         <source>重命名</source>
@@ -801,6 +838,42 @@ Alt+Left, Alt+Right: back or forward 5 seconds</translation>
     <message>
         <source>无法播放原音频：找不到文件“%1”，它可能已被移动或删除。</source>
         <translation>Cannot play the recording: the file “%1” was not found; it may have been moved or deleted.</translation>
+    </message>
+    <message>
+        <source>边录边转</source>
+        <translation>Live text</translation>
+    </message>
+    <message>
+        <source>正在边录边转，请在录音结束、文字写入文档后再开始转换！</source>
+        <translation>Live transcription is under way. Start the conversion once the recording is over and its text is written to the document.</translation>
+    </message>
+    <message>
+        <source>录音时同时识别，说话的文字随即显示在文本区，录音结束后写成文档</source>
+        <translation>Recognise speech while recording: the words appear in the text view as they are spoken and become a document when the recording ends</translation>
+    </message>
+    <message>
+        <source>正在转换文件，本次录音不做边录边转；录音结束后可以在录音列表中照常转换。</source>
+        <translation>A conversion is running, so this recording gets no live text; when it is over you can convert it from the recordings list as usual.</translation>
+    </message>
+    <message>
+        <source>上一段录音的文字仍在识别中，本次录音不做边录边转；录音结束后可以在录音列表中照常转换。</source>
+        <translation>The previous recording's text is still being recognised, so this recording gets no live text; when it is over you can convert it from the recordings list as usual.</translation>
+    </message>
+    <message>
+        <source>
+本次录音不做边录边转。</source>
+        <translation>
+This recording gets no live text.</translation>
+    </message>
+    <message>
+        <source>
+为免丢失文档中的修改，本次录音不做边录边转。</source>
+        <translation>
+So that the changes to the document are not lost, this recording gets no live text.</translation>
+    </message>
+    <message>
+        <source>正在边录边转，请在录音结束、文字写入文档后再打开文档！</source>
+        <translation>Live transcription is under way. Open the document once the recording is over and its text is written to the document.</translation>
     </message>
 </context>
 <context>

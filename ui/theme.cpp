@@ -42,6 +42,7 @@ const char *const comboBox
 const char *const recordButton
     = "QPushButton{border:0px solid black; border-image:url(:/images/record.png);} "
       "QPushButton:checked{border:0px solid black; border-image:url(:/images/stop.png);} " PANEL_FOCUS;
+const char *const liveCheck = "QCheckBox{background:transparent;border:none;font:12px;color:#333}";
 const char *const recordClock = "background:white;font:14px;border-bottom:0px solid #b6bbc2;border-top:0px solid "
                                 "#dddddd;border-left:0px solid #b6bbc2;border-right:1px solid #b6bbc2;";
 const char *const playButton = "QPushButton{border:0px solid black; border-image:url(:/images/play.png);}"

@@ -27,6 +27,7 @@ extern const char *const strip; // record bar and task bar
 extern const char *const comboBox;
 extern const char *const recordButton;
 extern const char *const recordClock;
+extern const char *const liveCheck; // the live-text check box in the record bar
 extern const char *const playButton;
 extern const char *const pauseButton;
 extern const char *const stopButton;

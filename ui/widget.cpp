@@ -207,13 +207,15 @@ void Widget::createRecordBar()
     rightPanel = makeLabel(this, QRect(200, 30, 824, 698), QString::fromUtf8(Theme::rightPanel));
     recordBar = makeLabel(rightPanel, QRect(0, 0, rightPanel->width(), 50), QString::fromUtf8(Theme::strip));
 
-    deviceCombo = makeComboBox(recordBar, QRect(10, 10, 166, 30));
+    // Narrower than the design's, to leave room for the live-text check box beside the record button.
+    deviceCombo = makeComboBox(recordBar, QRect(10, 10, 90, 30));
     connect(deviceCombo, qOverload<int>(&QComboBox::currentIndexChanged), this,
         [this](int index) { slotAudioDeviceChanged(deviceCombo->itemText(index)); });
     recordBtn = makeButton(recordBar, tr("开始录制"), Theme::recordButton);
     recordBtn->setCheckable(true);
     recordBtn->setGeometry(186, 13, 24, 24);
     connect(recordBtn, &QPushButton::toggled, this, &Widget::slotBeginRecord);
+    createLiveCheck();
     // Over the record bar, between the record and the play button.
     recordTimeLabel = makeLabel(
         rightPanel, QRect(223, 4, 76, 42), QString::fromUtf8(Theme::recordClock), QStringLiteral("00:00:00"));

@@ -39,6 +39,8 @@ class MyListWidget;
 struct ChromeLayout;
 class QtHttpClass;
 class Recorder;
+class LiveTranscription;
+class QCheckBox;
 namespace Phonon {
 class SeekSlider;
 }
@@ -242,6 +244,8 @@ public:
     QPushButton *recordBtn = nullptr; // checked while recording
     QLabel *recordTimeLabel = nullptr; // the record clock
     Recorder *recorder = nullptr; // ffmpeg capture, its clock and its file
+    QCheckBox *liveCheck = nullptr; // "边录边转": the text of a recording appears while it is made
+    LiveTranscription *live = nullptr; // the text of the recording under way; made at its first use
 
     void getAudioDev(); // fills deviceCombo, once, at construction
     void createRecorder();
@@ -250,6 +254,15 @@ public:
     // Lists the new recording in wavList and puts it at the head of the task list.
     void onRecordingFinished(const QString &path);
     void onRecordingFailed(const QString &message);
+    // media/widget_live.cpp
+    void createLiveCheck();
+    bool liveActive() const;
+    bool liveWanted() const; // the next recording is followed by live text
+    QString liveRefusal(const QString &language); // why this recording gets no live text; empty when it does
+    void startLive();
+    void finishLive(); // the recording is over: its rest is recognised and its document written
+    void onLiveDocumentWritten(const QString &recordingPath, const QString &documentPath);
+    void onLiveEnded(const QString &message);
 
 public slots:
     void slotAudioDeviceChanged(QString text);

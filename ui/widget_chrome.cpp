@@ -4,6 +4,7 @@
 #include "app/deployment.h"
 #include "library/mylistwidget.h"
 #include "media/recorder.h"
+#include "pipeline/livetranscription.h"
 #include "platform/processes.h"
 #include "ui/chromelayout.h"
 #include "ui/theme.h"
@@ -87,6 +88,8 @@ void Widget::slotClose()
 {
     // A recording is finished as its stop button does, so the file is whole when the program ends.
     recorder->finishForClose();
+    if (liveActive())
+        live->finishForClose();
     killRunningProcesses({recorder->recordProcess(), convertProcess, lengthProcess, cutProcess});
     QFile::remove(AppState::dataDir + QStringLiteral("/recordTest.wav"));
     close();

@@ -5,6 +5,7 @@
 
 #include <QAbstractItemView>
 #include <QAccessible>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -82,9 +83,10 @@ void Widget::setTabOrderThroughControls()
     // Reading order: the library on the left, then the record bar, the task bar and the text view,
     // the caption's buttons last.
     QWidget *seekHandle = seekSlider->findChild<QSlider *>();
-    const QList<QWidget *> order = {wavBtn, addWavBtn, wavList, txtBtn, wordList, deviceCombo, recordBtn, playBtn,
-        pauseBtn, stopBtn, seekHandle ? seekHandle : seekSlider, uploadBtn, audioCombo, languageBox, clearListBtn,
-        beginCoverBtn, stopCoverBtn, closeWordBtn, wordTextEdit, findEdit, homePageBtn, minBtn, maxBtn, closeBtn};
+    const QList<QWidget *> order
+        = {wavBtn, addWavBtn, wavList, txtBtn, wordList, deviceCombo, liveCheck, recordBtn, playBtn, pauseBtn, stopBtn,
+            seekHandle ? seekHandle : seekSlider, uploadBtn, audioCombo, languageBox, clearListBtn, beginCoverBtn,
+            stopCoverBtn, closeWordBtn, wordTextEdit, findEdit, homePageBtn, minBtn, maxBtn, closeBtn};
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
 }
@@ -100,6 +102,7 @@ void Widget::nameControls()
     wavList->setAccessibleName(tr("音频文件列表"));
     wordList->setAccessibleName(tr("文本文档列表"));
     deviceCombo->setAccessibleName(tr("录音设备"));
+    liveCheck->setAccessibleName(tr("边录边转"));
     audioCombo->setAccessibleName(tr("任务列表"));
     taskLineEdit->setAccessibleName(tr("任务列表"));
     languageBox->setAccessibleName(tr("识别语言"));

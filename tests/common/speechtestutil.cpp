@@ -158,6 +158,22 @@ qint64 onsetMs(const QByteArray &pcm)
     return -1;
 }
 
+QStringList everydaySentences()
+{
+    return {
+        "Please open the window because it is very warm in this room.",
+        "My brother bought a new car last week and drove it to the city.",
+        "The train to London leaves at half past seven every morning.",
+        "She likes to read books about history and science in the evening.",
+        "We walked along the river and watched the boats go by.",
+        "The children played in the garden until it was time for dinner.",
+        "He wrote a long letter to his friend who lives in another country.",
+        "The weather is nice today and we will go for a walk.",
+        "Our teacher told us a story about a small town by the sea.",
+        "They opened the shop early because many people were waiting.",
+    };
+}
+
 SpokenSentences speakSentences(const QString &folder, const QStringList &sentences, const QVector<double> &pausesAfter)
 {
     SpokenSentences spoken;

@@ -53,6 +53,9 @@ private:
 // the clearest for the English model), converted with ffmpeg. Empty on failure.
 QString makeEnglishWav(const QString &folder, const QString &baseName, const QString &text);
 
+// Ten everyday English sentences of about four seconds each that the offline model knows well.
+QStringList everydaySentences();
+
 // Sentences spoken one by one and joined, each followed by its pause: 16 kHz mono 16-bit samples and
 // where each sentence's speech begins (ms from the start).
 struct SpokenSentences

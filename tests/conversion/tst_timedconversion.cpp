@@ -21,18 +21,7 @@ private slots:
 
 void TestTimedConversion::subtitlesStartAtTheSpokenSentences()
 {
-    const QStringList sentences = {
-        "Please open the window because it is very warm in this room.",
-        "My brother bought a new car last week and drove it to the city.",
-        "The train to London leaves at half past seven every morning.",
-        "She likes to read books about history and science in the evening.",
-        "We walked along the river and watched the boats go by.",
-        "The children played in the garden until it was time for dinner.",
-        "He wrote a long letter to his friend who lives in another country.",
-        "The weather is nice today and we will go for a walk.",
-        "Our teacher told us a story about a small town by the sea.",
-        "They opened the shop early because many people were waiting.",
-    };
+    const QStringList sentences = everydaySentences();
     QTemporaryDir dir;
     const SpokenSentences spoken = speakSentences(dir.path(), sentences, QVector<double>(sentences.size(), 4.5));
     QVERIFY(spoken.ok);

@@ -98,18 +98,36 @@ bool PulseFixture::start()
     return true;
 }
 
-bool PulseFixture::startTone(int frequencyHz)
+bool PulseFixture::playIntoSpeaker(const QStringList &input, const QString &streamName)
 {
+    if (m_tone.state() != QProcess::NotRunning) {
+        m_tone.kill();
+        m_tone.waitForFinished(2000);
+    }
     m_tone.start(QStringLiteral("ffmpeg"),
-        {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-re"),
-            QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-            QStringLiteral("sine=frequency=%1:sample_rate=16000").arg(frequencyHz), QStringLiteral("-f"),
-            QStringLiteral("pulse"), QStringLiteral("-buffer_duration"), QStringLiteral("50"),
-            QStringLiteral("-device"), QStringLiteral("vspeaker"), QStringLiteral("tone")});
+        QStringList {
+            QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-re")}
+            + input
+            + QStringList {QStringLiteral("-f"), QStringLiteral("pulse"), QStringLiteral("-buffer_duration"),
+                QStringLiteral("50"), QStringLiteral("-device"), QStringLiteral("vspeaker"), streamName});
     if (!m_tone.waitForStarted(5000)) {
         m_error = QStringLiteral("ffmpeg did not start: ") + m_tone.errorString();
         return false;
     }
+    return true;
+}
+
+bool PulseFixture::startSpeech(const QString &wavPath)
+{
+    return playIntoSpeaker({QStringLiteral("-i"), wavPath}, QStringLiteral("speech"));
+}
+
+bool PulseFixture::startTone(int frequencyHz)
+{
+    if (!playIntoSpeaker({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                             QStringLiteral("sine=frequency=%1:sample_rate=16000").arg(frequencyHz)},
+            QStringLiteral("tone")))
+        return false;
     // Let the stream settle before anybody listens.
     QThread::msleep(300);
     if (m_tone.state() != QProcess::Running) {

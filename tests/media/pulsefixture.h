@@ -23,6 +23,8 @@ public:
     bool start();
     // A tone into the virtual speaker, in real time, so the microphones hear it.
     bool startTone(int frequencyHz = 440);
+    // A WAV file into the virtual speaker once, in real time (replacing the tone); silence after it.
+    bool startSpeech(const QString &wavPath);
     void stop();
 
     QString error() const { return m_error; }
@@ -30,6 +32,7 @@ public:
     qint64 daemonPid() const { return m_daemon.processId(); }
 
 private:
+    bool playIntoSpeaker(const QStringList &input, const QString &streamName);
     bool runPactl(const QStringList &arguments, int timeoutMs = 3000);
 
     // A child that gets SIGKILL when this process ends, however it ends.

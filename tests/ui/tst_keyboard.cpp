@@ -4,6 +4,7 @@
 #include "library/mylistwidget.h"
 
 #include <QAccessible>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMimeData>
@@ -254,9 +255,9 @@ private slots:
         // The slider takes the focus once something is loaded to play.
         QVERIFY(seekHandle && !seekHandle->isEnabled());
         const QList<QWidget *> expected = {window->wavBtn, window->addWavBtn, window->txtBtn, window->deviceCombo,
-            window->recordBtn, window->playBtn, window->stopBtn, window->uploadBtn, window->audioCombo,
-            window->languageBox, window->clearListBtn, window->beginCoverBtn, window->closeWordBtn, window->homePageBtn,
-            window->minBtn, window->maxBtn, window->closeBtn};
+            window->liveCheck, window->recordBtn, window->playBtn, window->stopBtn, window->uploadBtn,
+            window->audioCombo, window->languageBox, window->clearListBtn, window->beginCoverBtn, window->closeWordBtn,
+            window->homePageBtn, window->minBtn, window->maxBtn, window->closeBtn};
         QStringList visitedNames;
         for (QWidget *w : visited)
             visitedNames << QString::fromLatin1(w->metaObject()->className()) + ":" + w->accessibleName();

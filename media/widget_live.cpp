@@ -1,0 +1,117 @@
+#include "ui/widget.h"
+
+#include "app/appstate.h"
+#include "media/recorder.h"
+#include "pipeline/livetranscription.h"
+#include "ui/notice.h"
+#include "ui/theme.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QTextEdit>
+
+namespace {
+const QString liveKey = QStringLiteral("liveTranscription");
+
+QString settingsPath()
+{
+    return AppState::dataDir + QStringLiteral("/.quillora/settings.ini");
+}
+} // namespace
+
+void Widget::createLiveCheck()
+{
+    liveCheck = new QCheckBox(tr("边录边转"), recordBar);
+    liveCheck->setGeometry(104, 10, 80, 30);
+    liveCheck->setStyleSheet(QString::fromUtf8(Theme::liveCheck));
+    liveCheck->setToolTip(tr("录音时同时识别，说话的文字随即显示在文本区，录音结束后写成文档"));
+    liveCheck->setChecked(QSettings(settingsPath(), QSettings::IniFormat).value(liveKey, false).toBool());
+    connect(liveCheck, &QCheckBox::toggled, this,
+        [](bool on) { QSettings(settingsPath(), QSettings::IniFormat).setValue(liveKey, on); });
+}
+
+bool Widget::liveActive() const
+{
+    return live && live->isActive();
+}
+
+bool Widget::liveWanted() const
+{
+    return liveCheck->isChecked() && !runActive() && !liveActive();
+}
+
+QString Widget::liveRefusal(const QString &language)
+{
+    if (runActive())
+        return tr("正在转换文件，本次录音不做边录边转；录音结束后可以在录音列表中照常转换。");
+    if (liveActive())
+        return tr("上一段录音的文字仍在识别中，本次录音不做边录边转；录音结束后可以在录音列表中照常转换。");
+    conversionEngine->setOptions(engineOptions());
+    const QString refusal = conversionEngine->languageRefusal(language);
+    if (!refusal.isEmpty())
+        return refusal + tr("\n本次录音不做边录边转。");
+    // The live text takes the view: edits in it are saved first, and a failed save keeps it out.
+    const QString saveFailure = wordTextEdit->isHidden() ? QString() : writeOpenDocument();
+    if (!saveFailure.isEmpty())
+        return saveFailure + tr("\n为免丢失文档中的修改，本次录音不做边录边转。");
+    return QString();
+}
+
+void Widget::startLive()
+{
+    const QString language = languageBox->currentData().toString();
+    const QString refusal = liveRefusal(language);
+    if (!refusal.isEmpty()) {
+        Notice::information(this, refusal);
+        return;
+    }
+    const ConversionEngine::Options engine = engineOptions();
+    LiveTranscription::Options options;
+    options.service = engine.service;
+    options.dataDir = engine.dataDir;
+    options.documentDir = engine.documentDir;
+    options.machineId = engine.machineId;
+    options.requestTimeoutMs = ConversionEngine::requestBoundMs(engine);
+    options.retryPauseMs = testSeams.retryPauseUnitMs;
+    if (!live) {
+        live = new LiveTranscription(options, conversionEngine->speechService(), &accessToken, this);
+        connect(live, &LiveTranscription::textRecognised, this,
+            [this](const QString &text) { wordTextEdit->append(text + QLatin1Char('\n')); });
+        connect(live, &LiveTranscription::interrupted, this,
+            [this](const QString &message) { Notice::information(this, message); });
+        connect(live, &LiveTranscription::documentWritten, this, &Widget::onLiveDocumentWritten);
+        connect(live, &LiveTranscription::ended, this, &Widget::onLiveEnded);
+    }
+    live->setOptions(options);
+    // Like a conversion's text, it belongs to no document until the document is written.
+    wordFilePath.clear();
+    wordTextEdit->show();
+    wordTextEdit->clear();
+    closeWordBtn->setEnabled(false);
+    languageBox->setEnabled(false);
+    live->start(recorder->recordFilePath(), language);
+}
+
+void Widget::finishLive()
+{
+    if (liveActive())
+        live->finish();
+}
+
+void Widget::onLiveDocumentWritten(const QString &, const QString &documentPath)
+{
+    if (!wordFiles.contains(documentPath))
+        appendLibraryFile(QStringLiteral("word"), documentPath);
+    wordFilePath = documentPath;
+    wordTextAsOpened = wordTextEdit->document()->toRawText();
+}
+
+void Widget::onLiveEnded(const QString &message)
+{
+    closeWordBtn->setEnabled(true);
+    languageBox->setEnabled(!runActive());
+    if (!message.isEmpty())
+        Notice::information(this, message);
+}

@@ -1,0 +1,129 @@
+#pragma once
+
+#include "app/deployment.h"
+#include "pipeline/timedtext.h"
+#include "pipeline/utterancecutter.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <memory>
+
+class LocalSpeechService;
+class QtHttpClass;
+class QTimer;
+
+// The samples a WAV file gains while another process writes it, from its data chunk on.
+class GrowingWav
+{
+public:
+    explicit GrowingWav(const QString &path);
+    // Whole samples written since the last call; nothing until the header is there.
+    QByteArray readNew();
+
+private:
+    QFile file;
+    qint64 readPos = -1; // in the file; -1 until the data chunk is found
+};
+
+// Text of a recording while it is made: reads the recorder's growing file (never its process), cuts
+// it into utterances at pauses, sends each as an ordinary recognition request, and when the recording
+// is over writes the document named after it. A failure of the service ends the live text, never the
+// recording. Widget-free: it speaks only through its signals.
+class LiveTranscription : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(LiveTranscription)
+
+public:
+    struct Options
+    {
+        DeploymentConfig service;
+        QString dataDir; // .quillora/ (document and timing records) lives here
+        QString documentDir;
+        QString machineId;
+        int requestTimeoutMs = 60000; // a request without progress fails after this long
+        int retryPauseMs = 1000; // before a request the service asked to repeat is sent again
+        int pollMs = 100; // how often the growing file is read
+        int requestsAtOnce = 2;
+    };
+    // The service and the token are shared with the conversion run: one service child, one token.
+    LiveTranscription(
+        const Options &options, LocalSpeechService *service, QString *sharedToken, QObject *parent = nullptr);
+    ~LiveTranscription() override;
+
+    // Options apply from the next start.
+    void setOptions(const Options &options) { opts = options; }
+    // Follows the recording at recordingPath (ffmpeg flushing each packet) in `language`.
+    void start(const QString &recordingPath, const QString &language);
+    // The recording is over and its file complete: the rest is recognised, the document written,
+    // then ended().
+    void finish();
+    // The window closes: what was recognised so far is written at once; no signal follows.
+    void finishForClose();
+    bool isActive() const { return active; }
+    bool hasFailed() const { return failed; }
+    QStringList texts() const; // recognised so far, in order
+    qint64 audioReadMs() const { return samplesRead / 16; }
+    QtHttpClass *httpClient() const { return http; }
+
+signals:
+    // The next utterance's text, in order; endMs is where the utterance ended in the recording.
+    void textRecognised(const QString &text, qint64 endMs);
+    // Live text has stopped for this recording (the message says why); the recording goes on.
+    void interrupted(const QString &message);
+    void documentWritten(const QString &recordingPath, const QString &documentPath);
+    // Over, after finish(): the message is empty unless the document could not be written.
+    void ended(const QString &message);
+
+private:
+    struct Piece
+    {
+        qint64 startMs = 0;
+        qint64 lengthMs = 0;
+        QByteArray pcm;
+        bool sent = false;
+        bool done = false;
+        QString text;
+        QVector<TimedSentence> sentences;
+    };
+
+    void poll();
+    void take(const QVector<UtteranceCutter::Utterance> &utterances);
+    void onServiceReady(bool ok);
+    void onReply(int id, const QByteArray &body);
+    void onReplyError(int id, const QByteArray &body);
+    void onRecognised(int piece, const QByteArray &body);
+    void sendPending();
+    void send(int piece);
+    void emitInOrder();
+    void fail(const QString &reason);
+    void endIfDone();
+    bool writeDocument(QString *message);
+    void abortRequests();
+
+    Options opts;
+    LocalSpeechService *service = nullptr;
+    QString *token = nullptr;
+    QtHttpClass *http = nullptr;
+    QTimer *pollTimer = nullptr;
+    QTimer *tokenWait = nullptr;
+    UtteranceCutter cutter;
+    std::unique_ptr<GrowingWav> wav;
+    QString recordingPath;
+    QString language;
+    QVector<Piece> pieces;
+    int emitted = 0; // pieces shown, in order
+    int inFlight = 0;
+    qint64 samplesRead = 0;
+    quint64 generation = 0; // a reply or pause of an earlier recording is dropped
+    bool active = false;
+    bool waitingForService = false;
+    bool connected = false; // service answers and the token is in hand
+    bool failed = false;
+    bool recordingOver = false;
+};

@@ -1,0 +1,35 @@
+#include "pipeline/transcriptwriter.h"
+
+#include "library/atomicfile.h"
+#include "pipeline/document.h"
+#include "pipeline/timings.h"
+
+#include <QDir>
+
+namespace TranscriptWriter {
+
+Written write(const QString &dataDir, const QString &folder, const QString &sourcePath, const QStringList &texts,
+    const QVector<QVector<TimedSentence>> &segmentSentences, const QVector<qint64> &segmentStartsMs,
+    const QSet<QString> &taken)
+{
+    Written written;
+    const QString named = folder + QLatin1Char('/') + Document::fileNameFor(sourcePath);
+    written.namedPath = Document::numberedPath(named, taken);
+    written.path = Document::numberedPath(named, [&taken, &dataDir](const QString &path) {
+        return taken.contains(path) || !Document::mayReplace(dataDir, path);
+    });
+    QDir().mkpath(folder);
+    const QString documentText = Document::textOf(texts);
+    const QByteArray bytes = Document::encode(documentText);
+    if (!AtomicFile::write(written.path, bytes, &written.error))
+        return written;
+    written.ok = true;
+    Document::remember(dataDir, written.path, bytes);
+    const Timings::Record record = Timings::recordFor(sourcePath, documentText, segmentSentences, segmentStartsMs);
+    // A document without times still opens and converts; only its subtitles are not offered.
+    if (!Timings::write(dataDir, written.path, record, nullptr))
+        Timings::remove(dataDir, written.path);
+    return written;
+}
+
+} // namespace TranscriptWriter
