@@ -102,10 +102,7 @@ void Widget::finishLive()
 
 void Widget::onLiveDocumentWritten(const QString &, const QString &documentPath)
 {
-    if (!wordFiles.contains(documentPath))
-        appendLibraryFile(QStringLiteral("word"), documentPath);
-    wordFilePath = documentPath;
-    wordTextAsOpened = wordTextEdit->document()->toRawText();
+    adoptWrittenDocument(documentPath);
 }
 
 void Widget::onLiveEnded(const QString &message)

@@ -139,12 +139,17 @@ void Widget::onFileStarted()
 
 void Widget::onDocumentWritten(const QString &task, const QString &documentPath)
 {
+    adoptWrittenDocument(documentPath);
+    removeTask(task);
+}
+
+void Widget::adoptWrittenDocument(const QString &documentPath)
+{
     if (!wordFiles.contains(documentPath))
         appendLibraryFile(QStringLiteral("word"), documentPath);
     wordFilePath = documentPath;
     wordTextAsOpened = wordTextEdit->document()->toRawText();
     loadOpenTimings();
-    removeTask(task);
 }
 
 void Widget::onRunEnded(const QString &message, bool fileWasStarted)
