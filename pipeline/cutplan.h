@@ -27,6 +27,7 @@ QVector<quint32> energyEnvelope(const char *pcm, qint64 bytes);
 QVector<quint32> envelopeOfFile(const QString &path, bool wav);
 
 // firstAfter > 0: the first cut is the middle of the first firstPauseCentis after firstAfter that are a pause,
+// where one begins within search of firstAfter; else of the first stretch after firstAfter that is a pause,
 // where there is one before the limit. The cuts, ascending, each the middle (to cutStepCentis) of the quietest stretch
 // in the last searchCentis before the limit counted from the previous cut; the limit itself where that stretch is no
 // pause (not 20 dB below the searched audio's median, nor near digital silence). No cut for audio within one limit.

@@ -104,6 +104,8 @@ void TestCutPlan::cuts_data()
         << 130 << "11000-11500 65000-65500" << 1000 << QVector<qint64> {1130, 6540, 12540};
     QTest::newRow("first: a gap between words is no pause")
         << 70 << "10500-10800 20000-20600" << 1000 << QVector<qint64> {2030};
+    QTest::newRow("first: no sentence's pause within 15 s, the first shorter one")
+        << 70 << "10500-10800 40000-40600" << 1000 << QVector<qint64> {1070};
     QTest::newRow("first: within a minute, no cut") << 60 << "11000-11500" << 1000 << QVector<qint64> {};
 }
 
