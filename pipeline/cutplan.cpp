@@ -86,6 +86,14 @@ QVector<quint32> envelopeOfFile(const QString &path, bool wav)
     return envelope;
 }
 
+QByteArray samplesOfFile(const QString &path, bool wav, qint64 bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || (wav && !seekToWavData(file)))
+        return {};
+    return file.read(bytes);
+}
+
 QVector<qint64> planCutsInPauses(
     const QVector<quint32> &envelope, qint64 limit, qint64 search, qint64 stretch, qint64 firstAfter)
 {
