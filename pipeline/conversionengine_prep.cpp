@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QProcess>
 #include <QStorageInfo>
@@ -140,8 +141,10 @@ void ConversionEngine::cutHeadSegment()
 {
     // A minute and a window past it place the first cut exactly where the whole file would.
     const qint64 needed = (CutPlan::limitCentis + 1) * CutPlan::samplesPerWindow * 2;
+    if (!fileRun.headStart || QFileInfo(fileRun.transcodedPath).size() < needed)
+        return;
     const QByteArray pcm = CutPlan::samplesOfFile(fileRun.transcodedPath, true, needed);
-    if (!fileRun.headStart || pcm.size() < needed)
+    if (pcm.size() < needed)
         return;
     cutWatch->stop();
     fileRun.headStart = false;
