@@ -92,16 +92,9 @@ double convertOnce(SpeechTestUtil::SpeechServiceProcess &service, const QString 
         return -1;
     const double wall = clock.elapsed() / 1000.0;
 
-    double decodeMs = 0;
-    int requests = 0;
-    const QRegularExpression line(QStringLiteral("POST /server_api 200 err_no=0 .* (\\d+)ms"));
-    for (const QString &entry : service.log().mid(logStart).split('\n')) {
-        const QRegularExpressionMatch match = line.match(entry);
-        if (match.hasMatch()) {
-            decodeMs += match.captured(1).toDouble();
-            ++requests;
-        }
-    }
+    const ServiceTime decoded = serviceTimeInLog(service.log().mid(logStart));
+    const double decodeMs = decoded.decodeMs;
+    const int requests = decoded.requests;
     std::printf("conversion of %.1f s of English MP3, %s: wall %.1f s, %d requests (%d at once), service time "
                 "%.1f s summed over requests; longest event-loop stall %lld ms (goal <= 50); messages: %s\n",
         audioSeconds, parallel == 1 ? "one request at a time" : "automatic", wall, requests,

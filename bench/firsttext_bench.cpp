@@ -157,17 +157,10 @@ QString makeEnglishMp3(const QString &folder, const QString &passageWav, int min
 // Requests the service answered since its log was logStart long, and the decoding time it spent on them.
 QString serviceTime(SpeechServiceProcess &service, int logStart)
 {
-    double decodeMs = 0;
-    int requests = 0;
-    const QRegularExpression line(QStringLiteral("POST /server_api 200 err_no=0 .* (\\d+)ms"));
-    for (const QString &entry : service.log().mid(logStart).split('\n')) {
-        const QRegularExpressionMatch match = line.match(entry);
-        if (match.hasMatch()) {
-            decodeMs += match.captured(1).toDouble();
-            ++requests;
-        }
-    }
-    return QStringLiteral("%1 requests, service time %2 s summed").arg(requests).arg(decodeMs / 1000.0, 0, 'f', 1);
+    const ServiceTime decoded = serviceTimeInLog(service.log().mid(logStart));
+    return QStringLiteral("%1 requests, service time %2 s summed")
+        .arg(decoded.requests)
+        .arg(decoded.decodeMs / 1000.0, 0, 'f', 1);
 }
 
 double median(QVector<double> values)
