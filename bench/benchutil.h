@@ -61,4 +61,24 @@ inline bool runUntil(const std::function<bool()> &done, int ms)
     return done();
 }
 
+// The recognition requests a speech service's log shows answered, and the decoding time it spent on them.
+struct ServiceTime
+{
+    int requests = 0;
+    double decodeMs = 0;
+};
+inline ServiceTime serviceTimeInLog(const QString &log)
+{
+    ServiceTime time;
+    static const QRegularExpression line(QStringLiteral("POST /server_api 200 err_no=0 .* (\\d+)ms"));
+    for (const QString &entry : log.split('\n')) {
+        const QRegularExpressionMatch match = line.match(entry);
+        if (match.hasMatch()) {
+            time.decodeMs += match.captured(1).toDouble();
+            ++time.requests;
+        }
+    }
+    return time;
+}
+
 } // namespace BenchUtil

@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace AudioPrep {
 
 namespace {
@@ -92,22 +94,55 @@ QStringList cutArgumentsTo(const QString &inputPath, const QString &outputPath, 
         QStringLiteral("-t"), QString::number(segmentSeconds), safeArgument(outputPath)};
 }
 
-QStringList segmentMuxerArguments(const QString &inputPath, const QString &folder, const QVector<qint64> &cutsCentis)
+QStringList segmentMuxerArguments(
+    const QString &inputPath, const QString &folder, const QVector<qint64> &cutsCentis, int firstIndex)
 {
+    const qint64 startCentis = firstIndex > 0 ? cutsCentis.value(firstIndex - 1) : 0;
     QStringList times;
-    for (const qint64 cut : cutsCentis)
+    for (int k = std::max(0, firstIndex); k < cutsCentis.size(); ++k) {
+        const qint64 cut = cutsCentis.at(k) - startCentis;
         times << QStringLiteral("%1.%2").arg(cut / 100).arg(cut % 100, 2, 10, QLatin1Char('0'));
+    }
+    // Trimmed by samples, not seeked by time, so the first segment written starts exactly at its cut.
+    QString filters = QStringLiteral("asetnsamples=n=1600");
+    if (firstIndex > 0)
+        filters.prepend(QStringLiteral("atrim=start_sample=%1,asetpts=PTS-STARTPTS,").arg(startCentis * 160));
     QStringList arguments = {QStringLiteral("-nostdin"), QStringLiteral("-y"), QStringLiteral("-i"),
-        safeArgument(inputPath), QStringLiteral("-af"), QStringLiteral("asetnsamples=n=1600"),
-        QStringLiteral("-acodec"), QStringLiteral("pcm_s16le"), QStringLiteral("-f"), QStringLiteral("segment")};
+        safeArgument(inputPath), QStringLiteral("-af"), filters, QStringLiteral("-acodec"), QStringLiteral("pcm_s16le"),
+        QStringLiteral("-f"), QStringLiteral("segment")};
     // Without a cut the muxer would still cut, every 2 s by default.
     if (times.isEmpty())
         arguments << QStringLiteral("-segment_time") << QStringLiteral("86400");
     else
         arguments << QStringLiteral("-segment_times") << times.join(QLatin1Char(','));
+    if (firstIndex > 0)
+        arguments << QStringLiteral("-segment_start_number") << QString::number(firstIndex);
     arguments << QStringLiteral("-reset_timestamps") << QStringLiteral("1")
               << safeArgument(folder + QStringLiteral("/%d.wav"));
     return arguments;
+}
+
+QByteArray wavHeader(qint64 dataBytes)
+{
+    QByteArray header;
+    const auto put = [&header](quint32 value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            header.append(char((value >> (8 * i)) & 0xff));
+    };
+    const quint32 rate = 16000;
+    header.append("RIFF");
+    put(quint32(36 + dataBytes), 4);
+    header.append("WAVEfmt ");
+    put(16, 4);
+    put(1, 2); // PCM
+    put(1, 2); // mono
+    put(rate, 4);
+    put(rate * 2, 4);
+    put(2, 2);
+    put(16, 2);
+    header.append("data");
+    put(quint32(dataBytes), 4);
+    return header;
 }
 
 qint64 parseDurationCentis(const QString &probeOutput)

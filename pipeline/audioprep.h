@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -48,7 +49,13 @@ QStringList cutArgumentsTo(const QString &inputPath, const QString &outputPath, 
 // One ffmpeg process cutting the transcoded file at cutsCentis (ascending) into folder/0.wav,
 // folder/1.wav, ...: 100 ms packets put every cut (a multiple of 10) exactly on its sample, so the
 // segments joined are the input byte for byte.
-QStringList segmentMuxerArguments(const QString &inputPath, const QString &folder, const QVector<qint64> &cutsCentis);
+// firstIndex > 0: the segments before it exist already; the muxer begins at cut firstIndex - 1 and
+// writes folder/<firstIndex>.wav, ...
+QStringList segmentMuxerArguments(
+    const QString &inputPath, const QString &folder, const QVector<qint64> &cutsCentis, int firstIndex = 0);
+
+// A 44-byte header of a 16 kHz mono 16-bit PCM WAV holding dataBytes of samples.
+QByteArray wavHeader(qint64 dataBytes);
 
 // The duration line of the probe's whole output, in hundredths of a second; -1 when the output has no
 // "Duration: HH:MM:SS[.ff]" line (a missing or unreadable file, or an unknown duration).

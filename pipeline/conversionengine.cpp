@@ -280,7 +280,9 @@ void ConversionEngine::sendPending()
         if (!uploads.contains(segment))
             sendSegment(segment, pendingSegments.at(i));
     }
-    pauseCutter(segmentIndex < segments && pendingSegments.size() >= requestsAtOnce);
+    // Held once it has begun the segment after those waiting, so that one is ready when a request ends.
+    pauseCutter(segmentIndex < segments && pendingSegments.size() >= requestsAtOnce
+        && QFile::exists(AudioPrep::segmentPathIn(runFolder(), segmentIndex)));
     if (pendingSegments.isEmpty() && segmentIndex >= segments)
         finishFile();
 }
@@ -434,13 +436,21 @@ void ConversionEngine::keepSegmentText(int segment, const SpeechProtocol::Recogn
         emit segmentRecognised(outcome.text);
     else if (hasText)
         emit transcriptReplaced(fileRun.progress.texts()); // the view keeps segment order, as the document does
+    // The first segment's text may come back before the plan is known: it is kept once it is.
+    if (!fileRun.headOnly)
+        keepRecord();
+    QFile::remove(path);
+    if (!fileRun.headOnly)
+        emit fileProgress(fileRun.taskPath, fileRun.progress.doneCount(), segments);
+}
+
+void ConversionEngine::keepRecord()
+{
     // Kept after every segment, so that a stop, a failure or a crash costs only the segments under way.
     // A record that cannot be written costs a resume, not the run.
     const QString record = progressRecordPath(fileRun.taskPath);
     QDir().mkpath(QFileInfo(record).path());
     AtomicFile::write(record, fileRun.progress.toJson(), nullptr);
-    QFile::remove(path);
-    emit fileProgress(fileRun.taskPath, fileRun.progress.doneCount(), segments);
 }
 
 void ConversionEngine::slotReadJsonError(int id, const QByteArray &body)

@@ -128,6 +128,11 @@ private:
         QByteArray probeOutput; // gathered until the probe has finished
         qint64 durationCentis = 0; // as probed
         QVector<qint64> cuts; // where the segments meet, in hundredths of a second, ascending
+        // The first segment is cut from the transcode under way, before the rest is planned: headCut is
+        // where it ends (0: not cut so), headOnly holds until the plan is known.
+        bool headStart = false;
+        qint64 headCut = 0;
+        bool headOnly = false;
     };
     qint64 segmentStartMs(int segment) const;
     qint64 segmentLengthMs(int segment) const;
@@ -150,6 +155,7 @@ private:
     SpeechProtocol::RecognitionOutcome::Kind segmentOutcome(
         int segment, const SpeechProtocol::RecognitionOutcome &outcome) const;
     void keepSegmentText(int segment, const SpeechProtocol::RecognitionOutcome &outcome);
+    void keepRecord(); // the resume record, written after every segment
     void sendRequest(int id, const QByteArray &body);
     bool takeCurrentReply(int id);
     void onStalled();
@@ -181,6 +187,7 @@ private:
     bool readKeptProgress(RunProgress *kept) const;
     void useProgress(const RunProgress *kept);
     void planCuts();
+    void cutHeadSegment(); // the first segment, once the transcode has written enough to place its cut
     void startCutting();
     void collectCutSegments(bool cutterEnded);
     void pauseCutter(bool pause);

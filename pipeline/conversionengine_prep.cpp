@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QProcess>
 #include <QStorageInfo>
@@ -44,8 +45,12 @@ void ConversionEngine::createProcesses()
     cutWatch = new QTimer(this);
     cutWatch->setInterval(cutWatchMs);
     connect(cutWatch, &QTimer::timeout, this, [this] {
-        if (isCurrentProcess(cutter))
+        if (stage == Stage::Preparing) {
+            if (isCurrentProcess(transcoder))
+                cutHeadSegment();
+        } else if (isCurrentProcess(cutter)) {
             collectCutSegments(false);
+        }
     });
 }
 
@@ -125,11 +130,54 @@ void ConversionEngine::convertAudioFormat()
     }
     fileRun.transcodedPath = AudioPrep::transcodedPathIn(runFolder());
     startFfmpeg(transcoder, AudioPrep::transcodeArguments(task, fileRun.transcodedPath));
+    // A resumed run cuts by its kept plan; any other sends its first segment while the rest is transcoded.
+    RunProgress kept;
+    fileRun.headStart = isRunning() && !readKeptProgress(&kept);
+    if (fileRun.headStart)
+        cutWatch->start();
+}
+
+void ConversionEngine::cutHeadSegment()
+{
+    // A minute and a window past it place the first cut exactly where the whole file would.
+    const qint64 needed = (CutPlan::limitCentis + 1) * CutPlan::samplesPerWindow * 2;
+    if (!fileRun.headStart || QFileInfo(fileRun.transcodedPath).size() < needed)
+        return;
+    const QByteArray pcm = CutPlan::samplesOfFile(fileRun.transcodedPath, true, needed);
+    if (pcm.size() < needed)
+        return;
+    cutWatch->stop();
+    fileRun.headStart = false;
+    const QVector<qint64> cuts = CutPlan::planCutsInPauses(CutPlan::energyEnvelope(pcm.constData(), pcm.size()),
+        CutPlan::limitCentis, CutPlan::searchCentis, CutPlan::stretchCentis, CutPlan::firstSegmentCentis);
+    if (cuts.isEmpty())
+        return;
+    const QString path = AudioPrep::segmentPathIn(runFolder(), 0);
+    const QByteArray samples = pcm.left(int(cuts.first() * CutPlan::samplesPerWindow * 2));
+    QFile segment(path);
+    if (!segment.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        || segment.write(AudioPrep::wavHeader(samples.size()) + samples) != samples.size() + 44 || !segment.flush()) {
+        segment.remove(); // the cutter makes it with the rest
+        return;
+    }
+    segment.close();
+    fileRun.headCut = cuts.first();
+    fileRun.headOnly = true;
+    fileRun.cuts = {fileRun.headCut};
+    fileRun.progress = RunProgress(RunProgress::identityOf(fileRun.taskPath), runLanguage, 1);
+    segments = 0;
+    pendingSegments = QStringList {path};
+    segmentIndex = 1;
+    sendSegment(0, path);
 }
 
 void ConversionEngine::slotConvertAudioFormatFinish()
 {
-    if (!isCurrentProcess(transcoder) || preparationFailed(transcoder))
+    if (!isCurrentProcess(transcoder))
+        return;
+    cutWatch->stop();
+    fileRun.headStart = false;
+    if (preparationFailed(transcoder))
         return;
     fileRun.sourcePath = fileRun.transcodedPath;
     getAudioLength();
@@ -160,9 +208,13 @@ void ConversionEngine::slotGetAudioLengthFinish()
         return;
     }
 
+    fileRun.durationCentis = centis;
+    if (fileRun.headCut > 0) {
+        planCuts(); // the first segment is on its way
+        return;
+    }
     pendingSegments.clear();
     segmentIndex = 0;
-    fileRun.durationCentis = centis;
     RunProgress kept;
     const bool anyKept = readKeptProgress(&kept);
     if (AudioPrep::planSegments(centis).copyWhole) {
@@ -218,6 +270,7 @@ void ConversionEngine::planCuts()
     const QString source = fileRun.sourcePath;
     const bool wav = !AudioPrep::skipsTranscode(fileRun.taskPath);
     const qint64 centis = fileRun.durationCentis;
+    const qint64 head = fileRun.headCut;
     auto *planned = new QFutureWatcher<QVector<qint64>>(this);
     connect(planned, &QFutureWatcherBase::finished, this, [this, planned, generation] {
         const QVector<qint64> cuts = planned->result();
@@ -226,12 +279,36 @@ void ConversionEngine::planCuts()
             return;
         fileRun.cuts = cuts;
         segments = int(cuts.size()) + 1;
+        const RunProgress headProgress = fileRun.progress;
         useProgress(nullptr);
+        if (fileRun.headOnly) {
+            fileRun.headOnly = false;
+            if (headProgress.isDone(0)) {
+                fileRun.progress.setDone(0, headProgress.anyText(), headProgress.texts().value(0));
+                fileRun.progress.setSentences(0, headProgress.sentences(0));
+                keepRecord();
+            }
+        }
         startCutting();
     });
-    planned->setFuture(QtConcurrent::run([source, wav, centis] {
-        const QVector<qint64> cuts = CutPlan::planCutsInPauses(CutPlan::envelopeOfFile(source, wav),
-            CutPlan::limitCentis, CutPlan::searchCentis, CutPlan::stretchCentis, CutPlan::firstSegmentCentis);
+    planned->setFuture(QtConcurrent::run([source, wav, centis, head] {
+        const QVector<quint32> envelope = CutPlan::envelopeOfFile(source, wav);
+        if (head > 0) {
+            // The first segment is cut already: the others follow its cut as they would in a whole plan.
+            QVector<qint64> cuts {head};
+            const QVector<qint64> rest = envelope.size() > head ? CutPlan::planCutsInPauses(envelope.mid(int(head)))
+                                                                : CutPlan::planCutsEvery(centis - head);
+            for (const qint64 cut : rest)
+                cuts << head + cut;
+            if (CutPlan::fitsDuration(cuts, centis))
+                return cuts;
+            cuts = {head};
+            for (const qint64 cut : CutPlan::planCutsEvery(centis - head))
+                cuts << head + cut;
+            return cuts;
+        }
+        const QVector<qint64> cuts = CutPlan::planCutsInPauses(
+            envelope, CutPlan::limitCentis, CutPlan::searchCentis, CutPlan::stretchCentis, CutPlan::firstSegmentCentis);
         // Audio that could not be read whole is cut every minute, as without a plan.
         return CutPlan::fitsDuration(cuts, centis) ? cuts : CutPlan::planCutsEvery(centis);
     }));
@@ -242,7 +319,8 @@ void ConversionEngine::startCutting()
     // Segments are sent as they are cut: uploads begin with the cutter.
     stage = Stage::Uploading;
     cutterPaused = false;
-    startFfmpeg(cutter, AudioPrep::segmentMuxerArguments(fileRun.sourcePath, runFolder(), fileRun.cuts));
+    startFfmpeg(cutter,
+        AudioPrep::segmentMuxerArguments(fileRun.sourcePath, runFolder(), fileRun.cuts, fileRun.headCut > 0 ? 1 : 0));
     if (!isRunning())
         return;
     cutWatch->start();

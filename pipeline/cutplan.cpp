@@ -86,6 +86,14 @@ QVector<quint32> envelopeOfFile(const QString &path, bool wav)
     return envelope;
 }
 
+QByteArray samplesOfFile(const QString &path, bool wav, qint64 bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || (wav && !seekToWavData(file)))
+        return {};
+    return file.read(bytes);
+}
+
 QVector<qint64> planCutsInPauses(
     const QVector<quint32> &envelope, qint64 limit, qint64 search, qint64 stretch, qint64 firstAfter)
 {
@@ -96,17 +104,30 @@ QVector<qint64> planCutsInPauses(
     const qint64 first = std::max(stretch, firstPauseCentis);
     if (firstAfter > 0 && total > limit && firstAfter + first <= limit) {
         const quint64 pauseMean = pauseMeanFor(medianOf(envelope.mid(int(firstAfter), int(limit - firstAfter))));
-        quint64 sum = 0;
-        for (qint64 i = firstAfter; i < firstAfter + first; ++i)
-            sum += envelope.at(int(i));
-        for (qint64 start = firstAfter; start + first <= limit; ++start) {
-            if (start > firstAfter)
-                sum = sum + envelope.at(int(start + first - 1)) - envelope.at(int(start - 1));
-            if (sum <= pauseMean * quint64(first)) {
-                from = std::min(limit, onPacket(start + first / 2));
-                cuts.append(from);
-                break;
+        // The start of the first run of `length` windows after firstAfter, ending by `end`, that is a pause.
+        const auto firstPause = [&](qint64 length, qint64 end) -> qint64 {
+            quint64 sum = 0;
+            for (qint64 i = firstAfter; i < firstAfter + length; ++i)
+                sum += envelope.at(int(i));
+            for (qint64 start = firstAfter; start + length <= end; ++start) {
+                if (start > firstAfter)
+                    sum = sum + envelope.at(int(start + length - 1)) - envelope.at(int(start - 1));
+                if (sum <= pauseMean * quint64(length))
+                    return start;
             }
+            return -1;
+        };
+        // A sentence's pause soon after firstAfter, else any pause a cut may take: a short first segment
+        // is what brings the first words back quickly.
+        qint64 length = first;
+        qint64 start = firstPause(first, std::min(limit, firstAfter + search + first));
+        if (start < 0) {
+            length = stretch;
+            start = firstPause(stretch, limit);
+        }
+        if (start >= 0) {
+            from = std::min(limit, onPacket(start + length / 2));
+            cuts.append(from);
         }
     }
     while (total - from > limit) {

@@ -26,7 +26,12 @@ QVector<quint32> energyEnvelope(const char *pcm, qint64 bytes);
 // writes a LIST chunk first), or raw PCM from the start. Empty when it cannot be read.
 QVector<quint32> envelopeOfFile(const QString &path, bool wav);
 
+// Up to `bytes` of a file's samples from the start of its data, as envelopeOfFile reads them; of a file
+// still being written, what it holds so far. Empty when it cannot be read.
+QByteArray samplesOfFile(const QString &path, bool wav, qint64 bytes);
+
 // firstAfter > 0: the first cut is the middle of the first firstPauseCentis after firstAfter that are a pause,
+// where one begins within search of firstAfter; else of the first stretch after firstAfter that is a pause,
 // where there is one before the limit. The cuts, ascending, each the middle (to cutStepCentis) of the quietest stretch
 // in the last searchCentis before the limit counted from the previous cut; the limit itself where that stretch is no
 // pause (not 20 dB below the searched audio's median, nor near digital silence). No cut for audio within one limit.

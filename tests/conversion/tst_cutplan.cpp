@@ -33,17 +33,7 @@ QByteArray pcmWithPauses(int seconds, const QString &pauses)
 
 QByteArray wavOf(const QByteArray &pcm)
 {
-    QByteArray header("RIFF");
-    auto le = [&header](quint32 value, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            header.append(char((value >> (8 * i)) & 0xFF));
-    };
-    le(quint32(36 + pcm.size()), 4);
-    header += "WAVEfmt ";
-    le(16, 4), le(1, 2), le(1, 2), le(16000, 4), le(32000, 4), le(2, 2), le(16, 2);
-    header += "data";
-    le(quint32(pcm.size()), 4);
-    return header + pcm;
+    return AudioPrep::wavHeader(pcm.size()) + pcm;
 }
 
 } // namespace
@@ -62,6 +52,7 @@ private slots:
     void fitsDuration();
     void segmentMuxerArguments_data();
     void segmentMuxerArguments();
+    void segmentsJoinedAreTheInput_data();
     void segmentsJoinedAreTheInput();
 };
 
@@ -104,6 +95,8 @@ void TestCutPlan::cuts_data()
         << 130 << "11000-11500 65000-65500" << 1000 << QVector<qint64> {1130, 6540, 12540};
     QTest::newRow("first: a gap between words is no pause")
         << 70 << "10500-10800 20000-20600" << 1000 << QVector<qint64> {2030};
+    QTest::newRow("first: no sentence's pause within 15 s, the first shorter one")
+        << 70 << "10500-10800 40000-40600" << 1000 << QVector<qint64> {1070};
     QTest::newRow("first: within a minute, no cut") << 60 << "11000-11500" << 1000 << QVector<qint64> {};
 }
 
@@ -169,28 +162,49 @@ void TestCutPlan::fitsDuration()
 void TestCutPlan::segmentMuxerArguments_data()
 {
     QTest::addColumn<QVector<qint64>>("cuts");
+    QTest::addColumn<int>("firstIndex");
     QTest::addColumn<QStringList>("arguments");
 
-    const QStringList head = {"-nostdin", "-y", "-i", "/d/myTmpWAVFiles/source_16k.wav", "-af", "asetnsamples=n=1600",
-        "-acodec", "pcm_s16le", "-f", "segment"};
+    const QStringList input = {"-nostdin", "-y", "-i", "/d/myTmpWAVFiles/source_16k.wav", "-af"};
+    const QStringList head = input + QStringList {"asetnsamples=n=1600", "-acodec", "pcm_s16le", "-f", "segment"};
     const QStringList tail = {"-reset_timestamps", "1", "/d/myTmpWAVFiles/%d.wav"};
-    QTest::newRow("no cut: one segment") << QVector<qint64> {} << head + QStringList {"-segment_time", "86400"} + tail;
-    QTest::newRow("cuts in hundredths") << QVector<qint64> {5040, 10500, 16010}
+    QTest::newRow("no cut: one segment") << QVector<qint64> {} << 0
+                                         << head + QStringList {"-segment_time", "86400"} + tail;
+    QTest::newRow("cuts in hundredths") << QVector<qint64> {5040, 10500, 16010} << 0
                                         << head + QStringList {"-segment_times", "50.40,105.00,160.10"} + tail;
-    QTest::newRow("past an hour") << QVector<qint64> {360000 + 10}
+    QTest::newRow("past an hour") << QVector<qint64> {360000 + 10} << 0
                                   << head + QStringList {"-segment_times", "3600.10"} + tail;
+    // The first segment cut already: the muxer starts at its cut, by samples, and numbers from 1.
+    const QStringList trimmed = input
+        + QStringList {"atrim=start_sample=201600,asetpts=PTS-STARTPTS,asetnsamples=n=1600", "-acodec", "pcm_s16le",
+            "-f", "segment"};
+    QTest::newRow("from the second segment") << QVector<qint64> {
+        1260, 7200} << 1 << trimmed + QStringList {"-segment_times", "59.40", "-segment_start_number", "1"} + tail;
+    QTest::newRow("from the second, the last") << QVector<qint64> {
+        1260} << 1 << trimmed + QStringList {"-segment_time", "86400", "-segment_start_number", "1"} + tail;
 }
 
 void TestCutPlan::segmentMuxerArguments()
 {
     QFETCH(QVector<qint64>, cuts);
+    QFETCH(int, firstIndex);
     QFETCH(QStringList, arguments);
-    QCOMPARE(AudioPrep::segmentMuxerArguments("/d/myTmpWAVFiles/source_16k.wav", "/d/myTmpWAVFiles", cuts), arguments);
+    QCOMPARE(AudioPrep::segmentMuxerArguments("/d/myTmpWAVFiles/source_16k.wav", "/d/myTmpWAVFiles", cuts, firstIndex),
+        arguments);
+}
+
+void TestCutPlan::segmentsJoinedAreTheInput_data()
+{
+    QTest::addColumn<int>("firstIndex");
+    QTest::newRow("every segment by the muxer") << 0;
+    // As when the first segment went out while the rest was transcoded.
+    QTest::newRow("the first one cut before") << 1;
 }
 
 // One ffmpeg process cuts where the plan says; the segments joined are the input, sample for sample.
 void TestCutPlan::segmentsJoinedAreTheInput()
 {
+    QFETCH(int, firstIndex);
     QTemporaryDir dir;
     const QByteArray pcm = pcmWithPauses(130, QStringLiteral("50000-50500 105000-105500"));
     const QString input = dir.filePath(QStringLiteral("source_16k.wav"));
@@ -202,7 +216,12 @@ void TestCutPlan::segmentsJoinedAreTheInput()
     QCOMPARE(cuts.size(), 2);
 
     QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"), AudioPrep::segmentMuxerArguments(input, dir.path(), cuts));
+    if (firstIndex > 0) {
+        QFile first(dir.filePath(QStringLiteral("0.wav")));
+        QVERIFY(first.open(QIODevice::WriteOnly));
+        first.write(wavOf(pcm.left(int(cuts[0] * 320))));
+    }
+    ffmpeg.start(QStringLiteral("ffmpeg"), AudioPrep::segmentMuxerArguments(input, dir.path(), cuts, firstIndex));
     QVERIFY(ffmpeg.waitForFinished(60000));
     QCOMPARE(ffmpeg.exitCode(), 0);
     QByteArray joined;
