@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QSettings>
 
 namespace CommandLine {
@@ -81,6 +82,59 @@ bool isWanted(const QStringList &arguments)
         if (arguments.at(i) == QLatin1String("--"))
             return false;
         if (options.contains(arguments.at(i)))
+            return true;
+    }
+    return false;
+}
+
+namespace {
+// The toolkit's own options, which QApplication takes out of the arguments, and whether each takes a value.
+const QHash<QString, bool> &toolkitOptions()
+{
+    static const QHash<QString, bool> options {{QStringLiteral("platform"), true},
+        {QStringLiteral("platformpluginpath"), true}, {QStringLiteral("platformtheme"), true},
+        {QStringLiteral("plugin"), true}, {QStringLiteral("qwindowgeometry"), true}, {QStringLiteral("geometry"), true},
+        {QStringLiteral("qwindowicon"), true}, {QStringLiteral("icon"), true}, {QStringLiteral("qwindowtitle"), true},
+        {QStringLiteral("title"), true}, {QStringLiteral("session"), true}, {QStringLiteral("style"), true},
+        {QStringLiteral("stylesheet"), true}, {QStringLiteral("display"), true}, {QStringLiteral("name"), true},
+        {QStringLiteral("reverse"), false}, {QStringLiteral("widgetcount"), false}, {QStringLiteral("nograb"), false},
+        {QStringLiteral("dograb"), false}, {QStringLiteral("sync"), false}, {QStringLiteral("qmljsdebugger"), false}};
+    return options;
+}
+
+// "-style", "--style" or "-style=fusion" -> "style"; empty when the argument is no option.
+QString toolkitOptionName(const QString &argument, bool *withValue)
+{
+    if (!argument.startsWith(QLatin1Char('-')) || argument.size() < 2)
+        return QString();
+    QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
+    const int equals = name.indexOf(QLatin1Char('='));
+    *withValue = equals >= 0;
+    return equals >= 0 ? name.left(equals) : name;
+}
+} // namespace
+
+bool isForWindow(const QStringList &arguments)
+{
+    for (int i = 1; i < arguments.size(); ++i) {
+        bool withValue = false;
+        const QString name = toolkitOptionName(arguments.at(i), &withValue);
+        if (!toolkitOptions().contains(name))
+            return false;
+        if (toolkitOptions().value(name) && !withValue && ++i >= arguments.size())
+            return false;
+    }
+    return true;
+}
+
+bool displayNamed(
+    const QStringList &arguments, const QString &qpaPlatform, const QString &display, const QString &waylandDisplay)
+{
+    if (!qpaPlatform.isEmpty() || !display.isEmpty() || !waylandDisplay.isEmpty())
+        return true;
+    for (int i = 1; i < arguments.size(); ++i) {
+        bool withValue = false;
+        if (toolkitOptionName(arguments.at(i), &withValue) == QLatin1String("platform"))
             return true;
     }
     return false;

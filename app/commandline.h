@@ -14,6 +14,14 @@ int exitStatusForSignal(int signalNumber);
 // The arguments ask for the command line, not the window: --convert, --help/-h or --version/-v among them.
 bool isWanted(const QStringList &arguments);
 
+// The arguments are the window's: none, or only the toolkit's own (-platform NAME, -style NAME, -reverse,
+// ...). Any other is for the command line, which refuses it as bad usage.
+bool isForWindow(const QStringList &arguments);
+// Somewhere to show the window: a platform named (-platform, QT_QPA_PLATFORM) or a display (DISPLAY,
+// WAYLAND_DISPLAY) in the environment.
+bool displayNamed(
+    const QStringList &arguments, const QString &qpaPlatform, const QString &display, const QString &waylandDisplay);
+
 // The language selector's texts, in the selector's order, each with the short code the command line
 // accepts for it ("en" for "英文").
 struct Language

@@ -18,6 +18,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -43,12 +45,15 @@ class ConversionCommand : public QObject
     Q_DISABLE_COPY(ConversionCommand)
 
 public:
+    // outputDir: where the files asked for go; the engine's documentDir is a scratch folder when no
+    // document is asked for.
     ConversionCommand(const ConversionEngine::Options &options, const QString &language, const QStringList &files,
-        const QStringList &formats)
+        const QStringList &formats, const QString &outputDir)
         : engine(options)
         , language(language)
         , files(files)
         , formats(formats)
+        , outputDir(outputDir)
         , remaining(files)
         , lines(::isatty(STDERR_FILENO) == 1)
     {
@@ -95,39 +100,73 @@ public:
     }
 
 private:
-    // The subtitle files beside the document, then the document itself gone unless it was asked for.
+    // The subtitle files named after the document, in the output folder, each protected as documents
+    // are; then the document, when it was not asked for, goes from its scratch folder with its timings.
     void writeOutputs(const QString &task, const QString &documentPath)
     {
         const QString dataDir = engine.options().dataDir;
+        const bool documentWanted = formats.contains(QStringLiteral("txt"));
         QStringList written;
-        if (formats.contains(QStringLiteral("txt")))
+        if (documentWanted)
             written << documentPath;
         Timings::Record record;
         const bool timed = Timings::read(dataDir, documentPath, &record);
+        bool subtitlesWritten = true;
         for (const QString &format : formats) {
             if (format == QLatin1String("txt"))
                 continue;
-            const QString path = CommandLine::subtitlePathFor(documentPath, format);
+            const QString named = CommandLine::subtitlePathFor(
+                outputDir + QLatin1Char('/') + QFileInfo(documentPath).fileName(), format);
+            const QString shown = Document::numberedPath(named, ownFiles);
+            const QString path = Document::writablePath(dataDir, named, ownFiles);
+            const QByteArray bytes
+                = Subtitles::fileText(Subtitles::buildCues(record.sentences), Subtitles::formatForPath(path));
             QString error = QCoreApplication::translate("ConversionCommand", "没有时间信息");
-            if (timed
-                && AtomicFile::write(path,
-                    Subtitles::fileText(Subtitles::buildCues(record.sentences), Subtitles::formatForPath(path)),
-                    &error)) {
+            if (timed && AtomicFile::write(path, bytes, &error)) {
+                Document::remember(dataDir, path, bytes);
+                ownFiles.insert(path);
                 written << path;
+                if (path != shown)
+                    keptNotes << Document::keptNotice(shown, path);
                 continue;
             }
             anyFailed = true;
+            subtitlesWritten = false;
             writeTo(stderr,
                 lines.failed(task,
                     QCoreApplication::translate("ConversionCommand", "无法写入字幕文件“%1”（%2）。").arg(path, error)));
         }
-        if (!formats.contains(QStringLiteral("txt")) && written.size() == formats.size()) {
+        if (!documentWanted) {
+            // Not a word of the text is lost: without its subtitles, the document is kept after all.
+            const QString kept = subtitlesWritten ? QString() : keepDocument(documentPath);
+            if (!kept.isEmpty())
+                written << kept;
             QFile::remove(documentPath);
             Timings::remove(dataDir, documentPath);
             Document::forget(dataDir, documentPath);
         }
         if (!written.isEmpty())
             writeTo(stderr, lines.documentWritten(written.join(QCoreApplication::translate("CommandLine", "、"))));
+    }
+
+    // The scratch document copied into the output folder by the documents' rule; where it went, or empty.
+    QString keepDocument(const QString &scratchPath)
+    {
+        const QString dataDir = engine.options().dataDir;
+        QFile scratch(scratchPath);
+        if (!scratch.open(QIODevice::ReadOnly))
+            return QString();
+        const QByteArray bytes = scratch.readAll();
+        const QString named = outputDir + QLatin1Char('/') + QFileInfo(scratchPath).fileName();
+        const QString path = Document::writablePath(dataDir, named, ownFiles);
+        if (!AtomicFile::write(path, bytes, nullptr))
+            return QString();
+        Document::remember(dataDir, path, bytes);
+        Timings::copy(dataDir, scratchPath, path);
+        ownFiles.insert(path);
+        if (path != named)
+            keptNotes << Document::keptNotice(named, path);
+        return path;
     }
 
     void onRunEnded(const QString &message, bool fileWasStarted)
@@ -137,7 +176,10 @@ private:
         const QString allConverted = ConversionEngine::allConvertedMessage();
         if (message.isEmpty() || message.startsWith(allConverted)) {
             // What follows names the documents written under a new name to keep the old ones.
-            const QString kept = message.mid(allConverted.size()).trimmed();
+            QStringList notes = keptNotes;
+            if (message.size() > allConverted.size())
+                notes.prepend(message.mid(allConverted.size()).trimmed());
+            const QString kept = notes.join(QLatin1Char('\n'));
             if (!kept.isEmpty())
                 writeTo(stderr, lines.finish() + kept + QLatin1Char('\n'));
             QCoreApplication::exit(anyFailed ? ExitStatus::SomeFailed : ExitStatus::AllConverted);
@@ -164,6 +206,9 @@ private:
     const QString language;
     const QStringList files;
     const QStringList formats;
+    const QString outputDir;
+    QSet<QString> ownFiles; // subtitles and kept documents this run wrote: a later file never replaces one
+    QStringList keptNotes; // the files written under a new name to keep the user's
     QStringList remaining;
     QString current; // the file being converted
     QString missing; // the file found missing in this run
@@ -213,11 +258,22 @@ int runConversionCommand(int argc, char *argv[])
     options.service = deploymentConfig();
     LocalSpeechService::warnOfUnencryptedHosts(options.service);
     options.dataDir = AppState::dataDir;
-    options.documentDir
+    const QString outputDir
         = request.outputDir.isEmpty() ? AppState::dataDir + QStringLiteral("/myWordFiles") : request.outputDir;
+    // Subtitles alone: the document they are made from goes to a folder of its own, so that neither a
+    // document already there (the window's, an earlier run's) nor its timings are replaced or removed.
+    const QString ownFolder = AppState::dataDir + QStringLiteral("/.quillora");
+    QDir().mkpath(ownFolder);
+    QTemporaryDir scratch(ownFolder + QStringLiteral("/subtitles-XXXXXX"));
+    const bool documentWanted = request.formats.contains(QStringLiteral("txt"));
+    if (!documentWanted && !scratch.isValid()) {
+        writeTo(stderr, QStringLiteral("quillora: %1\n").arg(prepareOutputDir(ownFolder)));
+        return ExitStatus::SomeFailed;
+    }
+    options.documentDir = documentWanted ? outputDir : scratch.path();
     options.appDir = AppState::appDir;
     options.machineId = readMachineId();
-    const QString outputProblem = prepareOutputDir(options.documentDir);
+    const QString outputProblem = prepareOutputDir(outputDir);
     if (!outputProblem.isEmpty()) {
         writeTo(stderr, QStringLiteral("quillora: %1\n").arg(outputProblem));
         return ExitStatus::BadUsage;
@@ -226,7 +282,7 @@ int runConversionCommand(int argc, char *argv[])
         ? CommandLine::rememberedLanguage(AppState::dataDir + QStringLiteral("/.quillora/settings.ini"))
         : request.language;
 
-    ConversionCommand command(options, language, request.files, request.formats);
+    ConversionCommand command(options, language, request.files, request.formats, outputDir);
     const QString refusal = command.refusal();
     if (!refusal.isEmpty()) {
         writeTo(stderr, refusal + QLatin1Char('\n'));

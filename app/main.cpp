@@ -18,12 +18,16 @@ int main(int argc, char *argv[])
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    if (CommandLine::isWanted(arguments))
+    // An option the window does not know is refused there as bad usage, before any window exists.
+    if (CommandLine::isWanted(arguments) || !CommandLine::isForWindow(arguments))
         return runConversionCommand(argc, argv);
+    if (!checkDisplay(arguments))
+        return 1;
 
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
+    displayReached();
     prepareApplication();
     Translation::install();
     if (checkSingleInstance())

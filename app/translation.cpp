@@ -36,10 +36,17 @@ bool keepsSourceTexts(const QStringList &uiLanguages)
     return QLocale(uiLanguages.first()).language() == QLocale::Chinese;
 }
 
-bool install(const QLocale &locale)
+namespace {
+void registerOnce()
 {
     static const bool registered = (registerTranslations(), true);
     Q_UNUSED(registered);
+}
+} // namespace
+
+bool install(const QLocale &locale)
+{
+    registerOnce();
     uninstall();
     const bool english = !keepsSourceTexts(locale.uiLanguages());
     if (english) {
@@ -67,6 +74,18 @@ void uninstall()
             QCoreApplication::removeTranslator(translator->get());
         translator->reset();
     }
+}
+
+QString early(const char *context, const char *source, const QLocale &locale)
+{
+    registerOnce();
+    QTranslator english;
+    if (!keepsSourceTexts(locale.uiLanguages()) && english.load(QStringLiteral(":/translations/quillora_en.qm"))) {
+        const QString text = english.translate(context, source);
+        if (!text.isEmpty())
+            return text;
+    }
+    return QString::fromUtf8(source);
 }
 
 } // namespace Translation

@@ -19,4 +19,8 @@ bool install(const QLocale &locale = QLocale::system());
 // Takes back what install put in place (the source texts show again).
 void uninstall();
 
+// source (marked with QT_TRANSLATE_NOOP in context) in the language install would choose, for a text
+// needed before any application object exists.
+QString early(const char *context, const char *source, const QLocale &locale = QLocale::system());
+
 } // namespace Translation

@@ -1,9 +1,11 @@
 #include "app/ui_startup.h"
 
 #include "app/appstate.h"
+#include "app/commandline.h"
 #include "app/deployment.h"
 #include "app/installlayout.h"
 #include "app/instanceguard.h"
+#include "app/translation.h"
 #include "pipeline/localspeechservice.h"
 #include "ui/deskmsgbar.h"
 
@@ -13,6 +15,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <unistd.h>
 
 void prepareApplication()
 {
@@ -70,4 +73,53 @@ bool checkDataFolder()
 void reportDeployment()
 {
     LocalSpeechService::warnOfUnencryptedHosts(deploymentConfig());
+}
+
+namespace {
+
+QByteArray &noDisplayLine()
+{
+    static QByteArray line;
+    return line;
+}
+
+QtMessageHandler &toolkitHandler()
+{
+    static QtMessageHandler handler = nullptr;
+    return handler;
+}
+
+void whileReachingDisplay(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtFatalMsg) {
+        std::fputs(noDisplayLine().constData(), stderr);
+        std::fflush(stderr);
+        ::_exit(1);
+    }
+    // The platform plugin's own complaints would bury the one line that says what to do.
+    if (context.category && qstrncmp(context.category, "qt.qpa", 6) == 0)
+        return;
+    toolkitHandler()(type, context, message);
+}
+
+} // namespace
+
+bool checkDisplay(const QStringList &arguments)
+{
+    noDisplayLine() = Translation::early("UiStartup",
+                          QT_TRANSLATE_NOOP("UiStartup", "没有可用的显示器：请在桌面上启动 Quillora，或使用 --convert"))
+                          .toLocal8Bit()
+        + '\n';
+    if (!CommandLine::displayNamed(arguments, qEnvironmentVariable("QT_QPA_PLATFORM"), qEnvironmentVariable("DISPLAY"),
+            qEnvironmentVariable("WAYLAND_DISPLAY"))) {
+        std::fputs(noDisplayLine().constData(), stderr);
+        return false;
+    }
+    toolkitHandler() = qInstallMessageHandler(whileReachingDisplay);
+    return true;
+}
+
+void displayReached()
+{
+    qInstallMessageHandler(toolkitHandler());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QStringList>
+
 // False when this process now holds the single-instance guard and may go on; true when it must stop
 // (another copy runs, or the guard cannot be made), after telling the user in the message dialog.
 bool checkSingleInstance();
@@ -15,3 +17,9 @@ void prepareApplication();
 // Reads the deployment in force, so that its problems, and a speech service on another machine reached
 // over plain HTTP (credentials in clear text), are told once on standard error at start.
 void reportDeployment();
+
+// Before the application object: false, after one line on standard error, when there is no display to
+// show the window on. From then until displayReached(), a display that cannot be reached (a DISPLAY
+// nobody answers) ends the program with exit status 1 and that line, instead of the toolkit's abort.
+bool checkDisplay(const QStringList &arguments);
+void displayReached();

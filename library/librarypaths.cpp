@@ -109,9 +109,13 @@ NameProblem nameProblem(const QString &base, const QString &newFileName, int max
     return NameProblem::None;
 }
 
-QString kindExtension(const QString &kind)
+QString renamedExtension(const QString &kind, const QString &oldName)
 {
-    return kind == QLatin1String("wav") ? QStringLiteral(".wav") : QStringLiteral(".txt");
+    if (kind != QLatin1String("wav"))
+        return QStringLiteral(".txt");
+    // A new suffix would not change what the file holds, only hide it from every program that opens it.
+    const int dot = oldName.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? oldName.mid(dot) : QString();
 }
 
 QString renamedPath(const QString &oldPath, const QString &newFileName)

@@ -46,8 +46,9 @@ bool isPlainName(const QString &base);
 enum class NameProblem { None, Empty, DotsOnly, LeadingDot, Separator, TooLong };
 NameProblem nameProblem(const QString &base, const QString &newFileName, int maxNameBytes);
 
-// Extension a renamed entry of the given kind ("wav" or "word") receives, dot included.
-QString kindExtension(const QString &kind);
+// Extension a renamed entry of the given kind ("wav" or "word") named oldName receives, dot included:
+// a document's ".txt"; an audio file keeps its own (a recording's ".wav", an MP3's ".mp3"), none if it has none.
+QString renamedExtension(const QString &kind, const QString &oldName);
 
 // Path of oldPath after renaming its file to newFileName, in the same folder.
 QString renamedPath(const QString &oldPath, const QString &newFileName);

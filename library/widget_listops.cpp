@@ -131,7 +131,7 @@ void Widget::renameFile(const QString &kind, const QString &name)
         return;
 
     const QString oldPath = LibraryPaths::locate(libraryPaths(kind), name);
-    const QString newName = base + LibraryPaths::kindExtension(kind);
+    const QString newName = base + LibraryPaths::renamedExtension(kind, name);
     const QString newPath = LibraryPaths::renamedPath(oldPath, newName);
     const QString folder = QFileInfo(oldPath).absolutePath();
     const LibraryPaths::NameProblem problem = LibraryPaths::nameProblem(base, newName, maxNameBytes(folder));

@@ -63,9 +63,10 @@ void Recorder::start(const CaptureDevices::Device &device, const QString &dataDi
     ffmpegLog.clear();
     ending = false;
     process->start(program, RecorderCommand::arguments(device, filePath, flushEachPacket), QIODevice::ReadWrite);
-    emit started();
-    recordStartMs = QDateTime::currentMSecsSinceEpoch();
+    // Before anyone hears of the start: what they do then (a message box) is recording time too.
+    recordTime.start();
     clock->start(clockTickMs);
+    emit started();
 }
 
 bool Recorder::isRecording() const
@@ -143,5 +144,5 @@ void Recorder::onProcessEnded()
 
 int Recorder::elapsedSeconds() const
 {
-    return int((QDateTime::currentMSecsSinceEpoch() - recordStartMs) / 1000);
+    return recordTime.isValid() ? int(recordTime.elapsed() / 1000) : 0;
 }

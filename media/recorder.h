@@ -2,6 +2,7 @@
 
 #include "platform/capturedevices.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QProcess>
 #include <QString>
@@ -32,7 +33,8 @@ public:
     bool isRecording() const;
     // From the next start: the file grows packet by packet, for a reader following it.
     void setFollowed(bool followed) { flushEachPacket = followed; }
-    // Whole seconds of wall-clock time since the clock started.
+    // Whole seconds the recording has run, from a monotonic clock started with ffmpeg: neither the
+    // clock's ticks (held back by a modal box) nor a change of the wall clock can make it lag.
     int elapsedSeconds() const;
 
     QProcess *recordProcess() const { return process; }
@@ -55,7 +57,7 @@ private:
 
     QProcess *process = nullptr;
     QTimer *clock = nullptr;
-    qint64 recordStartMs = 0; // milliseconds since the epoch when the clock started
+    QElapsedTimer recordTime; // runs from ffmpeg's start
     QString filePath;
     QString deviceName;
     QString ffmpegLog; // what the running ffmpeg printed, its last part

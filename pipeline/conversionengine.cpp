@@ -3,6 +3,7 @@
 #include "library/atomicfile.h"
 #include "library/librarypaths.h"
 #include "pipeline/audioprep.h"
+#include "pipeline/document.h"
 #include "pipeline/localspeechservice.h"
 #include "pipeline/networkfailure.h"
 #include "pipeline/qthttpclass.h"
@@ -199,7 +200,8 @@ void ConversionEngine::startFile()
         endPreparation(QByteArray());
         return;
     }
-    if (!QFileInfo(task).isFile()) {
+    // A folder or a named pipe is there but is no file: the next check says so.
+    if (!QFileInfo::exists(task)) {
         emit taskMissing(task);
         endRun(
             tr("找不到文件“%1”，它可能已被移动或删除，已将其从任务列表中移除。").arg(QDir::toNativeSeparators(task)));
@@ -245,8 +247,7 @@ void ConversionEngine::finishFile()
     }
     runDocuments.insert(documentPath);
     if (documentPath != written.namedPath)
-        divertedNotes << tr("“%1”已被修改或不是本程序写入的，为免覆盖，新的文本已保存为“%2”。")
-                             .arg(LibraryPaths::fileName(written.namedPath), LibraryPaths::fileName(documentPath));
+        divertedNotes << Document::keptNotice(written.namedPath, documentPath);
     QFile::remove(progressRecordPath(task));
     if (!fileRun.transcodedPath.isEmpty())
         QFile::remove(fileRun.transcodedPath);

@@ -2,6 +2,7 @@
 
 #include "library/atomicfile.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -62,6 +63,20 @@ QString numberedPath(const QString &path, const std::function<bool(const QString
         if (!isTaken(candidate))
             return candidate;
     }
+}
+
+QString writablePath(const QString &dataDir, const QString &named, const QSet<QString> &taken)
+{
+    return numberedPath(
+        named, [&taken, &dataDir](const QString &path) { return taken.contains(path) || !mayReplace(dataDir, path); });
+}
+
+QString keptNotice(const QString &named, const QString &written)
+{
+    const int slash = named.lastIndexOf(QLatin1Char('/'));
+    return QCoreApplication::translate(
+        "ConversionEngine", "“%1”已被修改或不是本程序写入的，为免覆盖，新的文本已保存为“%2”。")
+        .arg(named.mid(slash + 1), written.mid(written.lastIndexOf(QLatin1Char('/')) + 1));
 }
 
 namespace {

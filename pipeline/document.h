@@ -32,6 +32,12 @@ QString numberedPath(const QString &path, const QSet<QString> &taken);
 // The same numbering, each candidate judged by isTaken.
 QString numberedPath(const QString &path, const std::function<bool(const QString &)> &isTaken);
 
+// Where a run writes a file of its own named `named` (a document, a subtitle file): numbered past those
+// in `taken` (written earlier by the same run) and past any file the user wrote or changed.
+QString writablePath(const QString &dataDir, const QString &named, const QSet<QString> &taken);
+// What a run says when it wrote `written` instead of `named` so as not to replace the user's file.
+QString keptNotice(const QString &named, const QString &written);
+
 // What the program keeps of each document it wrote, to tell the user's own documents and edits from
 // its output: the SHA-1 of the bytes, in <dataDir>/.quillora/documents/<SHA-1 of the path>.sha1.
 // Renaming, copying or deleting a document does the same to its record.

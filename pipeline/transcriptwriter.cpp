@@ -15,9 +15,7 @@ Written write(const QString &dataDir, const QString &folder, const QString &sour
     Written written;
     const QString named = folder + QLatin1Char('/') + Document::fileNameFor(sourcePath);
     written.namedPath = Document::numberedPath(named, taken);
-    written.path = Document::numberedPath(named, [&taken, &dataDir](const QString &path) {
-        return taken.contains(path) || !Document::mayReplace(dataDir, path);
-    });
+    written.path = Document::writablePath(dataDir, named, taken);
     QDir().mkpath(folder);
     const QString documentText = Document::textOf(texts);
     const QByteArray bytes = Document::encode(documentText);

@@ -5,9 +5,13 @@
 #include "ui/notice.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QSettings>
 #include <QTextEdit>
+
+#include <utility>
 
 namespace {
 
@@ -127,8 +131,9 @@ void Widget::slotBeginCover()
     conversionEngine->start(language, [this] { return taskFiles.value(0); });
 }
 
-void Widget::onFileStarted()
+void Widget::onFileStarted(const QString &task)
 {
+    conversionTask = task;
     // The view shows this run's text but belongs to no document until the run writes one: closing it
     // after a stop or a failure must not overwrite the earlier document with a partial text.
     wordFilePath.clear();
@@ -139,6 +144,7 @@ void Widget::onFileStarted()
 
 void Widget::onDocumentWritten(const QString &task, const QString &documentPath)
 {
+    conversionTask.clear();
     adoptWrittenDocument(documentPath);
     removeTask(task);
 }
@@ -162,8 +168,12 @@ void Widget::onRunEnded(const QString &message, bool fileWasStarted)
     languageBox->setEnabled(true);
     if (fileWasStarted)
         closeWordBtn->setEnabled(true);
+    // A failure says which file it concerns, below the message, unless the message names it already.
+    const QString task = std::exchange(conversionTask, QString());
+    const bool named = task.isEmpty() || message.startsWith(ConversionEngine::allConvertedMessage())
+        || message.contains(QDir::toNativeSeparators(task)) || message.contains(QFileInfo(task).fileName());
     if (!message.isEmpty())
-        Notice::information(this, message);
+        Notice::information(this, message, named ? QString() : tr("文件：%1").arg(QDir::toNativeSeparators(task)));
 }
 
 void Widget::slotStopCover()

@@ -356,7 +356,7 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
     </message>
     <message>
         <source>语音服务器的应答无法解析。</source>
-        <translation>The speech server's reply could not be read.</translation>
+        <translation>The speech server&apos;s reply could not be read.</translation>
     </message>
     <message>
         <source>边录边转已停止。%1
@@ -577,6 +577,13 @@ The recording goes on unaffected; the text recognised so far stays in the text v
 全部剩余 %2</source>
         <translation>File left %1
 All left %2</translation>
+    </message>
+</context>
+<context>
+    <name>UiStartup</name>
+    <message>
+        <source>没有可用的显示器：请在桌面上启动 Quillora，或使用 --convert</source>
+        <translation>no display: start Quillora on a desktop, or use --convert</translation>
     </message>
 </context>
 <context>
@@ -857,7 +864,7 @@ Alt+Left, Alt+Right: back or forward 5 seconds</translation>
     </message>
     <message>
         <source>上一段录音的文字仍在识别中，本次录音不做边录边转；录音结束后可以在录音列表中照常转换。</source>
-        <translation>The previous recording's text is still being recognised, so this recording gets no live text; when it is over you can convert it from the recordings list as usual.</translation>
+        <translation>The previous recording&apos;s text is still being recognised, so this recording gets no live text; when it is over you can convert it from the recordings list as usual.</translation>
     </message>
     <message>
         <source>
@@ -874,6 +881,10 @@ So that the changes to the document are not lost, this recording gets no live te
     <message>
         <source>正在边录边转，请在录音结束、文字写入文档后再打开文档！</source>
         <translation>Live transcription is under way. Open the document once the recording is over and its text is written to the document.</translation>
+    </message>
+    <message>
+        <source>文件：%1</source>
+        <translation>File: %1</translation>
     </message>
 </context>
 <context>

@@ -18,6 +18,12 @@ std::optional<QStringList> &nextFileNames()
     return instance;
 }
 
+QString &lastDetail()
+{
+    static QString instance;
+    return instance;
+}
+
 Notice::FileDialogRequest &lastRequest()
 {
     static Notice::FileDialogRequest instance;
@@ -27,14 +33,27 @@ Notice::FileDialogRequest &lastRequest()
 
 namespace Notice {
 
-void information(QWidget *parent, const QString &text)
+void information(QWidget *parent, const QString &text, const QString &detail)
 {
+    lastDetail() = detail;
     if (hook()) {
         hook()(text);
         return;
     }
-    QMessageBox::information(
-        parent, QCoreApplication::translate("Notice", "提示"), text, QMessageBox::Ok, QMessageBox::NoButton);
+    if (detail.isEmpty()) {
+        QMessageBox::information(
+            parent, QCoreApplication::translate("Notice", "提示"), text, QMessageBox::Ok, QMessageBox::NoButton);
+        return;
+    }
+    QMessageBox box(
+        QMessageBox::Information, QCoreApplication::translate("Notice", "提示"), text, QMessageBox::Ok, parent);
+    box.setInformativeText(detail);
+    box.exec();
+}
+
+QString lastInformationDetail()
+{
+    return lastDetail();
 }
 
 QMessageBox::StandardButton question(QWidget *parent, const QString &title, const QString &text,

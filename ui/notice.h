@@ -10,8 +10,11 @@ class QWidget;
 // Every modal question the window asks goes through here, so tests can answer instead of a person.
 namespace Notice {
 
-// Modal information box titled "提示", one OK button, no default button.
-void information(QWidget *parent, const QString &text);
+// Modal information box titled "提示", one OK button, no default button; detail, when given, is shown
+// below the text (the file a failure concerns).
+void information(QWidget *parent, const QString &text, const QString &detail = QString());
+// The detail of the last information box, shown or answered by the test hook.
+QString lastInformationDetail();
 
 // Modal question box; returns the button pressed.
 QMessageBox::StandardButton question(QWidget *parent, const QString &title, const QString &text,

@@ -220,7 +220,8 @@ public:
     bool runActive() const;
     void connectConversionEngine();
     void restoreLanguage();
-    void onFileStarted();
+    void onFileStarted(const QString &task);
+    QString conversionTask; // the file the run converts, until its document is written: failures name it
     void onDocumentWritten(const QString &task, const QString &documentPath);
     void adoptWrittenDocument(const QString &documentPath); // the view's text now belongs to it
     void onRunEnded(const QString &message, bool fileWasStarted);

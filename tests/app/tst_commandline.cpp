@@ -10,6 +10,7 @@
 #include <QHash>
 
 #include <csignal>
+#include <sys/stat.h>
 
 using namespace ConversionTest;
 
@@ -28,8 +29,11 @@ private slots:
     void usage();
     void usageInLocale_data();
     void usageInLocale();
+    void windowStart_data();
+    void windowStart();
     void convert_data();
     void convert();
+    void usersDocumentKept_data();
     void usersDocumentKept();
     void interruptedThenResumedInWindow_data();
     void interruptedThenResumedInWindow();
@@ -158,6 +162,14 @@ void TestCommandLine::usage_data()
         << "本机自带的离线语音服务只能识别英文";
     QTest::newRow("nothing remembered") << QStringList {"--convert", wav} << 1 << ""
                                         << "只能识别英文";
+    // There, but not a file: said so, not "cannot find it" (and the pipe is never opened, which would block).
+    const QString notAFile = "”不是普通文件（如文件夹、命名管道或设备），无法使用！";
+    const QString pipe = media.filePath("pipe.wav");
+    QVERIFY(QFileInfo::exists(pipe) || ::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+    QTest::newRow("a folder") << QStringList {"--convert", "--language", "en", media.path()} << 1 << ""
+                              << media.path() + "：“" + media.path() + notAFile;
+    QTest::newRow("a named pipe") << QStringList {"--convert", "--language", "en", pipe} << 1 << ""
+                                  << pipe + "：“" + pipe + notAFile;
 }
 
 void TestCommandLine::usage()
@@ -218,6 +230,50 @@ void TestCommandLine::usageInLocale()
     const ProgramCopy::Result result = program.run(arguments, 30000);
     QCOMPARE(result.err, stderrIs);
     QVERIFY2(result.out.contains(stdoutHas) && result.out.isEmpty() == stdoutHas.isEmpty(), qPrintable(result.out));
+}
+
+void TestCommandLine::windowStart_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("display"); // DISPLAY; none when empty
+    QTest::addColumn<QString>("lang");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("stderrIs");
+    const QString noDisplay = "no display: start Quillora on a desktop, or use --convert\n";
+    const QString nobody = ":987"; // an X display nobody serves
+    QTest::newRow("no display") << QStringList() << QString() << "en_US.UTF-8" << 1 << noDisplay;
+    QTest::newRow("no display, in Chinese") << QStringList() << QString() << "zh_CN.UTF-8" << 1
+                                            << "没有可用的显示器：请在桌面上启动 Quillora，或使用 --convert\n";
+    QTest::newRow("a display nobody answers") << QStringList() << nobody << "en_US.UTF-8" << 1 << noDisplay;
+    QTest::newRow("the toolkit's own option, no display")
+        << QStringList {"-style", "fusion"} << QString() << "en_US.UTF-8" << 1 << noDisplay;
+    const QString bogus = "quillora: Unknown option: --bogus. See quillora --help for usage.\n";
+    QTest::newRow("unknown option") << QStringList {"--bogus"} << QString() << "en_US.UTF-8" << 2 << bogus;
+    QTest::newRow("unknown option, refused before the display")
+        << QStringList {"--bogus"} << nobody << "en_US.UTF-8" << 2 << bogus;
+    QTest::newRow("a file without --convert") << QStringList {"talk.wav"} << QString() << "en_US.UTF-8" << 2
+                                              << "quillora: --convert was not given. See quillora --help for usage.\n";
+}
+
+// quillora without --convert: its options are judged before a window exists, and without a display it
+// says so in one line instead of the toolkit's abort.
+void TestCommandLine::windowStart()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, display);
+    QFETCH(QString, lang);
+    QFETCH(int, exitCode);
+    QFETCH(QString, stderrIs);
+    QVERIFY(!QFileInfo::exists("/tmp/.X11-unix/X987"));
+    ProgramCopy program(service.hostAndPort());
+    QVERIFY(program.isValid());
+    program.setLang(lang);
+    if (!display.isEmpty())
+        program.setVariable("DISPLAY", display);
+    const ProgramCopy::Result result = program.run(arguments, 30000);
+    QCOMPARE(result.err, stderrIs);
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(result.out, QString());
 }
 
 void TestCommandLine::convert_data()
@@ -296,27 +352,77 @@ void TestCommandLine::convert()
     QCOMPARE(QDir(program.filePath("myTmpWAVFiles")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
-// A document the user wrote stays; the new text gets the next number, and the end says so.
+void TestCommandLine::usersDocumentKept_data()
+{
+    QTest::addColumn<QString>("ownFile"); // a file of the user's in myWordFiles before the run; none when empty
+    QTest::addColumn<bool>("earlierRun"); // the file was converted once before, into notes.txt
+    QTest::addColumn<QString>("formats");
+    QTest::addColumn<QStringList>("files"); // myWordFiles afterwards
+    QTest::addColumn<QString>("notice"); // what the end says was kept; empty: nothing
+    const QString kept = "“%1”已被修改或不是本程序写入的，为免覆盖，新的文本已保存为“%2”。\n";
+    QTest::newRow("the user's document") << "notes.txt" << false << "txt" << QStringList {"notes (2).txt", "notes.txt"}
+                                         << kept.arg("notes.txt", "notes (2).txt");
+    QTest::newRow("the user's subtitles") << "notes.srt" << false << "srt" << QStringList {"notes (2).srt", "notes.srt"}
+                                          << kept.arg("notes.srt", "notes (2).srt");
+    QTest::newRow("an earlier document stays, timings and all")
+        << QString() << true << "srt" << QStringList {"notes.srt", "notes.txt"} << QString();
+    QTest::newRow("the user's document, subtitles only: nothing said of it")
+        << "notes.txt" << false << "srt" << QStringList {"notes.srt", "notes.txt"} << QString();
+    QTest::newRow("subtitles beside a document under a new name")
+        << "notes.txt" << false << "txt,vtt" << QStringList {"notes (2).txt", "notes (2).vtt", "notes.txt"}
+        << kept.arg("notes.txt", "notes (2).txt");
+}
+
+// A file the user wrote stays, a document or subtitles alike; the new one gets the next number, and the end
+// says so. A document an earlier run wrote stays when only subtitles are asked for now.
 void TestCommandLine::usersDocumentKept()
 {
+    QFETCH(QString, ownFile);
+    QFETCH(bool, earlierRun);
+    QFETCH(QString, formats);
+    QFETCH(QStringList, files);
+    QFETCH(QString, notice);
     ProgramCopy program(service.hostAndPort());
     QVERIFY(program.isValid());
     const QString task = speak(media.path(), "notes", "The meeting starts at nine in the morning.");
     QVERIFY(!task.isEmpty());
     QVERIFY(QDir().mkpath(program.filePath("myWordFiles")));
-    QFile own(program.filePath("myWordFiles/notes.txt"));
-    QVERIFY(own.open(QIODevice::WriteOnly) && own.write("my own notes\n") > 0);
-    own.close();
+    QFile own(program.filePath("myWordFiles/" + (ownFile.isEmpty() ? "notes.txt" : ownFile)));
+    if (!ownFile.isEmpty()) {
+        QVERIFY(own.open(QIODevice::WriteOnly) && own.write("my own notes\n") > 0);
+        own.close();
+    }
+    QByteArray before = "my own notes\n";
+    if (earlierRun) {
+        QCOMPARE(program.run({"--convert", "--language", "en", task}).exitCode, 0);
+        QVERIFY(own.open(QIODevice::ReadOnly));
+        before = own.readAll();
+        own.close();
+    }
+    const QStringList timingsBefore = QDir(program.filePath(".quillora/timings")).entryList(QDir::Files);
     QProcess process;
-    program.start(process, {"--convert", "--language", "en", task});
+    program.start(process, {"--convert", "--language", "en", "--format", formats, task});
     QVERIFY(process.waitForFinished(300000));
     const QString err = QString::fromUtf8(process.readAllStandardError());
     QCOMPARE(process.exitCode(), 0);
     QVERIFY(own.open(QIODevice::ReadOnly));
-    QCOMPARE(own.readAll(), QByteArray("my own notes\n"));
-    QVERIFY2(matches(program.filePath("myWordFiles/notes (2).txt"), spoken[task]), qPrintable(err));
-    QVERIFY2(err.contains("“notes.txt”已被修改或不是本程序写入的，为免覆盖，新的文本已保存为“notes (2).txt”。\n"),
-        qPrintable(err));
+    QCOMPARE(own.readAll(), before);
+    QCOMPARE(QDir(program.filePath("myWordFiles")).entryList(QDir::Files), files);
+    const QString written = files.first();
+    if (written.endsWith(".txt"))
+        QVERIFY2(matches(program.filePath("myWordFiles/" + written), spoken[task]), qPrintable(err));
+    for (const QString &file : files) {
+        if (!file.endsWith(".txt") && file != ownFile)
+            QVERIFY2(SpeechTestUtil::cuesFfmpegReads(program.filePath("myWordFiles/" + file)) >= 1, qPrintable(file));
+    }
+    if (notice.isEmpty())
+        QVERIFY2(!err.contains("已被修改") && !err.contains("(2)"), qPrintable(err));
+    else
+        QVERIFY2(err.contains(notice), qPrintable(err));
+    // Only what is on disk is named as saved.
+    QVERIFY2(err.contains(program.filePath("myWordFiles/" + written)), qPrintable(err));
+    if (!formats.contains("txt"))
+        QCOMPARE(QDir(program.filePath(".quillora/timings")).entryList(QDir::Files), timingsBefore);
 }
 
 void TestCommandLine::interruptedThenResumedInWindow_data()

@@ -7,14 +7,19 @@
 
 #include <unistd.h>
 
+namespace {
+// The program finds its deployment file beside its own path, so a symbolic link would not do.
+bool linkOrCopy(const QString &built, const QString &copy)
+{
+    return ::link(QFile::encodeName(built).constData(), QFile::encodeName(copy).constData()) == 0
+        || QFile::copy(built, copy);
+}
+} // namespace
+
 ProgramCopy::ProgramCopy(const QString &serviceHost, int parallelRequests)
 {
-    const QString built = QStringLiteral(QUILLORA_BINARY_DIR "/quillora");
-    const QString program = folder.filePath(QStringLiteral("quillora"));
-    // The program finds its deployment file beside its own path, so a symbolic link would not do.
     valid = folder.isValid()
-        && (::link(QFile::encodeName(built).constData(), QFile::encodeName(program).constData()) == 0
-            || QFile::copy(built, program));
+        && linkOrCopy(QStringLiteral(QUILLORA_BINARY_DIR "/quillora"), folder.filePath(QStringLiteral("quillora")));
     QSettings ini(folder.filePath(QStringLiteral("quillora.ini")), QSettings::IniFormat);
     ini.beginGroup(QStringLiteral("service"));
     ini.setValue(QStringLiteral("token_host"), serviceHost);
@@ -27,6 +32,12 @@ ProgramCopy::ProgramCopy(const QString &serviceHost, int parallelRequests)
     valid = valid && ini.status() == QSettings::NoError;
 }
 
+bool ProgramCopy::addSpeechService() const
+{
+    return linkOrCopy(
+        QStringLiteral(QUILLORA_BINARY_DIR "/quillora-speechd"), folder.filePath(QStringLiteral("quillora-speechd")));
+}
+
 void ProgramCopy::start(QProcess &process, const QStringList &arguments) const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -37,6 +48,8 @@ void ProgramCopy::start(QProcess &process, const QStringList &arguments) const
             env.remove(QString::fromLatin1(name));
         env.insert(QStringLiteral("LANG"), lang);
     }
+    for (const QString &name : variables.keys())
+        env.insert(name, variables.value(name));
     process.setProcessEnvironment(env);
     process.start(folder.filePath(QStringLiteral("quillora")), arguments);
 }

@@ -19,6 +19,10 @@ public:
 
     // Runs it under this LANG, with no LANGUAGE, LC_ALL or LC_MESSAGES to outvote it; empty keeps the test's own.
     void setLang(const QString &value) { lang = value; }
+    // Sets a variable of its environment (after the display's are removed).
+    void setVariable(const QString &name, const QString &value) { variables.insert(name, value); }
+    // Puts the build's quillora-speechd beside it, for runs that start the service themselves.
+    bool addSpeechService() const;
 
     // Starts the program with these arguments; the caller waits for it.
     void start(QProcess &process, const QStringList &arguments) const;
@@ -33,5 +37,6 @@ public:
 private:
     QTemporaryDir folder;
     QString lang;
+    QProcessEnvironment variables;
     bool valid = false;
 };

@@ -235,6 +235,7 @@ void TestConversion::waitingOutcomes()
     QVERIFY(waitIdle(f));
     QCOMPARE(f.server.recognitionRequests().size(), 1);
     QCOMPARE(f.notices, QStringList {message});
+    QCOMPARE(Notice::lastInformationDetail(), "文件：" + task); // the box names the file below the message
     QCOMPARE(f.window->taskFiles, QStringList {task});
 }
 
@@ -259,6 +260,7 @@ void TestConversion::tokenNetworkError()
     f.window->slotBeginCover();
     QVERIFY(waitIdle(f, 20000));
     QCOMPARE(f.notices, QStringList {"获取访问令牌失败，请检查网络连接是否断开！"});
+    QCOMPARE(Notice::lastInformationDetail(), QString()); // no file had begun
     QVERIFY(!f.window->closeWordBtn->isEnabled()); // left as it was
     QVERIFY(!f.window->tokenTimer->isActive());
 }

@@ -199,10 +199,22 @@ void LibraryRulesTest::renamedPath_data()
                          << "wav"
                          << "b"
                          << "/d/myWAVFiles/b.wav";
-    QTest::newRow("mp3 becomes wav") << "/d/myWAVFiles/talk.mp3"
-                                     << "wav"
-                                     << "talk"
-                                     << "/d/myWAVFiles/talk.wav";
+    QTest::newRow("mp3 keeps its suffix") << "/d/myWAVFiles/two hours.mp3"
+                                          << "wav"
+                                          << "renamed long"
+                                          << "/d/myWAVFiles/renamed long.mp3";
+    QTest::newRow("suffix in capitals kept") << "/d/myWAVFiles/talk.M4A"
+                                             << "wav"
+                                             << "talk"
+                                             << "/d/myWAVFiles/talk.M4A";
+    QTest::newRow("only the last suffix") << "/d/myWAVFiles/a.b.mp3"
+                                          << "wav"
+                                          << "c"
+                                          << "/d/myWAVFiles/c.mp3";
+    QTest::newRow("audio without a suffix gets none") << "/d/myWAVFiles/plain"
+                                                      << "wav"
+                                                      << "other"
+                                                      << "/d/myWAVFiles/other";
     QTest::newRow("word") << "/d/myWordFiles/a.b.txt"
                           << "word"
                           << "c"
@@ -219,7 +231,9 @@ void LibraryRulesTest::renamedPath()
     QFETCH(QString, kind);
     QFETCH(QString, base);
     QFETCH(QString, expected);
-    QCOMPARE(LibraryPaths::renamedPath(oldPath, base + LibraryPaths::kindExtension(kind)), expected);
+    QCOMPARE(LibraryPaths::renamedPath(
+                 oldPath, base + LibraryPaths::renamedExtension(kind, LibraryPaths::fileName(oldPath))),
+        expected);
 }
 
 void LibraryRulesTest::replaceTask_data()

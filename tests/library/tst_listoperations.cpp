@@ -164,14 +164,14 @@ void ListOperationsTest::renameFile_data()
                                         << QStringList {"b.wav", "talk.mp3", "c.wav"}
                                         << QStringList {"myWAVFiles/talk.mp3", "outside/a.wav", "myWAVFiles/c.wav"}
                                         << QStringList {"c.wav", "a.wav", "talk.mp3"};
-    QTest::newRow("talk.mp3 becomes talk.wav")
+    QTest::newRow("talk.mp3 keeps its suffix")
         << "wav"
         << "talk.mp3"
-        << "talk" << ok << "talk" << QString()
-        << QStringList {"myWAVFiles/a.wav", "myWAVFiles/b.wav", "myWAVFiles/talk.wav"}
-        << QStringList {"a.wav", "b.wav", "talk.wav"}
-        << QStringList {"myWAVFiles/talk.wav", "outside/a.wav", "myWAVFiles/a.wav"}
-        << QStringList {"a.wav", "a.wav", "talk.wav"};
+        << "speech" << ok << "talk" << QString()
+        << QStringList {"myWAVFiles/a.wav", "myWAVFiles/b.wav", "myWAVFiles/speech.mp3"}
+        << QStringList {"a.wav", "b.wav", "speech.mp3"}
+        << QStringList {"myWAVFiles/speech.mp3", "outside/a.wav", "myWAVFiles/a.wav"}
+        << QStringList {"a.wav", "a.wav", "speech.mp3"};
     QTest::newRow("not a task") << "wav"
                                 << "b.wav"
                                 << "录音" << ok << "b" << QString()
@@ -263,7 +263,7 @@ void ListOperationsTest::renameFile()
     listed.sort();
     QCOMPARE(onDisk, listed);
     if (message.isEmpty() && RenameAnswer(answer) == RenameAnswer::Ok && !typed.isEmpty())
-        QCOMPARE(fx.read(folder + typed + (kind == "wav" ? ".wav" : ".txt")), content);
+        QCOMPARE(fx.read(folder + typed + name.mid(name.lastIndexOf('.'))), content); // its own suffix kept
 }
 
 // The view's document follows a rename, so closing it saves under the new name instead of bringing

@@ -8,6 +8,7 @@
 #include "pulsefixture.h"
 #include "ui/widget.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
@@ -33,6 +34,7 @@ private slots:
     void cleanupTestCase();
     void recordingIsRegisteredAndPlays();
     void clockKeepsLastTimeUntilFirstTick();
+    void clockCountsWhileAMessageIsUp();
     void failedRecordingIsNotRegistered_data();
     void failedRecordingIsNotRegistered();
     void takenFileNameIsNotRecordedInto();
@@ -152,6 +154,36 @@ void TestRecorder::clockKeepsLastTimeUntilFirstTick()
     window.recordBtn->click();
     QCOMPARE(window.wavFiles.size(), recordingsBefore + 1);
     QVERIFY(QFileInfo(window.wavFiles.last()).isFile());
+}
+
+// A box the recording's start brings up (live text refused for a language the local service lacks)
+// stays up for seconds; the clock counts them, as the file does.
+void TestRecorder::clockCountsWhileAMessageIsUp()
+{
+    Widget window;
+    window.liveCheck->setChecked(true);
+    window.languageBox->setCurrentIndex(0); // 中文近场: our own service recognises English only
+    Notice::setTestHook([this](const QString &text) {
+        messages << text;
+        QTest::qWait(3000); // a modal box's own event loop, until the user closes it
+        return QMessageBox::Ok;
+    });
+    messages.clear();
+    window.recordBtn->click();
+    QCOMPARE(messages.size(), 1);
+    // Three seconds went by under the box: the clock has counted them.
+    QTRY_COMPARE_WITH_TIMEOUT(window.recordTimeLabel->text(), QStringLiteral("00:00:04"), 2000);
+    window.recordBtn->click();
+    Notice::setTestHook([this](const QString &text) {
+        messages << text;
+        return fixture.answer;
+    });
+    const QString path = window.recorder->recordFilePath();
+    const double seconds = AudioFiles::measure(path).seconds;
+    qInfo("clock %s for a file of %.2f s", qPrintable(window.recordTimeLabel->text()), seconds);
+    QVERIFY2(qAbs(seconds - 4.3) < 1.0, qPrintable(QString::number(seconds)));
+    window.liveCheck->setChecked(false);
+    QFile::remove(path);
 }
 
 void TestRecorder::failedRecordingIsNotRegistered_data()
