@@ -1,6 +1,7 @@
 #include "ui/widget.h"
 
 #include "library/atomicfile.h"
+#include "library/documentsave.h"
 #include "library/documenttext.h"
 #include "library/librarypaths.h"
 #include "ui/notice.h"
@@ -50,6 +51,15 @@ void Widget::slotWordOpen(QListWidgetItem *item)
         return;
     }
     const QString path = LibraryPaths::locate(wordFiles, item->text());
+    // Text never written anywhere is not dropped for another document.
+    if (viewHoldsUnwrittenText() && path != wordFilePath) {
+        const QString failure = writeOpenDocument();
+        if (!failure.isEmpty()) {
+            Notice::information(
+                this, failure + tr("\n为免丢失文本区中尚未保存的文字，没有打开“%1”。").arg(item->text()));
+            return;
+        }
+    }
     // The path is taken only once the document is read, so a later close never writes the text still
     // in the view into a document that failed to open.
     QFile file(path);
@@ -61,7 +71,8 @@ void Widget::slotWordOpen(QListWidgetItem *item)
             !unreadable.isEmpty() ? unreadable : tr("无法打开文档“%1”：%2").arg(item->text(), file.errorString()));
         return;
     }
-    const DocumentText::Decoded decoded = DocumentText::decode(file.readAll());
+    const QByteArray bytes = file.readAll();
+    const DocumentText::Decoded decoded = DocumentText::decode(bytes);
     // Shown, a binary or undecodable file would come back as replacement characters on close.
     if (decoded.refusal != DocumentText::Refusal::None) {
         Notice::information(this, openRefusal(item->text(), decoded));
@@ -70,7 +81,7 @@ void Widget::slotWordOpen(QListWidgetItem *item)
     wordFilePath = path;
     wordTextEdit->clear();
     wordTextEdit->setPlainText(decoded.text);
-    wordTextAsOpened = wordTextEdit->document()->toRawText();
+    wordBaseline = DocumentSave::Baseline {wordTextEdit->document()->toRawText(), DocumentSave::digestOf(bytes), true};
     wordTextEdit->show();
     loadOpenTimings();
 }
@@ -99,11 +110,35 @@ QString Widget::writeOpenDocument()
     const DocumentText::Decoded found = DocumentText::decode(onDisk);
     const QByteArray bytes = DocumentText::encode(
         raw, found.refusal == DocumentText::Refusal::None ? found.format : DocumentText::Format());
-    const bool unchanged = present && (bytes == onDisk || raw == wordTextAsOpened);
+    const DocumentSave::Action action = DocumentSave::plan(wordBaseline, raw, bytes, present, onDisk);
+    if (action == DocumentSave::Action::Keep) {
+        // An unedited view of a file changed elsewhere still shows the old text: it matches nothing.
+        if (bytes == onDisk)
+            wordBaseline = DocumentSave::Baseline {raw, DocumentSave::digestOf(onDisk), true};
+        writeOpenTimings(raw);
+        return QString();
+    }
+    const QString target
+        = action == DocumentSave::Action::WriteElsewhere ? DocumentSave::elsewherePath(wordFilePath) : wordFilePath;
     QString error;
-    if (!unchanged && !AtomicFile::write(wordFilePath, bytes, &error))
-        return saveFailure(wordFilePath, error);
-    wordTextAsOpened = raw;
+    if (!AtomicFile::write(target, bytes, &error))
+        return saveFailure(target, error);
+    if (target != wordFilePath)
+        Notice::information(this,
+            tr("“%1”在别处被修改过。为免覆盖那些修改，文本区的文字已另存为“%2”。")
+                .arg(LibraryPaths::fileName(wordFilePath), LibraryPaths::fileName(target)));
+    // The timings describe the view's text: a document new at its path gets them whole.
+    if (target != wordFilePath || !wordBaseline.written)
+        openTimings.textChecksum.clear();
+    wordFilePath = target;
+    if (!wordFiles.contains(target))
+        appendLibraryFile(QStringLiteral("word"), target);
+    wordBaseline = DocumentSave::Baseline {raw, DocumentSave::digestOf(bytes), true};
     writeOpenTimings(raw);
     return QString();
+}
+
+bool Widget::viewHoldsUnwrittenText() const
+{
+    return !wordBaseline.written && !wordFilePath.isEmpty() && !wordTextEdit->isHidden();
 }

@@ -46,8 +46,11 @@ void Widget::createWordPlayback()
 void Widget::loadOpenTimings()
 {
     openTimingsValid = readDocumentTimings(wordFilePath, &openTimings);
+    Timings::Record stale;
+    openTimingsStale = !openTimingsValid && Timings::read(AppState::dataDir, wordFilePath, &stale);
     wordTimelineStale = true;
     sourceGoneTold = false;
+    staleTimingsTold = false;
     updateSpokenWord();
 }
 
@@ -67,10 +70,23 @@ const WordAlign::Timeline &Widget::viewTimeline()
     return wordTimeline;
 }
 
+void Widget::tellStaleTimings()
+{
+    if (!openTimingsStale || staleTimingsTold || wordFilePath.isEmpty() || wordTextEdit->isHidden())
+        return;
+    staleTimingsTold = true;
+    Notice::information(this,
+        tr("“%1”在别处被修改过，它的时间信息描述的是修改前的文字：不能再从词语播放，也不能导出字幕。"
+           "重新转换原音频可以得到新的时间信息。")
+            .arg(QFileInfo(wordFilePath).fileName()));
+}
+
 bool Widget::playFromWord(int offset)
 {
-    if (!documentTimed())
+    if (!documentTimed()) {
+        tellStaleTimings();
         return false;
+    }
     const int word = viewTimeline().wordAt(offset);
     if (word < 0)
         return false;

@@ -1,6 +1,7 @@
 #include "ui/widget.h"
 
 #include "app/appstate.h"
+#include "library/librarypaths.h"
 #include "media/recorder.h"
 #include "pipeline/livetranscription.h"
 #include "ui/notice.h"
@@ -82,6 +83,10 @@ void Widget::startLive()
         connect(live, &LiveTranscription::interrupted, this,
             [this](const QString &message) { Notice::information(this, message); });
         connect(live, &LiveTranscription::documentWritten, this, &Widget::onLiveDocumentWritten);
+        connect(live, &LiveTranscription::documentNotWritten, this,
+            [this](const QString &, const QString &path, const Timings::Record &timings) {
+                keepUnwrittenDocument(path, timings);
+            });
         connect(live, &LiveTranscription::ended, this, &Widget::onLiveEnded);
     }
     live->setOptions(options);
@@ -105,10 +110,28 @@ void Widget::onLiveDocumentWritten(const QString &, const QString &documentPath)
     adoptWrittenDocument(documentPath);
 }
 
+void Widget::keepUnwrittenDocument(const QString &documentPath, const Timings::Record &timings)
+{
+    wordFilePath = documentPath;
+    wordBaseline = DocumentSave::baselineOf(documentPath, QString());
+    wordBaseline.written = false;
+    openTimings = timings;
+    openTimingsValid = true;
+    openTimingsStale = false;
+    wordTimelineStale = true;
+    sourceGoneTold = false;
+}
+
 void Widget::onLiveEnded(const QString &message)
 {
     closeWordBtn->setEnabled(true);
     languageBox->setEnabled(!runActive());
-    if (!message.isEmpty())
-        Notice::information(this, message);
+    if (message.isEmpty())
+        return;
+    Notice::information(this,
+        viewHoldsUnwrittenText() ? message
+                + tr("\n文字仍保留在文本区，可以修改；问题解决后（例如腾出磁盘空间）按“关闭文档”（Ctrl+W）即可保存为“%"
+                     "1”。")
+                      .arg(LibraryPaths::fileName(wordFilePath))
+                                 : message);
 }

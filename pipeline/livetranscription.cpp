@@ -1,6 +1,7 @@
 #include "pipeline/livetranscription.h"
 
 #include "library/librarypaths.h"
+#include "pipeline/document.h"
 #include "pipeline/localspeechservice.h"
 #include "pipeline/networkfailure.h"
 #include "pipeline/qthttpclass.h"
@@ -321,6 +322,8 @@ bool LiveTranscription::writeDocument(QString *message)
     const TranscriptWriter::Written written
         = TranscriptWriter::write(opts.dataDir, opts.documentDir, recordingPath, texts, sentences, starts, {});
     if (!written.ok) {
+        emit documentNotWritten(
+            recordingPath, written.path, Timings::recordFor(recordingPath, Document::textOf(texts), sentences, starts));
         if (message)
             *message = tr("无法保存文本文档“%1”（%2）。录音已保存，可以在录音列表中照常转换这段录音。")
                            .arg(LibraryPaths::fileName(written.path), written.error);

@@ -2,6 +2,7 @@
 
 #include "app/deployment.h"
 #include "pipeline/timedtext.h"
+#include "pipeline/timings.h"
 #include "pipeline/utterancecutter.h"
 
 #include <QByteArray>
@@ -77,6 +78,9 @@ signals:
     // Live text has stopped for this recording (the message says why); the recording goes on.
     void interrupted(const QString &message);
     void documentWritten(const QString &recordingPath, const QString &documentPath);
+    // The document could not be written at documentPath (ended() says why): its text is what the view
+    // shows, and timings the record it would have had.
+    void documentNotWritten(const QString &recordingPath, const QString &documentPath, const Timings::Record &timings);
     // Over, after finish(): the message is empty unless the document could not be written.
     void ended(const QString &message);
 

@@ -154,7 +154,7 @@ void Widget::adoptWrittenDocument(const QString &documentPath)
     if (!wordFiles.contains(documentPath))
         appendLibraryFile(QStringLiteral("word"), documentPath);
     wordFilePath = documentPath;
-    wordTextAsOpened = wordTextEdit->document()->toRawText();
+    wordBaseline = DocumentSave::baselineOf(documentPath, wordTextEdit->document()->toRawText());
     loadOpenTimings();
 }
 

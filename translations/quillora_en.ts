@@ -886,6 +886,26 @@ So that the changes to the document are not lost, this recording gets no live te
         <source>文件：%1</source>
         <translation>File: %1</translation>
     </message>
+    <message>
+        <source>
+文字仍保留在文本区，可以修改；问题解决后（例如腾出磁盘空间）按“关闭文档”（Ctrl+W）即可保存为“%1”。</source>
+        <translation>
+The text stays in the text view, where you can correct it; once the problem is solved (for example by freeing disk space), press &quot;Close doc&quot; (Ctrl+W) to save it as &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>
+为免丢失文本区中尚未保存的文字，没有打开“%1”。</source>
+        <translation>
+So that the unsaved text in the text view is not lost, &quot;%1&quot; was not opened.</translation>
+    </message>
+    <message>
+        <source>“%1”在别处被修改过。为免覆盖那些修改，文本区的文字已另存为“%2”。</source>
+        <translation>&quot;%1&quot; was changed elsewhere. So as not to overwrite those changes, the text of the text view was saved as &quot;%2&quot;.</translation>
+    </message>
+    <message>
+        <source>“%1”在别处被修改过，它的时间信息描述的是修改前的文字：不能再从词语播放，也不能导出字幕。重新转换原音频可以得到新的时间信息。</source>
+        <translation>&quot;%1&quot; was changed elsewhere, and its timings describe the text as it was before: its words can no longer be played, nor its subtitles exported. Converting the original audio again gives new timings.</translation>
+    </message>
 </context>
 <context>
     <name>deskMsgBar</name>

@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "app/deployment.h"
+#include "library/documentsave.h"
 #include "library/taskintake.h"
 #include "pipeline/conversionengine.h"
 #include "pipeline/timeleft.h"
@@ -146,9 +147,12 @@ public:
     QTextEdit *wordTextEdit = nullptr; // text view of a document, or of the conversion under way
     QPushButton *closeWordBtn = nullptr; // saves the document in the view and hides the view
     QString wordFilePath; // the document the view belongs to; empty while it belongs to none
-    QString wordTextAsOpened; // the view's text when wordFilePath was opened: closing it unchanged writes nothing
-    // Writes the view's text into wordFilePath unless that would not change it; the message when it failed.
+    DocumentSave::Baseline
+        wordBaseline; // wordFilePath as the view last matched it: closing it unchanged writes nothing
+    // Writes the view's text into wordFilePath unless that would not change it, or beside it (and says so)
+    // when the file was changed elsewhere meanwhile; the message when it failed.
     QString writeOpenDocument();
+    bool viewHoldsUnwrittenText() const; // the view's document has never been written: its text is only here
 
     QStringList &libraryPaths(const QString &kind); // kind "wav" or "word"
     MyListWidget *libraryList(const QString &kind);
@@ -264,6 +268,8 @@ public:
     void startLive();
     void finishLive(); // the recording is over: its rest is recognised and its document written
     void onLiveDocumentWritten(const QString &recordingPath, const QString &documentPath);
+    // The document could not be written: the view keeps its text, belonging to it, for a later save.
+    void keepUnwrittenDocument(const QString &documentPath, const Timings::Record &timings);
     void onLiveEnded(const QString &message);
 
 public slots:
@@ -309,6 +315,8 @@ public:
     Timings::Record openTimings; // the open document's timings
     bool openTimingsValid = false; // they were read and describe the document's text
     bool sourceGoneTold = false; // the open document's source could not play, and the user was told
+    bool openTimingsStale = false; // it has a record, but for the text before it was changed elsewhere
+    bool staleTimingsTold = false;
     WordAlign::Timeline wordTimeline; // the view's words and their times, rebuilt after edits
     bool wordTimelineStale = true;
     bool playerOnDocument = false; // the player's file came from the view, at one of its words
@@ -324,6 +332,7 @@ public:
     // The document's record, when it describes the text on disk (a file changed elsewhere has none).
     static bool readDocumentTimings(const QString &documentPath, Timings::Record *record);
     bool documentTimed() const; // the open document has timings
+    void tellStaleTimings(); // once per opening: why its words do not play
     const WordAlign::Timeline &viewTimeline();
     bool playFromWord(int offset); // plays the source from the word at a view offset; false when it cannot
     void playPauseFromCaret();

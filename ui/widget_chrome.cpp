@@ -7,6 +7,7 @@
 #include "pipeline/livetranscription.h"
 #include "platform/processes.h"
 #include "ui/chromelayout.h"
+#include "ui/notice.h"
 #include "ui/theme.h"
 #include "ui/windowdrag.h"
 
@@ -90,6 +91,12 @@ void Widget::slotClose()
     recorder->finishForClose();
     if (liveActive())
         live->finishForClose();
+    // Text whose document could not be written exists nowhere else.
+    if (viewHoldsUnwrittenText()) {
+        const QString failure = writeOpenDocument();
+        if (!failure.isEmpty())
+            Notice::information(this, failure);
+    }
     killRunningProcesses({recorder->recordProcess(), convertProcess, lengthProcess, cutProcess});
     QFile::remove(AppState::dataDir + QStringLiteral("/recordTest.wav"));
     close();

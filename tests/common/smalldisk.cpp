@@ -50,6 +50,11 @@ bool Mount::fill()
     return true;
 }
 
+bool Mount::drain()
+{
+    return m_mounted && QFile::remove(m_folder + "/.filler/filler");
+}
+
 bool Mount::makeReadOnly()
 {
     return m_mounted && QProcess::execute("mount", {"-o", "remount,ro", m_folder}) == 0;

@@ -21,6 +21,7 @@ public:
 
     bool mounted() const { return m_mounted; }
     bool fill();
+    bool drain(); // gives back what fill() took
     bool makeReadOnly();
 
 private:

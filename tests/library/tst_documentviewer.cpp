@@ -53,6 +53,8 @@ private slots:
     void documentKeepsItsFormat();
     void saveFailureSaysWhy_data();
     void saveFailureSaysWhy();
+    void outsideChangesAreKept_data();
+    void outsideChangesAreKept();
 };
 
 void DocumentViewerTest::closeWithoutEditsKeepsBytes_data()
@@ -296,6 +298,90 @@ void DocumentViewerTest::saveFailureSaysWhy()
     QCOMPARE(fx.notices, QStringList {message});
     QVERIFY(w->wordTextEdit->isVisible());
     QCOMPARE(fx.read("myWordFiles/a.txt"), QByteArray("文档A"));
+}
+
+void DocumentViewerTest::outsideChangesAreKept_data()
+{
+    QTest::addColumn<QString>("typed"); // appended in the view after opening
+    QTest::addColumn<QString>("outside"); // "append", "delete", "view's text" or "none", done before saving
+    QTest::addColumn<QString>("saving"); // "close" or "conversion"
+    QTest::addColumn<QByteArray>("document"); // doc.txt afterwards
+    QTest::addColumn<QString>("copy"); // the numbered file the view's text went to; empty: none
+
+    const QByteArray appended("原文\nline added in a shell\n");
+    QTest::newRow("edited, line appended: copy") << "改"
+                                                 << "append"
+                                                 << "close" << appended << "doc (2).txt";
+    QTest::newRow("edited, before a conversion") << "改"
+                                                 << "append"
+                                                 << "conversion" << appended << "doc (2).txt";
+    QTest::newRow("copy name taken: the next") << "改"
+                                               << "append+taken"
+                                               << "close" << appended << "doc (3).txt";
+    QTest::newRow("unedited: nothing written") << ""
+                                               << "append"
+                                               << "close" << appended << "";
+    QTest::newRow("edited, removed: written again") << "改"
+                                                    << "delete"
+                                                    << "close" << QByteArray("原文\n改") << "";
+    QTest::newRow("edited, same text elsewhere") << "改"
+                                                 << "view's text"
+                                                 << "close" << QByteArray("原文\n改") << "";
+    QTest::newRow("edited, no outside change") << "改"
+                                               << "none"
+                                               << "close" << QByteArray("原文\n改") << "";
+}
+
+// A document changed on disk while it is open is never written over: the view's edits go to a
+// numbered name beside it, and the message names both.
+void DocumentViewerTest::outsideChangesAreKept()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, outside);
+    QFETCH(QString, saving);
+    QFETCH(QByteArray, document);
+    QFETCH(QString, copy);
+    WindowFixture fx;
+    QVERIFY(fx.write("myWordFiles/doc.txt", "原文\n"));
+    Widget *w = fx.start();
+    w->slotWordOpen(w->wordList->item(0));
+    appendInView(w->wordTextEdit, typed);
+    if (outside.startsWith("append")) {
+        QFile file(fx.path("myWordFiles/doc.txt"));
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("line added in a shell\n");
+    } else if (outside == "delete") {
+        QVERIFY(QFile::remove(fx.path("myWordFiles/doc.txt")));
+    } else if (outside == "view's text") {
+        QVERIFY(fx.write("myWordFiles/doc.txt", "原文\n改"));
+    }
+    if (outside.endsWith("taken"))
+        QVERIFY(fx.write("myWordFiles/doc (2).txt", "someone else's"));
+
+    ScriptedServer service;
+    if (saving == "close") {
+        w->closeWordBtn->click();
+        QVERIFY(!w->wordTextEdit->isVisible());
+    } else {
+        w->testSeams.serviceHost = service.hostAndPort();
+        w->languageBox->setCurrentText(QStringLiteral("英文"));
+        QVERIFY(fx.write("myWAVFiles/run.wav", "RIFF"));
+        w->addTask(fx.path("myWAVFiles/run.wav"));
+        w->slotBeginCover();
+        QVERIFY(w->runActive());
+        w->slotStopCover();
+    }
+
+    QCOMPARE(fx.read("myWordFiles/doc.txt"), document);
+    if (copy.isEmpty()) {
+        QVERIFY(fx.notices.isEmpty());
+        return;
+    }
+    QCOMPARE(fx.read("myWordFiles/" + copy), QByteArray("原文\n改"));
+    QCOMPARE(
+        fx.notices, QStringList {"“doc.txt”在别处被修改过。为免覆盖那些修改，文本区的文字已另存为“" + copy + "”。"});
+    QVERIFY(w->wordFiles.contains(fx.path("myWordFiles/" + copy)));
+    QCOMPARE(w->wordList->findItems(copy, Qt::MatchExactly).size(), 1);
 }
 
 QUILLORA_TEST_MAIN(DocumentViewerTest, {}, SmallDisk::enterPrivateMounts)

@@ -1,3 +1,4 @@
+#include "common/smalldisk.h"
 #include "common/speechtestutil.h"
 #include "common/testmain.h"
 #include "common/windowfixture.h"
@@ -29,6 +30,7 @@ private slots:
     void textAppearsWhileRecording();
     void stopMidUtteranceKeepsItsWords();
     void closingWritesTheTextSoFar();
+    void fullDiskKeepsTheText();
     // Last: it stops the service the others use.
     void serviceStoppedMidRecording();
 
@@ -182,6 +184,61 @@ void TestLive::closingWritesTheTextSoFar()
     QVERIFY(fixture.start()->liveCheck->isChecked());
 }
 
+// The disk fills while recording: the recording stops, the document cannot be written, and the text
+// stays in the view belonging to it; a save while the disk is full says so, and once there is room
+// the corrected text is written there with its timings.
+void TestLive::fullDiskKeepsTheText()
+{
+    if (!SmallDisk::available())
+        QSKIP("mounting a small file system needs root and a mount namespace of the test's own");
+    SpokenSentences spoken;
+    const QString speech = speechFile(QStringLiteral("full"),
+        {QStringLiteral("The weather is nice today and we will go for a walk."),
+            QStringLiteral("Our teacher told us a story about a small town by the sea.")},
+        {2.0, 2.0}, &spoken);
+    QVERIFY(!speech.isEmpty());
+    SmallDisk::Mount disk(fixture.appPath(), 16384);
+    QVERIFY(disk.mounted());
+    Widget *window = startRecording(speech);
+    QVERIFY(window);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->wordTextEdit->toPlainText().trimmed().isEmpty(), 45000);
+    const QString recording = window->recorder->recordFilePath();
+    QVERIFY(disk.fill());
+
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.notices.size(), 2, 20000);
+    // The recording's message and the document's, in the order their ends arrive.
+    const QString stopped = fixture.notices.filter(QStringLiteral("录音已停止：磁盘空间已满")).value(0);
+    const QString document = fixture.path("myWordFiles/" + QFileInfo(recording).completeBaseName() + ".txt");
+    const QString unsaved
+        = fixture.notices.filter(QStringLiteral("无法保存文本文档“%1”").arg(QFileInfo(document).fileName())).value(0);
+    QVERIFY2(!stopped.isEmpty() && unsaved.contains(QStringLiteral("按“关闭文档”（Ctrl+W）即可保存")),
+        qPrintable(fixture.notices.join('\n')));
+    QVERIFY(!QFile::exists(document));
+    QCOMPARE(window->wordFilePath, document);
+    QTextCursor end(window->wordTextEdit->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(QStringLiteral("Corrected."));
+    const QString corrected = window->wordTextEdit->toPlainText();
+
+    window->closeWordBtn->click();
+    QCOMPARE(fixture.notices.value(2),
+        QStringLiteral("文档保存失败：磁盘空间已满，“%1”未能保存！").arg(QFileInfo(document).fileName()));
+    QVERIFY(!window->wordTextEdit->isHidden());
+    QVERIFY(disk.drain());
+    window->closeWordBtn->click();
+    QCOMPARE(fixture.notices.size(), 3);
+    QVERIFY(window->wordTextEdit->isHidden());
+    QFile written(document);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(written.readAll()), corrected);
+    QVERIFY(window->wordFiles.contains(document));
+    Timings::Record record;
+    QVERIFY(Timings::read(AppState::dataDir, document, &record));
+    QCOMPARE(record.sourcePath, recording);
+    QCOMPARE(record.textChecksum, Timings::checksumOf(corrected));
+    fixture.window.reset();
+}
+
 void TestLive::serviceStoppedMidRecording()
 {
     SpokenSentences spoken;
@@ -217,5 +274,5 @@ void TestLive::serviceStoppedMidRecording()
     QCOMPARE(documentWords(window), normalizedWords(firstText));
 }
 
-QUILLORA_TEST_MAIN(TestLive)
+QUILLORA_TEST_MAIN(TestLive, {}, SmallDisk::enterPrivateMounts)
 #include "tst_live.moc"
