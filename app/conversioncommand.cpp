@@ -57,8 +57,6 @@ public:
         , remaining(files)
         , lines(::isatty(STDERR_FILENO) == 1)
     {
-        // On a terminal the service's request log would break the lines rewritten in place.
-        engine.speechService()->setChildLogShown(::isatty(STDERR_FILENO) != 1);
         connect(&engine, &ConversionEngine::progressText, this,
             [this](const QString &text) { writeTo(stderr, lines.progress(text)); });
         connect(&engine, &ConversionEngine::fileStarted, this, [this](const QString &task) {

@@ -36,7 +36,8 @@ void ConversionEngine::onSpeechServiceReady(bool ok)
     if (stage != Stage::CheckingService)
         return;
     if (!ok) {
-        endRun(tr("无法启动语音识别服务，请检查程序安装是否完整！"), false);
+        const QString held = service->portHeldMessage(); // another program on the service's port
+        endRun(held.isEmpty() ? tr("无法启动语音识别服务，请检查程序安装是否完整！") : held, false);
         return;
     }
     // A service started anew knows nothing of the tokens an earlier one issued.

@@ -5,8 +5,13 @@
 #include "platform/processes.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QHostAddress>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -16,6 +21,7 @@ namespace {
 
 const int pollIntervalMs = 200;
 const int probeTimeoutMs = 1000;
+const int joinTimeoutMs = 5000; // a service of ours answers its health at once, even while loading
 
 } // namespace
 
@@ -36,6 +42,7 @@ LocalSpeechService::LocalSpeechService(const DeploymentConfig &config, QObject *
     , config(config)
     , programFolder(AppState::appDir)
     , pollTimer(new QTimer(this))
+    , logFile(AppState::dataDir.isEmpty() ? QString() : AppState::dataDir + QStringLiteral("/.quillora/speechd.log"))
 {
     pollTimer->setSingleShot(true);
     connect(pollTimer, &QTimer::timeout, this, &LocalSpeechService::probe);
@@ -99,16 +106,24 @@ void LocalSpeechService::ensureRunning()
     }
     state = State::Probing;
     startedByLastCheck = false;
+    lastFailure = Failure::None;
+    holder = PortHolder::Holder();
     probe();
+}
+
+void LocalSpeechService::dropProbe()
+{
+    if (!probeSocket)
+        return;
+    probeSocket->disconnect(this);
+    probeSocket->abort();
+    probeSocket->deleteLater();
+    probeSocket = nullptr;
 }
 
 void LocalSpeechService::probe()
 {
-    if (probeSocket) {
-        probeSocket->disconnect(this);
-        probeSocket->abort();
-        probeSocket->deleteLater();
-    }
+    dropProbe();
     probeSocket = new QTcpSocket(this);
     connect(probeSocket, &QTcpSocket::connected, this, &LocalSpeechService::onProbeAnswered);
     connect(probeSocket, &QTcpSocket::errorOccurred, this, &LocalSpeechService::onProbeFailed);
@@ -126,6 +141,12 @@ void LocalSpeechService::probe()
 
 void LocalSpeechService::onProbeAnswered()
 {
+    // What answers while our child starts may be another client's child, which won the port: ours ends.
+    if (state == State::Starting && child
+        && PortHolder::holderOf(quint16(parseServiceHost(config.apiHost).port)).pid != child->processId()) {
+        join();
+        return;
+    }
     finish(true);
 }
 
@@ -139,6 +160,7 @@ void LocalSpeechService::onProbeFailed()
         return;
     if (QDateTime::currentMSecsSinceEpoch() >= startDeadlineMs) {
         stopChild();
+        lastFailure = Failure::NotStarted;
         finish(false);
         return;
     }
@@ -157,18 +179,28 @@ void LocalSpeechService::startChild()
     child = newChildEndingWithParent(this);
     child->setProgram(speechServiceProgram(programFolder));
     // The child must listen where we will call and accept the credentials we will present.
-    child->setArguments({QStringLiteral("--listen"), api.host + QLatin1Char(':') + QString::number(api.port),
-        QStringLiteral("--client-id"), config.clientId, QStringLiteral("--client-secret"), config.clientSecret});
-    child->setProcessChannelMode(childLogShown ? QProcess::ForwardedChannels : QProcess::ForwardedOutputChannel);
-    if (!childLogShown)
-        child->setStandardErrorFile(QProcess::nullDevice());
+    QStringList arguments {QStringLiteral("--listen"), api.host + QLatin1Char(':') + QString::number(api.port),
+        QStringLiteral("--client-id"), config.clientId, QStringLiteral("--client-secret"), config.clientSecret};
+    if (logFile.isEmpty()) {
+        child->setProcessChannelMode(QProcess::ForwardedChannels);
+    } else {
+        // What it says before it has read its options goes there too.
+        QDir().mkpath(QFileInfo(logFile).path());
+        child->setStandardOutputFile(QProcess::nullDevice());
+        child->setStandardErrorFile(logFile, QIODevice::Append);
+        arguments << QStringLiteral("--log-file") << logFile << QStringLiteral("--log-file-bytes")
+                  << QString::number(logFileBytes);
+    }
+    child->setArguments(arguments);
     connect(child, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart && state == State::Starting)
+        if (error == QProcess::FailedToStart && state == State::Starting) {
+            lastFailure = Failure::NotStarted;
             finish(false);
+        }
     });
     connect(child, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this, [this] {
         if (state == State::Starting)
-            finish(false);
+            join();
         else
             emit stopped();
     });
@@ -176,16 +208,94 @@ void LocalSpeechService::startChild()
     pollTimer->start(pollIntervalMs);
 }
 
+void LocalSpeechService::join()
+{
+    state = State::Joining;
+    pollTimer->stop();
+    // It lost the port, or is about to: not ours to wait for. Maybe in its own signal: deleted later.
+    child->disconnect(this);
+    if (child->state() != QProcess::NotRunning) {
+        child->kill();
+        child->waitForFinished(1000);
+    }
+    child->deleteLater();
+    child = nullptr;
+    dropProbe();
+    probeSocket = new QTcpSocket(this);
+    QTcpSocket *socket = probeSocket;
+    const ServiceHost api = parseServiceHost(config.apiHost);
+    connect(socket, &QTcpSocket::connected, this, [socket, api] {
+        socket->write("GET /healthz HTTP/1.1\r\nHost: " + api.hostAndPort.toUtf8() + "\r\nConnection: close\r\n\r\n");
+    });
+    connect(socket, &QTcpSocket::readyRead, this,
+        [socket] { socket->setProperty("reply", socket->property("reply").toByteArray() + socket->readAll()); });
+    connect(socket, &QTcpSocket::errorOccurred, this, [this, socket](QAbstractSocket::SocketError error) {
+        // Our service closes the connection once it has answered.
+        const bool answered = error == QAbstractSocket::RemoteHostClosedError;
+        onJoinEnded(socket->property("reply").toByteArray() + socket->readAll(), answered);
+    });
+    QTimer::singleShot(joinTimeoutMs, socket, [this, socket] {
+        if (socket == probeSocket)
+            onJoinEnded(socket->property("reply").toByteArray() + socket->readAll(), true);
+    });
+    socket->connectToHost(api.host, quint16(api.port));
+}
+
+void LocalSpeechService::onJoinEnded(const QByteArray &reply, bool connected)
+{
+    if (state != State::Joining)
+        return;
+    if (connected && isOurHealthReply(reply)) {
+        startedByLastCheck = true; // a service we have no token of
+        finish(true);
+        return;
+    }
+    const ServiceHost api = parseServiceHost(config.apiHost);
+    holder = PortHolder::holderOf(quint16(api.port));
+    // A socket bound and not listening is in no table the kernel shows, yet the port is taken.
+    const QHostAddress address = api.host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0
+        ? QHostAddress(QHostAddress::LocalHost)
+        : QHostAddress(api.host);
+    QTcpServer tryPort;
+    const bool taken = holder.found || connected
+        || (!tryPort.listen(address, quint16(api.port)) && tryPort.serverError() == QAbstractSocket::AddressInUseError);
+    tryPort.close();
+    lastFailure = taken ? Failure::PortHeld : Failure::NotStarted;
+    finish(false);
+}
+
+bool LocalSpeechService::isOurHealthReply(const QByteArray &reply)
+{
+    const int headEnd = reply.indexOf("\r\n\r\n");
+    const QList<QByteArray> statusLine = reply.left(reply.indexOf("\r\n")).split(' ');
+    if (headEnd < 0 || statusLine.size() < 2 || !statusLine.first().startsWith("HTTP/1.")
+        || (statusLine.at(1) != "200" && statusLine.at(1) != "503"))
+        return false;
+    const QJsonObject body = QJsonDocument::fromJson(reply.mid(headEnd + 4)).object();
+    const QString status = body.value(QStringLiteral("status")).toString();
+    return (status == QLatin1String("ok") || status == QLatin1String("loading"))
+        && body.value(QStringLiteral("workers")).toInt() > 0;
+}
+
+QString LocalSpeechService::portHeldMessage() const
+{
+    if (lastFailure != Failure::PortHeld)
+        return QString();
+    QString who = tr("其他程序");
+    if (holder.pid > 0)
+        who = tr("程序 %1（进程号 %2，用户 %3）").arg(holder.program).arg(holder.pid).arg(holder.user);
+    else if (!holder.user.isEmpty())
+        who = tr("用户 %1 的其他程序").arg(holder.user);
+    return tr(
+        "无法启动本机语音识别服务：端口 %1 已被%2占用。请关闭该程序，或在 quillora.ini 中为语音服务改用其他端口。")
+        .arg(parseServiceHost(config.apiHost).hostAndPort, who);
+}
+
 void LocalSpeechService::finish(bool ok)
 {
     state = State::Idle;
     pollTimer->stop();
-    if (probeSocket) {
-        probeSocket->disconnect(this);
-        probeSocket->abort();
-        probeSocket->deleteLater();
-        probeSocket = nullptr;
-    }
+    dropProbe();
     emit ready(ok);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/deployment.h"
+#include "platform/portholder.h"
 
 #include <QObject>
 #include <QStringList>
@@ -39,13 +40,27 @@ public:
 
     // Where the service's program is looked for; the program's own folder unless told.
     void setProgramFolder(const QString &folder) { programFolder = folder; }
-    // The child's request log goes to our standard error unless hidden (a terminal's progress lines).
-    void setChildLogShown(bool shown) { childLogShown = shown; }
+    // Where the child's log goes, kept to two files of 1 MiB (path and path.1), never to a terminal: the
+    // data folder's .quillora/speechd.log unless told; empty: our own standard error.
+    void setLogFile(const QString &path) { logFile = path; }
+    static constexpr int logFileBytes = 1024 * 1024;
+
+    // Why the last ensureRunning reported false. Clients racing to start the service (windows and command
+    // lines, of any user) are no failure: the child that loses the port ends, and its client uses the
+    // service that won. PortHeld: the port is held by a program that is not our service.
+    enum class Failure { None, NotStarted, PortHeld };
+    Failure failure() const { return lastFailure; }
+    PortHolder::Holder portHolder() const { return holder; }
+    // For PortHeld: the message naming the address and what holds it; empty otherwise.
+    QString portHeldMessage() const;
+    // A whole reply to GET /healthz as our service gives it, while its models load too.
+    static bool isOurHealthReply(const QByteArray &reply);
     // How long ensureRunning waits for a child it started to answer.
     int startTimeoutMs = 15000;
     // True while the child this instance started is running.
     bool ownsRunningChild() const;
-    // The last ensureRunning started a new child: tokens of an earlier service are worthless to it.
+    // The last ensureRunning found a service new to us (its own child, or the one another client started
+    // meanwhile): tokens of an earlier service are worthless to it.
     bool startedNewChild() const { return startedByLastCheck; }
     // The child this instance started has ended, or ends within graceMs (a connection dropped by a
     // dying service is seen before the exit is). False when we started none.
@@ -57,14 +72,18 @@ signals:
     void stopped();
 
 private:
-    enum class State { Idle, Probing, Starting };
+    enum class State { Idle, Probing, Starting, Joining };
 
     void probe();
     void onProbeAnswered();
     void onProbeFailed();
     void startChild();
+    // Our child ended before it answered: another client's may have the port. Asks what answers there.
+    void join();
+    void onJoinEnded(const QByteArray &reply, bool connected);
     void finish(bool ok);
     void stopChild();
+    void dropProbe();
 
     DeploymentConfig config;
     QString programFolder;
@@ -74,5 +93,7 @@ private:
     QTimer *pollTimer = nullptr;
     qint64 startDeadlineMs = 0;
     bool startedByLastCheck = false;
-    bool childLogShown = true;
+    QString logFile;
+    Failure lastFailure = Failure::None;
+    PortHolder::Holder holder;
 };

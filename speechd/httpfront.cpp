@@ -1,6 +1,7 @@
 #include "speechd/httpfront.h"
 
 #include "speechd/connectionpool.h"
+#include "speechd/logfile.h"
 #include "speechd/requesthandler.h"
 
 #include <httplib.h>
@@ -47,6 +48,7 @@ void logRequest(const httplib::Request &request, const httplib::Response &respon
         request.method.c_str(), request.path.c_str(), response.status, errNo, request.body.size(), response.body.size(),
         ms);
     std::fflush(stderr);
+    rotateLogIfFull();
     requestLog = RequestLog();
 }
 

@@ -2,6 +2,7 @@
 // recognition requests on loopback.
 #include "app/deployment.h"
 #include "speechd/httpfront.h"
+#include "speechd/logfile.h"
 #include "speechd/options.h"
 #include "speechd/recognizer.h"
 #include "speechd/requesthandler.h"
@@ -51,6 +52,10 @@ bool readOptions(int argc, char **argv, speechd::Options &options, std::string &
     }
     if (options.action != speechd::Options::Action::Serve)
         return true;
+    if (!options.logFile.empty() && !speechd::logToFile(options.logFile, options.logFileBytes, error)) {
+        std::fprintf(stderr, "quillora-speechd: %s\n", error.c_str());
+        return false;
+    }
     if (options.tokenKeyFile.empty()) {
         tokenKey = speechd::randomTokenKey();
         error = "no random source for the token key";

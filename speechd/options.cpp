@@ -71,7 +71,7 @@ const char *usageText()
 {
     return "usage: quillora-speechd [--listen ADDR:PORT] [--client-id ID] [--client-secret SECRET] "
            "[--model-dir DIR] [--queue N] [--workers N] [--token-lifetime SECONDS] "
-           "[--token-key-file PATH]\n"
+           "[--token-key-file PATH] [--log-file PATH] [--log-file-bytes N]\n"
            "       quillora-speechd --help | --version\n";
 }
 
@@ -106,6 +106,10 @@ bool parseArguments(const std::vector<std::string> &arguments, Options &options,
             options.workers = int(number);
         } else if (name == "--token-key-file") {
             options.tokenKeyFile = value;
+        } else if (name == "--log-file") {
+            options.logFile = value;
+        } else if (name == "--log-file-bytes" && parseNumber(value, 1, 1LL << 40, number)) {
+            options.logFileBytes = number;
         } else if (name == "--token-lifetime" && parseNumber(value, 1, 1LL << 40, number)) {
             options.tokenLifetimeSeconds = number;
         } else {

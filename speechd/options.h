@@ -27,6 +27,8 @@ struct Options
     int workers = defaultWorkerCount();
     long long tokenLifetimeSeconds = 30LL * 24 * 3600;
     std::string tokenKeyFile; // empty: a random key made at start
+    std::string logFile; // empty: the log goes to standard error
+    long long logFileBytes = 1024 * 1024; // a full log file becomes logFile + ".1"
 };
 
 // The usage text --help prints, and an unknown option is answered with.

@@ -370,6 +370,25 @@ The recording goes on unaffected; the text recognised so far stays in the text v
     </message>
 </context>
 <context>
+    <name>LocalSpeechService</name>
+    <message>
+        <source>其他程序</source>
+        <translation>another program</translation>
+    </message>
+    <message>
+        <source>程序 %1（进程号 %2，用户 %3）</source>
+        <translation>the program %1 (process %2, user %3)</translation>
+    </message>
+    <message>
+        <source>用户 %1 的其他程序</source>
+        <translation>another program of user %1</translation>
+    </message>
+    <message>
+        <source>无法启动本机语音识别服务：端口 %1 已被%2占用。请关闭该程序，或在 quillora.ini 中为语音服务改用其他端口。</source>
+        <translation>Cannot start the local speech recognition service: port %1 is held by %2. Close that program, or give the speech service another port in quillora.ini.</translation>
+    </message>
+</context>
+<context>
     <name>MyInput</name>
     <message>
         <source>重命名</source>

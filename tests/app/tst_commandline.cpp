@@ -282,10 +282,14 @@ void TestCommandLine::convert_data()
     QTest::addColumn<bool>("twoAtOnce"); // a process per file, both converting into the data folder at once
     QTest::addColumn<QString>("formats"); // --format's value; none given when empty
     QTest::addColumn<QStringList>("suffixes"); // the files each task becomes
-    QTest::newRow("two English files") << false << false << QString() << QStringList {"txt"};
-    QTest::newRow("a missing file among them") << true << false << QString() << QStringList {"txt"};
-    QTest::newRow("two command lines at once") << false << true << QString() << QStringList {"txt"};
-    QTest::newRow("subtitles instead of documents") << false << false << "VTT, srt" << QStringList {"srt", "vtt"};
+    QTest::addColumn<bool>("noService"); // nothing answers at the deployment's address: the runs start it
+    QTest::newRow("two English files") << false << false << QString() << QStringList {"txt"} << false;
+    QTest::newRow("a missing file among them") << true << false << QString() << QStringList {"txt"} << false;
+    QTest::newRow("two command lines at once") << false << true << QString() << QStringList {"txt"} << false;
+    QTest::newRow("two command lines at once, no service running")
+        << false << true << QString() << QStringList {"txt"} << true;
+    QTest::newRow("subtitles instead of documents")
+        << false << false << "VTT, srt" << QStringList {"srt", "vtt"} << false;
 }
 
 // The documents go to the data folder's myWordFiles, or to --output-dir; a missing file is named and the
@@ -296,8 +300,10 @@ void TestCommandLine::convert()
     QFETCH(bool, twoAtOnce);
     QFETCH(QString, formats);
     QFETCH(QStringList, suffixes);
-    ProgramCopy program(service.hostAndPort());
-    QVERIFY(program.isValid());
+    QFETCH(bool, noService);
+    ProgramCopy program(
+        noService ? QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort()) : service.hostAndPort());
+    QVERIFY(program.isValid() && (!noService || program.addSpeechService()));
     // Sentences the offline recogniser hears well in the voices of both espeak-ng 1.51 and 1.52.
     const QString first = speak(media.path(), "brother", "My brother bought a new car last week.");
     const QString second = speak(media.path(), "library", "We will meet at the library after lunch.");
@@ -349,6 +355,13 @@ void TestCommandLine::convert()
     QCOMPARE(err.contains(QStringLiteral("%1：找不到文件“%1”").arg(gone)), oneMissing);
     QCOMPARE(err.count("已保存："), 2);
     QVERIFY(!err.contains('\r')); // not a terminal
+    // Only the program's own lines: the service one of them started keeps its log in the data folder.
+    QVERIFY2(!err.contains("quillora-speechd") && !err.contains("/server_api"), qPrintable(err));
+    if (noService) {
+        QFile log(program.filePath(".quillora/speechd.log"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll().count("POST /server_api 200"), 2);
+    }
     QCOMPARE(QDir(program.filePath("myTmpWAVFiles")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 

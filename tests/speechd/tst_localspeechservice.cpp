@@ -42,6 +42,27 @@ bool answersAt(quint16 port)
     return socket.waitForConnected(2000);
 }
 
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A TCP socket bound to a free loopback port and not listening: the port is taken, yet refuses connections.
+int boundSocket(quint16 *port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&address), length) != 0
+        || ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        return -1;
+    *port = ntohs(address.sin_port);
+    return fd;
+}
+
 bool writeScript(const QString &path, const QByteArray &text)
 {
     QFile file(path);
@@ -69,6 +90,13 @@ private slots:
     void failedStart();
     void secondCallWhileStartingReportsOnce();
     void listenerThatNeverCompletesIsNotAwaitedForever();
+    void socketTable_data();
+    void socketTable();
+    void healthReply_data();
+    void healthReply();
+    void racingStartersShareOneService();
+    void portHeldByAnotherProgramIsNamed_data();
+    void portHeldByAnotherProgramIsNamed();
 };
 
 void TestLocalSpeechService::isLocal_data()
@@ -165,6 +193,9 @@ void TestLocalSpeechService::runningServiceIsUsed()
 void TestLocalSpeechService::startsTheServiceAndEndsIt()
 {
     AppState::appDir = QStringLiteral(QUILLORA_BINARY_DIR);
+    QTemporaryDir data;
+    AppState::dataDir = data.path();
+    const QString log = data.filePath(QStringLiteral(".quillora/speechd.log"));
     const quint16 port = freeLoopbackPort();
     QVERIFY(port != 0);
     const DeploymentConfig config = loopbackConfig(port);
@@ -185,6 +216,8 @@ void TestLocalSpeechService::startsTheServiceAndEndsIt()
         client.httpGet(SpeechProtocol::TokenRequest, config.tokenUrl());
         QVERIFY(finished.wait(10000));
         QVERIFY(!SpeechProtocol::decodeTokenReply(finished.first().at(1).toByteArray()).accessToken.isEmpty());
+        // Its log goes to the data folder, not to our standard error.
+        QTRY_VERIFY_WITH_TIMEOUT(readAll(log).contains("GET /oauth/2.0/token 200"), 5000);
 
         // Asking again uses the child already running.
         ready.clear();
@@ -193,6 +226,7 @@ void TestLocalSpeechService::startsTheServiceAndEndsIt()
         QCOMPARE(ready.first().first().toBool(), true);
     }
     QVERIFY(!answersAt(port));
+    AppState::dataDir.clear();
 }
 
 void TestLocalSpeechService::failedStart_data()
@@ -263,6 +297,123 @@ void TestLocalSpeechService::listenerThatNeverCompletesIsNotAwaitedForever()
     ::close(listener);
     QVERIFY(reported);
     QCOMPARE(ready.first().first().toBool(), false);
+}
+
+void TestLocalSpeechService::socketTable_data()
+{
+    QTest::addColumn<QByteArray>("table");
+    QTest::addColumn<QString>("sockets"); // "port state uid inode" each, joined by ";"
+    const QByteArray head
+        = "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  timeout "
+          "inode\n";
+    QTest::newRow("listening on loopback") << head
+            + "   0: 0100007F:2268 00000000:0000 0A 00000000:00000000 00:00000000 00000000  1000        0 4242 1 "
+              "0000000000000000 100 0 0 10 0\n"
+                                           << "8808 10 1000 4242";
+    QTest::newRow("ipv6, bound only") << head
+            + "   3: 00000000000000000000000001000000:1F90 00000000000000000000000000000000:0000 07 "
+              "00000000:00000000 00:00000000 00000000     0        0 77 1 0000000000000000 100 0 0 10 0\n"
+                                      << "8080 7 0 77";
+    QTest::newRow("the head alone") << head << QString();
+    QTest::newRow("a cut line left out") << head + "   1: 0100007F:2268 00000000:0000 0A\n" << QString();
+    QTest::newRow("empty") << QByteArray() << QString();
+}
+
+void TestLocalSpeechService::socketTable()
+{
+    QFETCH(QByteArray, table);
+    QFETCH(QString, sockets);
+    QStringList parsed;
+    for (const PortHolder::Socket &socket : PortHolder::parseSockets(table))
+        parsed << QStringLiteral("%1 %2 %3 %4").arg(socket.port).arg(socket.state).arg(socket.uid).arg(socket.inode);
+    QCOMPARE(parsed.join(';'), sockets);
+}
+
+void TestLocalSpeechService::healthReply_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("ours");
+    const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 60\r\n\r\n";
+    QTest::newRow("ready") << head + R"({"status":"ok","workers":2,"queued":0,"capacity":8})" << true;
+    QTest::newRow("still loading") << "HTTP/1.1 503 Service Unavailable\r\n\r\n"
+            + QByteArray(R"({"status":"loading","workers":2})")
+                                   << true;
+    QTest::newRow("a web page") << head + "<html>hello</html>" << false;
+    QTest::newRow("not found") << QByteArray("HTTP/1.1 404 Not Found\r\n\r\n{\"status\":\"ok\",\"workers\":1}")
+                               << false;
+    QTest::newRow("json of another kind") << head + R"({"status":"ok"})" << false;
+    QTest::newRow("no head") << QByteArray(R"({"status":"ok","workers":2})") << false;
+    QTest::newRow("nothing") << QByteArray() << false;
+}
+
+void TestLocalSpeechService::healthReply()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, ours);
+    QCOMPARE(LocalSpeechService::isOurHealthReply(reply), ours);
+}
+
+// Two clients finding no service start it at once: one child gets the port, the other client uses it.
+void TestLocalSpeechService::racingStartersShareOneService()
+{
+    AppState::appDir = QStringLiteral(QUILLORA_BINARY_DIR);
+    const DeploymentConfig config = loopbackConfig(freeLoopbackPort());
+    LocalSpeechService first(config);
+    LocalSpeechService second(config);
+    QSignalSpy firstReady(&first, &LocalSpeechService::ready);
+    QSignalSpy secondReady(&second, &LocalSpeechService::ready);
+    first.ensureRunning();
+    second.ensureRunning();
+    QVERIFY(firstReady.wait(30000) || firstReady.size() == 1);
+    QTRY_COMPARE_WITH_TIMEOUT(secondReady.size(), 1, 30000);
+    QCOMPARE(firstReady.first().first().toBool(), true);
+    QCOMPARE(secondReady.first().first().toBool(), true);
+    QVERIFY(first.ownsRunningChild() != second.ownsRunningChild());
+    QVERIFY(first.startedNewChild() && second.startedNewChild()); // neither has a token of it
+    QSignalSpy stopped(first.ownsRunningChild() ? &second : &first, &LocalSpeechService::stopped);
+    QTest::qWait(500);
+    QCOMPARE(stopped.size(), 0); // the child that lost the port is no service that stopped
+}
+
+void TestLocalSpeechService::portHeldByAnotherProgramIsNamed_data()
+{
+    QTest::addColumn<bool>("listening"); // else bound only, which no table shows
+    QTest::addColumn<bool>("named"); // the holder's process is named
+    QTest::newRow("listening, never answering") << true << true;
+    QTest::newRow("bound, not listening") << false << false;
+}
+
+// The port taken by something that is not our service: the message names the address and the holder.
+void TestLocalSpeechService::portHeldByAnotherProgramIsNamed()
+{
+    QFETCH(bool, listening);
+    QFETCH(bool, named);
+    quint16 port = 0;
+    const int fd = boundSocket(&port);
+    QVERIFY(fd >= 0);
+    QTcpSocket filler; // never accepted: every later connection attempt waits
+    if (listening) {
+        QVERIFY(::listen(fd, 0) == 0);
+        filler.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(filler.waitForConnected(2000));
+    }
+    AppState::appDir = QStringLiteral(QUILLORA_BINARY_DIR);
+    LocalSpeechService service(loopbackConfig(port));
+    QSignalSpy ready(&service, &LocalSpeechService::ready);
+    service.ensureRunning();
+    const bool reported = ready.wait(30000);
+    ::close(fd);
+    QVERIFY(reported);
+    QCOMPARE(ready.first().first().toBool(), false);
+    QCOMPARE(service.failure(), LocalSpeechService::Failure::PortHeld);
+    const QString message = service.portHeldMessage();
+    QVERIFY2(message.contains(QStringLiteral("端口 127.0.0.1:%1 已被").arg(port)), qPrintable(message));
+    const QString pid = QString::number(QCoreApplication::applicationPid());
+    QCOMPARE(service.portHolder().pid, named ? QCoreApplication::applicationPid() : 0);
+    QVERIFY2(named ? message.contains("进程号 " + pid) && message.contains("tst_localspeech")
+                   : message.contains("已被其他程序占用"),
+        qPrintable(message));
+    QVERIFY(!service.ownsRunningChild());
 }
 
 QTEST_GUILESS_MAIN(TestLocalSpeechService)

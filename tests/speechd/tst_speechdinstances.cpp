@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+
 using namespace SpeechTestUtil;
 
 namespace {
@@ -43,6 +45,7 @@ private slots:
     void tokensAcrossInstances();
     void healthWhileLoadingAndAfter();
     void takenPortIsNotShared();
+    void logFileIsBounded();
 
 private:
     QTemporaryDir dir;
@@ -223,6 +226,39 @@ void TestSpeechdInstances::takenPortIsNotShared()
     const QString errors = QString::fromLocal8Bit(second.readAllStandardError());
     QCOMPARE(second.exitCode(), 1);
     QVERIFY2(errors.contains(QStringLiteral("cannot listen on ") + first.hostAndPort()), qPrintable(errors));
+}
+
+// Told to log to a file, the service writes nothing on its standard error, and keeps the file near its
+// size: a full file becomes the one before and a new one is begun.
+void TestSpeechdInstances::logFileIsBounded()
+{
+    const QString log = dir.filePath(QStringLiteral("bounded.log"));
+    const int limit = 1000;
+    const quint16 port = freeLoopbackPort();
+    const QString hostAndPort = QStringLiteral("127.0.0.1:%1").arg(port);
+    QProcess service;
+    service.start(speechd,
+        {QStringLiteral("--listen"), hostAndPort, QStringLiteral("--workers"), QStringLiteral("1"),
+            QStringLiteral("--client-id"), testClientId(), QStringLiteral("--client-secret"), testClientSecret(),
+            QStringLiteral("--log-file"), log, QStringLiteral("--log-file-bytes"), QString::number(limit)});
+    QVERIFY(service.waitForStarted(10000));
+    QVERIFY(waitUntilHealthy(network, hostAndPort));
+    for (int i = 0; i < 30; ++i)
+        QVERIFY(!fetchToken(network, hostAndPort).isEmpty());
+    service.terminate();
+    QVERIFY(service.waitForFinished(10000));
+    QCOMPARE(service.readAllStandardError(), QByteArray());
+    QFile current(log);
+    QFile before(log + QStringLiteral(".1"));
+    QVERIFY(current.open(QIODevice::ReadOnly) && before.open(QIODevice::ReadOnly));
+    const QByteArray older = before.readAll();
+    int line = 0;
+    for (const QByteArray &text : older.split('\n'))
+        line = std::max(line, int(text.size()) + 1);
+    // Each file ends at the first line that took it past the limit.
+    QVERIFY2(older.size() >= limit && older.size() < limit + line, qPrintable(QString::number(older.size())));
+    QVERIFY(current.size() < limit + line);
+    QVERIFY2(older.contains("GET /oauth/2.0/token 200") && older.count('\n') >= 5, older.constData());
 }
 
 QTEST_GUILESS_MAIN(TestSpeechdInstances)
