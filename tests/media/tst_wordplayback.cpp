@@ -209,7 +209,11 @@ void TestWordPlayback::untimedDocumentPlaysNothing_data()
     QTest::addColumn<QStringList>("notices");
     QTest::newRow("source gone: said once, naming it")
         << "source gone" << QStringList {"无法播放原音频：找不到文件“/nonexistent/count.wav”，它可能已被移动或删除。"};
-    QTest::newRow("text changed elsewhere: the record counts as none") << "text changed" << QStringList();
+    QTest::newRow("text changed elsewhere: the record counts as none, said once")
+        << "text changed"
+        << QStringList {
+               "“count.txt”在别处被修改过，它的时间信息描述的是修改前的文字：不能再从词语播放，也不能导出字幕。"
+               "重新转换原音频可以得到新的时间信息。"};
     QTest::newRow("no record") << "no record" << QStringList();
 }
 
