@@ -905,6 +905,10 @@ So that the changes to the document are not lost, this recording gets no live te
         <source>文件：%1</source>
         <translation>File: %1</translation>
     </message>
+    <message>
+        <source>字幕已导出：%1</source>
+        <translation>Subtitles exported: %1</translation>
+    </message>
 </context>
 <context>
     <name>deskMsgBar</name>
