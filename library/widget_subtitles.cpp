@@ -4,6 +4,8 @@
 #include "library/atomicfile.h"
 #include "library/documenttext.h"
 #include "library/librarypaths.h"
+#include "library/mylistwidget.h"
+#include "pipeline/document.h"
 #include "pipeline/subtitles.h"
 #include "pipeline/timings.h"
 #include "ui/notice.h"
@@ -11,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QToolTip>
 
 namespace {
 // Beside the source, named after it; beside the document when the source's folder is gone.
@@ -57,6 +60,14 @@ void Widget::exportSubtitles(const QString &documentName)
     const QString path = withSubtitleSuffix(chosen);
     const QByteArray text = Subtitles::fileText(Subtitles::buildCues(record.sentences), Subtitles::formatForPath(path));
     QString error;
-    if (!AtomicFile::write(path, text, &error))
+    if (!AtomicFile::write(path, text, &error)) {
         Notice::information(this, tr("导出字幕失败，无法写入%1：%2").arg(path, error));
+        return;
+    }
+    // A command line's subtitles of the same document may replace what was exported, and only that.
+    Document::remember(AppState::dataDir, path, text);
+    // Said without a box to close: a note by the list for a few seconds.
+    const QString done = tr("字幕已导出：%1").arg(QDir::toNativeSeparators(path));
+    wordList->setAccessibleDescription(done);
+    QToolTip::showText(wordList->mapToGlobal(QPoint(0, wordList->height())), done, wordList, QRect(), 8000);
 }

@@ -39,8 +39,8 @@ void Widget::createWordPlayback()
     viewKey(QKeySequence(Qt::Key_F4), [this] { playPauseFromCaret(); });
     viewKey(QKeySequence(Qt::ALT + Qt::Key_Left), [this] { seekDocumentBy(-skipMs); });
     viewKey(QKeySequence(Qt::ALT + Qt::Key_Right), [this] { seekDocumentBy(skipMs); });
-    wordTextEdit->setToolTip(
-        tr("Ctrl+单击词语：从该词起播放原音频\nF4：从光标处播放或暂停\nAlt+←、Alt+→：后退、前进 5 秒"));
+    wordTextEdit->setToolTip(Notice::wrappingToolTip(
+        tr("Ctrl+单击词语：从该词起播放原音频\nF4：从光标处播放或暂停\nAlt+←、Alt+→：后退、前进 5 秒")));
 }
 
 void Widget::loadOpenTimings()

@@ -27,7 +27,8 @@ void Widget::createLiveCheck()
     liveCheck = new QCheckBox(tr("边录边转"), recordBar);
     liveCheck->setGeometry(104, 10, 80, 30);
     liveCheck->setStyleSheet(QString::fromUtf8(Theme::liveCheck));
-    liveCheck->setToolTip(tr("录音时同时识别，说话的文字随即显示在文本区，录音结束后写成文档"));
+    liveCheck->setToolTip(
+        Notice::wrappingToolTip(tr("录音时同时识别，说话的文字随即显示在文本区，录音结束后写成文档")));
     liveCheck->setChecked(QSettings(settingsPath(), QSettings::IniFormat).value(liveKey, false).toBool());
     connect(liveCheck, &QCheckBox::toggled, this,
         [](bool on) { QSettings(settingsPath(), QSettings::IniFormat).setValue(liveKey, on); });

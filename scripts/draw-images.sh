@@ -44,6 +44,7 @@ if [ "${1:-}" = "--sheet" ]; then
     case "$name" in
       marlinLogo) continue ;;
       icon | homepage | minBtn_p | maxBtn_p | normal_p | closeBtn_p) surfaces=('#0c80e8') ;;
+      check) surfaces=('#217cff') ;;
       audio | word | jia) surfaces=(white '#e4eef8') ;;
       *) surfaces=(white) ;;
     esac

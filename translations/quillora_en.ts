@@ -925,6 +925,10 @@ So that the unsaved text in the text view is not lost, &quot;%1&quot; was not op
         <source>“%1”在别处被修改过，它的时间信息描述的是修改前的文字：不能再从词语播放，也不能导出字幕。重新转换原音频可以得到新的时间信息。</source>
         <translation>&quot;%1&quot; was changed elsewhere, and its timings describe the text as it was before: its words can no longer be played, nor its subtitles exported. Converting the original audio again gives new timings.</translation>
     </message>
+    <message>
+        <source>字幕已导出：%1</source>
+        <translation>Subtitles exported: %1</translation>
+    </message>
 </context>
 <context>
     <name>deskMsgBar</name>

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QTextDocument>
 
 #include <optional>
 
@@ -62,6 +63,11 @@ QMessageBox::StandardButton question(QWidget *parent, const QString &title, cons
     if (hook())
         return hook()(text);
     return QMessageBox::question(parent, title, text, buttons, defaultButton);
+}
+
+QString wrappingToolTip(const QString &text)
+{
+    return Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
 }
 
 void setTestHook(Hook h)

@@ -20,6 +20,10 @@ QString lastInformationDetail();
 QMessageBox::StandardButton question(QWidget *parent, const QString &title, const QString &text,
     QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
+// text as a tooltip that wraps at the toolkit's width (about 80 characters), its line breaks kept: a plain
+// tooltip is one line however long, which runs off a narrow or scaled screen.
+QString wrappingToolTip(const QString &text);
+
 // Test hook: when set, no box is shown. The hook receives the text and returns the button to answer
 // with (ignored for information boxes).
 using Hook = std::function<QMessageBox::StandardButton(const QString &text)>;

@@ -42,7 +42,14 @@ const char *const comboBox
 const char *const recordButton
     = "QPushButton{border:0px solid black; border-image:url(:/images/record.png);} "
       "QPushButton:checked{border:0px solid black; border-image:url(:/images/stop.png);} " PANEL_FOCUS;
-const char *const liveCheck = "QCheckBox{background:transparent;border:none;font:12px;color:#333}";
+// The box drawn by the sheet itself: left to the style, the bar's sheet leaves it blank while unchecked.
+const char *const liveCheck
+    = "QCheckBox{background:transparent;border:none;font:12px;color:#333} "
+      "QCheckBox::indicator{width:12px;height:12px;border:1px solid #6b7280;border-radius:2px;background:white} "
+      "QCheckBox::indicator:hover{border-color:#217cff} "
+      "QCheckBox::indicator:checked{background:#217cff;border-color:#217cff;image:url(:/images/check.png)} "
+      "QCheckBox::indicator:disabled{border-color:#b6bbc2;background:#f0f0f0} "
+      "QCheckBox:focus{background:#cfe3fb;border-radius:4px}";
 const char *const recordClock = "background:white;font:14px;border-bottom:0px solid #b6bbc2;border-top:0px solid "
                                 "#dddddd;border-left:0px solid #b6bbc2;border-right:1px solid #b6bbc2;";
 const char *const playButton = "QPushButton{border:0px solid black; border-image:url(:/images/play.png);}"

@@ -2,10 +2,13 @@
 #include "common/testmain.h"
 #include "common/windowfixture.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyleOptionComboBox>
+#include <QTextEdit>
+#include <QToolTip>
 #include <QtTest>
 
 // The interface in the language the locale asks for: English unless the user reads Chinese, whose
@@ -120,6 +123,24 @@ private slots:
             const int needed = languages->fontMetrics().horizontalAdvance(languages->itemText(i));
             QVERIFY2(needed <= room,
                 qPrintable(QStringLiteral("%1: %2 px in %3").arg(languages->itemText(i)).arg(needed).arg(room)));
+        }
+        // A long tooltip wraps (at about 80 characters) instead of running on in one line off the screen,
+        // and keeps its line breaks.
+        for (QWidget *tipped :
+            {static_cast<QWidget *>(window->liveCheck), static_cast<QWidget *>(window->wordTextEdit)}) {
+            QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), tipped->mapToGlobal(QPoint(2, 2)));
+            QApplication::sendEvent(tipped, &help);
+            QTRY_VERIFY(QToolTip::isVisible());
+            QWidget *tip = nullptr;
+            for (QWidget *top : QApplication::topLevelWidgets()) {
+                if (top->inherits("QTipLabel") && top->isVisible())
+                    tip = top;
+            }
+            QVERIFY(tip);
+            const int room = tip->fontMetrics().averageCharWidth() * 84;
+            QVERIFY2(tip->width() <= room, qPrintable(QStringLiteral("%1 px in %2").arg(tip->width()).arg(room)));
+            QVERIFY(tip->height() >= 2 * tip->fontMetrics().height()); // two lines or more
+            QToolTip::hideText();
         }
     }
 };

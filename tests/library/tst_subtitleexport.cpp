@@ -2,12 +2,14 @@
 #include "listtestutil.h"
 
 #include "library/mylistwidget.h"
+#include "pipeline/document.h"
 #include "pipeline/subtitles.h"
 #include "pipeline/timings.h"
 
 #include <QAction>
 #include <QMenu>
 #include <QTextEdit>
+#include <QToolTip>
 #include <QtTest>
 
 namespace {
@@ -120,7 +122,7 @@ void SubtitleExportTest::timingsFollowTheDocument_data()
     QTest::newRow("delete") << "delete" << QStringList() << talk;
     QTest::newRow("delete answered No") << "keep" << QStringList {"myWordFiles/timed.txt"} << talk;
     QTest::newRow("recording renamed") << "rename recording" << QStringList {"myWordFiles/timed.txt"}
-                                       << "myWAVFiles/renamed.wav";
+                                       << "myWAVFiles/renamed.mp3"; // an audio file keeps its suffix
 }
 
 void SubtitleExportTest::timingsFollowTheDocument()
@@ -213,6 +215,7 @@ void SubtitleExportTest::exportSubtitles()
     Widget *w = startWithTimings(fx, source);
     QVERIFY(w);
     Notice::setNextFileNames(chosen.isEmpty() ? QStringList() : QStringList {fx.path(chosen)});
+    QToolTip::hideText();
 
     w->exportSubtitles("timed.txt");
 
@@ -226,8 +229,11 @@ void SubtitleExportTest::exportSubtitles()
         QVERIFY2(fx.notices.first().startsWith(message.arg(fx.path(chosen))), qPrintable(fx.notices.first()));
         QVERIFY(fx.notices.first().size() > message.arg(fx.path(chosen)).size()); // the reason follows
     }
+    // Success is said by the list, naming the file, with no box to close.
+    QCOMPARE(QToolTip::text(), written.isEmpty() ? QString() : "字幕已导出：" + fx.path(written));
     if (written.isEmpty())
         return;
+    QVERIFY(Document::mayReplace(fx.appPath(), fx.path(written))); // the program's own file now
     const QByteArray text = fx.read(written);
     const bool vtt = written.endsWith(".vtt");
     const QByteArray expected = vtt ? "WEBVTT\n\n00:00:01.200 --> 00:00:02.000\nHi there.\n\n"

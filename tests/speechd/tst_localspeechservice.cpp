@@ -94,7 +94,6 @@ private slots:
     void socketTable();
     void healthReply_data();
     void healthReply();
-    void racingStartersShareOneService();
     void portHeldByAnotherProgramIsNamed_data();
     void portHeldByAnotherProgramIsNamed();
 };
@@ -351,28 +350,6 @@ void TestLocalSpeechService::healthReply()
     QFETCH(QByteArray, reply);
     QFETCH(bool, ours);
     QCOMPARE(LocalSpeechService::isOurHealthReply(reply), ours);
-}
-
-// Two clients finding no service start it at once: one child gets the port, the other client uses it.
-void TestLocalSpeechService::racingStartersShareOneService()
-{
-    AppState::appDir = QStringLiteral(QUILLORA_BINARY_DIR);
-    const DeploymentConfig config = loopbackConfig(freeLoopbackPort());
-    LocalSpeechService first(config);
-    LocalSpeechService second(config);
-    QSignalSpy firstReady(&first, &LocalSpeechService::ready);
-    QSignalSpy secondReady(&second, &LocalSpeechService::ready);
-    first.ensureRunning();
-    second.ensureRunning();
-    QVERIFY(firstReady.wait(30000) || firstReady.size() == 1);
-    QTRY_COMPARE_WITH_TIMEOUT(secondReady.size(), 1, 30000);
-    QCOMPARE(firstReady.first().first().toBool(), true);
-    QCOMPARE(secondReady.first().first().toBool(), true);
-    QVERIFY(first.ownsRunningChild() != second.ownsRunningChild());
-    QVERIFY(first.startedNewChild() && second.startedNewChild()); // neither has a token of it
-    QSignalSpy stopped(first.ownsRunningChild() ? &second : &first, &LocalSpeechService::stopped);
-    QTest::qWait(500);
-    QCOMPARE(stopped.size(), 0); // the child that lost the port is no service that stopped
 }
 
 void TestLocalSpeechService::portHeldByAnotherProgramIsNamed_data()

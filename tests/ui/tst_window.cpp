@@ -7,10 +7,13 @@
 #include "ui/notice.h"
 #include "ui/widget.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QStyleFactory>
+#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QtTest>
@@ -60,6 +63,52 @@ private slots:
     }
 
     void cleanup() { window.reset(); }
+
+    void liveCheckBoxIsDrawn_data()
+    {
+        QTest::addColumn<QString>("style");
+        QTest::addColumn<qreal>("scale");
+        QTest::addColumn<bool>("checked");
+        for (const char *style : {"Fusion", "Windows"}) {
+            for (qreal scale : {1.0, 1.5, 2.0}) {
+                for (bool checked : {false, true})
+                    QTest::addRow("%s, %.1fx, %s", style, scale, checked ? "checked" : "unchecked")
+                        << QString::fromLatin1(style) << scale << checked;
+            }
+        }
+    }
+
+    // The box of "边录边转" is seen whether ticked or not, in every style and at every scale: a frame darker
+    // than the bar round it, and a tick that changes it.
+    void liveCheckBoxIsDrawn()
+    {
+        QFETCH(QString, style);
+        QFETCH(qreal, scale);
+        QFETCH(bool, checked);
+        QCheckBox *box = window->liveCheck;
+        QStyle *base = QStyleFactory::create(style);
+        QVERIFY(base);
+        base->setParent(box); // outlives the box's use of it, however the test ends
+        box->setStyle(base);
+        box->setChecked(checked);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QStyleOptionButton option;
+        option.initFrom(box);
+        const QRect indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+        QPixmap picture(box->size() * scale);
+        picture.setDevicePixelRatio(scale);
+        picture.fill(Qt::white);
+        box->render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
+        const QImage image = picture.toImage();
+        int dark = 0;
+        const QRect area(indicator.topLeft() * scale, indicator.size() * scale);
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x)
+                dark += qGray(image.pixel(x, y)) < 160;
+        }
+        QVERIFY2(dark >= 2 * area.width(), qPrintable(QString::number(dark)));
+    }
 
     void constructedState()
     {
