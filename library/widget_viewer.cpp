@@ -103,6 +103,8 @@ QString Widget::writeOpenDocument()
     QString error;
     if (!unchanged && !AtomicFile::write(wordFilePath, bytes, &error))
         return saveFailure(wordFilePath, error);
+    if (!unchanged)
+        offerTypedWords(wordTextAsOpened, raw);
     wordTextAsOpened = raw;
     writeOpenTimings(raw);
     return QString();
