@@ -17,6 +17,8 @@ NewWordsBar::NewWordsBar(QWidget *parent)
     for (QPushButton *button : {addBtn, dismissBtn}) {
         button->setFocusPolicy(Qt::NoFocus); // never takes the focus from the text being typed
         button->setCursor(Qt::PointingHandCursor);
+        // The bar's sheet gives buttons no room of their own beyond the text.
+        button->setMinimumWidth(button->fontMetrics().horizontalAdvance(button->text()) + 24);
     }
     connect(addBtn, &QPushButton::clicked, this, [this] {
         hide();
