@@ -18,6 +18,7 @@ const QString convertOption = QStringLiteral("convert");
 const QString languageOption = QStringLiteral("language");
 const QString outputDirOption = QStringLiteral("output-dir");
 const QString formatOption = QStringLiteral("format");
+const QString wordsOption = QStringLiteral("words");
 const QStringList knownFormats {QStringLiteral("txt"), QStringLiteral("srt"), QStringLiteral("vtt")};
 
 QString languageList()
@@ -50,6 +51,11 @@ struct Parser
                 "写出的文件：txt（文本文档）、srt、vtt（字幕，与文本文档同名、同文件夹），"
                 "可用逗号给出多个；默认为 txt。"),
             QStringLiteral("FORMATS")});
+        parser.addOption({wordsOption,
+            QCoreApplication::translate("CommandLine",
+                "本次转换使用的自定义词汇表（UTF-8，每行一个词语或短语，“=”后可写读音）；"
+                "默认为窗口中“自定义词汇…”保存的词汇表。"),
+            QStringLiteral("FILE")});
         parser.addHelpOption();
         parser.addVersionOption();
         parser.addPositionalArgument(QStringLiteral("FILE"),
@@ -215,6 +221,12 @@ Request parse(const QStringList &arguments, const QString &relativeTo)
                 request.formats << format;
         }
     }
+    if (p.parser.isSet(wordsOption)) {
+        request.wordsFile = p.parser.value(wordsOption);
+        if (request.wordsFile.isEmpty())
+            return refused(QCoreApplication::translate("CommandLine", "--words 需要一个文件。%1").arg(hint));
+        request.wordsFile = QDir::cleanPath(QDir(relativeTo).absoluteFilePath(request.wordsFile));
+    }
     for (const QString &file : p.parser.positionalArguments()) {
         // The same path the window's file dialog gives, so a resume record is found by either.
         const QString path = QDir::cleanPath(QDir(relativeTo).absoluteFilePath(file));
@@ -239,7 +251,7 @@ QString helpText()
     QString text = p.parser.helpText();
     text.replace(QStringLiteral("Usage: "), QCoreApplication::translate("CommandLine", "用法："));
     text.replace(QStringLiteral("[options]"),
-        QStringLiteral("--convert [--language LANG] [--output-dir DIR] [--format FORMATS]"));
+        QStringLiteral("--convert [--language LANG] [--output-dir DIR] [--format FORMATS] [--words FILE]"));
     text.replace(QStringLiteral("Options:"), QCoreApplication::translate("CommandLine", "选项："));
     text.replace(QStringLiteral("Arguments:"), QCoreApplication::translate("CommandLine", "参数："));
     text.replace(QStringLiteral("Displays help on commandline options."),

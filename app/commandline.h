@@ -3,8 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-// quillora --convert [--language LANG] [--output-dir DIR] [--format txt,srt,vtt] FILE...: what the command line asks
-// for and what it prints, as pure functions; app/conversioncommand.* runs it.
+// quillora --convert [--language LANG] [--output-dir DIR] [--format txt,srt,vtt] [--words FILE] FILE...: what the
+// command line asks for and what it prints, as pure functions; app/conversioncommand.* runs it.
 namespace CommandLine {
 
 // Exit statuses; a run ended by a signal exits 128 + the signal's number (130 for SIGINT, 143 for SIGTERM).
@@ -43,6 +43,7 @@ struct Request
     QString language; // a selector text; empty: the one remembered
     QString outputDir; // empty: the data folder's myWordFiles
     QStringList formats {QStringLiteral("txt")}; // of "txt", "srt", "vtt", each once, in the order given
+    QString wordsFile; // --words: the word list of this run; empty: the stored one
     QStringList files; // absolute, in the order given
     QString problem; // Refuse: what is wrong, for standard error
 };

@@ -12,6 +12,7 @@
 #include "pipeline/localspeechservice.h"
 #include "pipeline/subtitles.h"
 #include "pipeline/timings.h"
+#include "pipeline/userwordlist.h"
 #include "platform/processes.h"
 
 #include <QCoreApplication>
@@ -276,6 +277,22 @@ int runConversionCommand(int argc, char *argv[])
         writeTo(stderr, QStringLiteral("quillora: %1\n").arg(outputProblem));
         return ExitStatus::BadUsage;
     }
+    // The list is read once here to report what is wrong with it; the engine reads it again at its start.
+    const QString wordsPath
+        = request.wordsFile.isEmpty() ? UserWordList::storedPath(AppState::dataDir) : request.wordsFile;
+    const UserWordList::ReadResult words = UserWordList::read(wordsPath);
+    if (!request.wordsFile.isEmpty() && words.status != UserWordList::ReadResult::Ok) {
+        const QString problem = words.status == UserWordList::ReadResult::Missing
+            ? QCoreApplication::translate("CommandLine", "找不到词汇表“%1”。").arg(wordsPath)
+            : UserWordList::describe(words, wordsPath);
+        writeTo(stderr, QStringLiteral("quillora: %1\n").arg(problem));
+        return ExitStatus::BadUsage;
+    }
+    if (words.status != UserWordList::ReadResult::Ok && words.status != UserWordList::ReadResult::Missing)
+        writeTo(stderr, UserWordList::describe(words, wordsPath) + QLatin1Char('\n'));
+    for (const UserWordList::Problem &problem : words.parsed.problems)
+        writeTo(stderr, wordsPath + QStringLiteral("：") + UserWordList::describe(problem) + QLatin1Char('\n'));
+    options.wordsFile = request.wordsFile;
     const QString language = request.language.isEmpty()
         ? CommandLine::rememberedLanguage(AppState::dataDir + QStringLiteral("/.quillora/settings.ini"))
         : request.language;

@@ -133,6 +133,7 @@ QString Widget::writeOpenDocument()
     wordFilePath = target;
     if (!wordFiles.contains(target))
         appendLibraryFile(QStringLiteral("word"), target);
+    offerTypedWords(wordBaseline.viewText, raw);
     wordBaseline = DocumentSave::Baseline {raw, DocumentSave::digestOf(bytes), true};
     writeOpenTimings(raw);
     return QString();

@@ -87,6 +87,9 @@ bool ConversionEngine::start(const QString &language, NextTask tasks)
     ++runGeneration;
     runOpts = opts;
     runLanguage = language;
+    runWords = UserWordList::read(
+        runOpts.wordsFile.isEmpty() ? UserWordList::storedPath(runOpts.dataDir) : runOpts.wordsFile)
+                   .parsed.entries;
     nextTask = std::move(tasks);
     fileRun = FileRun();
     runDocuments.clear();
@@ -310,7 +313,7 @@ void ConversionEngine::sendSegment(int segment, const QString &path)
             sendRequest(SpeechProtocol::recognitionRequestId(segment), body);
     });
     built->setFuture(QtConcurrent::run(
-        &bodyBuilder, &SpeechProtocol::buildRecognitionBody, path, token, runOpts.machineId, runLanguage));
+        &bodyBuilder, &SpeechProtocol::buildRecognitionBody, path, token, runOpts.machineId, runLanguage, runWords));
 }
 
 void ConversionEngine::sendRequest(int id, const QByteArray &body)

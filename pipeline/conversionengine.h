@@ -43,6 +43,7 @@ public:
         int retryPauseUnitMs = 1000; // one "second" of the retry pause (tests shorten it)
         int requestTimeoutMs = 0; // a request without progress ends after this long; 0: requestBoundMs's
         int stallNoticeMs = 20000; // a request unanswered this long shows "等待语音服务响应..."
+        QString wordsFile; // the user's words sent with every request; empty: the stored list in dataDir
     };
     explicit ConversionEngine(const Options &options, QObject *parent = nullptr);
     ~ConversionEngine() override; // ends a run under way quietly: no signal, its children ended
@@ -198,6 +199,7 @@ private:
     Options runOpts; // what the run under way started with
     Stage stage = Stage::Idle;
     QString runLanguage;
+    QVector<UserWordEntry> runWords; // read when the run starts
     NextTask nextTask;
     bool fileWasStarted = false;
     bool serviceChecked = false; // this run has made sure the speech service answers

@@ -94,6 +94,8 @@ void LiveTranscription::start(const QString &path, const QString &recognitionLan
     http->setCaFile(opts.service.caFile);
     recordingPath = path;
     language = recognitionLanguage;
+    words = UserWordList::read(opts.wordsFile.isEmpty() ? UserWordList::storedPath(opts.dataDir) : opts.wordsFile)
+                .parsed.entries;
     wav = std::make_unique<GrowingWav>(path);
     cutter = UtteranceCutter();
     pieces.clear();
@@ -171,7 +173,8 @@ void LiveTranscription::send(int index)
     piece.sent = true;
     ++inFlight;
     http->httpPost(SpeechProtocol::recognitionRequestId(index), opts.service.recognitionUrl(),
-        SpeechProtocol::buildRecognitionBodyOf(SpeechProtocol::wavOfPcm(piece.pcm), *token, opts.machineId, language));
+        SpeechProtocol::buildRecognitionBodyOf(
+            SpeechProtocol::wavOfPcm(piece.pcm), *token, opts.machineId, language, words));
 }
 
 void LiveTranscription::onReply(int id, const QByteArray &body)

@@ -3,6 +3,7 @@
 #include "app/deployment.h"
 #include "pipeline/timedtext.h"
 #include "pipeline/timings.h"
+#include "pipeline/userwordlist.h"
 #include "pipeline/utterancecutter.h"
 
 #include <QByteArray>
@@ -51,6 +52,7 @@ public:
         int retryPauseMs = 1000; // before a request the service asked to repeat is sent again
         int pollMs = 100; // how often the growing file is read
         int requestsAtOnce = 2;
+        QString wordsFile; // the user's words sent with every request; empty: the stored list in dataDir
     };
     // The service and the token are shared with the conversion run: one service child, one token.
     LiveTranscription(
@@ -120,6 +122,7 @@ private:
     std::unique_ptr<GrowingWav> wav;
     QString recordingPath;
     QString language;
+    QVector<UserWordEntry> words; // read at the start
     QVector<Piece> pieces;
     int emitted = 0; // pieces shown, in order
     int inFlight = 0;

@@ -137,15 +137,15 @@ QString failMessageForErrNo(int errNo)
     return QString();
 }
 
-QByteArray buildRecognitionBody(
-    const QString &segmentPath, const QString &accessToken, const QString &machineId, const QString &language)
+QByteArray buildRecognitionBody(const QString &segmentPath, const QString &accessToken, const QString &machineId,
+    const QString &language, const QVector<UserWordEntry> &words)
 {
     // An unreadable segment is still sent; the service then reports the problem.
     QByteArray audio;
     QFile file(segmentPath);
     if (file.open(QIODevice::ReadOnly))
         audio = file.readAll();
-    return buildRecognitionBodyOf(std::move(audio), accessToken, machineId, language);
+    return buildRecognitionBodyOf(std::move(audio), accessToken, machineId, language, words);
 }
 
 QByteArray wavOfPcm(const QByteArray &pcm)
@@ -179,8 +179,8 @@ QByteArray wavOfPcm(const QByteArray &pcm)
     return wav;
 }
 
-QByteArray buildRecognitionBodyOf(
-    QByteArray audio, const QString &accessToken, const QString &machineId, const QString &language)
+QByteArray buildRecognitionBodyOf(QByteArray audio, const QString &accessToken, const QString &machineId,
+    const QString &language, const QVector<UserWordEntry> &words)
 {
     Json::Value root(Json::objectValue);
     root["format"] = "wav";
@@ -194,6 +194,19 @@ QByteArray buildRecognitionBodyOf(
     // The length of the bytes actually sent, so that "len" always agrees with "speech".
     root["len"] = Json::Int(audio.size());
     root["speech"] = "";
+    if (!words.isEmpty()) {
+        Json::Value &list = root["words"] = Json::Value(Json::arrayValue);
+        for (const UserWordEntry &word : words) {
+            if (word.phones.isEmpty()) {
+                list.append(word.text.toStdString());
+            } else {
+                Json::Value entry(Json::objectValue);
+                entry["text"] = word.text.toStdString();
+                entry["phones"] = word.phones.toStdString();
+                list.append(entry);
+            }
+        }
+    }
 
     // The 2.5 MB of Base64 of a full segment needs no escaping, so it is spliced into the writer's text
     // rather than copied through the JSON value and the writer: same bytes, a fraction of the time. The
@@ -265,6 +278,13 @@ RecognitionOutcome decodeRecognitionReply(const QByteArray &body, qint64 segment
         return outcome;
     }
     outcome.errNo = errNo.asInt();
+    const Json::Value &unpronounced = root["unpronounced_words"];
+    if (unpronounced.isArray()) {
+        for (const Json::Value &word : unpronounced) {
+            if (word.isString())
+                outcome.unpronounced << utf8String(word);
+        }
+    }
 
     if (outcome.errNo == 0) {
         outcome.kind = RecognitionOutcome::Success;

@@ -2,9 +2,11 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include "pipeline/speecherrors.h"
 #include "pipeline/timedtext.h"
+#include "pipeline/userwordlist.h"
 
 // The speech service's wire format: token URL, recognition request body, reply decoding.
 // Pure functions; the window's slots call them.
@@ -30,12 +32,14 @@ QString languageDisplayName(const QString &language);
 QString failMessageForErrNo(int errNo);
 
 // The recognition request body as JsonCpp's styled writer writes it (keys ascending, three-space
-// indent, final newline). An unreadable segment gives empty "speech" and "len" 0.
-QByteArray buildRecognitionBody(
-    const QString &segmentPath, const QString &accessToken, const QString &machineId, const QString &language);
+// indent, final newline). An unreadable segment gives empty "speech" and "len" 0. The user's words go
+// in a "words" member (absent when there are none): a string per entry, {"text","phones"} with a
+// pronunciation.
+QByteArray buildRecognitionBody(const QString &segmentPath, const QString &accessToken, const QString &machineId,
+    const QString &language, const QVector<UserWordEntry> &words = {});
 // The same for audio in hand: the bytes of a WAV file.
-QByteArray buildRecognitionBodyOf(
-    QByteArray wavAudio, const QString &accessToken, const QString &machineId, const QString &language);
+QByteArray buildRecognitionBodyOf(QByteArray wavAudio, const QString &accessToken, const QString &machineId,
+    const QString &language, const QVector<UserWordEntry> &words = {});
 // 16 kHz mono 16-bit samples as the bytes of a WAV file, as a segment file would hold them.
 QByteArray wavOfPcm(const QByteArray &pcm);
 
@@ -61,6 +65,7 @@ struct RecognitionOutcome
     // segment's start. A malformed member leaves the text alone and gives no times.
     bool hasTimes = false;
     QVector<TimedSentence> sentences;
+    QStringList unpronounced; // the request's words the service found no pronunciation for
 };
 // segmentMs, when not negative, is the segment's length: a time beyond it makes the sentences malformed.
 RecognitionOutcome decodeRecognitionReply(const QByteArray &body, qint64 segmentMs = -1);

@@ -105,6 +105,18 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
         <source>未知的格式“%1”，可用的格式：txt、srt、vtt。</source>
         <translation>Unknown format “%1”; the formats are txt, srt, vtt.</translation>
     </message>
+    <message>
+        <source>本次转换使用的自定义词汇表（UTF-8，每行一个词语或短语，“=”后可写读音）；默认为窗口中“自定义词汇…”保存的词汇表。</source>
+        <translation>The word list for this run (UTF-8, one word or phrase a line, a pronunciation after “=” if wanted); by default the list saved with “Custom words…” in the window.</translation>
+    </message>
+    <message>
+        <source>--words 需要一个文件。%1</source>
+        <translation>--words needs a file. %1</translation>
+    </message>
+    <message>
+        <source>找不到词汇表“%1”。</source>
+        <translation>Cannot find the word list “%1”.</translation>
+    </message>
 </context>
 <context>
     <name>ConversionCommand</name>
@@ -494,6 +506,29 @@ The recording goes on unaffected; the text recognised so far stays in the text v
     </message>
 </context>
 <context>
+    <name>NewWordsBar</name>
+    <message>
+        <source>加入自定义词汇</source>
+        <translation>Add to custom words</translation>
+    </message>
+    <message>
+        <source>忽略</source>
+        <translation>Ignore</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source> 等 %1 个</source>
+        <translation> and more, %1 in all</translation>
+    </message>
+    <message>
+        <source>词典里没有您改正时写的“%1”。加入自定义词汇后，下次转换就能识别。</source>
+        <translation>The dictionary lacks “%1” from your correction. Add it to your custom words and the next conversion can recognise it.</translation>
+    </message>
+</context>
+<context>
     <name>Notice</name>
     <message>
         <source>提示</source>
@@ -603,6 +638,45 @@ All left %2</translation>
     <message>
         <source>没有可用的显示器：请在桌面上启动 Quillora，或使用 --convert</source>
         <translation>no display: start Quillora on a desktop, or use --convert</translation>
+    </message>
+</context>
+<context>
+    <name>UserWordList</name>
+    <message>
+        <source>无法创建文件夹</source>
+        <translation>cannot create the folder</translation>
+    </message>
+    <message>
+        <source>第 %1 行“%2”没有字母，不是词语，已跳过。</source>
+        <translation>Line %1 “%2” has no letters and is no word; left out.</translation>
+    </message>
+    <message>
+        <source>第 %1 行“%2”超过 %3 个字符，已跳过。</source>
+        <translation>Line %1 “%2” is longer than %3 characters; left out.</translation>
+    </message>
+    <message>
+        <source>第 %1 行“%2”的读音不是英文模型的音素（如 K W IH L AO R AH），已跳过。</source>
+        <translation>The pronunciation on line %1 “%2” is not made of the English model’s phones (such as K W IH L AO R AH); left out.</translation>
+    </message>
+    <message>
+        <source>第 %1 行“%2”超出了 %3 个词语的上限，已跳过。</source>
+        <translation>Line %1 “%2” is beyond the limit of %3 entries; left out.</translation>
+    </message>
+    <message>
+        <source>无法读取词汇表“%1”：%2</source>
+        <translation>Cannot read the word list “%1”: %2</translation>
+    </message>
+    <message>
+        <source>词汇表“%1”过大（超过 %2 KB），未读取。</source>
+        <translation>The word list “%1” is too large (over %2 KB); not read.</translation>
+    </message>
+    <message>
+        <source>词汇表“%1”不是 UTF-8 文本，未读取。</source>
+        <translation>The word list “%1” is not UTF-8 text; not read.</translation>
+    </message>
+    <message>
+        <source>词汇表保存失败（原来的词汇表未改动）：%1</source>
+        <translation>The word list was not saved (the previous list is unchanged): %1</translation>
     </message>
 </context>
 <context>
@@ -928,6 +1002,33 @@ So that the unsaved text in the text view is not lost, &quot;%1&quot; was not op
     <message>
         <source>字幕已导出：%1</source>
         <translation>Subtitles exported: %1</translation>
+    </message>
+    <message>
+        <source>自定义词汇…</source>
+        <translation>Custom words…</translation>
+    </message>
+</context>
+<context>
+    <name>WordListDialog</name>
+    <message>
+        <source>自定义词汇</source>
+        <translation>Custom words</translation>
+    </message>
+    <message>
+        <source>每行一个词语或短语，如人名、产品名、地名。需要时在“=”后写出读音（英文音素），例如：Quillora = K W IH L AO R AH。以后的转换和边录边转都会用到这些词。</source>
+        <translation>One word or phrase a line: names of people, products, places. Where needed, write its pronunciation (English phones) after “=”, for example: Quillora = K W IH L AO R AH. Later conversions and live text use these words.</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>未保存，请改正这些行：</source>
+        <translation>Not saved; please correct these lines:</translation>
     </message>
 </context>
 <context>

@@ -121,6 +121,7 @@ Widget::Widget(QWidget *parent)
     getAudioDev();
     createKeys();
     createWordPlayback();
+    createUserWords();
     applyLayout(normalLayout(AppState::screenWidth, AppState::screenHeight, AppState::availableHeight));
     // Until the first maximise or restore the view reaches the window's bottom edge.
     wordTextEdit->resize(wordTextEdit->width(), height() - wordTextEdit->y());

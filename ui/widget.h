@@ -42,6 +42,8 @@ class QtHttpClass;
 class Recorder;
 class LiveTranscription;
 class QCheckBox;
+class DictionaryCheck;
+class NewWordsBar;
 namespace Phonon {
 class SeekSlider;
 }
@@ -345,4 +347,15 @@ public:
     bool wordClick(QEvent *event); // Ctrl+click on the view: true when it plays
     // After the view's text was written: the timings follow the edits, in a rewritten record.
     void writeOpenTimings(const QString &rawViewText);
+
+    // ===== The user's own words: ui/widget_words.cpp =====
+public:
+    NewWordsBar *newWordsBar = nullptr; // offers the words a saved correction brought
+    DictionaryCheck *dictionaryCheck = nullptr;
+
+    void createUserWords(); // the view's context menu entry, the offer bar
+    void editUserWords(); // "自定义词汇…"
+    // After a correction was saved: offers the words typed into it that the dictionary lacks.
+    void offerTypedWords(const QString &before, const QString &after);
+    void addOfferedWords(const QStringList &words);
 };

@@ -156,6 +156,12 @@ void TestCommandLine::usage_data()
                                       << "未知的语言“fr”";
     QTest::newRow("language without a value") << QStringList {"--convert", wav, "--language"} << 2 << ""
                                               << "--language";
+    QTest::newRow("help names the word list") << QStringList {"--help"} << 0 << "--words <FILE>"
+                                              << "";
+    QTest::newRow("a word list that is not there") << QStringList {"--convert", "--language", "en", "--words",
+        "/nonexistent/words.txt", wav} << 2 << "" << QStringLiteral("找不到词汇表“/nonexistent/words.txt”");
+    QTest::newRow("a word list that is a folder") << QStringList {"--convert", "--language", "en", "--words", "/", wav}
+                                                  << 2 << "" << QStringLiteral("无法读取词汇表“/”");
     // The window's own refusal; the default is the window's first language until one is remembered.
     QTest::newRow("language the local service refuses")
         << QStringList {"--convert", "--language", "yue", wav} << 1 << ""

@@ -1,16 +1,19 @@
 #include "audiotestutil.h"
 #include "common/scriptedserver.h"
+#include "library/atomicfile.h"
 
 #include "pipeline/conversionengine.h"
 #include "pipeline/document.h"
 #include "pipeline/runfolder.h"
 #include "pipeline/speechprotocol.h"
 #include "pipeline/timings.h"
+#include "pipeline/userwordlist.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -117,6 +120,8 @@ private slots:
     void failCodes();
     void replyForASegmentNotInFlight();
     void languageFixedWhenTheRunStarts();
+    void userWordsInEveryRequest_data();
+    void userWordsInEveryRequest();
     void runFolderGoesHoweverTheRunEnds_data();
     void runFolderGoesHoweverTheRunEnds();
     void killedRunsFolderClearedLivingRunsKept();
@@ -203,6 +208,49 @@ void TestEngine::languageFixedWhenTheRunStarts()
     QCOMPARE(requests.size(), 3);
     for (const ScriptedServer::Request &request : requests)
         QVERIFY2(request.body.contains(devPidField(QStringLiteral("英文"))), request.body.left(200).constData());
+}
+
+void TestEngine::userWordsInEveryRequest_data()
+{
+    QTest::addColumn<QByteArray>("stored"); // .quillora/words.txt; none when empty
+    QTest::addColumn<QByteArray>("given"); // the run's own list (--words); none when empty
+    QTest::addColumn<QByteArray>("member"); // the "words" member every request carries; absent when empty
+
+    QTest::newRow("none stored") << QByteArray() << QByteArray() << QByteArray();
+    QTest::newRow("the stored list, bad lines left out")
+        << QByteArray("# mine\nKelvara\n...\nQuillora = k w ih1 l ao r ah\n") << QByteArray()
+        << QByteArray(R"("words" : [ "Kelvara", { "phones" : "K W IH L AO R AH", "text" : "Quillora" } ])");
+    QTest::newRow("a given list instead of the stored one")
+        << QByteArray("Kelvara\n") << QByteArray("Orkney Vale\n") << QByteArray(R"("words" : [ "Orkney Vale" ])");
+}
+
+void TestEngine::userWordsInEveryRequest()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QByteArray, given);
+    QFETCH(QByteArray, member);
+    ScriptedServer server;
+    EngineRun run(server);
+    QVERIFY(QDir().mkpath(run.dataDir() + "/.quillora"));
+    if (!stored.isEmpty())
+        QVERIFY(AtomicFile::write(UserWordList::storedPath(run.dataDir()), stored, nullptr));
+    if (!given.isEmpty()) {
+        ConversionEngine::Options options = run.engine.options();
+        options.wordsFile = run.dataDir() + "/given.txt";
+        QVERIFY(AtomicFile::write(options.wordsFile, given, nullptr));
+        run.engine.setOptions(options);
+    }
+    run.tasks << noiseTask(run.data, "talk.wav", 16000LL * 125);
+    QVERIFY(run.start());
+    QVERIFY(run.waitEnded());
+    const QList<ScriptedServer::Request> requests = server.recognitionRequests();
+    QCOMPARE(requests.size(), 3);
+    for (const ScriptedServer::Request &request : requests) {
+        QVERIFY(QJsonDocument::fromJson(request.body).isObject());
+        QCOMPARE(request.body.contains("\"words\""), !member.isEmpty());
+        if (!member.isEmpty())
+            QVERIFY2(request.body.simplified().contains(member), request.body.right(300).constData());
+    }
 }
 
 void TestEngine::runFolderGoesHoweverTheRunEnds_data()
