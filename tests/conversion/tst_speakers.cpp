@@ -1,0 +1,161 @@
+#include "pipeline/diarizationscore.h"
+#include "pipeline/speakeranalysis.h"
+
+#include <QtTest>
+
+using DiarizationScore::Segment;
+
+namespace {
+
+// "1@0-10000 2@10000-20000": speaker@start-end in milliseconds.
+QVector<Segment> segmentsOf(const QString &written)
+{
+    QVector<Segment> segments;
+    for (const QString &item : written.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QString times = item.section(QLatin1Char('@'), 1);
+        segments.append({times.section(QLatin1Char('-'), 0, 0).toLongLong(),
+            times.section(QLatin1Char('-'), 1).toLongLong(), item.section(QLatin1Char('@'), 0, 0).toInt()});
+    }
+    return segments;
+}
+
+} // namespace
+
+class TestSpeakers : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void errorRate_data();
+    void errorRate();
+    void rightSentences();
+    void turnRules_data();
+    void turnRules();
+};
+
+void TestSpeakers::errorRate_data()
+{
+    QTest::addColumn<QString>("reference");
+    QTest::addColumn<QString>("hypothesis");
+    QTest::addColumn<qint64>("speechMs");
+    QTest::addColumn<qint64>("missedMs");
+    QTest::addColumn<qint64>("falseAlarmMs");
+    QTest::addColumn<qint64>("confusionMs");
+
+    QTest::newRow("same turns under other labels")
+        << "1@0-10000 2@10000-20000"
+        << "7@0-10000 3@10000-20000" << qint64(19000) << qint64(0) << qint64(0) << qint64(0);
+    // Collars of 0.25 s at 0, 10 s and 20 s leave 19 s scored; one label for both is half of it wrong.
+    QTest::newRow("two voices taken for one") << "1@0-10000 2@10000-20000"
+                                              << "5@0-20000" << qint64(19000) << qint64(0) << qint64(0) << qint64(9500);
+    QTest::newRow("second half missed") << "1@0-10000"
+                                        << "1@0-5000" << qint64(9500) << qint64(4750) << qint64(0) << qint64(0);
+    QTest::newRow("silence called speech")
+        << "1@0-4000"
+        << "1@0-4000 2@6000-8000" << qint64(3500) << qint64(0) << qint64(2000) << qint64(0);
+    QTest::newRow("change late within the collar")
+        << "1@0-5000 2@5000-10000"
+        << "1@0-5200 2@5200-10000" << qint64(9000) << qint64(0) << qint64(0) << qint64(0);
+    QTest::newRow("change late beyond the collar")
+        << "1@0-5000 2@5000-10000"
+        << "1@0-6250 2@6250-10000" << qint64(9000) << qint64(0) << qint64(0) << qint64(1000);
+    // Labels map one to one: the third hypothesis speaker has no reference speaker left.
+    QTest::newRow("one voice split in two")
+        << "1@0-10000 2@10000-20000"
+        << "1@0-6000 3@6000-10000 2@10000-20000" << qint64(19000) << qint64(0) << qint64(0) << qint64(3750);
+    QTest::newRow("overlapping reference speakers count twice")
+        << "1@0-10000 2@5000-10000"
+        << "1@0-10000" << qint64(13500) << qint64(4500) << qint64(0) << qint64(0);
+    QTest::newRow("nothing said") << ""
+                                  << "" << qint64(0) << qint64(0) << qint64(0) << qint64(0);
+}
+
+void TestSpeakers::errorRate()
+{
+    QFETCH(QString, reference);
+    QFETCH(QString, hypothesis);
+    QFETCH(qint64, speechMs);
+    QFETCH(qint64, missedMs);
+    QFETCH(qint64, falseAlarmMs);
+    QFETCH(qint64, confusionMs);
+    const DiarizationScore::Score score = DiarizationScore::score(segmentsOf(reference), segmentsOf(hypothesis));
+    QCOMPARE(score.speechMs, speechMs);
+    QCOMPARE(score.missedMs, missedMs);
+    QCOMPARE(score.falseAlarmMs, falseAlarmMs);
+    QCOMPARE(score.confusionMs, confusionMs);
+    if (speechMs > 0)
+        QCOMPARE(score.errorRate(), double(missedMs + falseAlarmMs + confusionMs) / double(speechMs));
+}
+
+void TestSpeakers::rightSentences()
+{
+    const QVector<Segment> reference = segmentsOf(QStringLiteral("1@0-5000 2@5000-10000"));
+    const DiarizationScore::Score score
+        = DiarizationScore::score(reference, segmentsOf(QStringLiteral("4@0-5000 9@5000-10000")));
+    // The middle sentence is mostly the first speaker's: labelled with the second, it is wrong.
+    QCOMPARE(DiarizationScore::rightSpeakerShare(
+                 reference, segmentsOf(QStringLiteral("4@0-2000 4@3000-6000 9@7000-9000")), score.mapping),
+        1.0);
+    QCOMPARE(DiarizationScore::rightSpeakerShare(
+                 reference, segmentsOf(QStringLiteral("4@0-2000 9@3000-6000 9@7000-9000")), score.mapping),
+        2.0 / 3);
+}
+
+void TestSpeakers::turnRules_data()
+{
+    QTest::addColumn<QVector<int>>("labels");
+    QTest::addColumn<QVector<int>>("frames");
+    QTest::addColumn<QVector<int>>("favoured"); // the cluster each span's frames score best with
+    QTest::addColumn<QVector<int>>("expected");
+    QTest::addColumn<QVector<int>>("uncertain"); // span indices
+
+    // Every span lasts 500 ms; a turn needs 1000 ms.
+    QTest::newRow("short interjection takes the turn around it")
+        << QVector<int> {0, 0, 0, 1, 0, 0} << QVector<int> {50, 50, 50, 50, 50, 50} << QVector<int> {0, 0, 0, 1, 0, 0}
+        << QVector<int> {0, 0, 0, 0, 0, 0} << QVector<int> {3};
+    QTest::newRow("short first turn takes the next")
+        << QVector<int> {1, 0, 0, 0} << QVector<int> {50, 50, 50, 50} << QVector<int> {1, 0, 0, 0}
+        << QVector<int> {0, 0, 0, 0} << QVector<int> {0};
+    QTest::newRow("turn of a second stays")
+        << QVector<int> {0, 0, 1, 1, 0, 0} << QVector<int> {50, 50, 50, 50, 50, 50} << QVector<int> {0, 0, 1, 1, 0, 0}
+        << QVector<int> {0, 0, 1, 1, 0, 0} << QVector<int> {};
+    QTest::newRow("between two voices, the one it sounds like")
+        << QVector<int> {0, 0, 1, 2, 2} << QVector<int> {50, 50, 50, 50, 50} << QVector<int> {0, 0, 2, 2, 2}
+        << QVector<int> {0, 0, 2, 2, 2} << QVector<int> {2};
+    QTest::newRow("span without frames follows the one before")
+        << QVector<int> {0, 0, 1, 0, 0} << QVector<int> {50, 50, 0, 50, 50} << QVector<int> {0, 0, 0, 0, 0}
+        << QVector<int> {0, 0, 0, 0, 0} << QVector<int> {};
+    QTest::newRow("leading spans without frames follow the first with frames")
+        << QVector<int> {1, 0, 0} << QVector<int> {0, 50, 50} << QVector<int> {1, 0, 0} << QVector<int> {0, 0, 0}
+        << QVector<int> {};
+    QTest::newRow("one short speaker alone stays")
+        << QVector<int> {1} << QVector<int> {50} << QVector<int> {1} << QVector<int> {1} << QVector<int> {};
+}
+
+void TestSpeakers::turnRules()
+{
+    QFETCH(QVector<int>, labels);
+    QFETCH(QVector<int>, frames);
+    QFETCH(QVector<int>, favoured);
+    QFETCH(QVector<int>, expected);
+    QFETCH(QVector<int>, uncertain);
+    QVector<SpeakerAnalysis::Span> spans;
+    std::vector<std::vector<double>> scores;
+    for (int i = 0; i < labels.size(); ++i) {
+        spans.append({i * 500, (i + 1) * 500});
+        scores.push_back(std::vector<double>(3, -100.0));
+        scores.back()[size_t(favoured.at(i))] = -10.0;
+    }
+    QVector<bool> marked;
+    SpeakerAnalysis::applyTurnRules(spans, frames, scores, 1000, &labels, &marked);
+    QCOMPARE(labels, expected);
+    QVector<int> markedSpans;
+    for (int i = 0; i < marked.size(); ++i) {
+        if (marked.at(i))
+            markedSpans.append(i);
+    }
+    QCOMPARE(markedSpans, uncertain);
+}
+
+QTEST_GUILESS_MAIN(TestSpeakers)
+#include "tst_speakers.moc"
