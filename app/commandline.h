@@ -35,6 +35,7 @@ struct Request
     QString language; // a selector text; empty: the one remembered
     QString outputDir; // empty: the data folder's myWordFiles
     QStringList formats {QStringLiteral("txt")}; // of "txt", "srt", "vtt", each once, in the order given
+    int speakers = -1; // --speakers: -1 not asked, 0 as many as there are, N that many
     QStringList files; // absolute, in the order given
     QString problem; // Refuse: what is wrong, for standard error
 };

@@ -109,10 +109,7 @@ private:
                 continue;
             const QString path = CommandLine::subtitlePathFor(documentPath, format);
             QString error = QCoreApplication::translate("ConversionCommand", "没有时间信息");
-            if (timed
-                && AtomicFile::write(path,
-                    Subtitles::fileText(Subtitles::buildCues(record.sentences), Subtitles::formatForPath(path)),
-                    &error)) {
+            if (timed && AtomicFile::write(path, Subtitles::fileText(record, Subtitles::formatForPath(path)), &error)) {
                 written << path;
                 continue;
             }
@@ -217,6 +214,9 @@ int runConversionCommand(int argc, char *argv[])
         = request.outputDir.isEmpty() ? AppState::dataDir + QStringLiteral("/myWordFiles") : request.outputDir;
     options.appDir = AppState::appDir;
     options.machineId = readMachineId();
+    options.speakers = request.speakers;
+    options.speakerLabels = {QCoreApplication::translate("ConversionCommand", "说话人 %1"),
+        QCoreApplication::translate("ConversionCommand", "：")};
     const QString outputProblem = prepareOutputDir(options.documentDir);
     if (!outputProblem.isEmpty()) {
         writeTo(stderr, QStringLiteral("quillora: %1\n").arg(outputProblem));
