@@ -1,5 +1,8 @@
+#include "common/timedsentences.h"
 #include "pipeline/diarizationscore.h"
 #include "pipeline/speakeranalysis.h"
+#include "pipeline/speakerturns.h"
+#include "pipeline/wordalign.h"
 
 #include <QtTest>
 
@@ -31,6 +34,8 @@ private slots:
     void rightSentences();
     void turnRules_data();
     void turnRules();
+    void turnText_data();
+    void turnText();
 };
 
 void TestSpeakers::errorRate_data()
@@ -155,6 +160,63 @@ void TestSpeakers::turnRules()
             markedSpans.append(i);
     }
     QCOMPARE(markedSpans, uncertain);
+}
+
+void TestSpeakers::turnText_data()
+{
+    QTest::addColumn<QString>("sentences");
+    QTest::addColumn<QVector<int>>("wordSpeakers");
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<QString>("edited"); // the document as the user saved it; empty: unchanged
+    QTest::addColumn<QString>("speakersAfter"); // each realigned sentence: its speaker and text
+
+    QTest::newRow("a paragraph per turn")
+        << "How@0-300 are@300-600 you?@600-900; Fine.@1200-1500; Thanks.@1800-2100" << QVector<int> {1, 1, 1, 2, 2}
+        << "说话人 1：How are you?\n\n说话人 2：Fine. Thanks.\n"
+        << ""
+        << "1 How are you?|2 Fine.|2 Thanks.";
+    QTest::newRow("a sentence spoken by two is split at the change")
+        << "Yes@0-300 right@300-600 so@600-900 then?@900-1200" << QVector<int> {1, 1, 2, 2}
+        << "说话人 1：Yes right\n\n说话人 2：so then?\n"
+        << ""
+        << "1 Yes right|2 so then?";
+    QTest::newRow("an edited word keeps its sentence's speaker")
+        << "How@0-300 are@300-600 you?@600-900; Fine.@1200-1500" << QVector<int> {1, 1, 1, 2}
+        << "说话人 1：How are you?\n\n说话人 2：Fine.\n"
+        << "说话人 1：How were you?\n\n说话人 2：Fine.\n"
+        << "1 How were you?|2 Fine.";
+    QTest::newRow("a renamed label is still no word")
+        << "Hi.@0-300; Hello.@600-900" << QVector<int> {1, 2} << "说话人 1：Hi.\n\n说话人 2：Hello.\n"
+        << "说话人 1：Hi.\n\n说话人 2：Hello there.\n"
+        << "1 Hi.|2 Hello there.";
+    QTest::newRow("a sentence without word times")
+        << "=Good morning all.@0-3000; Hi.@3500-3800" << QVector<int> {1, 1, 1, 2}
+        << "说话人 1：Good morning all.\n\n说话人 2：Hi.\n"
+        << ""
+        << "1 Good morning all.|2 Hi.";
+}
+
+void TestSpeakers::turnText()
+{
+    QFETCH(QString, sentences);
+    QFETCH(QVector<int>, wordSpeakers);
+    QFETCH(QString, document);
+    QFETCH(QString, edited);
+    QFETCH(QString, speakersAfter);
+    const QVector<TimedSentence> timed = TimedSentences::sentencesOf(sentences);
+    QCOMPARE(SpeakerTurns::wordSpans(timed).size(), wordSpeakers.size());
+    const QVector<TimedSentence> labelled
+        = SpeakerTurns::labelled(timed, wordSpeakers, QVector<bool>(wordSpeakers.size(), false));
+    const QStringList names = SpeakerTurns::Labels {QStringLiteral("说话人 %1"), QStringLiteral("：")}.names(2);
+    QCOMPARE(SpeakerTurns::documentText(labelled, names, QStringLiteral("：")), document);
+    // What the view's saving does: the labels are masked, the words realigned.
+    const QString saved = edited.isEmpty() ? document : edited;
+    const QVector<TimedSentence> realigned
+        = WordAlign::realigned(labelled, SpeakerTurns::maskedLabels(saved, names, QStringLiteral("：")));
+    QStringList after;
+    for (const TimedSentence &sentence : realigned)
+        after << QStringLiteral("%1 %2").arg(sentence.speaker).arg(sentence.text);
+    QCOMPARE(after.join(QLatin1Char('|')), speakersAfter);
 }
 
 QTEST_GUILESS_MAIN(TestSpeakers)
