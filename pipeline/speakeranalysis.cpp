@@ -486,10 +486,11 @@ Result analyseFeatures(const QString &featurePath, const QVector<Span> &spans, c
             if (learnt[c].count > SpeakerModel::parameterCount())
                 clusters[c] = learnt[c];
         }
-        // Voices the re-segmentation made alike are one after all: merged, and the passes begin again.
+        // Voices the re-segmentation made alike are one after all, however many were asked for: merged,
+        // and the passes begin again.
         size_t a = 0, b = 0;
         double lowest = 0;
-        for (size_t i = 0; settings.speakers == 0 && i < clusters.size(); ++i) {
+        for (size_t i = 0; i < clusters.size(); ++i) {
             for (size_t j = i + 1; j < clusters.size(); ++j) {
                 const double value = SpeakerModel::deltaBic(clusters[i], clusters[j], floor, settings.clusterLambda);
                 if (value < lowest) {

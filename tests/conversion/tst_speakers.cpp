@@ -1,9 +1,11 @@
 #include "common/timedsentences.h"
+#include "dialogue.h"
 #include "pipeline/diarizationscore.h"
 #include "pipeline/speakeranalysis.h"
 #include "pipeline/speakerturns.h"
 #include "pipeline/wordalign.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 using DiarizationScore::Segment;
@@ -36,6 +38,8 @@ private slots:
     void turnRules();
     void turnText_data();
     void turnText();
+    void voicesInAudio_data();
+    void voicesInAudio();
 };
 
 void TestSpeakers::errorRate_data()
@@ -217,6 +221,56 @@ void TestSpeakers::turnText()
     for (const TimedSentence &sentence : realigned)
         after << QStringLiteral("%1 %2").arg(sentence.speaker).arg(sentence.text);
     QCOMPARE(after.join(QLatin1Char('|')), speakersAfter);
+}
+
+void TestSpeakers::voicesInAudio_data()
+{
+    QTest::addColumn<int>("voices");
+    QTest::addColumn<int>("asked");
+    QTest::addColumn<qint64>("speechUpToMs"); // only spans starting before this are given; 0: all
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<int>("found");
+    QTest::newRow("one voice: nothing to label")
+        << 1 << 0 << qint64(0) << int(SpeakerAnalysis::Outcome::OneSpeaker) << 1;
+    QTest::newRow("two voices") << 2 << 0 << qint64(0) << int(SpeakerAnalysis::Outcome::Labelled) << 2;
+    QTest::newRow("two voices, three asked") << 2 << 3 << qint64(0) << int(SpeakerAnalysis::Outcome::Labelled) << 2;
+    QTest::newRow("under 3 s of speech") << 2 << 0 << qint64(2000) << int(SpeakerAnalysis::Outcome::TooShort) << 0;
+}
+
+// Real synthesised speech through the whole analysis: sphinxbase's cepstra, clustering, re-segmentation.
+void TestSpeakers::voicesInAudio()
+{
+    QFETCH(int, voices);
+    QFETCH(int, asked);
+    QFETCH(qint64, speechUpToMs);
+    QFETCH(int, outcome);
+    QFETCH(int, found);
+    QTemporaryDir dir;
+    Dialogue::Plan plan;
+    plan.speakers = voices;
+    plan.turns = 6;
+    plan.minTurnMs = 3000;
+    plan.maxTurnMs = 8000;
+    const Dialogue::Made made = Dialogue::make(plan, dir.filePath("talk.wav"), dir.filePath("pieces"));
+    QVERIFY2(made.ok, qPrintable(made.error));
+    QVector<SpeakerAnalysis::Span> spans = Dialogue::loudSpans(dir.filePath("talk.wav"));
+    if (speechUpToMs > 0) {
+        while (!spans.isEmpty() && spans.last().startMs >= speechUpToMs)
+            spans.removeLast();
+        spans.last().endMs = std::min(spans.last().endMs, speechUpToMs);
+    }
+    SpeakerAnalysis::Settings settings;
+    settings.speakers = asked;
+    const SpeakerAnalysis::Result result
+        = SpeakerAnalysis::analyse(dir.filePath("talk.wav"), true, spans, dir.filePath("features"), settings);
+    QCOMPARE(int(result.outcome), outcome);
+    QCOMPARE(result.speakers, found);
+    QVERIFY(!QFile::exists(dir.filePath("features")));
+    if (found > 1) {
+        const DiarizationScore::Score score
+            = DiarizationScore::score(made.sentences, Dialogue::segmentsOf(spans, result.spanSpeaker));
+        QVERIFY2(score.errorRate() < 0.15, qPrintable(QString::number(score.errorRate())));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSpeakers)
