@@ -19,6 +19,7 @@ const QString languageOption = QStringLiteral("language");
 const QString outputDirOption = QStringLiteral("output-dir");
 const QString formatOption = QStringLiteral("format");
 const QString wordsOption = QStringLiteral("words");
+const QString speakersOption = QStringLiteral("speakers");
 const QStringList knownFormats {QStringLiteral("txt"), QStringLiteral("srt"), QStringLiteral("vtt")};
 
 QString languageList()
@@ -56,6 +57,10 @@ struct Parser
                 "本次转换使用的自定义词汇表（UTF-8，每行一个词语或短语，“=”后可写读音）；"
                 "默认为窗口中“自定义词汇…”保存的词汇表。"),
             QStringLiteral("FILE")});
+        parser.addOption({speakersOption,
+            QCoreApplication::translate(
+                "CommandLine", "区分说话人，文档按说话人分段并标注；N 为人数，不写时自动判断。"),
+            QStringLiteral("N")});
         parser.addHelpOption();
         parser.addVersionOption();
         parser.addPositionalArgument(QStringLiteral("FILE"),
@@ -71,6 +76,23 @@ Request refused(const QString &problem)
     request.action = Request::Refuse;
     request.problem = problem;
     return request;
+}
+
+// --speakers takes its count only when one follows ("--speakers 3", "--speakers=3"); alone it means as
+// many as there are, which the parser, knowing only options with a value or without, is told as "auto".
+QStringList withSpeakerCount(QStringList arguments)
+{
+    for (int i = 1; i < arguments.size() && arguments.at(i) != QLatin1String("--"); ++i) {
+        if (arguments.at(i) != QLatin1String("--speakers"))
+            continue;
+        bool isCount = false;
+        arguments.value(i + 1).toInt(&isCount);
+        if (isCount)
+            arguments[i] += QLatin1Char('=') + arguments.takeAt(i + 1);
+        else
+            arguments[i] += QStringLiteral("=auto");
+    }
+    return arguments;
 }
 
 } // namespace
@@ -177,7 +199,7 @@ Request parse(const QStringList &arguments, const QString &relativeTo)
 {
     Parser p;
     const QString hint = QCoreApplication::translate("CommandLine", "用 quillora --help 查看用法。");
-    if (!p.parser.parse(arguments)) {
+    if (!p.parser.parse(withSpeakerCount(arguments))) {
         const QStringList unknown = p.parser.unknownOptionNames();
         if (!unknown.isEmpty()) {
             const QString name = unknown.first();
@@ -227,6 +249,14 @@ Request parse(const QStringList &arguments, const QString &relativeTo)
             return refused(QCoreApplication::translate("CommandLine", "--words 需要一个文件。%1").arg(hint));
         request.wordsFile = QDir::cleanPath(QDir(relativeTo).absoluteFilePath(request.wordsFile));
     }
+    if (p.parser.isSet(speakersOption)) {
+        const QString count = p.parser.value(speakersOption);
+        bool isCount = false;
+        request.speakers = count == QLatin1String("auto") ? 0 : count.toInt(&isCount);
+        if (count != QLatin1String("auto") && (!isCount || request.speakers < 1 || request.speakers > 9))
+            return refused(
+                QCoreApplication::translate("CommandLine", "--speakers 的人数应为 1 到 9：“%1”。%2").arg(count, hint));
+    }
     for (const QString &file : p.parser.positionalArguments()) {
         // The same path the window's file dialog gives, so a resume record is found by either.
         const QString path = QDir::cleanPath(QDir(relativeTo).absoluteFilePath(file));
@@ -251,7 +281,8 @@ QString helpText()
     QString text = p.parser.helpText();
     text.replace(QStringLiteral("Usage: "), QCoreApplication::translate("CommandLine", "用法："));
     text.replace(QStringLiteral("[options]"),
-        QStringLiteral("--convert [--language LANG] [--output-dir DIR] [--format FORMATS] [--words FILE]"));
+        QStringLiteral(
+            "--convert [--language LANG] [--output-dir DIR] [--format FORMATS] [--words FILE] [--speakers [N]]"));
     text.replace(QStringLiteral("Options:"), QCoreApplication::translate("CommandLine", "选项："));
     text.replace(QStringLiteral("Arguments:"), QCoreApplication::translate("CommandLine", "参数："));
     text.replace(QStringLiteral("Displays help on commandline options."),

@@ -44,6 +44,7 @@ struct Request
     QString outputDir; // empty: the data folder's myWordFiles
     QStringList formats {QStringLiteral("txt")}; // of "txt", "srt", "vtt", each once, in the order given
     QString wordsFile; // --words: the word list of this run; empty: the stored one
+    int speakers = -1; // --speakers: -1 not asked, 0 as many as there are, N that many
     QStringList files; // absolute, in the order given
     QString problem; // Refuse: what is wrong, for standard error
 };

@@ -118,8 +118,7 @@ private:
                 outputDir + QLatin1Char('/') + QFileInfo(documentPath).fileName(), format);
             const QString shown = Document::numberedPath(named, ownFiles);
             const QString path = Document::writablePath(dataDir, named, ownFiles);
-            const QByteArray bytes
-                = Subtitles::fileText(Subtitles::buildCues(record.sentences), Subtitles::formatForPath(path));
+            const QByteArray bytes = Subtitles::fileText(record, Subtitles::formatForPath(path));
             QString error = QCoreApplication::translate("ConversionCommand", "没有时间信息");
             if (timed && AtomicFile::write(path, bytes, &error)) {
                 Document::remember(dataDir, path, bytes);
@@ -272,6 +271,9 @@ int runConversionCommand(int argc, char *argv[])
     options.documentDir = documentWanted ? outputDir : scratch.path();
     options.appDir = AppState::appDir;
     options.machineId = readMachineId();
+    options.speakers = request.speakers;
+    options.speakerLabels = {QCoreApplication::translate("ConversionCommand", "说话人 %1"),
+        QCoreApplication::translate("ConversionCommand", "：")};
     const QString outputProblem = prepareOutputDir(outputDir);
     if (!outputProblem.isEmpty()) {
         writeTo(stderr, QStringLiteral("quillora: %1\n").arg(outputProblem));

@@ -58,7 +58,7 @@ void Widget::exportSubtitles(const QString &documentName)
     if (chosen.isEmpty())
         return;
     const QString path = withSubtitleSuffix(chosen);
-    const QByteArray text = Subtitles::fileText(Subtitles::buildCues(record.sentences), Subtitles::formatForPath(path));
+    const QByteArray text = Subtitles::fileText(record, Subtitles::formatForPath(path));
     QString error;
     if (!AtomicFile::write(path, text, &error)) {
         Notice::information(this, tr("导出字幕失败，无法写入%1：%2").arg(path, error));

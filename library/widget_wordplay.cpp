@@ -1,6 +1,7 @@
 #include "ui/widget.h"
 
 #include "app/appstate.h"
+#include "pipeline/speakerturns.h"
 #include "ui/notice.h"
 #include "ui/theme.h"
 
@@ -63,7 +64,9 @@ const WordAlign::Timeline &Widget::viewTimeline()
 {
     if (wordTimelineStale) {
         wordTimeline = documentTimed()
-            ? WordAlign::Timeline(wordTextEdit->document()->toRawText(), openTimings.sentences)
+            ? WordAlign::Timeline(SpeakerTurns::maskedLabels(wordTextEdit->document()->toRawText(),
+                                      openTimings.speakerNames, openTimings.labelSuffix),
+                openTimings.sentences)
             : WordAlign::Timeline();
         wordTimelineStale = false;
     }
@@ -255,7 +258,9 @@ void Widget::writeOpenTimings(const QString &rawViewText)
     if (checksum == openTimings.textChecksum)
         return;
     Timings::Record record = openTimings;
-    record.sentences = WordAlign::realigned(openTimings.sentences, text);
+    // Speakers' labels are no spoken words: the alignment sees only what was said.
+    record.sentences = WordAlign::realigned(
+        openTimings.sentences, SpeakerTurns::maskedLabels(text, openTimings.speakerNames, openTimings.labelSuffix));
     record.textChecksum = checksum;
     // Times that no longer describe the document would put old words in its subtitles.
     if (!Timings::write(AppState::dataDir, wordFilePath, record, nullptr)) {

@@ -8,6 +8,7 @@
 #include "pipeline/networkfailure.h"
 #include "pipeline/qthttpclass.h"
 #include "pipeline/runfolder.h"
+#include "pipeline/timings.h"
 #include "pipeline/transcriptwriter.h"
 
 #include <QDir>
@@ -36,6 +37,7 @@ ConversionEngine::ConversionEngine(const Options &options, QObject *parent)
     , stallWatch(new QTimer(this))
 {
     bodyBuilder.setMaxThreadCount(1);
+    speakerWatch = new QFutureWatcher<SpeakerAnalysis::Result>(this);
     createProcesses();
     connect(http, &QtHttpClass::sigReplyFinish, this, &ConversionEngine::slotReadJson);
     connect(http, &QtHttpClass::sigReplyError, this, &ConversionEngine::slotReadJsonError);
@@ -53,6 +55,8 @@ ConversionEngine::~ConversionEngine()
     killProcesses();
     for (QProcess *process : {probe, transcoder, cutter})
         process->waitForFinished(2000);
+    cancelSpeakers();
+    speakerWatch->waitForFinished();
     folder.reset();
 }
 
@@ -139,6 +143,7 @@ void ConversionEngine::endRun(const QString &message, bool fileStarted)
     stallWatch->stop();
     serviceStalled = false;
     killProcesses();
+    cancelSpeakers();
     // Only what this run made: its own folder.
     folder.reset();
     uploads.clear();
@@ -240,8 +245,13 @@ void ConversionEngine::finishFile()
         sentences << fileRun.progress.sentences(k);
         starts << segmentStartMs(k);
     }
-    const TranscriptWriter::Written written = TranscriptWriter::write(
-        runOpts.dataDir, documentFolder(), task, fileRun.progress.texts(), sentences, starts, runDocuments);
+    if (runOpts.speakers >= 0 && !fileRun.speakersDone) {
+        if (!fileRun.speakersAnalysing)
+            analyseSpeakers(Timings::recordFor(task, QString(), sentences, starts).sentences);
+        return;
+    }
+    const TranscriptWriter::Written written = TranscriptWriter::write(runOpts.dataDir, documentFolder(), task,
+        fileRun.progress.texts(), sentences, starts, runDocuments, &fileRun.speakers);
     const QString documentPath = written.path;
     if (!written.ok) {
         endRun(tr("无法保存文本文档“%1”（%2），该文件仍保留在任务列表中。")

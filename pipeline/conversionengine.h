@@ -2,9 +2,12 @@
 
 #include "app/deployment.h"
 #include "pipeline/runprogress.h"
+#include "pipeline/speakerturns.h"
 #include "pipeline/speechprotocol.h"
+#include "pipeline/transcriptwriter.h"
 
 #include <QByteArray>
+#include <QFutureWatcher>
 #include <QHash>
 #include <QMap>
 #include <QObject>
@@ -44,6 +47,10 @@ public:
         int requestTimeoutMs = 0; // a request without progress ends after this long; 0: requestBoundMs's
         int stallNoticeMs = 20000; // a request unanswered this long shows "等待语音服务响应..."
         QString wordsFile; // the user's words sent with every request; empty: the stored list in dataDir
+        // Who said what, once a file's text is recognised: -1 not asked, 0 as many voices as there are, N that
+        // many. The front end names them.
+        int speakers = -1;
+        SpeakerTurns::Labels speakerLabels;
     };
     explicit ConversionEngine(const Options &options, QObject *parent = nullptr);
     ~ConversionEngine() override; // ends a run under way quietly: no signal, its children ended
@@ -134,6 +141,11 @@ private:
         bool headStart = false;
         qint64 headCut = 0;
         bool headOnly = false;
+        // Who said what: worked out over the whole file once its last segment is recognised, so a resumed
+        // run (which keeps only the segments' texts) finds the same speakers again.
+        bool speakersAnalysing = false;
+        bool speakersDone = false;
+        TranscriptWriter::Speakers speakers;
     };
     qint64 segmentStartMs(int segment) const;
     qint64 segmentLengthMs(int segment) const;
@@ -160,6 +172,11 @@ private:
     void sendRequest(int id, const QByteArray &body);
     bool takeCurrentReply(int id);
     void onStalled();
+
+    // who said what: conversionengine_speakers.cpp
+    void analyseSpeakers(const QVector<TimedSentence> &sentences);
+    void onSpeakersAnalysed(quint64 generation);
+    void cancelSpeakers();
 
     // service and token: conversionengine_service.cpp
     void checkSpeechService();
@@ -231,4 +248,6 @@ private:
     QTimer *stallWatch = nullptr; // runs while requests are in flight and no reply has come
     bool serviceStalled = false; // the waiting notice is shown until the next answer
     LocalSpeechService *service = nullptr;
+    QFutureWatcher<SpeakerAnalysis::Result> *speakerWatch = nullptr;
+    std::shared_ptr<SpeakerAnalysis::Cancel> speakerCancel;
 };

@@ -32,7 +32,8 @@ qint64 onPacket(qint64 centis)
     return (centis + cutStepCentis / 2) / cutStepCentis * cutStepCentis;
 }
 
-// The file positioned at the first sample of its WAV data chunk.
+} // namespace
+
 bool seekToWavData(QFile &file)
 {
     const QByteArray riff = file.read(12);
@@ -49,8 +50,6 @@ bool seekToWavData(QFile &file)
             return false;
     }
 }
-
-} // namespace
 
 QVector<quint32> energyEnvelope(const char *pcm, qint64 bytes)
 {

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QVector>
 
+class QFile;
+
 // Where to cut 16 kHz mono 16-bit PCM into segments of at most a minute: in a pause near the end of
 // each minute rather than through a word. Times in hundredths of a second (one envelope window each).
 namespace CutPlan {
@@ -21,6 +23,9 @@ constexpr qint64 firstPauseCentis = 50;
 
 // The mean square of each 10 ms window of little-endian 16-bit samples (a last partial window too).
 QVector<quint32> energyEnvelope(const char *pcm, qint64 bytes);
+
+// The file positioned at the first sample of its WAV data chunk (its header's chunks walked).
+bool seekToWavData(QFile &file);
 
 // The envelope of a file's samples read in pieces: a WAV's data chunk (its header's chunks walked; ffmpeg
 // writes a LIST chunk first), or raw PCM from the start. Empty when it cannot be read.

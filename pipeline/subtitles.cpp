@@ -36,6 +36,7 @@ void appendCues(const TimedSentence &sentence, const Limits &limits, QVector<Cue
         }
         if (texts.isEmpty())
             cue.startMs = word.startMs;
+        cue.speaker = sentence.speaker;
         texts.append(word.text);
         cue.lines = wrapped(texts, limits);
         if (cue.lines.isEmpty()) // one word too long for every line: it stands alone
@@ -86,16 +87,31 @@ QString timestamp(qint64 ms, Format format)
         .arg(ms % 1000, 3, 10, QLatin1Char('0'));
 }
 
-QByteArray fileText(const QVector<Cue> &cues, Format format)
+QByteArray fileText(const QVector<Cue> &cues, Format format, const QStringList &names, const QString &labelSuffix)
 {
     QString text = format == WebVtt ? QStringLiteral("WEBVTT\n\n") : QString();
+    int speaker = 0;
     for (int i = 0; i < cues.size(); ++i) {
         if (format == SubRip)
             text += QString::number(i + 1) + QLatin1Char('\n');
+        QStringList lines = cues[i].lines;
+        const QString name = cues[i].speaker > 0 ? names.value(cues[i].speaker - 1) : QString();
+        if (!name.isEmpty() && !lines.isEmpty()) {
+            if (format == WebVtt)
+                lines.first().prepend(QStringLiteral("<v %1>").arg(name));
+            else if (cues[i].speaker != speaker)
+                lines.first().prepend(name + labelSuffix);
+        }
+        speaker = cues[i].speaker;
         text += timestamp(cues[i].startMs, format) + QStringLiteral(" --> ") + timestamp(cues[i].endMs, format)
-            + QLatin1Char('\n') + cues[i].lines.join(QLatin1Char('\n')) + QStringLiteral("\n\n");
+            + QLatin1Char('\n') + lines.join(QLatin1Char('\n')) + QStringLiteral("\n\n");
     }
     return text.toUtf8();
+}
+
+QByteArray fileText(const Timings::Record &record, Format format)
+{
+    return fileText(buildCues(record.sentences), format, record.speakerNames, record.labelSuffix);
 }
 
 Format formatForPath(const QString &path)

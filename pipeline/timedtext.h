@@ -18,4 +18,6 @@ struct TimedSentence
     qint64 startMs = 0;
     qint64 endMs = 0;
     QVector<TimedWord> words; // empty when only the sentence's span is known
+    int speaker = 0; // who says it, from 1; 0 when speakers were not told apart
+    bool uncertain = false; // the speaker was taken from the neighbouring turn
 };

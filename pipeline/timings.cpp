@@ -98,6 +98,11 @@ QJsonArray sentencesToJson(const QVector<TimedSentence> &sentences)
         for (const TimedWord &word : sentence.words)
             words.append(spanObject(QStringLiteral("word"), word.text, word.startMs, word.endMs));
         item.insert(QStringLiteral("words"), words);
+        if (sentence.speaker > 0) {
+            item.insert(QStringLiteral("speaker"), sentence.speaker);
+            if (sentence.uncertain)
+                item.insert(QStringLiteral("uncertain"), true);
+        }
         array.append(item);
     }
     return array;
@@ -119,6 +124,12 @@ bool sentencesFromJson(const QJsonValue &json, QVector<TimedSentence> *sentences
                 return false;
             sentence.words.append(word);
         }
+        const QJsonValue speaker = item.toObject().value(QStringLiteral("speaker"));
+        if (!speaker.isUndefined()
+            && (!speaker.isDouble() || speaker.toInt() < 1 || speaker.toDouble() != speaker.toInt()))
+            return false;
+        sentence.speaker = speaker.toInt();
+        sentence.uncertain = item.toObject().value(QStringLiteral("uncertain")).toBool();
         read.append(sentence);
     }
     *sentences = read;
@@ -127,9 +138,13 @@ bool sentencesFromJson(const QJsonValue &json, QVector<TimedSentence> *sentences
 
 QByteArray toJson(const Record &record)
 {
-    const QJsonObject root {{QStringLiteral("version"), recordVersion}, {QStringLiteral("source"), record.sourcePath},
+    QJsonObject root {{QStringLiteral("version"), recordVersion}, {QStringLiteral("source"), record.sourcePath},
         {QStringLiteral("textSha256"), record.textChecksum},
         {QStringLiteral("sentences"), sentencesToJson(record.sentences)}};
+    if (!record.speakerNames.isEmpty()) {
+        root.insert(QStringLiteral("speakers"), QJsonArray::fromStringList(record.speakerNames));
+        root.insert(QStringLiteral("labelSuffix"), record.labelSuffix);
+    }
     return QJsonDocument(root).toJson(QJsonDocument::Compact);
 }
 
@@ -146,6 +161,13 @@ bool fromJson(const QByteArray &json, Record *record)
         return false;
     read.sourcePath = root.value(QStringLiteral("source")).toString();
     read.textChecksum = root.value(QStringLiteral("textSha256")).toString();
+    for (const QJsonValue &name : root.value(QStringLiteral("speakers")).toArray())
+        read.speakerNames << name.toString();
+    read.labelSuffix = root.value(QStringLiteral("labelSuffix")).toString();
+    for (const TimedSentence &sentence : read.sentences) {
+        if (sentence.speaker > read.speakerNames.size())
+            return false;
+    }
     *record = read;
     return true;
 }

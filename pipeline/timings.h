@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include "pipeline/timedtext.h"
@@ -20,6 +21,10 @@ struct Record
     QString sourcePath; // the audio or video file the document was converted from
     QString textChecksum; // of the document text the times describe
     QVector<TimedSentence> sentences;
+    // Who the sentences' speakers are (speaker k is speakerNames[k - 1]) and what follows a name in the
+    // document's labels; empty when speakers were not told apart.
+    QStringList speakerNames;
+    QString labelSuffix;
 };
 
 QVector<TimedSentence> shiftedSentences(QVector<TimedSentence> sentences, qint64 offsetMs);
@@ -31,7 +36,8 @@ QString checksumOf(const QString &documentText);
 // The sentence's words, or its text's words spread over its span by length when it has no word times.
 QVector<TimedWord> timedWords(const TimedSentence &sentence);
 
-// Sentences as JSON: [{"text","start","end","words":[{"word","start","end"}]}]; false for anything else.
+// Sentences as JSON: [{"text","start","end","words":[{"word","start","end"}]}], with "speaker" and
+// "uncertain" where speakers were told apart (readers that know neither ignore them); false for anything else.
 QJsonArray sentencesToJson(const QVector<TimedSentence> &sentences);
 bool sentencesFromJson(const QJsonValue &json, QVector<TimedSentence> *sentences);
 

@@ -2,6 +2,8 @@
 
 #include "pipeline/timedtext.h"
 
+#include <QStringList>
+
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -19,10 +21,20 @@ struct Written
     QString error; // why it could not be written
 };
 
+// Who says each word of the sentences, in order over all of them (speakers from 1), and their names.
+struct Speakers
+{
+    QVector<int> wordSpeaker;
+    QVector<bool> wordUncertain;
+    QStringList names;
+    QString labelSuffix;
+};
+
 // Never replaces a document in `taken` (written earlier by the same run) nor one the user wrote or
 // changed: a numbered name is taken instead. Segment k's sentences have times from segmentStartsMs[k].
+// With speakers (two or more), the document is in paragraphs by turn and the record keeps who said what.
 Written write(const QString &dataDir, const QString &folder, const QString &sourcePath, const QStringList &texts,
     const QVector<QVector<TimedSentence>> &segmentSentences, const QVector<qint64> &segmentStartsMs,
-    const QSet<QString> &taken);
+    const QSet<QString> &taken, const Speakers *speakers = nullptr);
 
 } // namespace TranscriptWriter

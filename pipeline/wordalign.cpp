@@ -215,7 +215,9 @@ QVector<TimedSentence> realigned(const QVector<TimedSentence> &sentences, const 
     for (int i = 0; i < placed.size(); ++i) {
         const TimedWord word {words.at(i), placed.at(i).startMs, placed.at(i).endMs};
         if (i == 0 || placed.at(i).sentence != placed.at(i - 1).sentence) {
-            result.append(TimedSentence {word.text, word.startMs, word.endMs, {word}});
+            // The sentence's speaker stays with the words that are left of it.
+            const TimedSentence &old = sentences.at(placed.at(i).sentence);
+            result.append(TimedSentence {word.text, word.startMs, word.endMs, {word}, old.speaker, old.uncertain});
             continue;
         }
         TimedSentence &sentence = result.last();

@@ -117,6 +117,14 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
         <source>找不到词汇表“%1”。</source>
         <translation>Cannot find the word list “%1”.</translation>
     </message>
+    <message>
+        <source>区分说话人，文档按说话人分段并标注；N 为人数，不写时自动判断。</source>
+        <translation>Tell speakers apart: the document in paragraphs by speaker, each labelled; N is how many, worked out when left out.</translation>
+    </message>
+    <message>
+        <source>--speakers 的人数应为 1 到 9：“%1”。%2</source>
+        <translation>--speakers takes a count from 1 to 9: &quot;%1&quot;. %2</translation>
+    </message>
 </context>
 <context>
     <name>ConversionCommand</name>
@@ -141,6 +149,14 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
     <message>
         <source>无法写入字幕文件“%1”（%2）。</source>
         <translation>Could not write the subtitle file “%1” (%2).</translation>
+    </message>
+    <message>
+        <source>说话人 %1</source>
+        <translation>Speaker %1</translation>
+    </message>
+    <message>
+        <source>：</source>
+        <translation>: </translation>
     </message>
 </context>
 <context>
@@ -240,6 +256,26 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
     <message>
         <source>本机语音识别服务在 %1 秒内没有响应，转换已停止，请稍后重新开始转换！</source>
         <translation>The speech service on this computer did not answer within %1 seconds. The conversion was stopped; please start it again later.</translation>
+    </message>
+    <message>
+        <source>区分说话人...</source>
+        <translation>Telling speakers apart...</translation>
+    </message>
+    <message>
+        <source>“%1”中只听出 %2 位说话人（要求 %3 位）。</source>
+        <translation>Only %2 speakers were heard in &quot;%1&quot; (%3 asked for).</translation>
+    </message>
+    <message>
+        <source>“%1”中只听出一位说话人，文档未标注说话人。</source>
+        <translation>Only one speaker was heard in &quot;%1&quot;; the document has no speaker labels.</translation>
+    </message>
+    <message>
+        <source>“%1”的语音太短，无法区分说话人；文档未标注说话人。</source>
+        <translation>&quot;%1&quot; has too little speech to tell speakers apart; the document has no speaker labels.</translation>
+    </message>
+    <message>
+        <source>无法读取“%1”的音频来区分说话人；文档未标注说话人。</source>
+        <translation>The audio of &quot;%1&quot; could not be read to tell speakers apart; the document has no speaker labels.</translation>
     </message>
 </context>
 <context>

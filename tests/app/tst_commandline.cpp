@@ -1,10 +1,12 @@
 #include "conversiontestutil.h"
+#include "dialogue.h"
 
 #include "app/commandline.h"
 #include "common/programcopy.h"
 #include "common/speechtestutil.h"
 #include "common/testmain.h"
 #include "pipeline/speechprotocol.h"
+#include "pipeline/timings.h"
 
 #include <QDir>
 #include <QHash>
@@ -35,6 +37,7 @@ private slots:
     void convert();
     void usersDocumentKept_data();
     void usersDocumentKept();
+    void speakersLabelled();
     void interruptedThenResumedInWindow_data();
     void interruptedThenResumedInWindow();
 
@@ -176,6 +179,11 @@ void TestCommandLine::usage_data()
                               << media.path() + "：“" + media.path() + notAFile;
     QTest::newRow("a named pipe") << QStringList {"--convert", "--language", "en", pipe} << 1 << ""
                                   << pipe + "：“" + pipe + notAFile;
+    QTest::newRow("speakers counted from one") << QStringList {"--convert", "--speakers", "0", wav} << 2 << ""
+                                               << "--speakers 的人数应为 1 到 9：“0”";
+    QTest::newRow("speakers without a count before the file")
+        << QStringList {"--convert", "--speakers", "--language", "yue", wav} << 1 << ""
+        << "只能识别英文";
 }
 
 void TestCommandLine::usage()
@@ -369,6 +377,52 @@ void TestCommandLine::convert()
         QCOMPARE(log.readAll().count("POST /server_api 200"), 2);
     }
     QCOMPARE(QDir(program.filePath("myTmpWAVFiles")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+}
+
+// Two synthesised voices taking turns: the document in paragraphs by turn with their labels, the record
+// keeping each sentence's speaker, and subtitles naming them.
+void TestCommandLine::speakersLabelled()
+{
+    ProgramCopy program(service.hostAndPort());
+    QVERIFY(program.isValid());
+    Dialogue::Plan plan;
+    plan.turns = 6;
+    plan.minTurnMs = 3000;
+    plan.maxTurnMs = 7000;
+    plan.seed = 5;
+    const QString wav = media.filePath("interview.wav");
+    const Dialogue::Made made = Dialogue::make(plan, wav, media.filePath("pieces"));
+    QVERIFY2(made.ok, qPrintable(made.error));
+    const ProgramCopy::Result result
+        = program.run({"--convert", "--language", "en", "--speakers", "--format", "txt,srt,vtt", wav});
+    QCOMPARE(result.exitCode, 0);
+    const QString documents = program.filePath("myWordFiles");
+    QFile document(documents + "/interview.txt");
+    QVERIFY(document.open(QIODevice::ReadOnly));
+    const QStringList paragraphs = QString::fromUtf8(document.readAll()).split("\n\n");
+    QVERIFY2(paragraphs.size() >= 4, qPrintable(paragraphs.join('|')));
+    for (int i = 0; i < paragraphs.size(); ++i) {
+        QVERIFY2(paragraphs[i].startsWith(QStringLiteral("说话人 %1：").arg(i % 2 + 1)), qPrintable(paragraphs[i]));
+    }
+    Timings::Record record;
+    QVERIFY(Timings::read(program.filePath(""), document.fileName(), &record));
+    QCOMPARE(record.speakerNames, QStringList({"说话人 1", "说话人 2"}));
+    QVector<DiarizationScore::Segment> hypothesis;
+    for (const TimedSentence &sentence : record.sentences)
+        hypothesis.append({sentence.startMs, sentence.endMs, sentence.speaker});
+    const DiarizationScore::Score score = DiarizationScore::score(made.sentences, hypothesis);
+    qInfo("diarization error rate through recognition: %.1f %%", 100 * score.errorRate());
+    QVERIFY2(score.errorRate() < 0.2, qPrintable(QString::number(score.errorRate())));
+    QFile vtt(documents + "/interview.vtt");
+    QVERIFY(vtt.open(QIODevice::ReadOnly));
+    const QString cues = QString::fromUtf8(vtt.readAll());
+    QVERIFY2(cues.contains("\n<v 说话人 1>") && cues.contains("\n<v 说话人 2>"), qPrintable(cues));
+    QFile srt(documents + "/interview.srt");
+    QVERIFY(srt.open(QIODevice::ReadOnly));
+    const QString srtText = QString::fromUtf8(srt.readAll());
+    QCOMPARE(
+        srtText.count(QStringLiteral("说话人 1：")) + srtText.count(QStringLiteral("说话人 2：")), paragraphs.size());
+    QCOMPARE(SpeechTestUtil::cuesFfmpegReads(srt.fileName()), srtText.count(" --> "));
 }
 
 void TestCommandLine::usersDocumentKept_data()

@@ -38,6 +38,8 @@ private slots:
     void cues_data();
     void cues();
     void cueRulesHoldOnLongSpeech();
+    void speakerLabels_data();
+    void speakerLabels();
     void timestamps_data();
     void timestamps();
     void ffmpegReadsEveryCue_data();
@@ -202,6 +204,16 @@ void TestSubtitles::record_data()
     QTest::newRow("time as text") << QByteArray(json).replace("\"start\":100", "\"start\":\"100\"") << false;
     QTest::newRow("end before start") << QByteArray(json).replace("\"end\":400", "\"end\":50") << false;
     QTest::newRow("fractional time") << QByteArray(json).replace("\"start\":100", "\"start\":100.5") << false;
+    Timings::Record labelled = good;
+    labelled.sentences[0].speaker = 2;
+    labelled.sentences[0].uncertain = true;
+    labelled.speakerNames = QStringList {QStringLiteral("Speaker 1"), QStringLiteral("Speaker 2")};
+    labelled.labelSuffix = QStringLiteral(": ");
+    const QByteArray withSpeakers = Timings::toJson(labelled);
+    QTest::newRow("with speakers") << withSpeakers << true;
+    QTest::newRow("speaker beyond the names")
+        << QByteArray(withSpeakers).replace("\"speaker\":2", "\"speaker\":3") << false;
+    QTest::newRow("speaker as text") << QByteArray(withSpeakers).replace("\"speaker\":2", "\"speaker\":\"2\"") << false;
 }
 
 void TestSubtitles::record()
@@ -215,7 +227,42 @@ void TestSubtitles::record()
         QCOMPARE(record.sentences.size(), 1);
         QCOMPARE(record.sentences[0].words[0].startMs, 100);
         QCOMPARE(record.textChecksum, Timings::checksumOf(QStringLiteral("Hi.")));
+        QCOMPARE(Timings::toJson(record), json); // nothing of it lost, speakers included
     }
+}
+
+void TestSubtitles::speakerLabels_data()
+{
+    QTest::addColumn<QString>("sentences");
+    QTest::addColumn<QVector<int>>("speakers");
+    QTest::addColumn<QString>("srt");
+    QTest::addColumn<QString>("vtt");
+    QTest::newRow("each turn labelled once in SubRip, every cue a voice in WebVTT")
+        << "Hi.@0-500; Yes.@1000-1500; And@2000-2200 you?@2200-2500" << QVector<int> {1, 1, 2}
+        << "1\n00:00:00,000 --> 00:00:00,500\nSpeaker 1: Hi.\n\n2\n00:00:01,000 --> 00:00:01,500\nYes.\n\n"
+           "3\n00:00:02,000 --> 00:00:02,500\nSpeaker 2: And you?\n\n"
+        << "WEBVTT\n\n00:00:00.000 --> 00:00:00.500\n<v Speaker 1>Hi.\n\n00:00:01.000 --> 00:00:01.500\n<v "
+           "Speaker 1>Yes.\n\n00:00:02.000 --> 00:00:02.500\n<v Speaker 2>And you?\n\n";
+    QTest::newRow("no speakers, no labels")
+        << "Hi.@0-500" << QVector<int> {0} << "1\n00:00:00,000 --> 00:00:00,500\nHi.\n\n"
+        << "WEBVTT\n\n00:00:00.000 --> 00:00:00.500\nHi.\n\n";
+}
+
+void TestSubtitles::speakerLabels()
+{
+    QFETCH(QString, sentences);
+    QFETCH(QVector<int>, speakers);
+    QFETCH(QString, srt);
+    QFETCH(QString, vtt);
+    Timings::Record record;
+    record.sentences = sentencesOf(sentences);
+    for (int i = 0; i < record.sentences.size(); ++i)
+        record.sentences[i].speaker = speakers.at(i);
+    if (speakers.contains(1))
+        record.speakerNames = QStringList {QStringLiteral("Speaker 1"), QStringLiteral("Speaker 2")};
+    record.labelSuffix = QStringLiteral(": ");
+    QCOMPARE(QString::fromUtf8(Subtitles::fileText(record, Subtitles::SubRip)), srt);
+    QCOMPARE(QString::fromUtf8(Subtitles::fileText(record, Subtitles::WebVtt)), vtt);
 }
 
 void TestSubtitles::recordShiftsEachSegment()

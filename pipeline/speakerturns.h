@@ -1,0 +1,38 @@
+#pragma once
+
+#include "pipeline/speakeranalysis.h"
+#include "pipeline/timedtext.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// The speakers of a document: the words' speakers laid onto its sentences, the text in paragraphs by
+// turn with each turn's label, and the labels found again in a text the user edited.
+namespace SpeakerTurns {
+
+// How the front end writes a speaker: names "Speaker %1" / "说话人 %1", a label is the name and its suffix.
+struct Labels
+{
+    QString nameFormat = QStringLiteral("Speaker %1");
+    QString suffix = QStringLiteral(": ");
+    QStringList names(int speakers) const;
+};
+
+// Every word of the sentences (timedWords) as a span, ascending and not overlapping.
+QVector<SpeakerAnalysis::Span> wordSpans(const QVector<TimedSentence> &sentences);
+
+// The sentences with each word's speaker (from 1), in word order over all sentences; a sentence spoken
+// by two is split where the speaker changes, and a part with an uncertain word is uncertain.
+QVector<TimedSentence> labelled(
+    const QVector<TimedSentence> &sentences, const QVector<int> &wordSpeaker, const QVector<bool> &wordUncertain);
+
+// The document: a paragraph per turn beginning with its speaker's label (names[speaker - 1] + suffix),
+// sentences joined by spaces, paragraphs by an empty line, a line feed at the end.
+QString documentText(const QVector<TimedSentence> &sentences, const QStringList &names, const QString &suffix);
+
+// text with every label at the start of a paragraph (a line after an empty line, or the first) replaced
+// by spaces, so the words that remain are the spoken ones at the same offsets.
+QString maskedLabels(const QString &text, const QStringList &names, const QString &suffix);
+
+} // namespace SpeakerTurns
