@@ -65,7 +65,7 @@ def features(folder, ids):
     with open(ctl, "w") as f:
         f.write("".join(i + "\n" for i in ids))
     run(["sphinx_fe", "-argfile", HMM + "/feat.params", "-samprate", "16000", "-c", ctl, "-di", folder,
-         "-do", folder, "-ei", "raw", "-eo", "mfc", "-raw", "yes", "-input_endian", "little"])
+         "-do", folder, "-ei", "raw", "-eo", "mfc", "-raw", "yes", "-input_endian", "little", "-remove_silence", "no"])
     return ctl
 
 
@@ -143,8 +143,9 @@ def adapt_direct(work, method, ids, refs, train, out):
 
 def decode(folder, ctl, ids, hmm=HMM, mllr=None):
     hyp = os.path.join(folder, "hyp.txt")
+    # From the samples, as the speech service decodes them: the decoder makes its own features.
     args = ["pocketsphinx_batch", "-hmm", hmm, "-lm", LM, "-dict", DICT, "-ctl", ctl, "-cepdir", folder,
-            "-cepext", ".mfc", "-hyp", hyp, "-logfn", "/dev/null"]
+            "-adcin", "yes", "-cepext", ".raw", "-hyp", hyp, "-logfn", "/dev/null"]
     if mllr:
         args += ["-mllr", mllr]
     run(args)
@@ -190,7 +191,9 @@ def main():
         return folder, ids, refs, total
 
     held, held_ids, held_refs, held_s = speak("held", held_text, a.heldout_minutes)
-    held_ctl = features(held, held_ids)
+    held_ctl = os.path.join(held, "fileids")
+    with open(held_ctl, "w") as f:
+        f.write("".join(i + "\n" for i in held_ids))
     t0 = time.time()
     base = wer(held_refs, decode(held, held_ctl, held_ids))
     print("voice %s -s %d -p %d; held-out: %d sentences, %.1f min, %d words" %

@@ -16,6 +16,7 @@ MyListWidget::MyListWidget(const QString &kind, Widget *owner, QWidget *parent)
     saveAsAction = new QAction(tr("另存为"), this);
     renameAction = new QAction(tr("重命名"), this);
     exportSubtitlesAction = new QAction(tr("导出字幕…"), this);
+    adaptVoiceAction = new QAction(tr("适应我的声音…"), this);
 
     QFont listFont;
     listFont.setPointSize(11);
@@ -25,6 +26,7 @@ MyListWidget::MyListWidget(const QString &kind, Widget *owner, QWidget *parent)
     connect(saveAsAction, &QAction::triggered, this, &MyListWidget::slotSaveAs);
     connect(renameAction, &QAction::triggered, this, &MyListWidget::slotRename);
     connect(exportSubtitlesAction, &QAction::triggered, this, &MyListWidget::slotExportSubtitles);
+    connect(adaptVoiceAction, &QAction::triggered, owner, &Widget::showVoiceAdaptation);
 }
 
 void MyListWidget::contextMenuEvent(QContextMenuEvent *event)
@@ -40,6 +42,8 @@ void MyListWidget::contextMenuEvent(QContextMenuEvent *event)
     menu.addAction(renameAction);
     if (kind == QLatin1String("word") && owner->hasTimings(item->text()))
         menu.addAction(exportSubtitlesAction);
+    if (kind == QLatin1String("word"))
+        menu.addAction(adaptVoiceAction);
     menu.exec(event->globalPos());
 }
 

@@ -176,7 +176,7 @@ QStringList featureArguments(const QString &modelDir, const QString &controlFile
         QStringLiteral("16000"), QStringLiteral("-c"), controlFile, QStringLiteral("-di"), workDir,
         QStringLiteral("-do"), workDir, QStringLiteral("-ei"), QStringLiteral("raw"), QStringLiteral("-eo"),
         QStringLiteral("mfc"), QStringLiteral("-raw"), QStringLiteral("yes"), QStringLiteral("-input_endian"),
-        QStringLiteral("little")};
+        QStringLiteral("little"), QStringLiteral("-remove_silence"), QStringLiteral("no")};
 }
 
 QStringList countArguments(const QString &modelDir, const QString &dictionary, const QString &workDir)
@@ -218,23 +218,25 @@ QByteArray transcriptFile(const QVector<Utterance> &utterances)
     return text;
 }
 
-QStringList unalignedUtterances(const QString &countErrors)
+QStringList unalignedUtterances(const QString &countOutput)
 {
-    static const QRegularExpression ignored(
-        QStringLiteral("ERROR: .* (\\S+) ignored\\s*$"), QRegularExpression::MultilineOption);
+    // "utt> seq id frames deleted states alpha beta reest posterior frame-lik utt-lik": an utterance it
+    // could not align stops after alpha; the summary may follow on the same line.
     QStringList ids;
-    for (auto it = ignored.globalMatch(countErrors); it.hasNext();)
-        ids << it.next().captured(1);
+    const QStringList records = countOutput.split(QStringLiteral("utt>"));
+    for (int i = 1; i < records.size(); ++i) {
+        const QStringList fields = records.at(i)
+                                       .section(QStringLiteral("overall>"), 0, 0)
+                                       .split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+        if (fields.size() >= 2 && fields.size() < 11)
+            ids << fields.at(1);
+    }
     return ids;
 }
 
 int countedUtterances(const QString &countOutput)
 {
-    static const QRegularExpression line(QStringLiteral("^utt>"), QRegularExpression::MultilineOption);
-    int count = 0;
-    for (auto it = line.globalMatch(countOutput); it.hasNext(); it.next())
-        ++count;
-    return count;
+    return countOutput.count(QStringLiteral("utt>"));
 }
 
 } // namespace AdaptationPlan

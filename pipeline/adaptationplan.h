@@ -51,7 +51,8 @@ bool isPronounceable(const QString &transcript, const QSet<QString> &words);
 // tools read (what sphinxtrain's sendump.py writes). Empty when the data is not a sendump.
 QByteArray mixtureWeightsFromSendump(const QByteArray &sendump);
 
-// The tools' command lines. modelDir holds the model with mdef.txt and mixture_weights beside it; the
+// The tools' command lines. The features keep every frame (the tool drops silence unless told), so
+// frame numbers are times. modelDir holds the model with mdef.txt and mixture_weights beside it; the
 // features and the counts live in workDir.
 QStringList transcodeArguments(const QString &audioPath, const QString &rawPath);
 QStringList featureArguments(const QString &modelDir, const QString &controlFile, const QString &workDir);
@@ -63,8 +64,8 @@ QStringList solveArguments(const QString &modelDir, const QString &workDir, cons
 QString utteranceId(int index); // "u00007"
 QByteArray controlFile(const QVector<Utterance> &utterances, const QVector<int> &rawIndex);
 QByteArray transcriptFile(const QVector<Utterance> &utterances);
-// The ids of the utterances the counting tool could not align with their text, from its standard error.
-QStringList unalignedUtterances(const QString &countErrors);
+// The ids of the utterances the counting tool could not align with their text, from its standard output.
+QStringList unalignedUtterances(const QString &countOutput);
 // How many utterances the counting tool has gone through, from its standard output so far.
 int countedUtterances(const QString &countOutput);
 

@@ -302,7 +302,7 @@ void VoiceAdaptation::stepFinished(int exitCode, bool crashed)
         step = Step::Count;
         break;
     case Step::Count: {
-        const QStringList unaligned = AdaptationPlan::unalignedUtterances(QString::fromLocal8Bit(processErrors));
+        const QStringList unaligned = AdaptationPlan::unalignedUtterances(QString::fromLocal8Bit(processOutput));
         qint64 speechMs = 0;
         int aligned = 0;
         for (int i = 0; i < utterances.size(); ++i) {

@@ -4,15 +4,23 @@
 #include "common/timedsentences.h"
 #include "pipeline/adaptationplan.h"
 #include "pipeline/adaptationtext.h"
+#include "pipeline/speechprotocol.h"
 #include "pipeline/timings.h"
 #include "pipeline/voiceadaptation.h"
 #include "pipeline/wordalign.h"
 #include "speechd/voicetransform.h"
+#include "ui/voiceadaptationdialog.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 
 #include <QtTest>
 
 using SpeechTestUtil::everydaySentences;
 using SpeechTestUtil::makeEnglishWav;
+using SpeechTestUtil::speakSentences;
+using SpeechTestUtil::SpokenSentences;
 using TimedSentences::sentencesOf;
 
 namespace {
@@ -90,6 +98,8 @@ private slots:
     void agreedSentences();
     void editsRemembered_data();
     void editsRemembered();
+    void countOutputRead_data();
+    void countOutputRead();
     void transformChecked_data();
     void transformChecked();
     void mixtureWeightsFromModel();
@@ -98,6 +108,8 @@ private slots:
     void adaptsFromPairs();
     void failureKeepsPrevious_data();
     void failureKeepsPrevious();
+    void dialogAdaptsFromDocuments_data();
+    void dialogAdaptsFromDocuments();
 
 private:
     QVector<VoiceAdaptation::Pair> pairs(const QStringList &texts, const QString &tag);
@@ -198,6 +210,32 @@ void TestVoiceAdaptation::editsRemembered()
     Timings::Record read;
     QVERIFY(Timings::fromJson(Timings::toJson(record), &read));
     QCOMPARE(marksOf(read.sentences), marks);
+}
+
+void TestVoiceAdaptation::countOutputRead_data()
+{
+    QTest::addColumn<QString>("output"); // bw's standard output, as it wrote it
+    QTest::addColumn<int>("counted");
+    QTest::addColumn<QStringList>("unaligned");
+
+    const QString aligned = "utt>     0                    u00000  350    0   168 23  10 9 2.806843e-102 -1.678700e+02 "
+                            "-5.875450e+04\n";
+    const QString failed = "utt>     1                    u00001  375    0   168 48 \n";
+    QTest::newRow("all aligned") << aligned << 1 << QStringList();
+    QTest::newRow("one failed") << aligned + failed << 2 << QStringList {"u00001"};
+    QTest::newRow("no frames, summary on the same line")
+        << aligned + "utt>     9                    u00009    0overall> stats 711 (-0) -1.718688e+02 -1.221987e+05\n"
+        << 2 << QStringList {"u00009"};
+    QTest::newRow("nothing yet") << "column defns\n\t<seq>\n" << 0 << QStringList();
+}
+
+void TestVoiceAdaptation::countOutputRead()
+{
+    QFETCH(QString, output);
+    QFETCH(int, counted);
+    QFETCH(QStringList, unaligned);
+    QCOMPARE(AdaptationPlan::countedUtterances(output), counted);
+    QCOMPARE(AdaptationPlan::unalignedUtterances(output), unaligned);
 }
 
 void TestVoiceAdaptation::transformChecked_data()
@@ -422,6 +460,88 @@ void TestVoiceAdaptation::failureKeepsPrevious()
     QCOMPARE(AdaptationText::profileSummary(kept), QStringLiteral("已适应：12 分钟的语音，2026-12-10"));
     QVERIFY(!adaptation.isRunning());
     QTRY_COMPARE(QDir::temp().entryList({"quillora-adapt-*"}).size(), 0);
+}
+
+void TestVoiceAdaptation::dialogAdaptsFromDocuments_data()
+{
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("adapted, then back to the model as it ships") << false;
+    QTest::newRow("cancelled: the default stays") << true;
+}
+
+// One recording of the ten sentences and its document, corrected in the last sentence and saved, as
+// the view leaves it; the dialog learns from the document list.
+void TestVoiceAdaptation::dialogAdaptsFromDocuments()
+{
+    QFETCH(bool, cancel);
+    QTemporaryDir data;
+    QVERIFY(QDir().mkpath(data.filePath("myWordFiles")) && QDir().mkpath(data.filePath("myWAVFiles")));
+    const QStringList texts = everydaySentences();
+    const SpokenSentences spoken = speakSentences(audio.path(), texts, QVector<double>(texts.size(), 1.0));
+    QVERIFY(spoken.ok);
+    const QString source = data.filePath("myWAVFiles/talk.wav");
+    QFile wav(source);
+    QVERIFY(wav.open(QIODevice::WriteOnly));
+    wav.write(SpeechProtocol::wavOfPcm(spoken.pcm));
+    wav.close();
+    Timings::Record record;
+    record.sourcePath = source;
+    for (int i = 0; i < texts.size(); ++i) {
+        const qint64 end = i + 1 < texts.size() ? spoken.onsetsMs.at(i + 1) - 1000 : spoken.pcm.size() / 32 - 1000;
+        TimedSentence sentence {texts.at(i), spoken.onsetsMs.at(i), end, {}};
+        sentence.words = Timings::timedWords(sentence);
+        record.sentences.append(sentence);
+    }
+    record.sentences.last().words.last().edit = TimedWord::Edit::Replaced;
+    const QString text = texts.join(' ') + "\n";
+    record.textChecksum = Timings::checksumOf(text);
+    const QString document = data.filePath("myWordFiles/talk.txt");
+    QString error;
+    QVERIFY(Timings::write(data.path(), document, record, &error));
+    QFile file(document);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text.toUtf8());
+    file.close();
+
+    VoiceAdaptationDialog dialog(data.path(), [document]() { return QStringList {document}; });
+    dialog.show();
+    QCOMPARE(dialog.profileLabel->text(), QStringLiteral("使用默认声音模型。"));
+    QVERIFY(!dialog.resetBtn->isEnabled());
+    QSignalSpy finished(dialog.adaptation(), &VoiceAdaptation::finished);
+    // The window's event loop keeps turning while the tools work.
+    QElapsedTimer sinceTick;
+    qint64 longestStallMs = 0;
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, [&]() { longestStallMs = std::max(longestStallMs, sinceTick.restart()); });
+    sinceTick.start();
+    tick.start(10);
+    dialog.adaptBtn->click();
+    QVERIFY(!dialog.adaptBtn->isEnabled() && dialog.cancelBtn->isEnabled() && dialog.progressBar->isVisible());
+    if (cancel) {
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.progressBar->value() >= 41, 120000);
+        dialog.cancelBtn->click();
+    }
+    QVERIFY(finished.size() == 1 || finished.wait(180000));
+    tick.stop();
+    QVERIFY2(longestStallMs < 1000, qPrintable(QString::number(longestStallMs)));
+    QVERIFY(dialog.adaptBtn->isEnabled() && !dialog.cancelBtn->isEnabled() && !dialog.progressBar->isVisible());
+    if (cancel) {
+        QCOMPARE(dialog.messageLabel->text(), QStringLiteral("已取消适应声音，原来的声音模型仍在使用。"));
+        QCOMPARE(dialog.profileLabel->text(), QStringLiteral("使用默认声音模型。"));
+        QVERIFY(!QFile::exists(VoiceProfile::path(data.path())));
+        return;
+    }
+    const QString summary = QStringLiteral("已适应：1 分钟的语音，%1").arg(QDate::currentDate().toString(Qt::ISODate));
+    QVERIFY2(dialog.messageLabel->text() == summary, qPrintable(dialog.messageLabel->text()));
+    QCOMPARE(dialog.profileLabel->text(), summary);
+    VoiceProfile::Profile stored;
+    QVERIFY(VoiceProfile::read(data.path(), &stored));
+    QCOMPARE(stored.sentences, texts.size());
+    QVERIFY(dialog.resetBtn->isEnabled());
+    dialog.resetBtn->click();
+    QCOMPARE(dialog.profileLabel->text(), QStringLiteral("使用默认声音模型。"));
+    QCOMPARE(dialog.messageLabel->text(), QStringLiteral("已恢复默认声音模型。"));
+    QVERIFY(!QFile::exists(VoiceProfile::path(data.path())));
 }
 
 QUILLORA_TEST_MAIN(TestVoiceAdaptation, {}, SmallDisk::enterPrivateMounts)
