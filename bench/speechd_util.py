@@ -62,10 +62,12 @@ class Service:
         self.process.terminate()
         self.process.wait()
 
-    def recognize(self, wav_bytes):
-        body = json.dumps({"format": "wav", "rate": RATE, "dev_pid": 1737, "channel": 1, "token": self.token,
-                           "cuid": "bench", "len": len(wav_bytes),
-                           "speech": base64.b64encode(wav_bytes).decode()}).encode()
+    def recognize(self, wav_bytes, words=None):
+        request = {"format": "wav", "rate": RATE, "dev_pid": 1737, "channel": 1, "token": self.token,
+                   "cuid": "bench", "len": len(wav_bytes), "speech": base64.b64encode(wav_bytes).decode()}
+        if words is not None:
+            request["words"] = words
+        body = json.dumps(request).encode()
         request = urllib.request.Request(self.base + "/server_api", data=body,
                                          headers={"Content-Type": "application/json"})
         return json.load(urllib.request.urlopen(request, timeout=600))

@@ -63,10 +63,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${QUILLORA_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Besides the libraries: the transcoder, the English model, and the plug-ins Qt and Phonon load at run time
+# Besides the libraries (libflite1, the speech service's letter-to-sound rules, named too): the transcoder, the English model, and the plug-ins Qt and Phonon load at run time
 # (capture-device listing, playback); Qt loads OpenSSL only when an https service is reached, and
 # verifies its certificate against the system's store of authorities (libssl3t64 from Debian 13 on).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg, pocketsphinx-en-us, libqt5multimedia5-plugins, phonon4qt5-backend-gstreamer, \
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg, pocketsphinx-en-us, libflite1, libqt5multimedia5-plugins, phonon4qt5-backend-gstreamer, \
 libssl3 | libssl3t64, ca-certificates")
 # qttranslations5-l10n: Qt's own dialog buttons in Chinese for a Chinese desktop. sphinxtrain, sphinxbase-utils
 # and pocketsphinx: the tools that adapt the model to the user's voice.

@@ -65,9 +65,10 @@ bool readOptions(int argc, char **argv, speechd::Options &options, std::string &
 }
 
 // Loads one model per worker and hands each to the queue as soon as it is ready; false if one fails.
-bool loadWorkers(const speechd::Options &options, speechd::DecodeQueue &decoder)
+// The cut dictionary outlives the loading: decoders built later for a word set read it again.
+bool loadWorkers(
+    const speechd::Options &options, speechd::DecodeQueue &decoder, speechd::VocabularyDictionary &vocabulary)
 {
-    speechd::VocabularyDictionary vocabulary;
     if (!vocabulary.prepare(speechd::Recognizer::languageModelPath(options.modelDir),
             speechd::Recognizer::dictionaryPath(options.modelDir)))
         std::fprintf(stderr, "quillora-speechd: cannot cut the dictionary to the language model; using all of it\n");
@@ -111,6 +112,7 @@ int main(int argc, char **argv)
         return 0;
     }
 
+    speechd::VocabularyDictionary vocabulary; // before the queue, whose workers may still read it as they stop
     speechd::DecodeQueue decoder(size_t(options.workers), size_t(options.queueCapacity));
     const speechd::TokenSigner tokens(std::move(tokenKey), std::chrono::seconds(options.tokenLifetimeSeconds));
     speechd::RequestHandler handler(options.credentials, tokens, decoder);
@@ -129,7 +131,7 @@ int main(int argc, char **argv)
     // recognition requests wait in the queue for the first worker.
     bool loaded = true;
     std::thread loader([&] {
-        loaded = loadWorkers(options, decoder);
+        loaded = loadWorkers(options, decoder, vocabulary);
         if (!loaded)
             kill(getpid(), SIGTERM); // the stopper takes it and ends the listener
     });

@@ -2,6 +2,7 @@
 
 #include "pipeline/speecherrors.h"
 
+#include "speechd/decodervariant.h"
 #include "speechd/recognizer.h"
 #include "speechd/tokensigner.h"
 #include "speechd/wavaudio.h"
@@ -45,11 +46,17 @@ Json::Value sentencesMember(const ReadableText &readable)
     return sentences;
 }
 
-Reply recognitionAnswer(int errNo, const std::string &message, const ReadableText *readable = nullptr)
+Reply recognitionAnswer(int errNo, const std::string &message, const ReadableText *readable = nullptr,
+    const std::vector<std::string> &unpronounced = {})
 {
     Json::Value root(Json::objectValue);
     root["err_no"] = errNo;
     root["err_msg"] = message;
+    if (!unpronounced.empty()) {
+        Json::Value &named = root["unpronounced_words"] = Json::Value(Json::arrayValue);
+        for (const std::string &text : unpronounced)
+            named.append(text);
+    }
     if (readable) {
         root["result"] = Json::Value(Json::arrayValue);
         root["result"].append(readable->text);
@@ -196,6 +203,11 @@ Reply RequestHandler::recognize(const std::string &body)
         return recognitionAnswer(
             SpeechErrors::AuthenticationFailed, "authentication failed: token not issued here or expired");
 
+    DecoderVariant variant;
+    std::string wordsError;
+    if (!parseUserWords(root["words"], variant.words, wordsError))
+        return recognitionAnswer(SpeechErrors::NotPcm, wordsError);
+
     const Json::Value &format = root["format"];
     if (!format.isString() || format.asString() != "wav")
         return recognitionAnswer(SpeechErrors::NotPcm, "format must be wav");
@@ -229,13 +241,15 @@ Reply RequestHandler::recognize(const std::string &body)
             "language " + std::to_string(language) + " is not available offline; only English (1737) is");
     root = Json::Value(); // the Base64 is not needed while the request waits for the decoder
 
-    std::vector<Utterance> utterances;
-    if (!decoder.decode(std::move(samples), utterances))
+    Decoded decoded;
+    if (!decoder.decode(std::move(samples), variant, decoded))
         return recognitionAnswer(SpeechErrors::RetryLater, "recognition queue is full, try again");
-    const ReadableText readable = makeReadable(utterances);
+    if (decoded.variantFailed)
+        return recognitionAnswer(SpeechErrors::RecognitionError, "cannot build a decoder with these words");
+    const ReadableText readable = makeReadable(decoded.utterances);
     if (readable.text.empty())
-        return recognitionAnswer(SpeechErrors::NoSpeech, "no speech recognised");
-    return recognitionAnswer(0, "success.", &readable);
+        return recognitionAnswer(SpeechErrors::NoSpeech, "no speech recognised", nullptr, decoded.unpronounced);
+    return recognitionAnswer(0, "success.", &readable, decoded.unpronounced);
 }
 
 Reply RequestHandler::health()

@@ -33,10 +33,24 @@ bool readWords(const std::string &languageModelPath, std::unordered_set<std::str
 
 } // namespace
 
-VocabularyDictionary::~VocabularyDictionary()
+NamelessFile::~NamelessFile()
 {
     if (fd >= 0)
         close(fd);
+}
+
+bool NamelessFile::write(const std::string &content)
+{
+    const char *folder = std::getenv("TMPDIR");
+    std::string name = std::string(folder && *folder ? folder : "/tmp") + "/quillora-speechd-dict-XXXXXX";
+    fd = mkstemp(&name[0]);
+    if (fd < 0)
+        return false;
+    unlink(name.c_str());
+    if (content.empty() || ::write(fd, content.data(), content.size()) != ssize_t(content.size()))
+        return false;
+    filePath = "/proc/self/fd/" + std::to_string(fd);
+    return true;
 }
 
 bool VocabularyDictionary::prepare(const std::string &languageModelPath, const std::string &dictionaryPath)
@@ -49,18 +63,7 @@ bool VocabularyDictionary::prepare(const std::string &languageModelPath, const s
     dictionary << in.rdbuf();
     const std::string kept
         = keepKnownWords(dictionary.str(), [&words](const std::string &word) { return words.count(word) > 0; });
-
-    const char *folder = std::getenv("TMPDIR");
-    std::string name = std::string(folder && *folder ? folder : "/tmp") + "/quillora-speechd-dict-XXXXXX";
-    fd = mkstemp(&name[0]);
-    if (fd < 0)
-        return false;
-    // Nameless at once: nothing is left behind, however the process ends. The decoders open it by descriptor.
-    unlink(name.c_str());
-    if (write(fd, kept.data(), kept.size()) != ssize_t(kept.size()) || kept.empty())
-        return false;
-    filePath = "/proc/self/fd/" + std::to_string(fd);
-    return true;
+    return file.write(kept);
 }
 
 } // namespace speechd

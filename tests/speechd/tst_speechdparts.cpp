@@ -4,6 +4,7 @@
 #include "speechd/requesthandler.h"
 #include "speechd/tokenkey.h"
 #include "speechd/tokensigner.h"
+#include "speechd/userwords.h"
 #include "speechd/vocabulary.h"
 #include "speechd/wavaudio.h"
 
@@ -14,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+
+#include <json/json.h>
 
 #include <set>
 
@@ -91,6 +94,11 @@ private slots:
     void decodingForgetsEarlierRequests();
     void dictionaryKeepsKnownWords_data();
     void dictionaryKeepsKnownWords();
+    void wordsMember_data();
+    void wordsMember();
+    void pronunciations_data();
+    void pronunciations();
+    void variantDecodersAreCachedPerWordSet();
 };
 
 void TestSpeechdParts::wav_data()
@@ -545,6 +553,201 @@ void TestSpeechdParts::dictionaryKeepsKnownWords()
     const std::string result = speechd::keepKnownWords(
         dictionary.toStdString(), [&known](const std::string &word) { return known.count(word) > 0; });
     QCOMPARE(QByteArray::fromStdString(result), kept);
+}
+
+void TestSpeechdParts::wordsMember_data()
+{
+    QTest::addColumn<QByteArray>("member"); // the JSON of "words"
+    QTest::addColumn<QString>("error"); // a part of the refusal; empty when accepted
+    QTest::addColumn<QStringList>("parsed"); // "text|phones", canonical order
+
+    auto many = [](int count) {
+        QByteArray list = "[";
+        for (int i = 0; i < count; ++i)
+            list += (i ? ",\"w" : "\"w") + QByteArray::number(i) + "\"";
+        return list + "]";
+    };
+    const QByteArray sixtyFourE = QString(64, QChar(0xE9)).toUtf8();
+    QTest::newRow("absent") << QByteArray("null") << QString() << QStringList();
+    QTest::newRow("strings and objects, sorted, repeats once")
+        << QByteArray(R"(["Zorblat", {"text": "Quillora", "phones": "k w ih1 l ao1 r ah0"}, "Zorblat"])") << QString()
+        << QStringList {"Quillora|K W IH L AO R AH", "Zorblat|"};
+    QTest::newRow("spaces collapsed") << QByteArray(R"(["  New \t York "])") << QString() << QStringList {"New York|"};
+    QTest::newRow("empty phones are none")
+        << QByteArray(R"([{"text": "Kelvara", "phones": " "}])") << QString() << QStringList {"Kelvara|"};
+    QTest::newRow("64 characters of two bytes")
+        << QByteArray("[\"" + sixtyFourE + "\"]") << QString() << QStringList {QString(64, QChar(0xE9)) + "|"};
+    QTest::newRow("1000 entries") << many(1000) << QString() << QStringList();
+    QTest::newRow("1001 entries") << many(1001) << QString("at most 1000") << QStringList();
+    QTest::newRow("not an array") << QByteArray(R"("Zorblat")") << QString("must be an array") << QStringList();
+    QTest::newRow("a number") << QByteArray("[\"a\", 7]") << QString("words[1] must be") << QStringList();
+    QTest::newRow("object without text") << QByteArray(R"([{"phones": "AH"}])") << QString("words[0] must be")
+                                         << QStringList();
+    QTest::newRow("phones a number") << QByteArray(R"([{"text": "a", "phones": 3}])") << QString("words[0] must be")
+                                     << QStringList();
+    QTest::newRow("empty text") << QByteArray(R"(["ok", "   "])") << QString("words[1] is empty") << QStringList();
+    QTest::newRow("65 characters") << QByteArray("[\"" + QByteArray(65, 'a') + "\"]") << QString("longer than 64")
+                                   << QStringList();
+    QTest::newRow("unknown phone") << QByteArray(R"([{"text": "Zorb", "phones": "Z QX B"}])")
+                                   << QString("phones \"Z QX B\"") << QStringList();
+    QTest::newRow("65 phones") << QByteArray(
+        "[{\"text\": \"long\", \"phones\": \"" + QByteArray("AH ").repeated(65) + "\"}]")
+                               << QString("phones") << QStringList();
+}
+
+void TestSpeechdParts::wordsMember()
+{
+    QFETCH(QByteArray, member);
+    QFETCH(QString, error);
+    QFETCH(QStringList, parsed);
+    Json::Value value;
+    std::string errors;
+    std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
+    QVERIFY(reader->parse(member.constData(), member.constData() + member.size(), &value, &errors));
+    std::vector<speechd::UserWord> words;
+    std::string message;
+    const bool ok = speechd::parseUserWords(value, words, message);
+    QCOMPARE(ok, error.isEmpty());
+    if (!ok) {
+        QVERIFY2(QString::fromStdString(message).contains(error), message.c_str());
+        return;
+    }
+    if (QByteArray(QTest::currentDataTag()) == "1000 entries") {
+        QCOMPARE(words.size(), size_t(1000));
+        return;
+    }
+    QStringList got;
+    for (const speechd::UserWord &word : words)
+        got << QString::fromStdString(word.text + "|" + word.phones);
+    QCOMPARE(got, parsed);
+}
+
+void TestSpeechdParts::pronunciations_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("phones"); // the user's
+    QTest::addColumn<QString>("name"); // the dictionary name; empty when unpronounced
+    QTest::addColumn<QString>("expected"); // the pronunciation it gets; empty: the dictionary's own
+
+    // The dictionary of this table knows "window" and "new" only; flite gives the rest.
+    QTest::newRow("known word keeps the dictionary's") << "Window"
+                                                       << ""
+                                                       << "window"
+                                                       << "";
+    QTest::newRow("the user's wins over the dictionary") << "window"
+                                                         << "W IH N D AH"
+                                                         << "window"
+                                                         << "W IH N D AH";
+    QTest::newRow("the user's wins over flite") << "Zorblat"
+                                                << "Z OW R B L AA T"
+                                                << "zorblat"
+                                                << "Z OW R B L AA T";
+    QTest::newRow("unknown word from flite's rules") << "Zorblat"
+                                                     << ""
+                                                     << "zorblat"
+                                                     << "Z AO R B L AE T";
+    QTest::newRow("reduced vowel mapped to AH") << "Kelvara"
+                                                << ""
+                                                << "kelvara"
+                                                << "K EH L V AA R AH";
+    QTest::newRow("phrase: dictionary then flite") << "New Kelvara"
+                                                   << ""
+                                                   << "new_kelvara"
+                                                   << "N UW K EH L V AA R AH";
+    QTest::newRow("hyphen joins two readings") << "Zorb-Window"
+                                               << ""
+                                               << "zorb-window"
+                                               << "Z AO R B W IH N D OW";
+    QTest::newRow("digits have no reading") << "R2D2"
+                                            << ""
+                                            << ""
+                                            << "";
+    QTest::newRow("letters outside a-z have no reading") << QString::fromUtf8("Zo\xc3\xab") << ""
+                                                         << ""
+                                                         << "";
+    QTest::newRow("punctuation has no reading") << "..."
+                                                << ""
+                                                << ""
+                                                << "";
+    QTest::newRow("one unreadable word sinks the phrase") << "Kelvara 42"
+                                                          << ""
+                                                          << ""
+                                                          << "";
+    QTest::newRow("the user's pronunciation reads anything") << "R2D2"
+                                                             << "AA R T UW D IY T UW"
+                                                             << "r2d2"
+                                                             << "AA R T UW D IY T UW";
+}
+
+void TestSpeechdParts::pronunciations()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, phones);
+    QFETCH(QString, name);
+    QFETCH(QString, expected);
+    const auto dictionary = [](const std::string &word) {
+        return word == "window" ? std::string("W IH N D OW") : word == "new" ? std::string("N UW") : std::string();
+    };
+    const speechd::ResolvedWords resolved = speechd::resolveUserWords(
+        {{text.toStdString(), phones.toStdString()}}, dictionary, speechd::fliteLetterToSound);
+    if (name.isEmpty()) {
+        QCOMPARE(resolved.words.size(), size_t(0));
+        QCOMPARE(resolved.unpronounced, std::vector<std::string> {text.toStdString()});
+        return;
+    }
+    QVERIFY(resolved.unpronounced.empty());
+    QCOMPARE(resolved.words.size(), size_t(1));
+    QCOMPARE(QString::fromStdString(resolved.words[0].name), name);
+    QCOMPARE(QString::fromStdString(resolved.words[0].phones), expected);
+    QCOMPARE(QString::fromStdString(resolved.words[0].text), text);
+}
+
+void TestSpeechdParts::variantDecodersAreCachedPerWordSet()
+{
+    QTemporaryDir dir;
+    const QString path = SpeechTestUtil::makeEnglishWav(
+        dir.path(), "named", "We drove from Kelvara to the coast in about three hours.");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray wav = file.readAll();
+    std::vector<int16_t> samples;
+    QVERIFY(speechd::readPcm16kMono(wav.constData(), size_t(wav.size()), samples));
+    std::vector<std::unique_ptr<speechd::Recognizer>> recognizers;
+    recognizers.push_back(std::make_unique<speechd::Recognizer>());
+    QVERIFY(recognizers.back()->load(SPEECHD_MODEL_DIR));
+    speechd::DecodeQueue queue(std::move(recognizers), 4, 1);
+
+    auto textOf = [&](const speechd::DecoderVariant &variant, speechd::Decoded &decoded) {
+        if (!queue.decode(samples, variant, decoded))
+            return QString("queue full");
+        QString text;
+        for (const auto &utterance : decoded.utterances) {
+            for (const auto &word : utterance)
+                text += QString::fromStdString(word.text) + ' ';
+        }
+        return text.trimmed();
+    };
+    speechd::DecoderVariant names;
+    names.words = {{"Kelvara", ""}, {"R2D2", ""}};
+    speechd::DecoderVariant others;
+    others.words = {{"Zorblat", ""}};
+    speechd::Decoded decoded;
+    const QString plain = textOf(speechd::DecoderVariant(), decoded);
+    QVERIFY2(!plain.contains("Kelvara", Qt::CaseInsensitive), qPrintable(plain));
+    const QString first = textOf(names, decoded);
+    // The user's word comes out as written; the unreadable one is named.
+    QVERIFY2(first.contains("Kelvara"), qPrintable(first));
+    QCOMPARE(decoded.unpronounced, std::vector<std::string> {"R2D2"});
+    QCOMPARE(queue.variantBuilds(), size_t(1));
+    QCOMPARE(textOf(names, decoded), first);
+    QCOMPARE(queue.variantBuilds(), size_t(1)); // the second request of the set costs no build
+    // The workers' own decoder never learnt the word.
+    QCOMPARE(textOf(speechd::DecoderVariant(), decoded), plain);
+    textOf(others, decoded);
+    QCOMPARE(queue.variantBuilds(), size_t(2));
+    // With room for one decoder, the other set was dropped and is built again.
+    QCOMPARE(textOf(names, decoded), first);
+    QCOMPARE(queue.variantBuilds(), size_t(3));
 }
 
 QTEST_GUILESS_MAIN(TestSpeechdParts)
