@@ -8,6 +8,7 @@
 #include "pipeline/qthttpclass.h"
 #include "pipeline/runfolder.h"
 #include "pipeline/transcriptwriter.h"
+#include "pipeline/voiceprofile.h"
 
 #include <QDir>
 #include <QFile>
@@ -86,6 +87,7 @@ bool ConversionEngine::start(const QString &language, NextTask tasks)
     ++runGeneration;
     runOpts = opts;
     runLanguage = language;
+    runVoice = VoiceProfile::voiceOf(runOpts.dataDir);
     nextTask = std::move(tasks);
     fileRun = FileRun();
     runDocuments.clear();
@@ -309,7 +311,7 @@ void ConversionEngine::sendSegment(int segment, const QString &path)
             sendRequest(SpeechProtocol::recognitionRequestId(segment), body);
     });
     built->setFuture(QtConcurrent::run(
-        &bodyBuilder, &SpeechProtocol::buildRecognitionBody, path, token, runOpts.machineId, runLanguage));
+        &bodyBuilder, &SpeechProtocol::buildRecognitionBody, path, token, runOpts.machineId, runLanguage, runVoice));
 }
 
 void ConversionEngine::sendRequest(int id, const QByteArray &body)

@@ -198,6 +198,7 @@ private:
     Options runOpts; // what the run under way started with
     Stage stage = Stage::Idle;
     QString runLanguage;
+    QByteArray runVoice; // the user's voice adaptation when the run started; empty: none
     NextTask nextTask;
     bool fileWasStarted = false;
     bool serviceChecked = false; // this run has made sure the speech service answers

@@ -6,6 +6,7 @@
 #include "pipeline/qthttpclass.h"
 #include "pipeline/speechprotocol.h"
 #include "pipeline/transcriptwriter.h"
+#include "pipeline/voiceprofile.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -93,6 +94,7 @@ void LiveTranscription::start(const QString &path, const QString &recognitionLan
     http->setCaFile(opts.service.caFile);
     recordingPath = path;
     language = recognitionLanguage;
+    voice = VoiceProfile::voiceOf(opts.dataDir);
     wav = std::make_unique<GrowingWav>(path);
     cutter = UtteranceCutter();
     pieces.clear();
@@ -170,7 +172,8 @@ void LiveTranscription::send(int index)
     piece.sent = true;
     ++inFlight;
     http->httpPost(SpeechProtocol::recognitionRequestId(index), opts.service.recognitionUrl(),
-        SpeechProtocol::buildRecognitionBodyOf(SpeechProtocol::wavOfPcm(piece.pcm), *token, opts.machineId, language));
+        SpeechProtocol::buildRecognitionBodyOf(
+            SpeechProtocol::wavOfPcm(piece.pcm), *token, opts.machineId, language, voice));
 }
 
 void LiveTranscription::onReply(int id, const QByteArray &body)

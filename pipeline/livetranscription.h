@@ -116,6 +116,7 @@ private:
     std::unique_ptr<GrowingWav> wav;
     QString recordingPath;
     QString language;
+    QByteArray voice; // the user's voice adaptation when the recording started
     QVector<Piece> pieces;
     int emitted = 0; // pieces shown, in order
     int inFlight = 0;

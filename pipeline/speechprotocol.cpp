@@ -137,15 +137,15 @@ QString failMessageForErrNo(int errNo)
     return QString();
 }
 
-QByteArray buildRecognitionBody(
-    const QString &segmentPath, const QString &accessToken, const QString &machineId, const QString &language)
+QByteArray buildRecognitionBody(const QString &segmentPath, const QString &accessToken, const QString &machineId,
+    const QString &language, const QByteArray &voiceTransform)
 {
     // An unreadable segment is still sent; the service then reports the problem.
     QByteArray audio;
     QFile file(segmentPath);
     if (file.open(QIODevice::ReadOnly))
         audio = file.readAll();
-    return buildRecognitionBodyOf(std::move(audio), accessToken, machineId, language);
+    return buildRecognitionBodyOf(std::move(audio), accessToken, machineId, language, voiceTransform);
 }
 
 QByteArray wavOfPcm(const QByteArray &pcm)
@@ -179,8 +179,8 @@ QByteArray wavOfPcm(const QByteArray &pcm)
     return wav;
 }
 
-QByteArray buildRecognitionBodyOf(
-    QByteArray audio, const QString &accessToken, const QString &machineId, const QString &language)
+QByteArray buildRecognitionBodyOf(QByteArray audio, const QString &accessToken, const QString &machineId,
+    const QString &language, const QByteArray &voiceTransform)
 {
     Json::Value root(Json::objectValue);
     root["format"] = "wav";
@@ -194,6 +194,8 @@ QByteArray buildRecognitionBodyOf(
     // The length of the bytes actually sent, so that "len" always agrees with "speech".
     root["len"] = Json::Int(audio.size());
     root["speech"] = "";
+    if (!voiceTransform.isEmpty())
+        root["mllr"] = voiceTransform.toStdString();
 
     // The 2.5 MB of Base64 of a full segment needs no escaping, so it is spliced into the writer's text
     // rather than copied through the JSON value and the writer: same bytes, a fraction of the time. The

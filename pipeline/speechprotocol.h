@@ -30,12 +30,13 @@ QString languageDisplayName(const QString &language);
 QString failMessageForErrNo(int errNo);
 
 // The recognition request body as JsonCpp's styled writer writes it (keys ascending, three-space
-// indent, final newline). An unreadable segment gives empty "speech" and "len" 0.
-QByteArray buildRecognitionBody(
-    const QString &segmentPath, const QString &accessToken, const QString &machineId, const QString &language);
+// indent, final newline). An unreadable segment gives empty "speech" and "len" 0. The user's voice
+// adaptation, when there is one, goes in an "mllr" member (other services ignore it).
+QByteArray buildRecognitionBody(const QString &segmentPath, const QString &accessToken, const QString &machineId,
+    const QString &language, const QByteArray &voiceTransform = QByteArray());
 // The same for audio in hand: the bytes of a WAV file.
-QByteArray buildRecognitionBodyOf(
-    QByteArray wavAudio, const QString &accessToken, const QString &machineId, const QString &language);
+QByteArray buildRecognitionBodyOf(QByteArray wavAudio, const QString &accessToken, const QString &machineId,
+    const QString &language, const QByteArray &voiceTransform = QByteArray());
 // 16 kHz mono 16-bit samples as the bytes of a WAV file, as a segment file would hold them.
 QByteArray wavOfPcm(const QByteArray &pcm);
 

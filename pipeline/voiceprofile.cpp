@@ -59,6 +59,12 @@ bool read(const QString &dataDir, Profile *profile)
     return fromJson(file.readAll(), profile);
 }
 
+QByteArray voiceOf(const QString &dataDir)
+{
+    Profile profile;
+    return read(dataDir, &profile) ? profile.transform : QByteArray();
+}
+
 bool write(const QString &dataDir, const Profile &profile, QString *error)
 {
     if (!QDir().mkpath(QFileInfo(path(dataDir)).absolutePath())) {

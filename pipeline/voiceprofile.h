@@ -25,6 +25,8 @@ bool fromJson(const QByteArray &json, Profile *profile);
 bool read(const QString &dataDir, Profile *profile);
 // Replaces the stored profile atomically; false with the reason in *error, the old one untouched.
 bool write(const QString &dataDir, const Profile &profile, QString *error);
+// The stored transform, or nothing: what the user's requests carry.
+QByteArray voiceOf(const QString &dataDir);
 // Back to the model as it ships; false with the reason when the file stays.
 bool remove(const QString &dataDir, QString *error);
 

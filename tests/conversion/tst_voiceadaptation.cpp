@@ -2,6 +2,7 @@
 #include "common/speechtestutil.h"
 #include "common/testmain.h"
 #include "common/timedsentences.h"
+#include "common/voicetransforms.h"
 #include "pipeline/adaptationplan.h"
 #include "pipeline/adaptationtext.h"
 #include "pipeline/speechprotocol.h"
@@ -64,20 +65,9 @@ QString marksOf(const QVector<TimedSentence> &sentences)
     return parts.join(QStringLiteral("; "));
 }
 
-// One regression class over three streams, as mllr_solve writes it, with entries that vary.
 QString transform(double scale = 1.0)
 {
-    QString text = QStringLiteral("1\n3\n");
-    for (int s = 0; s < 3; ++s) {
-        text += QStringLiteral("13\n");
-        for (int r = 0; r < 15; ++r) {
-            QStringList row;
-            for (int c = 0; c < 13; ++c)
-                row << QString::number(r == c || r == 14 ? scale : 0.01 * (r - c), 'f', 6);
-            text += row.join(QLatin1Char(' ')) + QStringLiteral(" \n");
-        }
-    }
-    return text;
+    return voiceTransformText(scale);
 }
 
 QByteArray fileBytes(const QString &path)
