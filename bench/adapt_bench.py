@@ -10,6 +10,7 @@ map_adapt on the same counts. Decoding is PocketSphinx's batch decoder with the 
 model and dictionary, plain, with the stored transform (-mllr) or with the MAP model.
 """
 import argparse
+import array
 import json
 import os
 import re
@@ -157,6 +158,21 @@ def decode(folder, ctl, ids, hmm=HMM, mllr=None):
     return [got.get(i, "") for i in ids]
 
 
+def decode_service(service, folder, ids, mllr_path=None):
+    """The held-out speech through quillora-speechd, as conversions send it, with the stored transform."""
+    import speechd_util  # beside this script
+    mllr = open(mllr_path).read() if mllr_path else None
+    hyps = []
+    for i in ids:
+        pcm = open(os.path.join(folder, i + ".raw"), "rb").read()
+        samples = array.array("h")
+        samples.frombytes(pcm)
+        reply = service.recognize(speechd_util.wav(samples), mllr=mllr)
+        text = reply.get("result", [""])[0] if reply.get("err_no") == 0 else ""
+        hyps.append(" ".join(speechd_util.words(text)))
+    return hyps
+
+
 def main():
     p = argparse.ArgumentParser(description=__doc__)
     p.add_argument("--voice", default="en-us+m3")
@@ -166,7 +182,10 @@ def main():
     p.add_argument("--heldout-minutes", type=float, default=4.0)
     p.add_argument("--quillora", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "..",
                                                      "build", "quillora"))
-    p.add_argument("--work", default="/tmp/quillora-adapt-bench")
+    p.add_argument("--work", default="/tmp/qadapt-bench")
+    p.add_argument("--decoder", choices=("batch", "service"), default="batch",
+                   help="held-out speech through pocketsphinx_batch, or through quillora-speechd (MLLR only)")
+    p.add_argument("--methods", default="mllr,map")
     a = p.parse_args()
     minutes = [float(m) for m in a.minutes.split(",")]
     os.makedirs(a.work, exist_ok=True)
@@ -194,11 +213,17 @@ def main():
     held_ctl = os.path.join(held, "fileids")
     with open(held_ctl, "w") as f:
         f.write("".join(i + "\n" for i in held_ids))
+    service = None
+    if a.decoder == "service":
+        sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+        import speechd_util
+        service = speechd_util.Service(os.path.join(os.path.dirname(a.quillora), "quillora-speechd"), a.work)
     t0 = time.time()
-    base = wer(held_refs, decode(held, held_ctl, held_ids))
+    base = wer(held_refs, decode_service(service, held, held_ids) if service else decode(held, held_ctl, held_ids))
     print("voice %s -s %d -p %d; held-out: %d sentences, %.1f min, %d words" %
           (a.voice, a.speed, a.pitch, len(held_ids), held_s / 60, sum(len(r.split()) for r in held_refs)))
-    print("%-34s %6.1f %%   (decoding %.0f s)" % ("en-us model", base, time.time() - t0))
+    print("%-34s %6.1f %%   (decoding %.0f s, %s)" % ("en-us model", base, time.time() - t0,
+                                                     "quillora-speechd" if service else "pocketsphinx_batch"))
     sys.stdout.flush()
     for m in minutes:
         train, ids, refs, secs = speak("train", train_text, m)
@@ -208,7 +233,7 @@ def main():
             with open(os.path.join(train, i + ".txt"), "w") as f:
                 f.write(ref + "\n")
             pairs += [os.path.join(train, i + ".wav"), os.path.join(train, i + ".txt")]
-        for method in ("mllr", "map"):
+        for method in a.methods.split(","):
             out = os.path.join(a.work, "%s-%g" % (method, m))
             shutil.rmtree(out, ignore_errors=True)
             t0 = time.time()
@@ -231,7 +256,9 @@ def main():
             if r.returncode != 0:
                 print("%s on %.1f min failed: %s" % (method, secs / 60, r.stderr.strip()[-400:]))
                 continue
-            if method == "mllr":
+            if method == "mllr" and service:
+                hyps = decode_service(service, held, held_ids, os.path.join(out, "mllr_matrix"))
+            elif method == "mllr":
                 hyps = decode(held, held_ctl, held_ids, mllr=os.path.join(out, "mllr_matrix"))
             else:
                 hyps = decode(held, held_ctl, held_ids, hmm=out)

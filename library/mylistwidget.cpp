@@ -33,8 +33,15 @@ void MyListWidget::contextMenuEvent(QContextMenuEvent *event)
 {
     // The menu acts on the entry under the pointer, whatever the selection is.
     QListWidgetItem *item = itemAt(event->pos());
-    if (!item)
+    if (!item) {
+        // Below the documents: what concerns them all.
+        if (kind == QLatin1String("word")) {
+            QMenu menu(this);
+            menu.addAction(adaptVoiceAction);
+            menu.exec(event->globalPos());
+        }
         return;
+    }
     menuItem = item;
     QMenu menu(this);
     menu.addAction(deleteAction);
@@ -42,8 +49,6 @@ void MyListWidget::contextMenuEvent(QContextMenuEvent *event)
     menu.addAction(renameAction);
     if (kind == QLatin1String("word") && owner->hasTimings(item->text()))
         menu.addAction(exportSubtitlesAction);
-    if (kind == QLatin1String("word"))
-        menu.addAction(adaptVoiceAction);
     menu.exec(event->globalPos());
 }
 
