@@ -28,6 +28,7 @@ LICENSES = "/usr/share/common-licenses/"
 TRAIN_DOCS = ["GPL-3", "GFDL-1.3", "Apache-2.0", "MPL-2.0", "GPL-2", "LGPL-3", "GFDL-1.2"]
 HELDOUT_DOCS = ["Artistic", "MPL-1.1", "BSD", "CC0-1.0", "LGPL-2.1"]
 ST = "/usr/lib/sphinxtrain/"
+SERVICES = []
 
 
 def run(args, **kw):
@@ -218,6 +219,7 @@ def main():
         sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
         import speechd_util
         service = speechd_util.Service(os.path.join(os.path.dirname(a.quillora), "quillora-speechd"), a.work)
+        SERVICES.append(service)  # ended when the bench ends
     t0 = time.time()
     base = wer(held_refs, decode_service(service, held, held_ids) if service else decode(held, held_ctl, held_ids))
     print("voice %s -s %d -p %d; held-out: %d sentences, %.1f min, %d words" %
@@ -271,3 +273,5 @@ def main():
 
 if __name__ == "__main__":
     main()
+    if SERVICES:
+        SERVICES[0].__exit__(None, None, None)
