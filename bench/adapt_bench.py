@@ -272,6 +272,8 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
-    if SERVICES:
-        SERVICES[0].__exit__(None, None, None)
+    try:
+        main()
+    finally:
+        for started in SERVICES:
+            started.__exit__(None, None, None)
