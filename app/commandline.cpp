@@ -20,6 +20,7 @@ const QString outputDirOption = QStringLiteral("output-dir");
 const QString formatOption = QStringLiteral("format");
 const QString wordsOption = QStringLiteral("words");
 const QString speakersOption = QStringLiteral("speakers");
+const QString adaptOption = QStringLiteral("adapt");
 const QStringList knownFormats {QStringLiteral("txt"), QStringLiteral("srt"), QStringLiteral("vtt")};
 
 QString languageList()
@@ -61,6 +62,10 @@ struct Parser
             QCoreApplication::translate(
                 "CommandLine", "区分说话人，文档按说话人分段并标注；N 为人数，不写时自动判断。"),
             QStringLiteral("N")});
+        parser.addOption({adaptOption,
+            QCoreApplication::translate("CommandLine",
+                "用给出的音频和它的正确文本（成对给出：音频 文本 音频 文本 …，文本为 UTF-8）适应我的声音，"
+                "以后的转换都用适应后的声音模型。")});
         parser.addHelpOption();
         parser.addVersionOption();
         parser.addPositionalArgument(QStringLiteral("FILE"),
@@ -95,6 +100,22 @@ QStringList withSpeakerCount(QStringList arguments)
     return arguments;
 }
 
+// --adapt takes pairs of files and nothing of --convert's.
+Request adaptRequest(const QCommandLineParser &parser, const QString &relativeTo, const QString &hint)
+{
+    if (parser.isSet(convertOption) || parser.isSet(languageOption) || parser.isSet(outputDirOption)
+        || parser.isSet(formatOption))
+        return refused(QCoreApplication::translate("CommandLine", "--adapt 不能与其他选项一起使用。%1").arg(hint));
+    Request request;
+    for (const QString &file : parser.positionalArguments())
+        request.files << QDir::cleanPath(QDir(relativeTo).absoluteFilePath(file));
+    if (request.files.isEmpty() || request.files.size() % 2 != 0)
+        return refused(QCoreApplication::translate("CommandLine", "--adapt 需要成对的文件：音频 文本 [音频 文本 …]。%1")
+                           .arg(hint));
+    request.action = Request::Adapt;
+    return request;
+}
+
 } // namespace
 
 int exitStatusForSignal(int signalNumber)
@@ -104,8 +125,8 @@ int exitStatusForSignal(int signalNumber)
 
 bool isWanted(const QStringList &arguments)
 {
-    static const QStringList options {QStringLiteral("--convert"), QStringLiteral("--help"), QStringLiteral("-h"),
-        QStringLiteral("--help-all"), QStringLiteral("--version"), QStringLiteral("-v")};
+    static const QStringList options {QStringLiteral("--convert"), QStringLiteral("--adapt"), QStringLiteral("--help"),
+        QStringLiteral("-h"), QStringLiteral("--help-all"), QStringLiteral("--version"), QStringLiteral("-v")};
     for (int i = 1; i < arguments.size(); ++i) {
         if (arguments.at(i) == QLatin1String("--"))
             return false;
@@ -217,6 +238,8 @@ Request parse(const QStringList &arguments, const QString &relativeTo)
         request.action = Request::ShowVersion;
         return request;
     }
+    if (p.parser.isSet(adaptOption))
+        return adaptRequest(p.parser, relativeTo, hint);
     if (!p.parser.isSet(convertOption))
         return refused(QCoreApplication::translate("CommandLine", "没有给出 --convert。%1").arg(hint));
     if (p.parser.isSet(languageOption)) {
@@ -283,6 +306,8 @@ QString helpText()
     text.replace(QStringLiteral("[options]"),
         QStringLiteral(
             "--convert [--language LANG] [--output-dir DIR] [--format FORMATS] [--words FILE] [--speakers [N]]"));
+    text.replace(
+        QStringLiteral("FILE...\n"), QStringLiteral("FILE...\n       quillora --adapt AUDIO TEXT [AUDIO TEXT ...]\n"));
     text.replace(QStringLiteral("Options:"), QCoreApplication::translate("CommandLine", "选项："));
     text.replace(QStringLiteral("Arguments:"), QCoreApplication::translate("CommandLine", "参数："));
     text.replace(QStringLiteral("Displays help on commandline options."),

@@ -3,15 +3,17 @@
 #include <QString>
 #include <QStringList>
 
-// quillora --convert [--language LANG] [--output-dir DIR] [--format txt,srt,vtt] [--words FILE] FILE...: what the
-// command line asks for and what it prints, as pure functions; app/conversioncommand.* runs it.
+// quillora --convert [--language LANG] [--output-dir DIR] [--format txt,srt,vtt] [--words FILE] [--speakers [N]]
+// FILE... and quillora --adapt AUDIO TEXT [AUDIO TEXT ...]: what the command line asks for and what it prints, as
+// pure functions; app/conversioncommand.* and app/adaptcommand.* run them.
 namespace CommandLine {
 
 // Exit statuses; a run ended by a signal exits 128 + the signal's number (130 for SIGINT, 143 for SIGTERM).
 enum ExitStatus { AllConverted = 0, SomeFailed = 1, BadUsage = 2 };
 int exitStatusForSignal(int signalNumber);
 
-// The arguments ask for the command line, not the window: --convert, --help/-h or --version/-v among them.
+// The arguments ask for the command line, not the window: --convert, --adapt, --help/-h or --version/-v
+// among them.
 bool isWanted(const QStringList &arguments);
 
 // The arguments are the window's: none, or only the toolkit's own (-platform NAME, -style NAME, -reverse,
@@ -38,14 +40,14 @@ QString rememberedLanguage(const QString &settingsPath);
 
 struct Request
 {
-    enum Action { Convert, ShowHelp, ShowVersion, Refuse };
+    enum Action { Convert, Adapt, ShowHelp, ShowVersion, Refuse };
     Action action = Refuse;
     QString language; // a selector text; empty: the one remembered
     QString outputDir; // empty: the data folder's myWordFiles
     QStringList formats {QStringLiteral("txt")}; // of "txt", "srt", "vtt", each once, in the order given
     QString wordsFile; // --words: the word list of this run; empty: the stored one
     int speakers = -1; // --speakers: -1 not asked, 0 as many as there are, N that many
-    QStringList files; // absolute, in the order given
+    QStringList files; // absolute, in the order given; Adapt: audio, text, audio, text, ...
     QString problem; // Refuse: what is wrong, for standard error
 };
 // arguments: the program's own, program name first. relativeTo: the folder relative paths start from.

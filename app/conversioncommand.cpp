@@ -1,5 +1,6 @@
 #include "app/conversioncommand.h"
 
+#include "app/adaptcommand.h"
 #include "app/appstate.h"
 #include "app/commandline.h"
 #include "app/deployment.h"
@@ -243,6 +244,7 @@ int runConversionCommand(int argc, char *argv[])
     case CommandLine::Request::Refuse:
         writeTo(stderr, QStringLiteral("quillora: %1\n").arg(request.problem));
         return ExitStatus::BadUsage;
+    case CommandLine::Request::Adapt:
     case CommandLine::Request::Convert:
         break;
     }
@@ -252,6 +254,8 @@ int runConversionCommand(int argc, char *argv[])
         writeTo(stderr, dataProblem + QLatin1Char('\n'));
         return ExitStatus::SomeFailed;
     }
+    if (request.action == CommandLine::Request::Adapt)
+        return runAdaptCommand(request.files);
     ConversionEngine::Options options;
     options.service = deploymentConfig();
     LocalSpeechService::warnOfUnencryptedHosts(options.service);

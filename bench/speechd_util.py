@@ -62,11 +62,13 @@ class Service:
         self.process.terminate()
         self.process.wait()
 
-    def recognize(self, wav_bytes, words=None):
+    def recognize(self, wav_bytes, words=None, mllr=None):
         request = {"format": "wav", "rate": RATE, "dev_pid": 1737, "channel": 1, "token": self.token,
                    "cuid": "bench", "len": len(wav_bytes), "speech": base64.b64encode(wav_bytes).decode()}
         if words is not None:
             request["words"] = words
+        if mllr is not None:
+            request["mllr"] = mllr
         body = json.dumps(request).encode()
         request = urllib.request.Request(self.base + "/server_api", data=body,
                                          headers={"Content-Type": "application/json"})

@@ -68,10 +68,11 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # verifies its certificate against the system's store of authorities (libssl3t64 from Debian 13 on).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg, pocketsphinx-en-us, libflite1, libqt5multimedia5-plugins, phonon4qt5-backend-gstreamer, \
 libssl3 | libssl3t64, ca-certificates")
-# qttranslations5-l10n: Qt's own dialog buttons in Chinese for a Chinese desktop.
+# qttranslations5-l10n: Qt's own dialog buttons in Chinese for a Chinese desktop. sphinxtrain, sphinxbase-utils
+# and pocketsphinx: the tools that adapt the model to the user's voice.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
   "gstreamer1.0-plugins-good, gstreamer1.0-libav, gstreamer1.0-pulseaudio, fonts-wqy-microhei | fonts-noto-cjk, \
-qttranslations5-l10n")
+qttranslations5-l10n, sphinxtrain, sphinxbase-utils, pocketsphinx")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${packaging_out}/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)

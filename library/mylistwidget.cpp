@@ -16,6 +16,7 @@ MyListWidget::MyListWidget(const QString &kind, Widget *owner, QWidget *parent)
     saveAsAction = new QAction(tr("另存为"), this);
     renameAction = new QAction(tr("重命名"), this);
     exportSubtitlesAction = new QAction(tr("导出字幕…"), this);
+    adaptVoiceAction = new QAction(tr("适应我的声音…"), this);
 
     QFont listFont;
     listFont.setPointSize(11);
@@ -25,14 +26,22 @@ MyListWidget::MyListWidget(const QString &kind, Widget *owner, QWidget *parent)
     connect(saveAsAction, &QAction::triggered, this, &MyListWidget::slotSaveAs);
     connect(renameAction, &QAction::triggered, this, &MyListWidget::slotRename);
     connect(exportSubtitlesAction, &QAction::triggered, this, &MyListWidget::slotExportSubtitles);
+    connect(adaptVoiceAction, &QAction::triggered, owner, &Widget::showVoiceAdaptation);
 }
 
 void MyListWidget::contextMenuEvent(QContextMenuEvent *event)
 {
     // The menu acts on the entry under the pointer, whatever the selection is.
     QListWidgetItem *item = itemAt(event->pos());
-    if (!item)
+    if (!item) {
+        // Below the documents: what concerns them all.
+        if (kind == QLatin1String("word")) {
+            QMenu menu(this);
+            menu.addAction(adaptVoiceAction);
+            menu.exec(event->globalPos());
+        }
         return;
+    }
     menuItem = item;
     QMenu menu(this);
     menu.addAction(deleteAction);

@@ -21,6 +21,7 @@ public:
     QAction *deleteAction = nullptr;
     QAction *saveAsAction = nullptr;
     QAction *renameAction = nullptr;
+    QAction *adaptVoiceAction = nullptr; // "适应我的声音…", below the document list's entries
     QAction *exportSubtitlesAction = nullptr;
     Widget *owner = nullptr;
     QListWidgetItem *menuItem = nullptr;

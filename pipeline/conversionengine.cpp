@@ -10,6 +10,7 @@
 #include "pipeline/runfolder.h"
 #include "pipeline/timings.h"
 #include "pipeline/transcriptwriter.h"
+#include "pipeline/voiceprofile.h"
 
 #include <QDir>
 #include <QFile>
@@ -94,6 +95,7 @@ bool ConversionEngine::start(const QString &language, NextTask tasks)
     runWords = UserWordList::read(
         runOpts.wordsFile.isEmpty() ? UserWordList::storedPath(runOpts.dataDir) : runOpts.wordsFile)
                    .parsed.entries;
+    runVoice = VoiceProfile::voiceOf(runOpts.dataDir);
     nextTask = std::move(tasks);
     fileRun = FileRun();
     runDocuments.clear();
@@ -322,8 +324,12 @@ void ConversionEngine::sendSegment(int segment, const QString &path)
         if (generation == runGeneration && isRunning() && uploads.contains(segment))
             sendRequest(SpeechProtocol::recognitionRequestId(segment), body);
     });
-    built->setFuture(QtConcurrent::run(
-        &bodyBuilder, &SpeechProtocol::buildRecognitionBody, path, token, runOpts.machineId, runLanguage, runWords));
+    // Copies for the builder's thread: the run's members may change while it works.
+    built->setFuture(QtConcurrent::run(&bodyBuilder,
+        [path, token = token, machineId = runOpts.machineId, language = runLanguage, words = runWords,
+            voice = runVoice] {
+            return SpeechProtocol::buildRecognitionBody(path, token, machineId, language, words, voice);
+        }));
 }
 
 void ConversionEngine::sendRequest(int id, const QByteArray &body)

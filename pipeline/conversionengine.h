@@ -217,6 +217,7 @@ private:
     Stage stage = Stage::Idle;
     QString runLanguage;
     QVector<UserWordEntry> runWords; // read when the run starts
+    QByteArray runVoice; // the user's voice adaptation when the run started; empty: none
     NextTask nextTask;
     bool fileWasStarted = false;
     bool serviceChecked = false; // this run has made sure the speech service answers

@@ -7,6 +7,7 @@
 #include "pipeline/qthttpclass.h"
 #include "pipeline/speechprotocol.h"
 #include "pipeline/transcriptwriter.h"
+#include "pipeline/voiceprofile.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -96,6 +97,7 @@ void LiveTranscription::start(const QString &path, const QString &recognitionLan
     language = recognitionLanguage;
     words = UserWordList::read(opts.wordsFile.isEmpty() ? UserWordList::storedPath(opts.dataDir) : opts.wordsFile)
                 .parsed.entries;
+    voice = VoiceProfile::voiceOf(opts.dataDir);
     wav = std::make_unique<GrowingWav>(path);
     cutter = UtteranceCutter();
     pieces.clear();
@@ -174,7 +176,7 @@ void LiveTranscription::send(int index)
     ++inFlight;
     http->httpPost(SpeechProtocol::recognitionRequestId(index), opts.service.recognitionUrl(),
         SpeechProtocol::buildRecognitionBodyOf(
-            SpeechProtocol::wavOfPcm(piece.pcm), *token, opts.machineId, language, words));
+            SpeechProtocol::wavOfPcm(piece.pcm), *token, opts.machineId, language, words, voice));
 }
 
 void LiveTranscription::onReply(int id, const QByteArray &body)

@@ -123,6 +123,7 @@ private:
     QString recordingPath;
     QString language;
     QVector<UserWordEntry> words; // read at the start
+    QByteArray voice; // the user's voice adaptation when the recording started
     QVector<Piece> pieces;
     int emitted = 0; // pieces shown, in order
     int inFlight = 0;

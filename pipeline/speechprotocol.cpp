@@ -138,14 +138,14 @@ QString failMessageForErrNo(int errNo)
 }
 
 QByteArray buildRecognitionBody(const QString &segmentPath, const QString &accessToken, const QString &machineId,
-    const QString &language, const QVector<UserWordEntry> &words)
+    const QString &language, const QVector<UserWordEntry> &words, const QByteArray &voiceTransform)
 {
     // An unreadable segment is still sent; the service then reports the problem.
     QByteArray audio;
     QFile file(segmentPath);
     if (file.open(QIODevice::ReadOnly))
         audio = file.readAll();
-    return buildRecognitionBodyOf(std::move(audio), accessToken, machineId, language, words);
+    return buildRecognitionBodyOf(std::move(audio), accessToken, machineId, language, words, voiceTransform);
 }
 
 QByteArray wavOfPcm(const QByteArray &pcm)
@@ -180,7 +180,7 @@ QByteArray wavOfPcm(const QByteArray &pcm)
 }
 
 QByteArray buildRecognitionBodyOf(QByteArray audio, const QString &accessToken, const QString &machineId,
-    const QString &language, const QVector<UserWordEntry> &words)
+    const QString &language, const QVector<UserWordEntry> &words, const QByteArray &voiceTransform)
 {
     Json::Value root(Json::objectValue);
     root["format"] = "wav";
@@ -207,6 +207,8 @@ QByteArray buildRecognitionBodyOf(QByteArray audio, const QString &accessToken, 
             }
         }
     }
+    if (!voiceTransform.isEmpty())
+        root["mllr"] = voiceTransform.toStdString();
 
     // The 2.5 MB of Base64 of a full segment needs no escaping, so it is spliced into the writer's text
     // rather than copied through the JSON value and the writer: same bytes, a fraction of the time. The

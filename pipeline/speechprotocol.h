@@ -34,12 +34,13 @@ QString failMessageForErrNo(int errNo);
 // The recognition request body as JsonCpp's styled writer writes it (keys ascending, three-space
 // indent, final newline). An unreadable segment gives empty "speech" and "len" 0. The user's words go
 // in a "words" member (absent when there are none): a string per entry, {"text","phones"} with a
-// pronunciation.
+// pronunciation. The user's voice adaptation, when there is one, goes in an "mllr" member (other
+// services ignore both).
 QByteArray buildRecognitionBody(const QString &segmentPath, const QString &accessToken, const QString &machineId,
-    const QString &language, const QVector<UserWordEntry> &words = {});
+    const QString &language, const QVector<UserWordEntry> &words = {}, const QByteArray &voiceTransform = QByteArray());
 // The same for audio in hand: the bytes of a WAV file.
 QByteArray buildRecognitionBodyOf(QByteArray wavAudio, const QString &accessToken, const QString &machineId,
-    const QString &language, const QVector<UserWordEntry> &words = {});
+    const QString &language, const QVector<UserWordEntry> &words = {}, const QByteArray &voiceTransform = QByteArray());
 // 16 kHz mono 16-bit samples as the bytes of a WAV file, as a segment file would hold them.
 QByteArray wavOfPcm(const QByteArray &pcm);
 

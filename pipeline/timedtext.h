@@ -10,6 +10,10 @@ struct TimedWord
     QString text; // as it reads in the document ("Mr.", "end.")
     qint64 startMs = 0;
     qint64 endMs = 0;
+    // How the user's corrections made this word: as recognised, written over recognised words (their span
+    // is this word's), or written where nothing was recognised (its times are a guess).
+    enum class Edit { None, Replaced, Inserted };
+    Edit edit = Edit::None;
 };
 
 struct TimedSentence
@@ -20,4 +24,5 @@ struct TimedSentence
     QVector<TimedWord> words; // empty when only the sentence's span is known
     int speaker = 0; // who says it, from 1; 0 when speakers were not told apart
     bool uncertain = false; // the speaker was taken from the neighbouring turn
+    bool lostWords = false; // the user deleted recognised words of it: its audio holds speech its text lacks
 };

@@ -16,6 +16,11 @@ namespace Timings {
 namespace {
 
 const int recordVersion = 1;
+// A word's edit and a sentence's lost words are written only when there are any.
+const QString editKey = QStringLiteral("edit");
+const QString replacedEdit = QStringLiteral("replaced");
+const QString insertedEdit = QStringLiteral("inserted");
+const QString lostKey = QStringLiteral("lost");
 
 QJsonObject spanObject(const QString &key, const QString &text, qint64 startMs, qint64 endMs)
 {
@@ -95,14 +100,20 @@ QJsonArray sentencesToJson(const QVector<TimedSentence> &sentences)
     for (const TimedSentence &sentence : sentences) {
         QJsonObject item = spanObject(QStringLiteral("text"), sentence.text, sentence.startMs, sentence.endMs);
         QJsonArray words;
-        for (const TimedWord &word : sentence.words)
-            words.append(spanObject(QStringLiteral("word"), word.text, word.startMs, word.endMs));
+        for (const TimedWord &word : sentence.words) {
+            QJsonObject wordItem = spanObject(QStringLiteral("word"), word.text, word.startMs, word.endMs);
+            if (word.edit != TimedWord::Edit::None)
+                wordItem.insert(editKey, word.edit == TimedWord::Edit::Replaced ? replacedEdit : insertedEdit);
+            words.append(wordItem);
+        }
         item.insert(QStringLiteral("words"), words);
         if (sentence.speaker > 0) {
             item.insert(QStringLiteral("speaker"), sentence.speaker);
             if (sentence.uncertain)
                 item.insert(QStringLiteral("uncertain"), true);
         }
+        if (sentence.lostWords)
+            item.insert(lostKey, true);
         array.append(item);
     }
     return array;
@@ -122,6 +133,13 @@ bool sentencesFromJson(const QJsonValue &json, QVector<TimedSentence> *sentences
             TimedWord word;
             if (!readSpan(wordItem, QStringLiteral("word"), &word.text, &word.startMs, &word.endMs))
                 return false;
+            const QJsonValue edit = wordItem.toObject().value(editKey);
+            if (edit == replacedEdit)
+                word.edit = TimedWord::Edit::Replaced;
+            else if (edit == insertedEdit)
+                word.edit = TimedWord::Edit::Inserted;
+            else if (!edit.isUndefined())
+                return false;
             sentence.words.append(word);
         }
         const QJsonValue speaker = item.toObject().value(QStringLiteral("speaker"));
@@ -130,6 +148,10 @@ bool sentencesFromJson(const QJsonValue &json, QVector<TimedSentence> *sentences
             return false;
         sentence.speaker = speaker.toInt();
         sentence.uncertain = item.toObject().value(QStringLiteral("uncertain")).toBool();
+        const QJsonValue lost = item.toObject().value(lostKey);
+        if (!lost.isUndefined() && !lost.isBool())
+            return false;
+        sentence.lostWords = lost.toBool();
         read.append(sentence);
     }
     *sentences = read;

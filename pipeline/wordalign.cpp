@@ -21,6 +21,7 @@ struct OldWord
     qint64 startMs = 0;
     qint64 endMs = 0;
     int sentence = 0;
+    TimedWord::Edit edit = TimedWord::Edit::None;
 };
 
 QVector<OldWord> flatten(const QVector<TimedSentence> &sentences)
@@ -28,7 +29,7 @@ QVector<OldWord> flatten(const QVector<TimedSentence> &sentences)
     QVector<OldWord> words;
     for (int s = 0; s < sentences.size(); ++s) {
         for (const TimedWord &word : Timings::timedWords(sentences.at(s)))
-            words.append({word.text, word.startMs, word.endMs, s});
+            words.append({word.text, word.startMs, word.endMs, s, word.edit});
     }
     return words;
 }
@@ -134,13 +135,16 @@ void fillBlock(const QVector<OldWord> &old, const QStringList &words, int from, 
     const int count = to - from;
     if (oldCount == count) {
         for (int i = 0; i < count; ++i)
-            placed[from + i] = {old.at(oldFrom + i).startMs, old.at(oldFrom + i).endMs, old.at(oldFrom + i).sentence};
+            placed[from + i] = {old.at(oldFrom + i).startMs, old.at(oldFrom + i).endMs, old.at(oldFrom + i).sentence,
+                TimedWord::Edit::Replaced};
         return;
     }
     if (oldCount > 0) {
         spread(words, from, to, old.at(oldFrom).startMs, old.at(oldTo - 1).endMs, placed);
-        for (int i = 0; i < count; ++i)
+        for (int i = 0; i < count; ++i) {
             placed[from + i].sentence = old.at(oldFrom + int(qint64(i) * oldCount / count)).sentence;
+            placed[from + i].edit = TimedWord::Edit::Replaced;
+        }
         return;
     }
     const bool hasPrevious = from > 0;
@@ -149,8 +153,10 @@ void fillBlock(const QVector<OldWord> &old, const QStringList &words, int from, 
     const qint64 previousEnd = hasPrevious ? placed[from - 1].endMs : nextStart;
     spread(words, from, to, previousEnd, std::max(previousEnd, nextStart), placed);
     const int sentence = hasPrevious ? placed[from - 1].sentence : old.at(oldTo).sentence;
-    for (int i = from; i < to; ++i)
+    for (int i = from; i < to; ++i) {
         placed[i].sentence = sentence;
+        placed[i].edit = TimedWord::Edit::Inserted;
+    }
 }
 
 QStringList textsOf(const QString &text, const QVector<TextWord> &words)
@@ -180,18 +186,23 @@ QVector<TextWord> splitWords(const QString &text)
     return words;
 }
 
-QVector<Placed> place(const QStringList &newWords, const QVector<TimedSentence> &sentences)
+QVector<Placed> place(const QStringList &newWords, const QVector<TimedSentence> &sentences, QSet<int> *lostIn)
 {
     const QVector<OldWord> old = flatten(sentences);
     if (old.isEmpty())
         return {};
     const std::vector<int> match = matches(old, newWords);
     QVector<Placed> placed(newWords.size());
+    const auto deleted = [&](int from, int to) {
+        for (int i = from; lostIn && i < to; ++i)
+            lostIn->insert(old.at(i).sentence);
+    };
     int oldNext = 0;
     for (int j = 0; j < newWords.size();) {
         if (match[size_t(j)] >= 0) {
             const OldWord &word = old.at(match[size_t(j)]);
-            placed[j] = {word.startMs, word.endMs, word.sentence};
+            placed[j] = {word.startMs, word.endMs, word.sentence, word.edit};
+            deleted(oldNext, match[size_t(j)]);
             oldNext = match[size_t(j)] + 1;
             ++j;
             continue;
@@ -204,20 +215,25 @@ QVector<Placed> place(const QStringList &newWords, const QVector<TimedSentence> 
         oldNext = oldEnd;
         j = end;
     }
+    deleted(oldNext, old.size());
     return placed;
 }
 
 QVector<TimedSentence> realigned(const QVector<TimedSentence> &sentences, const QString &text)
 {
     const QStringList words = textsOf(text, splitWords(text));
-    const QVector<Placed> placed = place(words, sentences);
+    QSet<int> lost;
+    const QVector<Placed> placed = place(words, sentences, &lost);
     QVector<TimedSentence> result;
     for (int i = 0; i < placed.size(); ++i) {
-        const TimedWord word {words.at(i), placed.at(i).startMs, placed.at(i).endMs};
-        if (i == 0 || placed.at(i).sentence != placed.at(i - 1).sentence) {
+        const TimedWord word {words.at(i), placed.at(i).startMs, placed.at(i).endMs, placed.at(i).edit};
+        const int from = placed.at(i).sentence;
+        if (i == 0 || from != placed.at(i - 1).sentence) {
             // The sentence's speaker stays with the words that are left of it.
-            const TimedSentence &old = sentences.at(placed.at(i).sentence);
-            result.append(TimedSentence {word.text, word.startMs, word.endMs, {word}, old.speaker, old.uncertain});
+            const TimedSentence &old = sentences.at(from);
+            TimedSentence placedSentence {word.text, word.startMs, word.endMs, {word}, old.speaker, old.uncertain};
+            placedSentence.lostWords = old.lostWords || lost.contains(from);
+            result.append(placedSentence);
             continue;
         }
         TimedSentence &sentence = result.last();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -23,15 +24,18 @@ struct Placed
     qint64 startMs = 0;
     qint64 endMs = 0;
     int sentence = 0;
+    TimedWord::Edit edit = TimedWord::Edit::None;
 };
 
 // A word-level diff of the new words against the timed words: unchanged words keep their times,
 // replaced words take the span of what they replace, inserted words share the time between their
 // neighbours, deleted words drop out. Empty when the old timings have no words at all.
-QVector<Placed> place(const QStringList &newWords, const QVector<TimedSentence> &sentences);
+// lostIn, when given, receives the old sentences that lost recognised words outright.
+QVector<Placed> place(
+    const QStringList &newWords, const QVector<TimedSentence> &sentences, QSet<int> *lostIn = nullptr);
 
 // The timings of text after it was edited from the text the sentences describe; sentences whose
-// words were all deleted drop out.
+// words were all deleted drop out. Each word and sentence remembers how it was edited, across saves.
 QVector<TimedSentence> realigned(const QVector<TimedSentence> &sentences, const QString &text);
 
 // Word lookups in a text against its timings, both ways, by binary search.

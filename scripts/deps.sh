@@ -9,6 +9,7 @@ packages=(
   libphonon4qt5-dev phonon4qt5-backend-gstreamer
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio gstreamer1.0-libav
   libjsoncpp-dev libcpp-httplib-dev libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us flite1-dev
+  sphinxtrain sphinxbase-utils pocketsphinx
   ffmpeg pulseaudio pulseaudio-utils libasound2-plugins
   espeak-ng sox xvfb xauth fonts-wqy-microhei
   python3 haproxy openssl ca-certificates

@@ -36,6 +36,8 @@ std::string DecoderVariant::key() const
         words2.add(word.text);
         words2.add(word.phones);
     }
+    words1.add(mllr);
+    words2.add(mllr);
     char key[40];
     std::snprintf(key, sizeof key, "w%016llx%016llx", static_cast<unsigned long long>(words1.value),
         static_cast<unsigned long long>(words2.value));

@@ -14,14 +14,15 @@ namespace speechd {
 
 class Recognizer;
 
-// What one request asks of its decoder beyond the workers' own: the user's words. A variant decoder is
+// What one request asks of its decoder beyond the workers' own: the user's words and their voice. A variant decoder is
 // built for it and serves that variant's requests only, so one user's words never reach another's text.
 // Every member joins the key.
 struct DecoderVariant
 {
     std::vector<UserWord> words; // in parseUserWords' canonical order
+    std::string mllr; // the user's voice adaptation, as VoiceTransform::isWellFormed accepts it; empty: none
 
-    bool isDefault() const { return words.empty(); }
+    bool isDefault() const { return words.empty() && mllr.empty(); }
     // A hash of every member: requests with equal variants share a decoder.
     std::string key() const;
 };

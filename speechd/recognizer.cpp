@@ -146,7 +146,19 @@ std::unique_ptr<Recognizer> Recognizer::variant(const DecoderVariant &variant) c
         return nullptr;
     if (!newWords.empty() && !built->useWordsLanguageModel(newWords))
         return nullptr;
+    if (!variant.mllr.empty() && !built->useVoiceTransform(variant.mllr))
+        return nullptr;
     return built;
+}
+
+bool Recognizer::useVoiceTransform(const std::string &transform)
+{
+    // The library reads a transform from a file only; the decoder owns what it reads.
+    NamelessFile file;
+    if (!file.write(transform))
+        return false;
+    ps_mllr_t *mllr = ps_mllr_read(file.path().c_str());
+    return mllr && ps_update_mllr(decoder, mllr) == mllr;
 }
 
 bool Recognizer::useWordsLanguageModel(const std::vector<std::string> &newWords)
@@ -404,8 +416,9 @@ Decoded DecodeQueue::decodeJob(Recognizer *recognizer, const Job &job)
         variant = recognizer->variant(job.variant);
         ++builtVariants;
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
-        std::fprintf(stderr, "quillora-speechd: %s a decoder for %zu words in %.2f s\n",
-            variant ? "built" : "failed to build", job.variant.words.size(), took.count());
+        std::fprintf(stderr, "quillora-speechd: %s a decoder for %zu words%s in %.2f s\n",
+            variant ? "built" : "failed to build", job.variant.words.size(),
+            job.variant.mllr.empty() ? "" : " and a voice", took.count());
     }
     if (!variant) {
         decoded.variantFailed = true;

@@ -61,6 +61,7 @@ private:
     void takeUtterance(std::vector<Utterance> &utterances);
     bool start(const std::string &modelDir, const std::string &dictionary, bool withLanguageModel);
     bool useWordsLanguageModel(const std::vector<std::string> &newWords);
+    bool useVoiceTransform(const std::string &transform);
     // A user's entry in the words the user wrote it with, the word's time shared by their lengths.
     void appendAsWritten(const TimedWord &word, Utterance &words) const;
 

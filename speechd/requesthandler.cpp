@@ -5,6 +5,7 @@
 #include "speechd/decodervariant.h"
 #include "speechd/recognizer.h"
 #include "speechd/tokensigner.h"
+#include "speechd/voicetransform.h"
 #include "speechd/wavaudio.h"
 
 #include <json/json.h>
@@ -207,6 +208,13 @@ Reply RequestHandler::recognize(const std::string &body)
     std::string wordsError;
     if (!parseUserWords(root["words"], variant.words, wordsError))
         return recognitionAnswer(SpeechErrors::NotPcm, wordsError);
+    const Json::Value &mllr = root["mllr"];
+    std::string mllrProblem;
+    if (!mllr.isNull() && (!mllr.isString() || !VoiceTransform::isWellFormed(mllr.asString(), &mllrProblem)))
+        return recognitionAnswer(SpeechErrors::NotPcm,
+            "mllr is not a voice transform: " + (mllrProblem.empty() ? std::string("not a string") : mllrProblem));
+    if (mllr.isString())
+        variant.mllr = mllr.asString();
 
     const Json::Value &format = root["format"];
     if (!format.isString() || format.asString() != "wav")
@@ -245,7 +253,9 @@ Reply RequestHandler::recognize(const std::string &body)
     if (!decoder.decode(std::move(samples), variant, decoded))
         return recognitionAnswer(SpeechErrors::RetryLater, "recognition queue is full, try again");
     if (decoded.variantFailed)
-        return recognitionAnswer(SpeechErrors::RecognitionError, "cannot build a decoder with these words");
+        return recognitionAnswer(SpeechErrors::RecognitionError,
+            variant.mllr.empty() ? "cannot build a decoder with these words"
+                                 : "cannot build a decoder with these words and this voice transform");
     const ReadableText readable = makeReadable(decoded.utterances);
     if (readable.text.empty())
         return recognitionAnswer(SpeechErrors::NoSpeech, "no speech recognised", nullptr, decoded.unpronounced);

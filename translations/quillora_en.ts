@@ -2,6 +2,58 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="zh_CN">
 <context>
+    <name>AdaptCommand</name>
+    <message>
+        <source>适应声音：%1%</source>
+        <translation>Adapting to your voice: %1%</translation>
+    </message>
+    <message>
+        <source>有 %1 对音频和文本未被使用（文本中有无法读出的词、音频太长或与文本对不上）。
+</source>
+        <translation>%1 pairs of audio and text were not used (a word in the text that cannot be read out, audio too long, or audio and text that do not match).
+</translation>
+    </message>
+</context>
+<context>
+    <name>AdaptationText</name>
+    <message>
+        <source>已适应：%1 分钟的语音，%2</source>
+        <translation>Adapted: %1 minutes of speech, %2</translation>
+    </message>
+    <message>
+        <source>已取消适应声音，原来的声音模型仍在使用。</source>
+        <translation>Adapting to your voice was cancelled; the previous voice model stays in use.</translation>
+    </message>
+    <message>
+        <source>没有可用的句子：需要改正后保存过、带时间信息并且源音频仍在的文档，或音频与它的正确文本。</source>
+        <translation>No usable sentence: it takes documents with timings, corrected and saved, whose source audio is still there, or audio with its correct text.</translation>
+    </message>
+    <message>
+        <source>可用的语音只有 %1 秒，至少需要 %2 秒。</source>
+        <translation>Only %1 s of usable speech; at least %2 s are needed.</translation>
+    </message>
+    <message>
+        <source>音频与文本对不上：%1 个句子无法与它的音频对齐。</source>
+        <translation>The audio and the text do not match: %1 sentences could not be aligned with their audio.</translation>
+    </message>
+    <message>
+        <source>无法读取“%1”。</source>
+        <translation>Cannot read “%1”.</translation>
+    </message>
+    <message>
+        <source>适应声音的工具出错：%1</source>
+        <translation>A tool adapting to the voice failed: %1</translation>
+    </message>
+    <message>
+        <source>无法保存适应后的声音模型：%1</source>
+        <translation>Cannot save the adapted voice model: %1</translation>
+    </message>
+    <message>
+        <source>适应声音失败。%1原来的声音模型仍在使用。</source>
+        <translation>Adapting to your voice failed. %1 The previous voice model stays in use.</translation>
+    </message>
+</context>
+<context>
     <name>CommandLine</name>
     <message>
         <source>%1（%2）</source>
@@ -124,6 +176,18 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
     <message>
         <source>--speakers 的人数应为 1 到 9：“%1”。%2</source>
         <translation>--speakers takes a count from 1 to 9: &quot;%1&quot;. %2</translation>
+    </message>
+    <message>
+        <source>用给出的音频和它的正确文本（成对给出：音频 文本 音频 文本 …，文本为 UTF-8）适应我的声音，以后的转换都用适应后的声音模型。</source>
+        <translation>Adapt to my voice from the audio given and its correct text (in pairs: audio text audio text ..., the texts in UTF-8); later conversions use the adapted voice model.</translation>
+    </message>
+    <message>
+        <source>--adapt 不能与其他选项一起使用。%1</source>
+        <translation>--adapt cannot be used with other options. %1</translation>
+    </message>
+    <message>
+        <source>--adapt 需要成对的文件：音频 文本 [音频 文本 …]。%1</source>
+        <translation>--adapt needs files in pairs: AUDIO TEXT [AUDIO TEXT ...]. %1</translation>
     </message>
 </context>
 <context>
@@ -473,6 +537,10 @@ The recording goes on unaffected; the text recognised so far stays in the text v
         <source>导出字幕…</source>
         <translation>Export subtitles…</translation>
     </message>
+    <message>
+        <source>适应我的声音…</source>
+        <translation>Adapt to my voice…</translation>
+    </message>
 </context>
 <context>
     <name>NetworkFailure</name>
@@ -713,6 +781,41 @@ All left %2</translation>
     <message>
         <source>词汇表保存失败（原来的词汇表未改动）：%1</source>
         <translation>The word list was not saved (the previous list is unchanged): %1</translation>
+    </message>
+</context>
+<context>
+    <name>VoiceAdaptationDialog</name>
+    <message>
+        <source>适应我的声音</source>
+        <translation>Adapt to my voice</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>恢复默认声音模型</source>
+        <translation>Restore the default voice model</translation>
+    </message>
+    <message>
+        <source>从改正后保存过的文档（带时间信息、源音频仍在）中，取文本与音频一致的句子，让识别适应你的声音。只影响你自己的转换和边录边转。</source>
+        <translation>Takes the sentences whose text and audio agree from the documents you corrected and saved (with timings, their source audio still there) and adapts recognition to your voice. Only your own conversions and live text are affected.</translation>
+    </message>
+    <message>
+        <source>适应进度</source>
+        <translation>Adaptation progress</translation>
+    </message>
+    <message>
+        <source>已恢复默认声音模型。</source>
+        <translation>The default voice model is restored.</translation>
+    </message>
+    <message>
+        <source>无法删除适应后的声音模型：%1</source>
+        <translation>Cannot remove the adapted voice model: %1</translation>
+    </message>
+    <message>
+        <source>使用默认声音模型。</source>
+        <translation>Using the default voice model.</translation>
     </message>
 </context>
 <context>

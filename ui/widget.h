@@ -37,6 +37,7 @@ class QTimer;
 class QKeySequence;
 class QTextCursor;
 class MyListWidget;
+class VoiceAdaptationDialog;
 struct ChromeLayout;
 class QtHttpClass;
 class Recorder;
@@ -178,6 +179,9 @@ public:
     bool hasTimings(const QString &documentName); // a readable timing record that describes the document
     // Writes the document's cues as SubRip or WebVTT where a save dialog says.
     void exportSubtitles(const QString &documentName);
+    // "适应我的声音" (ui/voiceadaptationdialog.*), made when first asked for, over the document list.
+    void showVoiceAdaptation();
+    VoiceAdaptationDialog *voiceAdaptationDialog = nullptr;
     // Adds what the sorting rules take as tasks; what they refuse, and why, is named in one message.
     void addTaskFiles(const QStringList &paths, TaskIntake::Origin origin);
     // A drag or drop of local files over a child that would take them as text; true when taken.

@@ -184,6 +184,13 @@ void TestCommandLine::usage_data()
     QTest::newRow("speakers without a count before the file")
         << QStringList {"--convert", "--speakers", "--language", "yue", wav} << 1 << ""
         << "只能识别英文";
+    QTest::newRow("adapt: audio without its text") << QStringList {"--adapt", wav} << 2 << ""
+                                                   << "--adapt 需要成对的文件";
+    QTest::newRow("adapt with a conversion option")
+        << QStringList {"--adapt", "--language", "en", wav, "never-read.txt"} << 2 << ""
+        << "--adapt 不能与其他选项一起使用";
+    QTest::newRow("adapt: audio that is not there")
+        << QStringList {"--adapt", wav, "never-read.txt"} << 1 << "" << QStringLiteral("适应声音失败。无法读取");
 }
 
 void TestCommandLine::usage()

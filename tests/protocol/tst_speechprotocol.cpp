@@ -225,6 +225,14 @@ void TestSpeechProtocol::bodyIsAsciiWhateverTheIdentifiers()
     QCOMPARE(object.value("len").toInt(), 3000);
     QVERIFY(object.value("token").toString().endsWith(QStringLiteral("\"en\\")));
     QVERIFY(object.value("cuid").toString().endsWith(QStringLiteral("-01\n")));
+    QVERIFY(!object.contains("mllr"));
+    // The user's voice adaptation, line breaks and all, as one string member.
+    const QByteArray voice("1\n3\n13\n1.000000 -0.010000 \n");
+    const QJsonObject adapted = QJsonDocument::fromJson(
+        buildRecognitionBody(path, QStringLiteral("t"), QStringLiteral("m"), QStringLiteral("英文"), {}, voice))
+                                    .object();
+    QCOMPARE(adapted.value("mllr").toString().toLatin1(), voice);
+    QCOMPARE(adapted.value("speech"), object.value("speech"));
 }
 
 void TestSpeechProtocol::tokenReply_data()
