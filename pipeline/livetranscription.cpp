@@ -48,7 +48,8 @@ LiveTranscription::LiveTranscription(const Options &options, SpeechClient *share
 
 LiveTranscription::~LiveTranscription()
 {
-    client->disconnect(this);
+    if (client)
+        client->disconnect(this);
     abortRequests();
 }
 

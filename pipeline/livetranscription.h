@@ -107,7 +107,7 @@ private:
     void abortRequests();
 
     Options opts;
-    SpeechClient *client = nullptr;
+    QPointer<SpeechClient> client; // may go before us: the window owns both
     QTimer *pollTimer = nullptr;
     UtteranceCutter cutter;
     std::unique_ptr<GrowingWav> wav;
