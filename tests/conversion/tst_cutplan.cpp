@@ -50,6 +50,8 @@ private slots:
     void cuts();
     void fitsDuration_data();
     void fitsDuration();
+    void shortFileFirstCut_data();
+    void shortFileFirstCut();
     void segmentMuxerArguments_data();
     void segmentMuxerArguments();
     void segmentsJoinedAreTheInput_data();
@@ -157,6 +159,32 @@ void TestCutPlan::fitsDuration()
     QFETCH(qint64, duration);
     QFETCH(bool, fits);
     QCOMPARE(CutPlan::fitsDuration(cuts, duration), fits);
+}
+
+void TestCutPlan::shortFileFirstCut_data()
+{
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<QString>("pauses");
+    QTest::addColumn<QVector<qint64>>("cuts");
+    // A file within a minute gets the same first segment as a longer one, and nothing more.
+    QTest::newRow("55 s, a pause after 10 s") << 55 << "5000-5500 11000-11500 30000-31000" << QVector<qint64> {1130};
+    QTest::newRow("55 s, no sentence's pause: the first shorter one")
+        << 55 << "10500-10800 40000-40600" << QVector<qint64> {1070};
+    QTest::newRow("55 s, no pause: whole") << 55 << "" << QVector<qint64> {};
+    QTest::newRow("60 s, as before a minute") << 60 << "11000-11500" << QVector<qint64> {1130};
+    QTest::newRow("10 s: too short for a first segment") << 10 << "9000-9500" << QVector<qint64> {};
+}
+
+void TestCutPlan::shortFileFirstCut()
+{
+    QFETCH(int, seconds);
+    QFETCH(QString, pauses);
+    QFETCH(QVector<qint64>, cuts);
+    const QByteArray pcm = pcmWithPauses(seconds, pauses);
+    const QVector<quint32> envelope = CutPlan::energyEnvelope(pcm.constData(), pcm.size());
+    QCOMPARE(CutPlan::planCutsInPauses(envelope, CutPlan::limitCentis, CutPlan::searchCentis, CutPlan::stretchCentis,
+                 CutPlan::firstSegmentCentis, /*shortToo=*/true),
+        cuts);
 }
 
 void TestCutPlan::segmentMuxerArguments_data()
