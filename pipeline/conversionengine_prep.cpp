@@ -70,9 +70,21 @@ void ConversionEnginePrivate::startFfmpeg(QProcess *process, const QStringList &
         return;
     }
     if (process->state() != QProcess::NotRunning) {
-        // A stopped run's child was killed but not yet reaped; its finish belongs to the old generation.
+        // A stopped run's child was killed but not yet reaped: its finish belongs to the old generation, and
+        // this one starts once it has come, without waiting for it here.
         process->kill();
-        process->waitForFinished(2000);
+        const quint64 generation = runGeneration;
+        auto *ended = new QMetaObject::Connection;
+        *ended = connect(process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
+            [this, process, program, arguments, generation, ended] {
+                disconnect(*ended);
+                delete ended;
+                if (generation != runGeneration || !isRunning())
+                    return;
+                process->setProperty(generationProperty, runGeneration);
+                process->start(program, arguments, QIODevice::ReadOnly);
+            });
+        return;
     }
     process->setProperty(generationProperty, runGeneration);
     process->start(program, arguments, QIODevice::ReadOnly);
