@@ -105,7 +105,10 @@ LocalSpeechService *SpeechClient::speechService()
         connect(service, &LocalSpeechService::stopped, this, [this] {
             ownService = false;
             token.clear();
-            emit serviceStopped();
+            // Only a service something relies on has stopped under it; one that ended between uses is
+            // found gone by the next request, and replaced.
+            if (!inFlight.isEmpty())
+                emit serviceStopped();
         });
     }
     return service;
@@ -123,6 +126,7 @@ void SpeechClient::prepare(bool workersWanted)
     if (stage != Stage::Idle)
         return; // the check under way will report
     wantWorkers = workersWanted;
+    restartedInPrepare = false;
     http->transferTimeoutMs = requestBoundMs(opts.service, opts.requestTimeoutMs);
     http->setCaFile(opts.service.caFile);
     stage = Stage::Service;
@@ -249,6 +253,15 @@ void SpeechClient::onReplyError(int id, const QByteArray &body)
         // A service still loading answers 503 with its worker count.
         if (id == SpeechProtocol::HealthRequest && !localTimeout) {
             onReply(id, body);
+            return;
+        }
+        // Our own service ended before this check could use it (its end seen only now): start it again.
+        if (ownService && service && !service->ownsRunningChild() && !restartedInPrepare) {
+            restartedInPrepare = true;
+            ownService = false;
+            token.clear();
+            stage = Stage::Service;
+            service->ensureRunning();
             return;
         }
         if (ownService && service && !service->ownsRunningChild())

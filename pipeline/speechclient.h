@@ -117,6 +117,7 @@ private:
     bool wantWorkers = false;
     int workers = 1;
     bool ownService = false; // the service in use is the child we started
+    bool restartedInPrepare = false; // the check under way has started our service again once
     bool serviceLogShown = true;
     int nextId = 1000; // below: the ids of the design (token 0, health 1)
     QHash<int, QPointer<SpeechRequest>> inFlight; // request id -> the request it carries
