@@ -1,7 +1,9 @@
 #include "ui/widget.h"
 
+#include "ui/library/librarypane.h"
+
 #include "app/appstate.h"
-#include "library/mylistwidget.h"
+#include "ui/library/mylistwidget.h"
 #include "ui/notice.h"
 
 #include <QComboBox>
@@ -146,7 +148,7 @@ void Widget::onDocumentWritten(const QString &task, const QString &documentPath)
 void Widget::adoptWrittenDocument(const QString &documentPath)
 {
     if (!wordFiles.contains(documentPath))
-        appendLibraryFile(QStringLiteral("word"), documentPath);
+        libraryPane->appendLibraryFile(QStringLiteral("word"), documentPath);
     wordFilePath = documentPath;
     wordTextAsOpened = wordTextEdit->document()->toRawText();
     loadOpenTimings();

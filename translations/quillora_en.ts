@@ -295,6 +295,73 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
     </message>
 </context>
 <context>
+    <name>LibraryPane</name>
+    <message>
+        <source>音频文件</source>
+        <translation>Audio files</translation>
+    </message>
+    <message>
+        <source>添加到任务</source>
+        <translation>Add to tasks</translation>
+    </message>
+    <message>
+        <source>文本文档</source>
+        <translation>Documents</translation>
+    </message>
+    <message>
+        <source>确定要删除该录音文件吗？</source>
+        <translation>Delete this recording?</translation>
+    </message>
+    <message>
+        <source>确定要删除该文本文件吗？</source>
+        <translation>Delete this text document?</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>Audio File(*.wav)</source>
+        <translation>Audio File(*.wav)</translation>
+    </message>
+    <message>
+        <source>Text File(*.txt);;Text File(*.doc)</source>
+        <translation>Text File(*.txt);;Text File(*.doc)</translation>
+    </message>
+    <message>
+        <source>另存为</source>
+        <translation>Save as</translation>
+    </message>
+    <message>
+        <source>另存为失败，无法写入所选位置！</source>
+        <translation>Save as failed: cannot write to the chosen place!</translation>
+    </message>
+    <message>
+        <source>重命名失败，已存在同名文件“%1”！</source>
+        <translation>Rename failed: a file named &quot;%1&quot; already exists!</translation>
+    </message>
+    <message>
+        <source>重命名失败，没有修改文件夹“%1”的权限！</source>
+        <translation>Rename failed: no permission to change the folder &quot;%1&quot;!</translation>
+    </message>
+    <message>
+        <source>重命名失败，文件正在被使用！</source>
+        <translation>Rename failed: the file is in use!</translation>
+    </message>
+    <message>
+        <source>导出字幕失败：该文本没有时间信息！</source>
+        <translation>Export of subtitles failed: this text has no timings!</translation>
+    </message>
+    <message>
+        <source>导出字幕</source>
+        <translation>Export subtitles</translation>
+    </message>
+    <message>
+        <source>导出字幕失败，无法写入%1：%2</source>
+        <translation>Export of subtitles failed: cannot write %1: %2</translation>
+    </message>
+</context>
+<context>
     <name>LibraryPaths</name>
     <message>
         <source>文件名“%1”含有无法识别的字符（不是 UTF-8 编码），请先在文件管理器中重命名该文件！</source>
@@ -356,7 +423,7 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
     </message>
     <message>
         <source>语音服务器的应答无法解析。</source>
-        <translation>The speech server's reply could not be read.</translation>
+        <translation>The speech server&apos;s reply could not be read.</translation>
     </message>
     <message>
         <source>边录边转已停止。%1
@@ -482,6 +549,29 @@ The recording goes on unaffected; the text recognised so far stays in the text v
     </message>
 </context>
 <context>
+    <name>RecordPane</name>
+    <message>
+        <source>开始录制</source>
+        <translation>Start recording</translation>
+    </message>
+    <message>
+        <source>边录边转</source>
+        <translation>Live text</translation>
+    </message>
+    <message>
+        <source>录音时同时识别，说话的文字随即显示在文本区，录音结束后写成文档</source>
+        <translation>Recognise speech while recording: the words appear in the text view as they are spoken and become a document when the recording ends</translation>
+    </message>
+    <message>
+        <source>停止录制</source>
+        <translation>Stop recording</translation>
+    </message>
+    <message>
+        <source>没有检测到录音设备！</source>
+        <translation>No recording device was found!</translation>
+    </message>
+</context>
+<context>
     <name>Recorder</name>
     <message>
         <source>录音失败，无法启动录音程序 ffmpeg！</source>
@@ -596,22 +686,6 @@ All left %2</translation>
     <message>
         <source>关闭</source>
         <translation>Close</translation>
-    </message>
-    <message>
-        <source>音频文件</source>
-        <translation>Audio files</translation>
-    </message>
-    <message>
-        <source>添加到任务</source>
-        <translation>Add to tasks</translation>
-    </message>
-    <message>
-        <source>文本文档</source>
-        <translation>Documents</translation>
-    </message>
-    <message>
-        <source>开始录制</source>
-        <translation>Start recording</translation>
     </message>
     <message>
         <source>播放</source>
@@ -738,14 +812,6 @@ All left %2</translation>
         <translation>Cannot play &quot;%1&quot;: the file is empty!</translation>
     </message>
     <message>
-        <source>停止录制</source>
-        <translation>Stop recording</translation>
-    </message>
-    <message>
-        <source>没有检测到录音设备！</source>
-        <translation>No recording device was found!</translation>
-    </message>
-    <message>
         <source>打开</source>
         <translation>Open</translation>
     </message>
@@ -760,58 +826,6 @@ All left %2</translation>
 </source>
         <translation>These files were not added to the tasks:
 </translation>
-    </message>
-    <message>
-        <source>确定要删除该录音文件吗？</source>
-        <translation>Delete this recording?</translation>
-    </message>
-    <message>
-        <source>确定要删除该文本文件吗？</source>
-        <translation>Delete this text document?</translation>
-    </message>
-    <message>
-        <source>提示</source>
-        <translation>Notice</translation>
-    </message>
-    <message>
-        <source>Audio File(*.wav)</source>
-        <translation>Audio File(*.wav)</translation>
-    </message>
-    <message>
-        <source>Text File(*.txt);;Text File(*.doc)</source>
-        <translation>Text File(*.txt);;Text File(*.doc)</translation>
-    </message>
-    <message>
-        <source>另存为</source>
-        <translation>Save as</translation>
-    </message>
-    <message>
-        <source>另存为失败，无法写入所选位置！</source>
-        <translation>Save as failed: cannot write to the chosen place!</translation>
-    </message>
-    <message>
-        <source>重命名失败，已存在同名文件“%1”！</source>
-        <translation>Rename failed: a file named &quot;%1&quot; already exists!</translation>
-    </message>
-    <message>
-        <source>重命名失败，没有修改文件夹“%1”的权限！</source>
-        <translation>Rename failed: no permission to change the folder &quot;%1&quot;!</translation>
-    </message>
-    <message>
-        <source>重命名失败，文件正在被使用！</source>
-        <translation>Rename failed: the file is in use!</translation>
-    </message>
-    <message>
-        <source>导出字幕失败：该文本没有时间信息！</source>
-        <translation>Export of subtitles failed: this text has no timings!</translation>
-    </message>
-    <message>
-        <source>导出字幕</source>
-        <translation>Export subtitles</translation>
-    </message>
-    <message>
-        <source>导出字幕失败，无法写入%1：%2</source>
-        <translation>Export of subtitles failed: cannot write %1: %2</translation>
     </message>
     <message>
         <source>正在转换，请在转换结束后再打开文档！</source>
@@ -848,16 +862,12 @@ Alt+Left, Alt+Right: back or forward 5 seconds</translation>
         <translation>Live transcription is under way. Start the conversion once the recording is over and its text is written to the document.</translation>
     </message>
     <message>
-        <source>录音时同时识别，说话的文字随即显示在文本区，录音结束后写成文档</source>
-        <translation>Recognise speech while recording: the words appear in the text view as they are spoken and become a document when the recording ends</translation>
-    </message>
-    <message>
         <source>正在转换文件，本次录音不做边录边转；录音结束后可以在录音列表中照常转换。</source>
         <translation>A conversion is running, so this recording gets no live text; when it is over you can convert it from the recordings list as usual.</translation>
     </message>
     <message>
         <source>上一段录音的文字仍在识别中，本次录音不做边录边转；录音结束后可以在录音列表中照常转换。</source>
-        <translation>The previous recording's text is still being recognised, so this recording gets no live text; when it is over you can convert it from the recordings list as usual.</translation>
+        <translation>The previous recording&apos;s text is still being recognised, so this recording gets no live text; when it is over you can convert it from the recordings list as usual.</translation>
     </message>
     <message>
         <source>

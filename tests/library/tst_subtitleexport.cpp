@@ -1,9 +1,9 @@
 #include "common/testmain.h"
 #include "listtestutil.h"
 
-#include "library/mylistwidget.h"
 #include "pipeline/subtitles.h"
 #include "pipeline/timings.h"
+#include "ui/library/mylistwidget.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,6 +1,7 @@
 #include "ui/widget.h"
 
 #include "app/appstate.h"
+#include "ui/documenttimings.h"
 #include "ui/notice.h"
 #include "ui/theme.h"
 
@@ -45,7 +46,7 @@ void Widget::createWordPlayback()
 
 void Widget::loadOpenTimings()
 {
-    openTimingsValid = readDocumentTimings(wordFilePath, &openTimings);
+    openTimingsValid = readDocumentTimings(AppState::dataDir, wordFilePath, &openTimings);
     wordTimelineStale = true;
     sourceGoneTold = false;
     updateSpokenWord();

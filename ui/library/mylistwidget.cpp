@@ -1,15 +1,12 @@
-#include "library/mylistwidget.h"
-
-#include "ui/widget.h"
+#include "ui/library/mylistwidget.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QFont>
 #include <QMenu>
 
-MyListWidget::MyListWidget(const QString &kind, Widget *owner, QWidget *parent)
+MyListWidget::MyListWidget(const QString &kind, QWidget *parent)
     : QListWidget(parent)
-    , owner(owner)
     , kind(kind)
 {
     deleteAction = new QAction(tr("删除"), this);
@@ -38,7 +35,7 @@ void MyListWidget::contextMenuEvent(QContextMenuEvent *event)
     menu.addAction(deleteAction);
     menu.addAction(saveAsAction);
     menu.addAction(renameAction);
-    if (kind == QLatin1String("word") && owner->hasTimings(item->text()))
+    if (kind == QLatin1String("word") && subtitlesOffered && subtitlesOffered(item->text()))
         menu.addAction(exportSubtitlesAction);
     menu.exec(event->globalPos());
 }
@@ -46,23 +43,23 @@ void MyListWidget::contextMenuEvent(QContextMenuEvent *event)
 void MyListWidget::slotDelFile()
 {
     if (menuItem)
-        owner->delFile(kind, menuItem->text());
+        emit deleteRequested(kind, menuItem->text());
 }
 
 void MyListWidget::slotSaveAs()
 {
     if (menuItem)
-        owner->saveFileAs(kind, menuItem->text());
+        emit saveAsRequested(kind, menuItem->text());
 }
 
 void MyListWidget::slotRename()
 {
     if (menuItem)
-        owner->renameFile(kind, menuItem->text());
+        emit renameRequested(kind, menuItem->text());
 }
 
 void MyListWidget::slotExportSubtitles()
 {
     if (menuItem)
-        owner->exportSubtitles(menuItem->text());
+        emit exportSubtitlesRequested(menuItem->text());
 }

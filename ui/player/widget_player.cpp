@@ -116,18 +116,18 @@ void Widget::slotPlay()
             mediaObject.seek(0);
         mediaObject.play();
     } else {
-        const int index = PlayerState::selectedTaskIndex(taskFiles, audioCombo->currentText());
+        const QString task = selectedTask();
         // Playing some other file than the one selected would mislead; with no match there is nothing to play.
-        if (index < 0)
+        if (task.isEmpty())
             return;
-        const QString refusal = playRefusal(taskFiles.at(index));
+        const QString refusal = playRefusal(task);
         if (!refusal.isEmpty()) {
-            playFilePath = taskFiles.at(index);
+            playFilePath = task;
             Notice::information(this, refusal);
             return;
         }
         playerOnDocument = false;
-        loadAndPlay(taskFiles.at(index));
+        loadAndPlay(task);
     }
     playbackWanted = true;
     showPlayButton(false);
