@@ -315,7 +315,6 @@ public:
     qint64 pendingSeekMs = -1; // where a source just loaded from the view starts once it can seek
     qint64 seekTargetMs = -1; // a seek asked for that the player's position may not show yet
     QElapsedTimer seekClock; // since seekTargetMs was asked for
-    QTimer *followTimer = nullptr; // moves the spoken word's highlight while the view's source plays
     int spokenOffset = -1; // the highlighted word in the view, or -1
     int spokenLength = 0;
 

@@ -10,11 +10,10 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTextEdit>
-#include <QTimer>
 
 namespace {
 constexpr qint64 skipMs = 5000;
-// Often enough that the highlight moves with each word of fast speech.
+// Player ticks this often: the highlight moves with each word of fast speech.
 constexpr int followMs = 50;
 
 QString plainOf(QString rawViewText)
@@ -25,9 +24,12 @@ QString plainOf(QString rawViewText)
 
 void Widget::createWordPlayback()
 {
-    followTimer = new QTimer(this);
-    followTimer->setInterval(followMs);
-    connect(followTimer, &QTimer::timeout, this, &Widget::updateSpokenWord);
+    // The player's own progress moves the highlight, and only while it plays from the view.
+    mediaObject.setTickInterval(followMs);
+    connect(&mediaObject, &Phonon::MediaObject::tick, this, [this] {
+        if (playerOnDocument)
+            updateSpokenWord();
+    });
     connect(&mediaObject, &Phonon::MediaObject::stateChanged, this, &Widget::onDocumentPlayerState);
     connect(&mediaObject, &Phonon::MediaObject::seekableChanged, this,
         [this] { onDocumentPlayerState(mediaObject.state()); });
@@ -100,7 +102,6 @@ bool Widget::playFromWord(int offset)
     playerOnDocument = true;
     playbackWanted = true;
     showPlayButton(false);
-    followTimer->start();
     updateSpokenWord();
     return true;
 }
@@ -124,7 +125,7 @@ void Widget::seekDocumentBy(qint64 deltaMs)
         pendingSeekMs = to;
     else
         seekDocument(to);
-    followTimer->start();
+    updateSpokenWord();
 }
 
 void Widget::seekDocument(qint64 ms)
@@ -156,8 +157,6 @@ void Widget::onDocumentPlayerState(Phonon::State state)
         seekDocument(pendingSeekMs);
         pendingSeekMs = -1;
     }
-    if (playStarted)
-        followTimer->start();
     updateSpokenWord();
 }
 
@@ -165,8 +164,6 @@ void Widget::updateSpokenWord()
 {
     const Phonon::State state = mediaObject.state();
     const bool following = playerOnDocument && playStarted && documentTimed() && playFilePath == openTimings.sourcePath;
-    if (!following)
-        followTimer->stop();
     const bool sounding = state != Phonon::StoppedState && state != Phonon::ErrorState;
     int offset = -1;
     int length = 0;
