@@ -549,6 +549,29 @@ The recording goes on unaffected; the text recognised so far stays in the text v
     </message>
 </context>
 <context>
+    <name>PlayerPane</name>
+    <message>
+        <source>播放</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>无法播放“%1”：文件为空、已损坏或格式不受支持！</source>
+        <translation>Cannot play &quot;%1&quot;: the file is empty, damaged or in an unsupported format!</translation>
+    </message>
+    <message>
+        <source>无法播放“%1”：文件为空！</source>
+        <translation>Cannot play &quot;%1&quot;: the file is empty!</translation>
+    </message>
+</context>
+<context>
     <name>RecordPane</name>
     <message>
         <source>开始录制</source>
@@ -688,18 +711,6 @@ All left %2</translation>
         <translation>Close</translation>
     </message>
     <message>
-        <source>播放</source>
-        <translation>Play</translation>
-    </message>
-    <message>
-        <source>暂停</source>
-        <translation>Pause</translation>
-    </message>
-    <message>
-        <source>停止</source>
-        <translation>Stop</translation>
-    </message>
-    <message>
         <source>上传文件</source>
         <translation>Add files</translation>
     </message>
@@ -802,14 +813,6 @@ All left %2</translation>
     <message>
         <source>，</source>
         <translation>, </translation>
-    </message>
-    <message>
-        <source>无法播放“%1”：文件为空、已损坏或格式不受支持！</source>
-        <translation>Cannot play &quot;%1&quot;: the file is empty, damaged or in an unsupported format!</translation>
-    </message>
-    <message>
-        <source>无法播放“%1”：文件为空！</source>
-        <translation>Cannot play &quot;%1&quot;: the file is empty!</translation>
     </message>
     <message>
         <source>打开</source>

@@ -8,6 +8,7 @@
 #include "ui/controls.h"
 #include "ui/library/librarypane.h"
 #include "ui/library/mylistwidget.h"
+#include "ui/player/playerpane.h"
 #include "ui/record/recordpane.h"
 #include "ui/resources.h"
 #include "ui/theme.h"
@@ -77,15 +78,24 @@ Widget::Widget(QWidget *parent)
     , recordBtn(recordPane->recordBtn)
     , recordTimeLabel(recordPane->recordTimeLabel)
     , liveCheck(recordPane->liveCheck)
+    , playerPane(new PlayerPane(recordPane))
+    , playBtn(playerPane->playBtn)
+    , pauseBtn(playerPane->pauseBtn)
+    , stopBtn(playerPane->stopBtn)
+    , seekSlider(playerPane->seekSlider)
+    , playTimeLabel(playerPane->playTimeLabel)
+    , mediaObject(playerPane->mediaObject)
+    , playFilePath(playerPane->playFilePath)
+    , playStarted(playerPane->playStarted)
+    , playbackWanted(playerPane->playbackWanted)
 {
     createCaption();
     connectLibrary();
-    createRecordBar();
     createTaskBar();
     createTextView();
     connectRecorder();
     connectConversionEngine();
-    createPlayer();
+    connectPlayer();
     getAudioDev();
     createKeys();
     createWordPlayback();
@@ -101,8 +111,10 @@ Widget::~Widget()
     // during a conversion) reports its end from its own destructor: nothing the window owns (the
     // ffmpeg processes, the recorder, the HTTP client) may reach the slots of a window whose members
     // are already gone.
-    for (QObject *child : children())
+    for (QObject *child : findChildren<QObject *>())
         child->disconnect(this);
+    mediaObject.disconnect(this); // the player's, which has no parent
+    recorder->disconnect(this);
 }
 
 void Widget::setUpWindow()
@@ -137,28 +149,6 @@ void Widget::createCaption()
     closeBtn = Controls::button(captionLabel, tr("关闭"), Theme::closeButton);
     closeBtn->setGeometry(994, 2, 26, 26);
     connect(closeBtn, &QPushButton::clicked, this, &Widget::slotClose);
-}
-
-void Widget::createRecordBar()
-{
-    playBtn = Controls::button(recordBar, tr("播放"), Theme::playButton);
-    playBtn->setGeometry(315, 7, 36, 36);
-    connect(playBtn, &QPushButton::clicked, this, &Widget::slotPlay);
-    pauseBtn = Controls::button(recordBar, tr("暂停"), Theme::pauseButton);
-    pauseBtn->setGeometry(315, 7, 36, 36);
-    pauseBtn->hide();
-    connect(pauseBtn, &QPushButton::clicked, this, &Widget::slotPause);
-    stopBtn = Controls::button(recordBar, tr("停止"), Theme::stopButton);
-    stopBtn->setGeometry(363, 13, 24, 24);
-    connect(stopBtn, &QPushButton::clicked, this, &Widget::slotForward);
-
-    seekSlider = new Phonon::SeekSlider(recordBar);
-    seekSlider->setGeometry(403, 18, 271, 16);
-    seekSlider->setOrientation(Qt::Horizontal);
-    seekSlider->setMediaObject(&mediaObject);
-    seekSlider->setStyleSheet(QString::fromUtf8(Theme::seekSlider));
-    playTimeLabel = Controls::label(
-        recordBar, QRect(680, 12, 140, 26), QString::fromUtf8(Theme::playClock), QStringLiteral("00:00:00 / 00:00:00"));
 }
 
 void Widget::createTaskBar()

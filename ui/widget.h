@@ -19,9 +19,7 @@
 #include "pipeline/timings.h"
 #include "pipeline/wordalign.h"
 
-#include <phonon/AudioOutput>
 #include <phonon/MediaObject>
-#include <phonon/Path>
 
 class QComboBox;
 class QDragEnterEvent;
@@ -40,6 +38,7 @@ class LibraryPane;
 class MyListWidget;
 struct ChromeLayout;
 class QtHttpClass;
+class PlayerPane;
 class Recorder;
 class RecordPane;
 class LiveTranscription;
@@ -81,7 +80,6 @@ private:
     void setUpWindow();
     void createCaption();
     void connectLibrary();
-    void createRecordBar();
     void createTaskBar();
     void createTextView();
 
@@ -271,29 +269,21 @@ public slots:
     void sltSetRecordTime(); // record clock tick
     void slotBeginRecord(bool checked); // recordBtn: checked starts a recording, unchecked stops it
 
-    // ===== Player: media/widget_player.cpp =====
+    // ===== Player: ui/player/playerpane.cpp; the window's slots for it: ui/player/widget_player.cpp =====
 public:
     QPushButton *clearListBtn = nullptr; // empties the task list
-    QPushButton *playBtn = nullptr;
-    QPushButton *pauseBtn = nullptr; // shown instead of playBtn while playing
-    QPushButton *stopBtn = nullptr;
-    Phonon::SeekSlider *seekSlider = nullptr;
-    QLabel *playTimeLabel = nullptr;
-    QString playFilePath; // the file last given to the player
-    bool playStarted = false; // a source is loaded in the player
-    bool playbackWanted = false; // play was pressed and neither pause, stop nor the end came since
-    bool playReached = false; // the loaded source has played (or paused) at least once
-    QTimer *playCheckTimer = nullptr; // a moment after a doubtful state: the source failed or ended
-    Phonon::MediaObject mediaObject;
-    Phonon::AudioOutput audioOutput;
-    Phonon::Path audioPath;
+    PlayerPane *const playerPane; // on the record bar
+    QPushButton *const playBtn;
+    QPushButton *const pauseBtn; // shown instead of playBtn while playing
+    QPushButton *const stopBtn;
+    Phonon::SeekSlider *const seekSlider;
+    QLabel *const playTimeLabel;
+    Phonon::MediaObject &mediaObject;
+    QString &playFilePath; // the file last given to the player
+    bool &playStarted; // a source is loaded in the player
+    bool &playbackWanted; // play was pressed and neither pause, stop nor the end came since
 
-    void createPlayer(); // routes mediaObject to audioOutput and follows its signals
-    void showPlayButton(bool play); // play shown, or pause while playback is asked for
-    QString playRefusal(const QString &path) const; // why path cannot be given to the player, or empty
-    void loadAndPlay(const QString &path); // path becomes the player's file and plays from its start
-    void onPlayerStateChanged(Phonon::State newState);
-    void checkPlayback(); // ends playback that failed to start or reached the end without finished()
+    void connectPlayer();
 
 public slots:
     void slotOpenWav(); // clearListBtn: empties the task list

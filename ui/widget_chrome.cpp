@@ -7,6 +7,7 @@
 #include "platform/processes.h"
 #include "ui/chromelayout.h"
 #include "ui/library/librarypane.h"
+#include "ui/player/playerpane.h"
 #include "ui/theme.h"
 #include "ui/windowdrag.h"
 
@@ -78,8 +79,7 @@ void Widget::applyLayout(const ChromeLayout &layout)
     leftPanel->setGeometry(layout.leftPanel);
     rightPanel->setGeometry(layout.rightPanel);
     recordBar->setGeometry(0, 0, rightPanel->width(), 50);
-    seekSlider->setGeometry(layout.recordBar.seekSlider);
-    playTimeLabel->setGeometry(layout.recordBar.playClock);
+    playerPane->placeIn(layout.recordBar.seekSlider, layout.recordBar.playClock);
     const TaskBarLayout &bar = layout.taskBar;
     taskBar->setGeometry(0, 50, rightPanel->width(), bar.height);
     uploadBtn->setGeometry(bar.upload);

@@ -3,6 +3,7 @@
 #include "app/appstate.h"
 #include "ui/documenttimings.h"
 #include "ui/notice.h"
+#include "ui/player/playerpane.h"
 #include "ui/theme.h"
 
 #include <QFileInfo>
@@ -78,10 +79,10 @@ bool Widget::playFromWord(int offset)
     if (word < 0)
         return false;
     const QString source = openTimings.sourcePath;
-    if (!QFileInfo::exists(source) || !playRefusal(source).isEmpty()) {
+    if (!QFileInfo::exists(source) || !playerPane->playRefusal(source).isEmpty()) {
         if (!sourceGoneTold)
             Notice::information(this,
-                QFileInfo::exists(source) ? playRefusal(source)
+                QFileInfo::exists(source) ? playerPane->playRefusal(source)
                                           : tr("无法播放原音频：找不到文件“%1”，它可能已被移动或删除。").arg(source));
         sourceGoneTold = true;
         return false;
@@ -94,14 +95,14 @@ bool Widget::playFromWord(int offset)
         mediaObject.play();
     } else {
         if (!(playStarted && playFilePath == source))
-            loadAndPlay(source);
+            playerPane->loadAndPlay(source);
         else
             mediaObject.play();
         pendingSeekMs = at;
     }
     playerOnDocument = true;
     playbackWanted = true;
-    showPlayButton(false);
+    playerPane->showPlayButton(false);
     updateSpokenWord();
     return true;
 }
