@@ -8,8 +8,11 @@
 #include "app/translation.h"
 #include "library/atomicfile.h"
 #include "pipeline/conversionengine.h"
+#include "pipeline/datapaths.h"
 #include "pipeline/document.h"
 #include "pipeline/localspeechservice.h"
+#include "pipeline/runtexts.h"
+#include "pipeline/speechclient.h"
 #include "pipeline/subtitles.h"
 #include "pipeline/timings.h"
 #include "platform/processes.h"
@@ -53,9 +56,10 @@ public:
         , lines(::isatty(STDERR_FILENO) == 1)
     {
         // On a terminal the service's request log would break the lines rewritten in place.
-        engine.speechService()->setChildLogShown(::isatty(STDERR_FILENO) != 1);
-        connect(&engine, &ConversionEngine::progressText, this,
-            [this](const QString &text) { writeTo(stderr, lines.progress(text)); });
+        engine.speechClient()->setServiceLogShown(::isatty(STDERR_FILENO) != 1);
+        connect(&engine, &ConversionEngine::progressChanged, this, [this](const ConversionEngine::Progress &progress) {
+            writeTo(stderr, lines.progress(RunTexts::progressText(progress)));
+        });
         connect(&engine, &ConversionEngine::fileStarted, this, [this](const QString &task) {
             current = task;
             writeTo(stderr, lines.fileStarted(task, int(this->files.indexOf(task)) + 1, int(this->files.size())));
@@ -71,14 +75,14 @@ public:
         connect(&engine, &ConversionEngine::runEnded, this, &ConversionCommand::onRunEnded);
     }
 
-    QString refusal() const { return engine.languageRefusal(language); }
+    QString refusal() const { return RunTexts::languageRefusal(engine, language); }
 
     void start()
     {
         current.clear();
         missing.clear();
         if (!engine.start(language, [this] { return remaining.value(0); }))
-            onRunEnded(refusal(), false);
+            onRefused();
     }
 
     void stop(int signalNumber)
@@ -130,21 +134,29 @@ private:
             writeTo(stderr, lines.documentWritten(written.join(QCoreApplication::translate("CommandLine", "、"))));
     }
 
-    void onRunEnded(const QString &message, bool fileWasStarted)
+    void onRefused() { reportFailure(QString(), refusal()); }
+
+    void onRunEnded(const ConversionEngine::RunEnd &end)
     {
         if (stopping)
             return;
-        const QString allConverted = ConversionEngine::allConvertedMessage();
-        if (message.isEmpty() || message.startsWith(allConverted)) {
-            // What follows names the documents written under a new name to keep the old ones.
-            const QString kept = message.mid(allConverted.size()).trimmed();
+        if (end.succeeded()) {
+            // The documents written under a new name to keep the old ones.
+            const QStringList kept = RunTexts::renamedNotes(end);
             if (!kept.isEmpty())
-                writeTo(stderr, lines.finish() + kept + QLatin1Char('\n'));
+                writeTo(stderr, lines.finish() + kept.join(QLatin1Char('\n')) + QLatin1Char('\n'));
             QCoreApplication::exit(anyFailed ? ExitStatus::SomeFailed : ExitStatus::AllConverted);
             return;
         }
+        reportFailure(!missing.isEmpty() ? missing
+                : end.fileWasStarted     ? current
+                                         : QString(),
+            RunTexts::endMessage(end));
+    }
+
+    void reportFailure(const QString &task, const QString &message)
+    {
         anyFailed = true;
-        const QString task = !missing.isEmpty() ? missing : fileWasStarted ? current : QString();
         writeTo(stderr, lines.failed(task, message));
         if (task.isEmpty()) {
             // Nothing could begin (service, token): every other file would meet the same.
@@ -213,8 +225,7 @@ int runConversionCommand(int argc, char *argv[])
     options.service = deploymentConfig();
     LocalSpeechService::warnOfUnencryptedHosts(options.service);
     options.dataDir = AppState::dataDir;
-    options.documentDir
-        = request.outputDir.isEmpty() ? AppState::dataDir + QStringLiteral("/myWordFiles") : request.outputDir;
+    options.documentDir = request.outputDir.isEmpty() ? DataPaths::documents(AppState::dataDir) : request.outputDir;
     options.appDir = AppState::appDir;
     options.machineId = readMachineId();
     const QString outputProblem = prepareOutputDir(options.documentDir);
@@ -223,7 +234,7 @@ int runConversionCommand(int argc, char *argv[])
         return ExitStatus::BadUsage;
     }
     const QString language = request.language.isEmpty()
-        ? CommandLine::rememberedLanguage(AppState::dataDir + QStringLiteral("/.quillora/settings.ini"))
+        ? CommandLine::rememberedLanguage(DataPaths::settings(AppState::dataDir))
         : request.language;
 
     ConversionCommand command(options, language, request.files, request.formats);

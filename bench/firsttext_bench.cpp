@@ -10,6 +10,7 @@
 #include "pipeline/audioprep.h"
 #include "pipeline/conversionengine.h"
 #include "pipeline/qthttpclass.h"
+#include "pipeline/speechclient_p.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -40,7 +41,8 @@ struct FirstWords
 
 bool recognitionInFlight(ConversionEngine *engine)
 {
-    const auto replies = engine->httpClient()->manager->findChildren<QNetworkReply *>();
+    const auto replies
+        = SpeechClientTestAccess::httpClient(engine->speechClient())->manager->findChildren<QNetworkReply *>();
     return std::any_of(replies.begin(), replies.end(),
         [](QNetworkReply *reply) { return reply->url().path() == QLatin1String("/server_api"); });
 }

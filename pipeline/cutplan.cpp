@@ -1,5 +1,7 @@
 #include "pipeline/cutplan.h"
 
+#include "pipeline/wavformat.h"
+
 #include <QFile>
 #include <QtEndian>
 
@@ -35,19 +37,7 @@ qint64 onPacket(qint64 centis)
 // The file positioned at the first sample of its WAV data chunk.
 bool seekToWavData(QFile &file)
 {
-    const QByteArray riff = file.read(12);
-    if (riff.size() != 12 || !riff.startsWith("RIFF") || riff.mid(8, 4) != "WAVE")
-        return false;
-    for (;;) {
-        const QByteArray head = file.read(8);
-        if (head.size() != 8)
-            return false;
-        if (head.startsWith("data"))
-            return true;
-        const qint64 size = qFromLittleEndian<quint32>(head.constData() + 4);
-        if (!file.seek(file.pos() + size + (size & 1)))
-            return false;
-    }
+    return WavFormat::findDataChunk(&file).found;
 }
 
 } // namespace

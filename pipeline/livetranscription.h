@@ -6,16 +6,19 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
 #include <memory>
 
-class LocalSpeechService;
-class QtHttpClass;
 class QTimer;
+class SpeechClient;
+class SpeechRequest;
+struct SpeechResult;
 
 // The samples a WAV file gains while another process writes it, from its data chunk on.
 class GrowingWav
@@ -51,9 +54,8 @@ public:
         int pollMs = 100; // how often the growing file is read
         int requestsAtOnce = 2;
     };
-    // The service and the token are shared with the conversion run: one service child, one token.
-    LiveTranscription(
-        const Options &options, LocalSpeechService *service, QString *sharedToken, QObject *parent = nullptr);
+    // The client (its service and token) is shared with the conversion run.
+    LiveTranscription(const Options &options, SpeechClient *client, QObject *parent = nullptr);
     ~LiveTranscription() override;
 
     // Options apply from the next start.
@@ -69,7 +71,6 @@ public:
     bool hasFailed() const { return failed; }
     QStringList texts() const; // recognised so far, in order
     qint64 audioReadMs() const { return samplesRead / 16; }
-    QtHttpClass *httpClient() const { return http; }
 
 signals:
     // The next utterance's text, in order; endMs is where the utterance ended in the recording.
@@ -94,31 +95,27 @@ private:
 
     void poll();
     void take(const QVector<UtteranceCutter::Utterance> &utterances);
-    void onServiceReady(bool ok);
-    void onReply(int id, const QByteArray &body);
-    void onReplyError(int id, const QByteArray &body);
-    void onRecognised(int piece, const QByteArray &body);
+    void onServiceReady(bool ok, const SpeechResult &failure);
+    void onRecognised(int piece, const SpeechResult &result);
     void sendPending();
     void send(int piece);
     void emitInOrder();
     void fail(const QString &reason);
+    QString failureReason(const SpeechResult &result) const;
     void endIfDone();
     bool writeDocument(QString *message);
     void abortRequests();
 
     Options opts;
-    LocalSpeechService *service = nullptr;
-    QString *token = nullptr;
-    QtHttpClass *http = nullptr;
+    QPointer<SpeechClient> client; // may go before us: the window owns both
     QTimer *pollTimer = nullptr;
-    QTimer *tokenWait = nullptr;
     UtteranceCutter cutter;
     std::unique_ptr<GrowingWav> wav;
     QString recordingPath;
     QString language;
     QVector<Piece> pieces;
     int emitted = 0; // pieces shown, in order
-    int inFlight = 0;
+    QHash<int, QPointer<SpeechRequest>> requests; // piece -> its request under way
     qint64 samplesRead = 0;
     quint64 generation = 0; // a reply or pause of an earlier recording is dropped
     bool active = false;

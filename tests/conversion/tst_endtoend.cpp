@@ -5,6 +5,7 @@
 #include "common/speechtestutil.h"
 #include "pipeline/audioprep.h"
 #include "pipeline/localspeechservice.h"
+#include "pipeline/speechclient_p.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -246,7 +247,7 @@ static int startServiceAndWait(int argc, char *argv[])
     Fixture f(QString::fromLocal8Bit(argv[2]));
     f.useSpeechService(QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort()));
     f.window->conversionEngine->setOptions(f.window->engineOptions());
-    LocalSpeechService *service = f.window->conversionEngine->speechService();
+    LocalSpeechService *service = SpeechClientTestAccess::speechService(f.window->conversionEngine->speechClient());
     QObject::connect(service, &LocalSpeechService::ready, [](bool ok) {
         fputs(ok ? "ready\n" : "failed\n", stdout);
         fflush(stdout);

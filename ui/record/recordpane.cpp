@@ -4,6 +4,7 @@
 #include "media/clocktext.h"
 #include "media/recorder.h"
 #include "media/recordercommand.h"
+#include "pipeline/datapaths.h"
 #include "platform/capturedevices.h"
 #include "ui/controls.h"
 #include "ui/notice.h"
@@ -21,7 +22,7 @@ const QString liveKey = QStringLiteral("liveTranscription");
 
 QString settingsPath()
 {
-    return AppState::dataDir + QStringLiteral("/.quillora/settings.ini");
+    return DataPaths::settings(AppState::dataDir);
 }
 
 QStringList itemTexts(const QComboBox *combo)
