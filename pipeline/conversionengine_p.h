@@ -102,6 +102,7 @@ public:
     void planCuts();
     void onTranscodeGrown(); // the transcode has written more: the first segment once there is enough
     void cutHeadSegment();
+    void copyWholeFile(const RunProgress *kept); // a short file is its own segment
     void startCutting();
     void onSegmentListed(); // the muxer has finished a segment and named it
     void collectCutSegments(int completeUpTo); // segments up to this index are complete

@@ -70,9 +70,21 @@ void ConversionEnginePrivate::startFfmpeg(QProcess *process, const QStringList &
         return;
     }
     if (process->state() != QProcess::NotRunning) {
-        // A stopped run's child was killed but not yet reaped; its finish belongs to the old generation.
+        // A stopped run's child was killed but not yet reaped: its finish belongs to the old generation, and
+        // this one starts once it has come, without waiting for it here.
         process->kill();
-        process->waitForFinished(2000);
+        const quint64 generation = runGeneration;
+        auto *ended = new QMetaObject::Connection;
+        *ended = connect(process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
+            [this, process, program, arguments, generation, ended] {
+                disconnect(*ended);
+                delete ended;
+                if (generation != runGeneration || !isRunning())
+                    return;
+                process->setProperty(generationProperty, runGeneration);
+                process->start(program, arguments, QIODevice::ReadOnly);
+            });
+        return;
     }
     process->setProperty(generationProperty, runGeneration);
     process->start(program, arguments, QIODevice::ReadOnly);
@@ -229,19 +241,8 @@ void ConversionEnginePrivate::slotGetAudioLengthFinish()
     segmentIndex = 0;
     RunProgress kept;
     const bool anyKept = readKeptProgress(&kept);
-    if (AudioPrep::planSegments(centis).copyWhole) {
-        fileRun.cuts.clear();
-        segments = 1;
-        useProgress(anyKept && kept.segmentCount() == 1 ? &kept : nullptr);
-        const QString first = AudioPrep::segmentPathIn(q->runFolder(), 0);
-        QFile::remove(first);
-        if (!QFile::copy(fileRun.sourcePath, first)) {
-            endPreparation(QByteArray());
-            return;
-        }
-        pendingSegments << first;
-        segmentIndex = 1;
-        slotBeginUpload();
+    if (AudioPrep::planSegments(centis).copyWhole && anyKept && kept.segmentCount() == 1) {
+        copyWholeFile(&kept);
         return;
     }
     if (anyKept) {
@@ -289,6 +290,11 @@ void ConversionEnginePrivate::planCuts()
         planned->deleteLater();
         if (generation != runGeneration || !isRunning())
             return;
+        // A short file without a pause to cut its first words off at is sent whole, as it is.
+        if (cuts.isEmpty() && AudioPrep::planSegments(fileRun.durationCentis).copyWhole) {
+            copyWholeFile(nullptr);
+            return;
+        }
         fileRun.cuts = cuts;
         segments = int(cuts.size()) + 1;
         const RunProgress headProgress = fileRun.progress;
@@ -319,11 +325,28 @@ void ConversionEnginePrivate::planCuts()
                 cuts << head + cut;
             return cuts;
         }
-        const QVector<qint64> cuts = CutPlan::planCutsInPauses(
-            envelope, CutPlan::limitCentis, CutPlan::searchCentis, CutPlan::stretchCentis, CutPlan::firstSegmentCentis);
+        const QVector<qint64> cuts = CutPlan::planCutsInPauses(envelope, CutPlan::limitCentis, CutPlan::searchCentis,
+            CutPlan::stretchCentis, CutPlan::firstSegmentCentis, /*shortToo=*/true);
         // Audio that could not be read whole is cut every minute, as without a plan.
         return CutPlan::fitsDuration(cuts, centis) ? cuts : CutPlan::planCutsEvery(centis);
     }));
+}
+
+void ConversionEnginePrivate::copyWholeFile(const RunProgress *kept)
+{
+    fileRun.cuts.clear();
+    segments = 1;
+    pendingSegments.clear();
+    useProgress(kept);
+    const QString first = AudioPrep::segmentPathIn(q->runFolder(), 0);
+    QFile::remove(first);
+    if (!QFile::copy(fileRun.sourcePath, first)) {
+        endPreparation(QByteArray());
+        return;
+    }
+    pendingSegments << first;
+    segmentIndex = 1;
+    slotBeginUpload();
 }
 
 void ConversionEnginePrivate::startCutting()

@@ -6,6 +6,8 @@
 #include "pipeline/transcriptwriter.h"
 #include "pipeline/wavformat.h"
 
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QTimer>
 
 GrowingWav::GrowingWav(const QString &path)
@@ -35,9 +37,7 @@ LiveTranscription::LiveTranscription(const Options &options, SpeechClient *share
     : QObject(parent)
     , opts(options)
     , client(sharedClient)
-    , pollTimer(new QTimer(this))
 {
-    connect(pollTimer, &QTimer::timeout, this, &LiveTranscription::poll);
     connect(client, &SpeechClient::ready, this,
         [this](bool ok, int, const SpeechResult &failure) { onServiceReady(ok, failure); });
     connect(client, &SpeechClient::serviceStopped, this, [this] {
@@ -73,13 +73,31 @@ void LiveTranscription::start(const QString &path, const QString &recognitionLan
     failed = false;
     connected = false;
     recordingOver = false;
-    pollTimer->start(opts.pollMs);
+    watchRecording();
     waitingForService = true;
     client->prepare(/*wantWorkers=*/false);
 }
 
+void LiveTranscription::watchRecording()
+{
+    delete watcher;
+    // Told by the file system each time the recorder writes; the folder until the file is there.
+    watcher = new QFileSystemWatcher({QFileInfo(recordingPath).absolutePath()}, this);
+    connect(watcher, &QFileSystemWatcher::fileChanged, this, &LiveTranscription::poll);
+    connect(watcher, &QFileSystemWatcher::directoryChanged, this, &LiveTranscription::poll);
+    poll();
+}
+
+void LiveTranscription::stopWatching()
+{
+    delete watcher;
+    watcher = nullptr;
+}
+
 void LiveTranscription::poll()
 {
+    if (watcher && watcher->files().isEmpty() && QFile::exists(recordingPath))
+        watcher->addPath(recordingPath);
     const QByteArray pcm = wav ? wav->readNew() : QByteArray();
     if (pcm.isEmpty())
         return;
@@ -212,7 +230,7 @@ void LiveTranscription::fail(const QString &reason)
     if (failed || !active)
         return;
     failed = true;
-    pollTimer->stop();
+    stopWatching();
     abortRequests();
     if (recordingOver) {
         endIfDone();
@@ -228,7 +246,7 @@ void LiveTranscription::finish()
     if (!active)
         return;
     recordingOver = true;
-    pollTimer->stop();
+    stopWatching();
     if (!failed) {
         poll();
         take(cutter.finish());
@@ -283,7 +301,7 @@ void LiveTranscription::finishForClose()
 {
     if (!active)
         return;
-    pollTimer->stop();
+    stopWatching();
     active = false;
     abortRequests();
     const QSignalBlocker quiet(this);

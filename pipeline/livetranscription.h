@@ -15,7 +15,7 @@
 
 #include <memory>
 
-class QTimer;
+class QFileSystemWatcher;
 class SpeechClient;
 class SpeechRequest;
 struct SpeechResult;
@@ -33,7 +33,8 @@ private:
     qint64 readPos = -1; // in the file; -1 until the data chunk is found
 };
 
-// Text of a recording while it is made: reads the recorder's growing file (never its process), cuts
+// Text of a recording while it is made: reads the recorder's growing file (never its process) each time
+// the file system says it grew, cuts
 // it into utterances at pauses, sends each as an ordinary recognition request, and when the recording
 // is over writes the document named after it. A failure of the service ends the live text, never the
 // recording. Widget-free: it speaks only through its signals.
@@ -51,7 +52,6 @@ public:
         QString machineId;
         int requestTimeoutMs = 60000; // a request without progress fails after this long
         int retryPauseMs = 1000; // before a request the service asked to repeat is sent again
-        int pollMs = 100; // how often the growing file is read
         int requestsAtOnce = 2;
     };
     // The client (its service and token) is shared with the conversion run.
@@ -93,6 +93,8 @@ private:
         QVector<TimedSentence> sentences;
     };
 
+    void watchRecording();
+    void stopWatching();
     void poll();
     void take(const QVector<UtteranceCutter::Utterance> &utterances);
     void onServiceReady(bool ok, const SpeechResult &failure);
@@ -108,7 +110,7 @@ private:
 
     Options opts;
     QPointer<SpeechClient> client; // may go before us: the window owns both
-    QTimer *pollTimer = nullptr;
+    QFileSystemWatcher *watcher = nullptr; // the recording grows: its new samples are read
     UtteranceCutter cutter;
     std::unique_ptr<GrowingWav> wav;
     QString recordingPath;

@@ -9,15 +9,7 @@
 
 namespace RunTexts {
 
-namespace {
-
-// The texts keep the context they have always been translated in.
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("ConversionEngine", text);
-}
-
-} // namespace
+// The texts keep the context they have always been translated in: "ConversionEngine".
 
 QString progressText(const ConversionEngine::Progress &progress)
 {
@@ -26,17 +18,18 @@ QString progressText(const ConversionEngine::Progress &progress)
     case Stage::Idle:
         return QString();
     case Stage::Authenticating:
-        return tr("认证中...");
+        return QCoreApplication::translate("ConversionEngine", "认证中...");
     case Stage::Starting:
-        return tr("转换中...");
+        return QCoreApplication::translate("ConversionEngine", "转换中...");
     case Stage::Preparing:
-        return tr("预处理...");
+        return QCoreApplication::translate("ConversionEngine", "预处理...");
     case Stage::Transcribing:
-        return tr("转写:%1%").arg(AudioPrep::percentText(progress.segmentsDone, progress.segmentCount));
+        return QCoreApplication::translate("ConversionEngine", "转写:%1%")
+            .arg(AudioPrep::percentText(progress.segmentsDone, progress.segmentCount));
     case Stage::Retrying:
-        return tr("重申请: %1秒").arg(progress.retrySeconds);
+        return QCoreApplication::translate("ConversionEngine", "重申请: %1秒").arg(progress.retrySeconds);
     case Stage::Waiting:
-        return tr("等待语音服务响应...");
+        return QCoreApplication::translate("ConversionEngine", "等待语音服务响应...");
     }
     return QString();
 }
@@ -48,51 +41,58 @@ QString outcomeMessage(const ConversionEngine::RunEnd &end)
     case Outcome::Stopped:
         return QString();
     case Outcome::AllConverted:
-        return tr("文件已经全部转换完成！");
+        return QCoreApplication::translate("ConversionEngine", "文件已经全部转换完成！");
     case Outcome::NothingToConvert:
-        return tr("请先添加需要转换的文件！");
+        return QCoreApplication::translate("ConversionEngine", "请先添加需要转换的文件！");
     case Outcome::TaskUnreadable: {
         const QString reason = LibraryPaths::unreadableReason(end.task, QDir::toNativeSeparators(end.task));
         if (!reason.isEmpty())
-            return reason + tr("已将其从任务列表中移除。");
+            return reason + QCoreApplication::translate("ConversionEngine", "已将其从任务列表中移除。");
         Q_FALLTHROUGH(); // readable again by now: it was not when the run looked
     }
     case Outcome::TaskMissing:
-        return tr("找不到文件“%1”，它可能已被移动或删除，已将其从任务列表中移除。")
+        return QCoreApplication::translate(
+            "ConversionEngine", "找不到文件“%1”，它可能已被移动或删除，已将其从任务列表中移除。")
             .arg(QDir::toNativeSeparators(end.task));
     case Outcome::FfmpegMissing:
-        return tr("找不到 ffmpeg 程序，无法处理音频，请先安装 ffmpeg！");
+        return QCoreApplication::translate("ConversionEngine", "找不到 ffmpeg 程序，无法处理音频，请先安装 ffmpeg！");
     case Outcome::FfmpegNotStarted:
-        return tr("无法启动 ffmpeg 程序，请检查 ffmpeg 是否安装完好！");
+        return QCoreApplication::translate("ConversionEngine", "无法启动 ffmpeg 程序，请检查 ffmpeg 是否安装完好！");
     case Outcome::DiskFull:
-        return tr("磁盘空间已满，无法在文件夹“%1”中写入音频，请清理磁盘后再试！")
+        return QCoreApplication::translate(
+            "ConversionEngine", "磁盘空间已满，无法在文件夹“%1”中写入音频，请清理磁盘后再试！")
             .arg(QDir::toNativeSeparators(end.path));
     case Outcome::BadAudio:
-        return tr("出现异常，请核验音频后再试！");
+        return QCoreApplication::translate("ConversionEngine", "出现异常，请核验音频后再试！");
     case Outcome::DocumentNotSaved:
-        return tr("无法保存文本文档“%1”（%2），该文件仍保留在任务列表中。")
+        return QCoreApplication::translate("ConversionEngine", "无法保存文本文档“%1”（%2），该文件仍保留在任务列表中。")
             .arg(LibraryPaths::fileName(end.path), end.detail);
     case Outcome::ServiceNotStarted:
-        return tr("无法启动语音识别服务，请检查程序安装是否完整！");
+        return QCoreApplication::translate("ConversionEngine", "无法启动语音识别服务，请检查程序安装是否完整！");
     case Outcome::ServiceStopped:
-        return tr("本机语音识别服务意外停止，转换已中断。请重新开始转换，程序会再次启动该服务。");
+        return QCoreApplication::translate(
+            "ConversionEngine", "本机语音识别服务意外停止，转换已中断。请重新开始转换，程序会再次启动该服务。");
     case Outcome::ServiceLost:
-        return tr("正在使用的本机语音识别服务已随启动它的程序退出，且本程序无法另行启动该服务，转换已中断。"
-                  "已识别的部分已保留，请检查程序安装是否完整后重新开始转换。");
+        return QCoreApplication::translate("ConversionEngine",
+            "正在使用的本机语音识别服务已随启动它的程序退出，且本程序无法另行启动该服务，转换已中断。"
+            "已识别的部分已保留，请检查程序安装是否完整后重新开始转换。");
     case Outcome::TokenTimeout:
-        return tr("获取访问令牌超时！");
+        return QCoreApplication::translate("ConversionEngine", "获取访问令牌超时！");
     case Outcome::TokenUnparsable:
-        return tr("获取访问令牌失败：语音服务器的应答无法解析！");
+        return QCoreApplication::translate("ConversionEngine", "获取访问令牌失败：语音服务器的应答无法解析！");
     case Outcome::NetworkFailure:
         return SpeechProtocol::networkFailureMessage(end.requestId, end.network);
     case Outcome::LocalTimeout:
-        return tr("本机语音识别服务在 %1 秒内没有响应，转换已停止，请稍后重新开始转换！").arg(end.seconds);
+        return QCoreApplication::translate(
+            "ConversionEngine", "本机语音识别服务在 %1 秒内没有响应，转换已停止，请稍后重新开始转换！")
+            .arg(end.seconds);
     case Outcome::ServiceError:
         return SpeechProtocol::failMessageForErrNo(end.errNo);
     case Outcome::UnknownErrNo:
-        return tr("语音服务器返回了无法识别的错误码 %1，转换已停止！").arg(end.detail);
+        return QCoreApplication::translate("ConversionEngine", "语音服务器返回了无法识别的错误码 %1，转换已停止！")
+            .arg(end.detail);
     case Outcome::UnparsableReply:
-        return tr("语音服务器的应答无法解析，转换已停止！");
+        return QCoreApplication::translate("ConversionEngine", "语音服务器的应答无法解析，转换已停止！");
     }
     return QString();
 }
@@ -101,7 +101,8 @@ QStringList renamedNotes(const ConversionEngine::RunEnd &end)
 {
     QStringList notes;
     for (const ConversionEngine::Renamed &renamed : end.renamed)
-        notes << tr("“%1”已被修改或不是本程序写入的，为免覆盖，新的文本已保存为“%2”。")
+        notes << QCoreApplication::translate(
+            "ConversionEngine", "“%1”已被修改或不是本程序写入的，为免覆盖，新的文本已保存为“%2”。")
                      .arg(LibraryPaths::fileName(renamed.namedPath), LibraryPaths::fileName(renamed.writtenPath));
     return notes;
 }
@@ -119,7 +120,8 @@ QString languageRefusal(const ConversionEngine &engine, const QString &language)
 {
     if (!engine.refusesLanguage(language))
         return QString();
-    return tr("本机自带的离线语音服务只能识别英文。请选择“英文”，或配置在线语音服务后再转换其他语言。");
+    return QCoreApplication::translate(
+        "ConversionEngine", "本机自带的离线语音服务只能识别英文。请选择“英文”，或配置在线语音服务后再转换其他语言。");
 }
 
 } // namespace RunTexts

@@ -229,6 +229,10 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
         <source>本机语音识别服务在 %1 秒内没有响应，转换已停止，请稍后重新开始转换！</source>
         <translation>The speech service on this computer did not answer within %1 seconds. The conversion was stopped; please start it again later.</translation>
     </message>
+    <message>
+        <source>正在使用的本机语音识别服务已随启动它的程序退出，且本程序无法另行启动该服务，转换已中断。已识别的部分已保留，请检查程序安装是否完整后重新开始转换。</source>
+        <translation>The local speech recognition service in use has ended together with the program that started it, and this program could not start one of its own, so the conversion has stopped. What was recognised is kept; please check that the program is fully installed, then start the conversion again.</translation>
+    </message>
 </context>
 <context>
     <name>DocumentViewer</name>
@@ -434,6 +438,10 @@ The recording goes on unaffected; the text recognised so far stays in the text v
     <message>
         <source>无法保存文本文档“%1”（%2）。录音已保存，可以在录音列表中照常转换这段录音。</source>
         <translation>The text document &quot;%1&quot; could not be saved (%2). The recording is saved; you can convert it from the recordings list as usual.</translation>
+    </message>
+    <message>
+        <source>正在使用的本机语音识别服务已随启动它的程序退出，且无法另行启动。</source>
+        <translation>The local speech recognition service in use has ended together with the program that started it, and no other could be started.</translation>
     </message>
 </context>
 <context>
