@@ -119,7 +119,7 @@ public:
     bool showShortcutHint(QWidget *control, QEvent *event);
     bool findKey(QEvent *event);
 
-    // ===== Time left: pipeline/widget_timeleft.cpp =====
+    // ===== Time left: ui/tasks/widget_timeleft.cpp =====
 public:
     QLabel *timeLeftLabel = nullptr; // in the task bar while a run has measured its pace
     TimeLeftEstimator timeLeft;
@@ -189,7 +189,7 @@ public slots:
     void slotWordOpen(QListWidgetItem *item); // opens a document in the text view
     void slotCloseWord(); // closeWordBtn
 
-    // ===== Conversion: pipeline/widget_conversion.cpp presents what the engine's run says =====
+    // ===== Conversion: ui/tasks/widget_conversion.cpp presents what the engine's run says =====
 public:
     QPushButton *beginCoverBtn = nullptr; // starts a conversion; shows its progress as its text
     QPushButton *stopCoverBtn = nullptr; // enabled while a conversion runs
@@ -294,7 +294,7 @@ public slots:
     void updateCurrentTime(); // playback clock
     void playend();
 
-    // ===== Playing the open document's words: library/widget_wordplay.cpp =====
+    // ===== Playing the open document's words: ui/document/widget_wordplay.cpp =====
 public:
     Timings::Record openTimings; // the open document's timings
     bool openTimingsValid = false; // they were read and describe the document's text
