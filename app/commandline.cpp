@@ -1,5 +1,7 @@
 #include "app/commandline.h"
 
+#include "pipeline/languages.h"
+
 #include "deploymentdefaults.h"
 #include "pipeline/speechprotocol.h"
 
@@ -191,19 +193,15 @@ bool displayNamed(
 
 QList<Language> languages()
 {
-    return {{QStringLiteral("zh"), QStringLiteral("中文近场")}, {QStringLiteral("zh-far"), QStringLiteral("中文远场")},
-        {QStringLiteral("en"), QStringLiteral("英文")}, {QStringLiteral("yue"), QStringLiteral("粤语")},
-        {QStringLiteral("sichuan"), QStringLiteral("四川话")}};
+    QList<Language> known;
+    for (const Languages::Language &language : Languages::all())
+        known.append({language.code, language.text});
+    return known;
 }
 
 QString languageNamed(const QString &name)
 {
-    for (const Language &language : languages()) {
-        if (name.compare(language.code, Qt::CaseInsensitive) == 0 || name == language.text
-            || name == SpeechProtocol::languageDisplayName(language.text))
-            return language.text;
-    }
-    return QString();
+    return Languages::textOf(name);
 }
 
 QString rememberedLanguage(const QString &settingsPath)

@@ -9,8 +9,11 @@
 #include "app/translation.h"
 #include "library/atomicfile.h"
 #include "pipeline/conversionengine.h"
+#include "pipeline/datapaths.h"
 #include "pipeline/document.h"
 #include "pipeline/localspeechservice.h"
+#include "pipeline/runtexts.h"
+#include "pipeline/speechclient.h"
 #include "pipeline/subtitles.h"
 #include "pipeline/timings.h"
 #include "pipeline/userwordlist.h"
@@ -59,8 +62,11 @@ public:
         , remaining(files)
         , lines(::isatty(STDERR_FILENO) == 1)
     {
-        connect(&engine, &ConversionEngine::progressText, this,
-            [this](const QString &text) { writeTo(stderr, lines.progress(text)); });
+        // On a terminal the service's request log would break the lines rewritten in place.
+        engine.speechClient()->setServiceLogShown(::isatty(STDERR_FILENO) != 1);
+        connect(&engine, &ConversionEngine::progressChanged, this, [this](const ConversionEngine::Progress &progress) {
+            writeTo(stderr, lines.progress(RunTexts::progressText(progress)));
+        });
         connect(&engine, &ConversionEngine::fileStarted, this, [this](const QString &task) {
             current = task;
             writeTo(stderr, lines.fileStarted(task, int(this->files.indexOf(task)) + 1, int(this->files.size())));
@@ -76,14 +82,14 @@ public:
         connect(&engine, &ConversionEngine::runEnded, this, &ConversionCommand::onRunEnded);
     }
 
-    QString refusal() const { return engine.languageRefusal(language); }
+    QString refusal() const { return RunTexts::languageRefusal(engine, language); }
 
     void start()
     {
         current.clear();
         missing.clear();
         if (!engine.start(language, [this] { return remaining.value(0); }))
-            onRunEnded(refusal(), false);
+            onRefused();
     }
 
     void stop(int signalNumber)
@@ -168,24 +174,29 @@ private:
         return path;
     }
 
-    void onRunEnded(const QString &message, bool fileWasStarted)
+    void onRefused() { reportFailure(QString(), refusal()); }
+
+    void onRunEnded(const ConversionEngine::RunEnd &end)
     {
         if (stopping)
             return;
-        const QString allConverted = ConversionEngine::allConvertedMessage();
-        if (message.isEmpty() || message.startsWith(allConverted)) {
-            // What follows names the documents written under a new name to keep the old ones.
-            QStringList notes = keptNotes;
-            if (message.size() > allConverted.size())
-                notes.prepend(message.mid(allConverted.size()).trimmed());
-            const QString kept = notes.join(QLatin1Char('\n'));
+        if (end.succeeded()) {
+            // The documents and subtitles written under a new name to keep the old ones.
+            const QStringList kept = RunTexts::notes(end) + keptNotes;
             if (!kept.isEmpty())
-                writeTo(stderr, lines.finish() + kept + QLatin1Char('\n'));
+                writeTo(stderr, lines.finish() + kept.join(QLatin1Char('\n')) + QLatin1Char('\n'));
             QCoreApplication::exit(anyFailed ? ExitStatus::SomeFailed : ExitStatus::AllConverted);
             return;
         }
+        reportFailure(!missing.isEmpty() ? missing
+                : end.fileWasStarted     ? current
+                                         : QString(),
+            RunTexts::endMessage(end));
+    }
+
+    void reportFailure(const QString &task, const QString &message)
+    {
         anyFailed = true;
-        const QString task = !missing.isEmpty() ? missing : fileWasStarted ? current : QString();
         writeTo(stderr, lines.failed(task, message));
         if (task.isEmpty()) {
             // Nothing could begin (service, token): every other file would meet the same.
@@ -261,10 +272,10 @@ int runConversionCommand(int argc, char *argv[])
     LocalSpeechService::warnOfUnencryptedHosts(options.service);
     options.dataDir = AppState::dataDir;
     const QString outputDir
-        = request.outputDir.isEmpty() ? AppState::dataDir + QStringLiteral("/myWordFiles") : request.outputDir;
+        = request.outputDir.isEmpty() ? DataPaths::documents(AppState::dataDir) : request.outputDir;
     // Subtitles alone: the document they are made from goes to a folder of its own, so that neither a
     // document already there (the window's, an earlier run's) nor its timings are replaced or removed.
-    const QString ownFolder = AppState::dataDir + QStringLiteral("/.quillora");
+    const QString ownFolder = DataPaths::own(AppState::dataDir);
     QDir().mkpath(ownFolder);
     QTemporaryDir scratch(ownFolder + QStringLiteral("/subtitles-XXXXXX"));
     const bool documentWanted = request.formats.contains(QStringLiteral("txt"));
@@ -300,7 +311,7 @@ int runConversionCommand(int argc, char *argv[])
         writeTo(stderr, wordsPath + QStringLiteral("：") + UserWordList::describe(problem) + QLatin1Char('\n'));
     options.wordsFile = request.wordsFile;
     const QString language = request.language.isEmpty()
-        ? CommandLine::rememberedLanguage(AppState::dataDir + QStringLiteral("/.quillora/settings.ini"))
+        ? CommandLine::rememberedLanguage(DataPaths::settings(AppState::dataDir))
         : request.language;
 
     ConversionCommand command(options, language, request.files, request.formats, outputDir);

@@ -5,6 +5,7 @@
 #include "conversiontestutil.h"
 
 #include "common/speechtestutil.h"
+#include "pipeline/conversionengine_p.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -58,7 +59,7 @@ void preparation(int minutes)
         f.server.requests.clear();
     });
     f.addTask(mp3);
-    QProcess *cutter = f.window->conversionEngine->cutProcess();
+    QProcess *cutter = ConversionEngineTestAccess::cutProcess(f.window->conversionEngine);
     bool cut = false;
     QObject::connect(cutter, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), [&] { cut = true; });
     clock.restart();

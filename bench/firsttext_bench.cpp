@@ -10,6 +10,7 @@
 #include "pipeline/audioprep.h"
 #include "pipeline/conversionengine.h"
 #include "pipeline/qthttpclass.h"
+#include "pipeline/speechclient_p.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -40,7 +41,8 @@ struct FirstWords
 
 bool recognitionInFlight(ConversionEngine *engine)
 {
-    const auto replies = engine->httpClient()->manager->findChildren<QNetworkReply *>();
+    const auto replies
+        = SpeechClientTestAccess::httpClient(engine->speechClient())->manager->findChildren<QNetworkReply *>();
     return std::any_of(replies.begin(), replies.end(),
         [](QNetworkReply *reply) { return reply->url().path() == QLatin1String("/server_api"); });
 }
@@ -144,12 +146,12 @@ double formerConversion(SpeechServiceProcess &service, const QString &mp3, int a
     return clock.elapsed() / 1000.0;
 }
 
-QString makeEnglishMp3(const QString &folder, const QString &passageWav, int minutes)
+QString makeEnglishMp3(const QString &folder, const QString &passageWav, int seconds)
 {
     // The passage looped, as a listener's long recording of read English.
-    const QString mp3 = folder + QStringLiteral("/english-%1min.mp3").arg(minutes);
-    if (!runFfmpeg({"-stream_loop", "-1", "-i", passageWav, "-t", QString::number(minutes * 60), "-ar", "44100", "-ac",
-            "2", "-b:a", "128k", mp3}))
+    const QString mp3 = folder + QStringLiteral("/english-%1s.mp3").arg(seconds);
+    if (!runFfmpeg({"-stream_loop", "-1", "-i", passageWav, "-t", QString::number(seconds), "-ar", "44100", "-ac", "2",
+            "-b:a", "128k", mp3}))
         return QString();
     return mp3;
 }
@@ -176,7 +178,12 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int firstMinutes = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 60;
+    // "55s": seconds rather than minutes, for a file within a minute.
+    const QString firstArgument = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("60");
+    const bool inSeconds = firstArgument.endsWith(QLatin1Char('s'));
+    const int firstSeconds = firstArgument.chopped(inSeconds ? 1 : 0).toInt() * (inSeconds ? 1 : 60);
+    const QString firstLength = inSeconds ? QStringLiteral("%1-second").arg(firstSeconds)
+                                          : QStringLiteral("%1-minute").arg(firstSeconds / 60);
     const int wallMinutes = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 10;
     const int runs = argc > 3 ? QString::fromLocal8Bit(argv[3]).toInt() : 3;
 
@@ -195,16 +202,16 @@ int main(int argc, char **argv)
     if (passage.isEmpty())
         return 1;
 
-    if (firstMinutes > 0 && runs > 0) {
-        const QString mp3 = makeEnglishMp3(media.path(), passage, firstMinutes);
+    if (firstSeconds > 0 && runs > 0) {
+        const QString mp3 = makeEnglishMp3(media.path(), passage, firstSeconds);
         QVector<double> requests, texts;
         for (int run = 0; run < runs && !mp3.isEmpty(); ++run) {
             const FirstWords first = convert(service, mp3, false);
             requests << first.requestS;
             texts << first.textS;
-            std::printf("%d-minute English MP3, run %d: first request after %.2f s, first text after %.2f s "
+            std::printf("%s English MP3, run %d: first request after %.2f s, first text after %.2f s "
                         "(%s, %d requests at once)\n",
-                firstMinutes, run + 1, first.requestS, first.textS,
+                qPrintable(firstLength), run + 1, first.requestS, first.textS,
                 first.segments > 0 ? qPrintable(QStringLiteral("%1 segments").arg(first.segments))
                                    : "before the rest of the file was planned",
                 first.atOnce);
@@ -216,7 +223,7 @@ int main(int argc, char **argv)
     }
 
     if (wallMinutes > 0) {
-        const QString mp3 = makeEnglishMp3(media.path(), passage, wallMinutes);
+        const QString mp3 = makeEnglishMp3(media.path(), passage, wallMinutes * 60);
         if (mp3.isEmpty())
             return 1;
         // Now, former, former, now: a load that other work puts on the machine meanwhile falls on both alike.

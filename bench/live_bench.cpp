@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
@@ -22,9 +23,20 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <sys/resource.h>
+
 using namespace SpeechTestUtil;
 
 namespace {
+
+// User and system time this process has used so far.
+qint64 processCpuMs()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return qint64(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000
+        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+}
 
 QStringList wordsOf(const QString &path)
 {
@@ -83,7 +95,7 @@ int main(int argc, char *argv[])
     wall.start();
 
     const auto record = [&](bool liveOn, qint64 lengthMs, QVector<QPair<qint64, qint64>> *texts, qint64 *stallMs,
-                            qint64 *stopStallMs, qint64 *originMs) {
+                            qint64 *stopStallMs, qint64 *originMs, double *cpuPercent) {
         Recording result;
         Widget *window = fixture.start();
         window->testSeams.serviceHost = service.hostAndPort();
@@ -112,7 +124,11 @@ int main(int argc, char *argv[])
                 *originMs = std::min(*originMs, wall.elapsed() - window->live->audioReadMs());
         });
         origin.start(5);
+        const qint64 cpuBefore = processCpuMs();
+        QElapsedTimer recording;
+        recording.start();
         BenchUtil::runUntil([] { return false; }, int(lengthMs));
+        *cpuPercent = 100.0 * double(processCpuMs() - cpuBefore) / double(std::max<qint64>(1, recording.elapsed()));
         *stallMs = stalls.worstMs;
         BenchUtil::StallMeter stopStalls;
         window->recordBtn->click();
@@ -128,16 +144,17 @@ int main(int argc, char *argv[])
     // The first capture after the daemon starts loses a second or more: take that loss first.
     QVector<QPair<qint64, qint64>> unused;
     qint64 offStall = 0, offStopStall = 0, offOrigin = 0;
-    record(false, 3000, &unused, &offStall, &offStopStall, &offOrigin);
+    double cpuOn = 0, cpuOff = 0;
+    record(false, 3000, &unused, &offStall, &offStopStall, &offOrigin, &cpuOff);
 
     QVector<QPair<qint64, qint64>> texts;
     qint64 stall = 0, stopStall = 0, originMs = 0;
-    const Recording on = record(true, speechMs + 1500, &texts, &stall, &stopStall, &originMs);
+    const Recording on = record(true, speechMs + 1500, &texts, &stall, &stopStall, &originMs, &cpuOn);
     const QStringList liveWords = wordsOf(fixture.window->wordFilePath);
     const QString liveRecording = on.path;
 
     // The same capture with live text off, for as long as the speech.
-    const Recording off = record(false, speechMs + 1500, &unused, &offStall, &offStopStall, &offOrigin);
+    const Recording off = record(false, speechMs + 1500, &unused, &offStall, &offStopStall, &offOrigin, &cpuOff);
 
     QVector<qint64> latencies;
     const qint64 tailMs = UtteranceCutter().tailMs;
@@ -163,6 +180,9 @@ int main(int argc, char *argv[])
         percentile(latencies, 0.5), percentile(latencies, 0.95), percentile(latencies, 1.0));
     std::printf("longest window stall while recording: live on %lld ms, live off %lld ms (target < 50)\n",
         qint64(stall), qint64(offStall));
+    std::printf("window process CPU while recording (its own threads, not ffmpeg's nor the service's): live on "
+                "%.1f %%, live off %.1f %% of one core\n",
+        cpuOn, cpuOff);
     std::printf("longest stall at stop (the recorder waits for ffmpeg to finish the file): live on %lld ms, "
                 "live off %lld ms\n",
         qint64(stopStall), qint64(offStopStall));

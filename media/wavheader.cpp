@@ -1,5 +1,7 @@
 #include "media/wavheader.h"
 
+#include "pipeline/wavformat.h"
+
 #include <QFile>
 #include <QtEndian>
 
@@ -27,33 +29,19 @@ qint64 repair(const QString &path)
     if (!file.open(QIODevice::ReadWrite))
         return -1;
     const qint64 size = file.size();
-    // ffmpeg puts fmt and an INFO list before the data; a few kilobytes hold any header it writes.
-    const QByteArray head = file.read(4096);
-    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
+    const WavFormat::DataChunk data = WavFormat::findDataChunk(&file);
+    if (!data.found)
         return -1;
-    int blockAlign = 1;
-    int at = 12;
-    while (at + 8 <= head.size()) {
-        const QByteArray id = head.mid(at, 4);
-        const quint32 chunkSize = le32(head, at + 4);
-        if (id == "fmt " && at + 22 <= head.size())
-            blockAlign = qMax(1, int(qFromLittleEndian<quint16>(head.constData() + at + 20)));
-        if (id == "data") {
-            const qint64 dataStart = at + 8;
-            const qint64 audio = (size - dataStart) / blockAlign * blockAlign;
-            const quint32 riffSize = quint32(qMin<qint64>(dataStart + audio - 8, 0xffffffffLL));
-            const quint32 dataSize = quint32(qMin<qint64>(audio, 0xffffffffLL));
-            if (le32(head, 4) != riffSize && !writeLe32(file, 4, riffSize))
-                return -1;
-            if (chunkSize != dataSize && !writeLe32(file, at + 4, dataSize))
-                return -1;
-            return audio;
-        }
-        if (chunkSize > quint32(head.size()))
-            break;
-        at += 8 + int(chunkSize) + int(chunkSize & 1);
-    }
-    return -1;
+    const qint64 audio = (size - data.start) / data.blockAlign * data.blockAlign;
+    const quint32 riffSize = quint32(qMin<qint64>(data.start + audio - 8, 0xffffffffLL));
+    const quint32 dataSize = quint32(qMin<qint64>(audio, 0xffffffffLL));
+    file.seek(4);
+    const QByteArray riffField = file.read(4);
+    if ((riffField.size() != 4 || le32(riffField, 0) != riffSize) && !writeLe32(file, 4, riffSize))
+        return -1;
+    if (data.size != dataSize && !writeLe32(file, data.sizeAt, dataSize))
+        return -1;
+    return audio;
 }
 
 } // namespace WavHeader

@@ -3,7 +3,10 @@
 #include "app/appstate.h"
 #include "library/librarypaths.h"
 #include "media/recorder.h"
+#include "pipeline/datapaths.h"
+#include "pipeline/languages.h"
 #include "pipeline/livetranscription.h"
+#include "pipeline/runtexts.h"
 #include "ui/notice.h"
 #include "ui/theme.h"
 
@@ -18,7 +21,7 @@ const QString liveKey = QStringLiteral("liveTranscription");
 
 QString settingsPath()
 {
-    return AppState::dataDir + QStringLiteral("/.quillora/settings.ini");
+    return DataPaths::settings(AppState::dataDir);
 }
 } // namespace
 
@@ -51,7 +54,7 @@ QString Widget::liveRefusal(const QString &language)
     if (liveActive())
         return tr("上一段录音的文字仍在识别中，本次录音不做边录边转；录音结束后可以在录音列表中照常转换。");
     conversionEngine->setOptions(engineOptions());
-    const QString refusal = conversionEngine->languageRefusal(language);
+    const QString refusal = RunTexts::languageRefusal(*conversionEngine, language);
     if (!refusal.isEmpty())
         return refusal + tr("\n本次录音不做边录边转。");
     // The live text takes the view: edits in it are saved first, and a failed save keeps it out.
@@ -63,7 +66,7 @@ QString Widget::liveRefusal(const QString &language)
 
 void Widget::startLive()
 {
-    const QString language = languageBox->currentData().toString();
+    const QString language = Languages::codeOf(languageBox->currentData().toString());
     const QString refusal = liveRefusal(language);
     if (!refusal.isEmpty()) {
         Notice::information(this, refusal);
@@ -78,7 +81,7 @@ void Widget::startLive()
     options.requestTimeoutMs = ConversionEngine::requestBoundMs(engine);
     options.retryPauseMs = testSeams.retryPauseUnitMs;
     if (!live) {
-        live = new LiveTranscription(options, conversionEngine->speechService(), &accessToken, this);
+        live = new LiveTranscription(options, conversionEngine->speechClient(), this);
         connect(live, &LiveTranscription::textRecognised, this,
             [this](const QString &text) { wordTextEdit->append(text + QLatin1Char('\n')); });
         connect(live, &LiveTranscription::interrupted, this,

@@ -1,5 +1,7 @@
 #include "pipeline/audioprep.h"
 
+#include "pipeline/wavformat.h"
+
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -95,7 +97,7 @@ QStringList cutArgumentsTo(const QString &inputPath, const QString &outputPath, 
 }
 
 QStringList segmentMuxerArguments(
-    const QString &inputPath, const QString &folder, const QVector<qint64> &cutsCentis, int firstIndex)
+    const QString &inputPath, const QString &folder, const QVector<qint64> &cutsCentis, int firstIndex, bool listed)
 {
     const qint64 startCentis = firstIndex > 0 ? cutsCentis.value(firstIndex - 1) : 0;
     QStringList times;
@@ -117,6 +119,9 @@ QStringList segmentMuxerArguments(
         arguments << QStringLiteral("-segment_times") << times.join(QLatin1Char(','));
     if (firstIndex > 0)
         arguments << QStringLiteral("-segment_start_number") << QString::number(firstIndex);
+    if (listed)
+        arguments << QStringLiteral("-segment_list") << QStringLiteral("pipe:1") << QStringLiteral("-segment_list_type")
+                  << QStringLiteral("flat");
     arguments << QStringLiteral("-reset_timestamps") << QStringLiteral("1")
               << safeArgument(folder + QStringLiteral("/%d.wav"));
     return arguments;
@@ -124,25 +129,7 @@ QStringList segmentMuxerArguments(
 
 QByteArray wavHeader(qint64 dataBytes)
 {
-    QByteArray header;
-    const auto put = [&header](quint32 value, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            header.append(char((value >> (8 * i)) & 0xff));
-    };
-    const quint32 rate = 16000;
-    header.append("RIFF");
-    put(quint32(36 + dataBytes), 4);
-    header.append("WAVEfmt ");
-    put(16, 4);
-    put(1, 2); // PCM
-    put(1, 2); // mono
-    put(rate, 4);
-    put(rate * 2, 4);
-    put(2, 2);
-    put(16, 2);
-    header.append("data");
-    put(quint32(dataBytes), 4);
-    return header;
+    return WavFormat::header(dataBytes);
 }
 
 qint64 parseDurationCentis(const QString &probeOutput)

@@ -51,8 +51,10 @@ QStringList cutArgumentsTo(const QString &inputPath, const QString &outputPath, 
 // segments joined are the input byte for byte.
 // firstIndex > 0: the segments before it exist already; the muxer begins at cut firstIndex - 1 and
 // writes folder/<firstIndex>.wav, ...
-QStringList segmentMuxerArguments(
-    const QString &inputPath, const QString &folder, const QVector<qint64> &cutsCentis, int firstIndex = 0);
+// listed: the muxer also names each segment ("3.wav") on a line of its standard output once it has
+// written it whole.
+QStringList segmentMuxerArguments(const QString &inputPath, const QString &folder, const QVector<qint64> &cutsCentis,
+    int firstIndex = 0, bool listed = false);
 
 // A 44-byte header of a 16 kHz mono 16-bit PCM WAV holding dataBytes of samples.
 QByteArray wavHeader(qint64 dataBytes);

@@ -1,12 +1,14 @@
-#include "pipeline/conversionengine.h"
+#include "pipeline/conversionengine_p.h"
 
 #include "pipeline/audioprep.h"
 #include "pipeline/cutplan.h"
+#include "pipeline/datapaths.h"
 #include "platform/ffmpegprogram.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QFutureWatcher>
 #include <QProcess>
 #include <QStorageInfo>
@@ -21,42 +23,33 @@ namespace {
 const char *const generationProperty = "quilloraRunGeneration";
 // Below this, a failed write into the temporary folder is taken for a full disk.
 const qint64 nearlyFullBytes = 4 * 1024 * 1024;
-// How often the folder is looked at for the next segment while the cutter runs.
-const int cutWatchMs = 10;
 
 } // namespace
 
-void ConversionEngine::createProcesses()
+void ConversionEnginePrivate::createProcesses()
 {
     // The probe's diagnostics are read as its standard output.
     probe = new QProcess(this);
     probe->setProcessChannelMode(QProcess::MergedChannels);
     connect(probe, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
-        &ConversionEngine::slotGetAudioLengthFinish);
-    connect(probe, &QProcess::readyRead, this, &ConversionEngine::onReadOutput);
+        &ConversionEnginePrivate::slotGetAudioLengthFinish);
+    connect(probe, &QProcess::readyRead, this, &ConversionEnginePrivate::onReadOutput);
     cutter = new QProcess(this);
-    connect(
-        cutter, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this, &ConversionEngine::slotCutAudioFinish);
+    connect(cutter, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
+        &ConversionEnginePrivate::slotCutAudioFinish);
+    // The muxer names each segment on its standard output once the segment is complete.
+    connect(cutter, &QProcess::readyReadStandardOutput, this, &ConversionEnginePrivate::onSegmentListed);
     transcoder = new QProcess(this);
     connect(transcoder, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
-        &ConversionEngine::slotConvertAudioFormatFinish);
+        &ConversionEnginePrivate::slotConvertAudioFormatFinish);
     for (QProcess *process : {probe, cutter, transcoder})
-        connect(process, &QProcess::errorOccurred, this, &ConversionEngine::onFfmpegError);
-    cutWatch = new QTimer(this);
-    cutWatch->setInterval(cutWatchMs);
-    connect(cutWatch, &QTimer::timeout, this, [this] {
-        if (stage == Stage::Preparing) {
-            if (isCurrentProcess(transcoder))
-                cutHeadSegment();
-        } else if (isCurrentProcess(cutter)) {
-            collectCutSegments(false);
-        }
-    });
+        connect(process, &QProcess::errorOccurred, this, [this, process] { onFfmpegError(process); });
 }
 
-void ConversionEngine::killProcesses()
+void ConversionEnginePrivate::killProcesses()
 {
-    cutWatch->stop();
+    delete transcodeWatch;
+    transcodeWatch = nullptr;
     cutterPaused = false;
     for (QProcess *process : {transcoder, probe, cutter}) {
         if (process->state() != QProcess::NotRunning)
@@ -64,41 +57,52 @@ void ConversionEngine::killProcesses()
     }
 }
 
-QString ConversionEngine::tmpFolder() const
+QString ConversionEnginePrivate::tmpFolder() const
 {
-    return runOpts.dataDir + QStringLiteral("/myTmpWAVFiles");
+    return DataPaths::temporary(runOpts.dataDir);
 }
 
-void ConversionEngine::startFfmpeg(QProcess *process, const QStringList &arguments)
+void ConversionEnginePrivate::startFfmpeg(QProcess *process, const QStringList &arguments)
 {
     const QString program = ffmpegProgram(runOpts.appDir);
     if (program.isEmpty()) {
-        endRun(tr("找不到 ffmpeg 程序，无法处理音频，请先安装 ffmpeg！"));
+        endRun(Outcome::FfmpegMissing);
         return;
     }
     if (process->state() != QProcess::NotRunning) {
-        // A stopped run's child was killed but not yet reaped; its finish belongs to the old generation.
+        // A stopped run's child was killed but not yet reaped: its finish belongs to the old generation, and
+        // this one starts once it has come, without waiting for it here.
         process->kill();
-        process->waitForFinished(2000);
+        const quint64 generation = runGeneration;
+        auto *ended = new QMetaObject::Connection;
+        *ended = connect(process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
+            [this, process, program, arguments, generation, ended] {
+                disconnect(*ended);
+                delete ended;
+                if (generation != runGeneration || !isRunning())
+                    return;
+                process->setProperty(generationProperty, runGeneration);
+                process->start(program, arguments, QIODevice::ReadOnly);
+            });
+        return;
     }
     process->setProperty(generationProperty, runGeneration);
     process->start(program, arguments, QIODevice::ReadOnly);
 }
 
-bool ConversionEngine::isCurrentProcess(QProcess *process) const
+bool ConversionEnginePrivate::isCurrentProcess(QProcess *process) const
 {
     return isRunning() && process->property(generationProperty).toULongLong() == runGeneration;
 }
 
-void ConversionEngine::onFfmpegError()
+void ConversionEnginePrivate::onFfmpegError(QProcess *process)
 {
-    auto *process = qobject_cast<QProcess *>(sender());
-    if (!process || process->error() != QProcess::FailedToStart || !isCurrentProcess(process))
+    if (process->error() != QProcess::FailedToStart || !isCurrentProcess(process))
         return;
-    endRun(tr("无法启动 ffmpeg 程序，请检查 ffmpeg 是否安装完好！"));
+    endRun(Outcome::FfmpegNotStarted);
 }
 
-bool ConversionEngine::preparationFailed(QProcess *process)
+bool ConversionEnginePrivate::preparationFailed(QProcess *process)
 {
     // ffmpeg reports a write that failed for a full disk, yet may still exit with 0.
     const QByteArray errors = process->readAllStandardError();
@@ -109,35 +113,53 @@ bool ConversionEngine::preparationFailed(QProcess *process)
     return true;
 }
 
-void ConversionEngine::endPreparation(const QByteArray &errors)
+void ConversionEnginePrivate::endPreparation(const QByteArray &errors)
 {
     const QStorageInfo storage(tmpFolder());
     if (AudioPrep::reportsFullDisk(errors) || (storage.isValid() && storage.bytesAvailable() < nearlyFullBytes)) {
-        endRun(tr("磁盘空间已满，无法在文件夹“%1”中写入音频，请清理磁盘后再试！")
-                   .arg(QDir::toNativeSeparators(tmpFolder())));
+        RunEnd end;
+        end.outcome = Outcome::DiskFull;
+        end.fileWasStarted = true;
+        end.task = fileRun.taskPath;
+        end.path = tmpFolder();
+        endRun(end);
         return;
     }
-    endRun(tr("出现异常，请核验音频后再试！"));
+    endRun(Outcome::BadAudio);
 }
 
-void ConversionEngine::convertAudioFormat()
+void ConversionEnginePrivate::convertAudioFormat()
 {
-    setProgress(tr("预处理..."));
+    setProgress(Stage::Preparing);
     const QString task = fileRun.taskPath;
     if (AudioPrep::skipsTranscode(task)) {
         getAudioLength();
         return;
     }
-    fileRun.transcodedPath = AudioPrep::transcodedPathIn(runFolder());
+    fileRun.transcodedPath = AudioPrep::transcodedPathIn(q->runFolder());
     startFfmpeg(transcoder, AudioPrep::transcodeArguments(task, fileRun.transcodedPath));
     // A resumed run cuts by its kept plan; any other sends its first segment while the rest is transcoded.
     RunProgress kept;
     fileRun.headStart = isRunning() && !readKeptProgress(&kept);
-    if (fileRun.headStart)
-        cutWatch->start();
+    if (!fileRun.headStart)
+        return;
+    // Told by the file system each time the transcode grows, until the first segment can be cut.
+    transcodeWatch = new QFileSystemWatcher({q->runFolder()}, this);
+    connect(transcodeWatch, &QFileSystemWatcher::directoryChanged, this, &ConversionEnginePrivate::onTranscodeGrown);
+    connect(transcodeWatch, &QFileSystemWatcher::fileChanged, this, &ConversionEnginePrivate::onTranscodeGrown);
+    onTranscodeGrown();
 }
 
-void ConversionEngine::cutHeadSegment()
+void ConversionEnginePrivate::onTranscodeGrown()
+{
+    if (!transcodeWatch || !isCurrentProcess(transcoder))
+        return;
+    if (transcodeWatch->files().isEmpty() && QFile::exists(fileRun.transcodedPath))
+        transcodeWatch->addPath(fileRun.transcodedPath);
+    cutHeadSegment();
+}
+
+void ConversionEnginePrivate::cutHeadSegment()
 {
     // A minute and a window past it place the first cut exactly where the whole file would.
     const qint64 needed = (CutPlan::limitCentis + 1) * CutPlan::samplesPerWindow * 2;
@@ -146,13 +168,14 @@ void ConversionEngine::cutHeadSegment()
     const QByteArray pcm = CutPlan::samplesOfFile(fileRun.transcodedPath, true, needed);
     if (pcm.size() < needed)
         return;
-    cutWatch->stop();
+    transcodeWatch->deleteLater();
+    transcodeWatch = nullptr;
     fileRun.headStart = false;
     const QVector<qint64> cuts = CutPlan::planCutsInPauses(CutPlan::energyEnvelope(pcm.constData(), pcm.size()),
         CutPlan::limitCentis, CutPlan::searchCentis, CutPlan::stretchCentis, CutPlan::firstSegmentCentis);
     if (cuts.isEmpty())
         return;
-    const QString path = AudioPrep::segmentPathIn(runFolder(), 0);
+    const QString path = AudioPrep::segmentPathIn(q->runFolder(), 0);
     const QByteArray samples = pcm.left(int(cuts.first() * CutPlan::samplesPerWindow * 2));
     QFile segment(path);
     if (!segment.open(QIODevice::WriteOnly | QIODevice::Truncate)
@@ -171,11 +194,12 @@ void ConversionEngine::cutHeadSegment()
     sendSegment(0, path);
 }
 
-void ConversionEngine::slotConvertAudioFormatFinish()
+void ConversionEnginePrivate::slotConvertAudioFormatFinish()
 {
     if (!isCurrentProcess(transcoder))
         return;
-    cutWatch->stop();
+    delete transcodeWatch;
+    transcodeWatch = nullptr;
     fileRun.headStart = false;
     if (preparationFailed(transcoder))
         return;
@@ -183,20 +207,20 @@ void ConversionEngine::slotConvertAudioFormatFinish()
     getAudioLength();
 }
 
-void ConversionEngine::getAudioLength()
+void ConversionEnginePrivate::getAudioLength()
 {
     fileRun.probeOutput.clear();
     startFfmpeg(probe, AudioPrep::probeArguments(fileRun.sourcePath));
 }
 
-void ConversionEngine::onReadOutput()
+void ConversionEnginePrivate::onReadOutput()
 {
     const QByteArray piece = probe->readAll();
     if (isCurrentProcess(probe))
         fileRun.probeOutput += piece;
 }
 
-void ConversionEngine::slotGetAudioLengthFinish()
+void ConversionEnginePrivate::slotGetAudioLengthFinish()
 {
     if (!isCurrentProcess(probe))
         return;
@@ -204,7 +228,7 @@ void ConversionEngine::slotGetAudioLengthFinish()
     const qint64 centis = AudioPrep::parseDurationCentis(QString::fromLocal8Bit(fileRun.probeOutput));
     fileRun.probeOutput.clear();
     if (centis < 0) {
-        endRun(tr("出现异常，请核验音频后再试！"));
+        endRun(Outcome::BadAudio);
         return;
     }
 
@@ -217,19 +241,8 @@ void ConversionEngine::slotGetAudioLengthFinish()
     segmentIndex = 0;
     RunProgress kept;
     const bool anyKept = readKeptProgress(&kept);
-    if (AudioPrep::planSegments(centis).copyWhole) {
-        fileRun.cuts.clear();
-        segments = 1;
-        useProgress(anyKept && kept.segmentCount() == 1 ? &kept : nullptr);
-        const QString first = AudioPrep::segmentPathIn(runFolder(), 0);
-        QFile::remove(first);
-        if (!QFile::copy(fileRun.sourcePath, first)) {
-            endPreparation(QByteArray());
-            return;
-        }
-        pendingSegments << first;
-        segmentIndex = 1;
-        beginUploads();
+    if (AudioPrep::planSegments(centis).copyWhole && anyKept && kept.segmentCount() == 1) {
+        copyWholeFile(&kept);
         return;
     }
     if (anyKept) {
@@ -247,25 +260,25 @@ void ConversionEngine::slotGetAudioLengthFinish()
     planCuts();
 }
 
-bool ConversionEngine::readKeptProgress(RunProgress *kept) const
+bool ConversionEnginePrivate::readKeptProgress(RunProgress *kept) const
 {
     QFile record(progressRecordPath(fileRun.taskPath));
     return record.open(QIODevice::ReadOnly) && RunProgress::fromJson(record.readAll(), kept)
         && kept->continues(RunProgress::identityOf(fileRun.taskPath), runLanguage, kept->segmentCount());
 }
 
-void ConversionEngine::useProgress(const RunProgress *kept)
+void ConversionEnginePrivate::useProgress(const RunProgress *kept)
 {
     fileRun.progress = kept ? *kept : RunProgress(RunProgress::identityOf(fileRun.taskPath), runLanguage, segments);
     fileRun.progress.setCuts(fileRun.cuts);
     if (kept && !kept->texts().isEmpty())
-        emit transcriptReplaced(kept->texts());
+        emit q->transcriptReplaced(kept->texts());
 }
 
-void ConversionEngine::planCuts()
+void ConversionEnginePrivate::planCuts()
 {
     // An hour of audio is 115 MB to read and measure: off this thread.
-    stage = Stage::Cutting;
+    step = Step::Cutting;
     const quint64 generation = runGeneration;
     const QString source = fileRun.sourcePath;
     const bool wav = !AudioPrep::skipsTranscode(fileRun.taskPath);
@@ -277,6 +290,11 @@ void ConversionEngine::planCuts()
         planned->deleteLater();
         if (generation != runGeneration || !isRunning())
             return;
+        // A short file without a pause to cut its first words off at is sent whole, as it is.
+        if (cuts.isEmpty() && AudioPrep::planSegments(fileRun.durationCentis).copyWhole) {
+            copyWholeFile(nullptr);
+            return;
+        }
         fileRun.cuts = cuts;
         segments = int(cuts.size()) + 1;
         const RunProgress headProgress = fileRun.progress;
@@ -307,34 +325,66 @@ void ConversionEngine::planCuts()
                 cuts << head + cut;
             return cuts;
         }
-        const QVector<qint64> cuts = CutPlan::planCutsInPauses(
-            envelope, CutPlan::limitCentis, CutPlan::searchCentis, CutPlan::stretchCentis, CutPlan::firstSegmentCentis);
+        const QVector<qint64> cuts = CutPlan::planCutsInPauses(envelope, CutPlan::limitCentis, CutPlan::searchCentis,
+            CutPlan::stretchCentis, CutPlan::firstSegmentCentis, /*shortToo=*/true);
         // Audio that could not be read whole is cut every minute, as without a plan.
         return CutPlan::fitsDuration(cuts, centis) ? cuts : CutPlan::planCutsEvery(centis);
     }));
 }
 
-void ConversionEngine::startCutting()
+void ConversionEnginePrivate::copyWholeFile(const RunProgress *kept)
 {
-    // Segments are sent as they are cut: uploads begin with the cutter.
-    stage = Stage::Uploading;
-    cutterPaused = false;
-    startFfmpeg(cutter,
-        AudioPrep::segmentMuxerArguments(fileRun.sourcePath, runFolder(), fileRun.cuts, fileRun.headCut > 0 ? 1 : 0));
-    if (!isRunning())
+    fileRun.cuts.clear();
+    segments = 1;
+    pendingSegments.clear();
+    useProgress(kept);
+    const QString first = AudioPrep::segmentPathIn(q->runFolder(), 0);
+    QFile::remove(first);
+    if (!QFile::copy(fileRun.sourcePath, first)) {
+        endPreparation(QByteArray());
         return;
-    cutWatch->start();
-    emit fileProgress(fileRun.taskPath, fileRun.progress.doneCount(), segments);
-    showUploadProgress();
+    }
+    pendingSegments << first;
+    segmentIndex = 1;
+    slotBeginUpload();
 }
 
-void ConversionEngine::collectCutSegments(bool cutterEnded)
+void ConversionEnginePrivate::startCutting()
 {
-    // A segment is complete once the cutter has begun the next one, or has ended.
-    while (segmentIndex < segments) {
-        const QString path = AudioPrep::segmentPathIn(runFolder(), segmentIndex);
-        if (!cutterEnded && !QFile::exists(AudioPrep::segmentPathIn(runFolder(), segmentIndex + 1)))
-            break;
+    // Segments are sent as they are cut: uploads begin with the cutter.
+    step = Step::Uploading;
+    cutterPaused = false;
+    cutterList.clear();
+    startFfmpeg(cutter,
+        AudioPrep::segmentMuxerArguments(
+            fileRun.sourcePath, q->runFolder(), fileRun.cuts, fileRun.headCut > 0 ? 1 : 0, /*listed=*/true));
+    if (!isRunning())
+        return;
+    emit q->fileProgress(fileRun.taskPath, fileRun.progress.doneCount(), segments);
+    showUploadProgress();
+    collectCutSegments(-1);
+}
+
+void ConversionEnginePrivate::onSegmentListed()
+{
+    cutterList += cutter->readAllStandardOutput();
+    if (!isCurrentProcess(cutter))
+        return;
+    int listed = -1;
+    for (int end = cutterList.indexOf('\n'); end >= 0; end = cutterList.indexOf('\n')) {
+        const QString name = QString::fromLocal8Bit(cutterList.left(end)).trimmed();
+        cutterList.remove(0, end + 1);
+        listed = std::max(listed, AudioPrep::segmentIndexOf(name));
+    }
+    if (listed >= 0)
+        collectCutSegments(listed);
+}
+
+void ConversionEnginePrivate::collectCutSegments(int completeUpTo)
+{
+    // The muxer names a segment once it has written it whole; every one before it is complete too.
+    while (segmentIndex < segments && segmentIndex <= completeUpTo) {
+        const QString path = AudioPrep::segmentPathIn(q->runFolder(), segmentIndex);
         if (fileRun.progress.isDone(segmentIndex))
             QFile::remove(path); // recognised by an earlier attempt
         else
@@ -344,7 +394,7 @@ void ConversionEngine::collectCutSegments(bool cutterEnded)
     sendPending();
 }
 
-void ConversionEngine::pauseCutter(bool pause)
+void ConversionEnginePrivate::pauseCutter(bool pause)
 {
     // The folder holds no more than the segments the requests need: the cutter waits for them.
     if (pause == cutterPaused || cutter->state() != QProcess::Running || !isCurrentProcess(cutter))
@@ -353,18 +403,20 @@ void ConversionEngine::pauseCutter(bool pause)
     ::kill(pid_t(cutter->processId()), pause ? SIGSTOP : SIGCONT);
 }
 
-void ConversionEngine::slotCutAudioFinish()
+void ConversionEnginePrivate::slotCutAudioFinish()
 {
     if (!isCurrentProcess(cutter))
         return;
-    cutWatch->stop();
     cutterPaused = false;
     if (preparationFailed(cutter))
         return;
-    collectCutSegments(true);
+    // Whatever the list said last, every segment is complete once the muxer has ended.
+    onSegmentListed();
+    if (isRunning())
+        collectCutSegments(segments);
 }
 
-void ConversionEngine::beginUploads()
+void ConversionEnginePrivate::slotBeginUpload()
 {
     // Segments an earlier attempt already recognised are not sent again.
     QStringList pending;
@@ -376,7 +428,7 @@ void ConversionEngine::beginUploads()
     }
     pendingSegments = pending;
     segmentIndex = segments;
-    stage = Stage::Uploading;
-    emit fileProgress(fileRun.taskPath, fileRun.progress.doneCount(), segments);
+    step = Step::Uploading;
+    emit q->fileProgress(fileRun.taskPath, fileRun.progress.doneCount(), segments);
     sendPending();
 }

@@ -1,97 +1,70 @@
-#include "pipeline/conversionengine.h"
+#include "pipeline/conversionengine_p.h"
 
-#include "pipeline/localspeechservice.h"
-#include "pipeline/qthttpclass.h"
 #include "pipeline/speechprotocol.h"
 
-#include <QTimer>
-
-#include <algorithm>
-
-namespace {
-const int tokenTimeoutMs = 8000;
+void ConversionEnginePrivate::checkSpeechService()
+{
+    client->prepare(/*wantWorkers=*/true);
 }
 
-LocalSpeechService *ConversionEngine::speechService()
+void ConversionEnginePrivate::onClientReady(bool ok, int workers, const SpeechResult &failure)
 {
-    if (!service) {
-        service = new LocalSpeechService(isRunning() ? runOpts.service : opts.service, this);
-        const QString appDir = isRunning() ? runOpts.appDir : opts.appDir;
-        if (!appDir.isEmpty())
-            service->setProgramFolder(appDir);
-        connect(service, &LocalSpeechService::ready, this, &ConversionEngine::onSpeechServiceReady);
-        connect(service, &LocalSpeechService::stopped, this, &ConversionEngine::onSpeechServiceStopped);
-    }
-    return service;
-}
-
-void ConversionEngine::checkSpeechService()
-{
-    http->setCaFile(runOpts.service.caFile);
-    speechService()->ensureRunning();
-}
-
-void ConversionEngine::onSpeechServiceReady(bool ok)
-{
-    if (stage != Stage::CheckingService)
+    if (step != Step::CheckingService)
         return;
     if (!ok) {
-        const QString held = service->portHeldMessage(); // another program on the service's port
-        endRun(held.isEmpty() ? tr("无法启动语音识别服务，请检查程序安装是否完整！") : held, false);
+        endWithSpeechFailure(failure, false);
         return;
     }
-    // A service started anew knows nothing of the tokens an earlier one issued.
-    if (service->startedNewChild())
-        token.clear();
-    if (runOpts.service.parallelRequests == 0 && LocalSpeechService::isLocalDeployment(runOpts.service)) {
-        // As many requests at once as our own service has workers to decode them.
-        sendRequest(SpeechProtocol::HealthRequest, QByteArray());
-        return;
-    }
-    useService(runOpts.service.parallelRequests > 0 ? runOpts.service.parallelRequests : 1);
-}
-
-void ConversionEngine::onHealthReply(const QByteArray &body)
-{
-    useService(std::max(1, SpeechProtocol::decodeHealthWorkers(body)));
-}
-
-void ConversionEngine::useService(int atOnce)
-{
-    requestsAtOnce = atOnce;
+    requestsAtOnce = workers;
     serviceChecked = true;
     advance();
 }
 
-void ConversionEngine::onSpeechServiceStopped()
+void ConversionEnginePrivate::onSpeechServiceStopped()
 {
     // Only a run that relies on the service: one still checking for it sees it gone and starts it.
-    if (isRunning() && serviceChecked && stage != Stage::CheckingService)
-        endRun(tr("本机语音识别服务意外停止，转换已中断。请重新开始转换，程序会再次启动该服务。"));
+    if (isRunning() && serviceChecked && step != Step::CheckingService)
+        endRun(Outcome::ServiceStopped);
 }
 
-void ConversionEngine::requestToken()
+void ConversionEnginePrivate::endWithSpeechFailure(const SpeechResult &result, bool fileStarted)
 {
-    sendRequest(SpeechProtocol::TokenRequest, QByteArray());
-    tokenWait->start(tokenTimeoutMs);
-}
-
-void ConversionEngine::onTokenReply(const QByteArray &body)
-{
-    tokenWait->stop();
-    const SpeechProtocol::TokenReply reply = SpeechProtocol::decodeTokenReply(body);
-    if (!reply.ok) {
-        endRun(tr("获取访问令牌失败：语音服务器的应答无法解析！"), false);
-        return;
+    RunEnd end;
+    end.fileWasStarted = fileStarted;
+    if (fileStarted)
+        end.task = fileRun.taskPath;
+    end.requestId = result.requestId;
+    end.network = result.network;
+    end.seconds = result.timeoutSeconds;
+    switch (result.kind) {
+    case SpeechResult::Answered:
+        end.outcome = Outcome::UnparsableReply;
+        break;
+    case SpeechResult::NetworkError:
+        end.outcome = Outcome::NetworkFailure;
+        break;
+    case SpeechResult::LocalTimeout:
+        end.outcome = Outcome::LocalTimeout;
+        // A request of a file under way: the window's close-document button comes back with the end.
+        end.fileWasStarted
+            = result.requestId != SpeechProtocol::TokenRequest && result.requestId != SpeechProtocol::HealthRequest;
+        break;
+    case SpeechResult::ServiceNotStarted:
+        end.outcome = Outcome::ServiceNotStarted;
+        end.detail = result.portHeld;
+        break;
+    case SpeechResult::ServiceStopped:
+        end.outcome = Outcome::ServiceStopped;
+        break;
+    case SpeechResult::ServiceLost:
+        end.outcome = Outcome::ServiceLost;
+        break;
+    case SpeechResult::TokenTimeout:
+        end.outcome = Outcome::TokenTimeout;
+        break;
+    case SpeechResult::TokenUnparsable:
+        end.outcome = Outcome::TokenUnparsable;
+        break;
     }
-    token = reply.accessToken;
-    advance();
-}
-
-void ConversionEngine::sltTokenTimeout()
-{
-    tokenWait->stop();
-    if (!isRunning())
-        return;
-    endRun(tr("获取访问令牌超时！"), false);
+    endRun(end);
 }

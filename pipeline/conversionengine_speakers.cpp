@@ -1,21 +1,20 @@
-#include "pipeline/conversionengine.h"
+#include "pipeline/conversionengine_p.h"
 
-#include "library/librarypaths.h"
 #include "pipeline/audioprep.h"
 
 #include <QtConcurrent>
 
-void ConversionEngine::analyseSpeakers(const QVector<TimedSentence> &sentences)
+void ConversionEnginePrivate::analyseSpeakers(const QVector<TimedSentence> &sentences)
 {
     fileRun.speakersAnalysing = true;
-    setProgress(tr("区分说话人..."));
+    setProgress(Stage::FindingSpeakers);
     SpeakerAnalysis::Settings settings;
     settings.speakers = runOpts.speakers;
     const QVector<SpeakerAnalysis::Span> spans = SpeakerTurns::wordSpans(sentences);
     const QString audio = fileRun.sourcePath;
     const bool wav = !AudioPrep::skipsTranscode(fileRun.taskPath);
     // The frames wait on disk, in the run's own folder, which goes however the run ends.
-    const QString features = runFolder() + QStringLiteral("/speakers.features");
+    const QString features = folder->path() + QStringLiteral("/speakers.features");
     speakerCancel = std::make_shared<SpeakerAnalysis::Cancel>(false);
     const std::shared_ptr<SpeakerAnalysis::Cancel> cancel = speakerCancel;
     const quint64 generation = runGeneration;
@@ -27,14 +26,17 @@ void ConversionEngine::analyseSpeakers(const QVector<TimedSentence> &sentences)
     }));
 }
 
-void ConversionEngine::onSpeakersAnalysed(quint64 generation)
+void ConversionEnginePrivate::onSpeakersAnalysed(quint64 generation)
 {
     if (generation != runGeneration || !fileRun.speakersAnalysing)
         return;
     const SpeakerAnalysis::Result result = speakerWatch->result();
-    const QString name = LibraryPaths::fileName(fileRun.taskPath);
     fileRun.speakersAnalysing = false;
     fileRun.speakersDone = true;
+    using Note = ConversionEngine::SpeakersNote;
+    const auto note = [this](Note::Kind kind, int found = 0) {
+        speakersNotes.append({kind, fileRun.taskPath, found, runOpts.speakers});
+    };
     switch (result.outcome) {
     case SpeakerAnalysis::Outcome::Labelled:
         fileRun.speakers.wordSpeaker = result.spanSpeaker;
@@ -42,25 +44,24 @@ void ConversionEngine::onSpeakersAnalysed(quint64 generation)
         fileRun.speakers.names = runOpts.speakerLabels.names(result.speakers);
         fileRun.speakers.labelSuffix = runOpts.speakerLabels.suffix;
         if (runOpts.speakers > result.speakers)
-            divertedNotes
-                << tr("“%1”中只听出 %2 位说话人（要求 %3 位）。").arg(name).arg(result.speakers).arg(runOpts.speakers);
+            note(Note::FewerThanAsked, result.speakers);
         break;
     case SpeakerAnalysis::Outcome::OneSpeaker:
         if (runOpts.speakers != 1)
-            divertedNotes << tr("“%1”中只听出一位说话人，文档未标注说话人。").arg(name);
+            note(Note::OneSpeaker, 1);
         break;
     case SpeakerAnalysis::Outcome::TooShort:
-        divertedNotes << tr("“%1”的语音太短，无法区分说话人；文档未标注说话人。").arg(name);
+        note(Note::TooShort);
         break;
     case SpeakerAnalysis::Outcome::Unreadable:
     case SpeakerAnalysis::Outcome::Cancelled:
-        divertedNotes << tr("无法读取“%1”的音频来区分说话人；文档未标注说话人。").arg(name);
+        note(Note::Unreadable);
         break;
     }
     finishFile();
 }
 
-void ConversionEngine::cancelSpeakers()
+void ConversionEnginePrivate::cancelSpeakers()
 {
     if (speakerCancel)
         speakerCancel->store(true);

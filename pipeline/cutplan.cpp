@@ -1,5 +1,7 @@
 #include "pipeline/cutplan.h"
 
+#include "pipeline/wavformat.h"
+
 #include <QFile>
 #include <QtEndian>
 
@@ -36,19 +38,7 @@ qint64 onPacket(qint64 centis)
 
 bool seekToWavData(QFile &file)
 {
-    const QByteArray riff = file.read(12);
-    if (riff.size() != 12 || !riff.startsWith("RIFF") || riff.mid(8, 4) != "WAVE")
-        return false;
-    for (;;) {
-        const QByteArray head = file.read(8);
-        if (head.size() != 8)
-            return false;
-        if (head.startsWith("data"))
-            return true;
-        const qint64 size = qFromLittleEndian<quint32>(head.constData() + 4);
-        if (!file.seek(file.pos() + size + (size & 1)))
-            return false;
-    }
+    return WavFormat::findDataChunk(&file).found;
 }
 
 QVector<quint32> energyEnvelope(const char *pcm, qint64 bytes)
@@ -94,14 +84,15 @@ QByteArray samplesOfFile(const QString &path, bool wav, qint64 bytes)
 }
 
 QVector<qint64> planCutsInPauses(
-    const QVector<quint32> &envelope, qint64 limit, qint64 search, qint64 stretch, qint64 firstAfter)
+    const QVector<quint32> &envelope, qint64 limit, qint64 search, qint64 stretch, qint64 firstAfter, bool shortToo)
 {
     QVector<qint64> cuts;
     const qint64 total = envelope.size();
     stretch = std::max<qint64>(1, std::min(stretch, search));
     qint64 from = 0;
     const qint64 first = std::max(stretch, firstPauseCentis);
-    if (firstAfter > 0 && total > limit && firstAfter + first <= limit) {
+    const qint64 end = std::min(limit, total);
+    if (firstAfter > 0 && (total > limit || shortToo) && firstAfter + first <= end) {
         const quint64 pauseMean = pauseMeanFor(medianOf(envelope.mid(int(firstAfter), int(limit - firstAfter))));
         // The start of the first run of `length` windows after firstAfter, ending by `end`, that is a pause.
         const auto firstPause = [&](qint64 length, qint64 end) -> qint64 {
@@ -119,12 +110,12 @@ QVector<qint64> planCutsInPauses(
         // A sentence's pause soon after firstAfter, else any pause a cut may take: a short first segment
         // is what brings the first words back quickly.
         qint64 length = first;
-        qint64 start = firstPause(first, std::min(limit, firstAfter + search + first));
+        qint64 start = firstPause(first, std::min(end, firstAfter + search + first));
         if (start < 0) {
             length = stretch;
-            start = firstPause(stretch, limit);
+            start = firstPause(stretch, end);
         }
-        if (start >= 0) {
+        if (start >= 0 && onPacket(start + length / 2) < total) {
             from = std::min(limit, onPacket(start + length / 2));
             cuts.append(from);
         }

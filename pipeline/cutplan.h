@@ -39,9 +39,11 @@ QByteArray samplesOfFile(const QString &path, bool wav, qint64 bytes);
 // where one begins within search of firstAfter; else of the first stretch after firstAfter that is a pause,
 // where there is one before the limit. The cuts, ascending, each the middle (to cutStepCentis) of the quietest stretch
 // in the last searchCentis before the limit counted from the previous cut; the limit itself where that stretch is no
-// pause (not 20 dB below the searched audio's median, nor near digital silence). No cut for audio within one limit.
+// pause (not 20 dB below the searched audio's median, nor near digital silence). No cut for audio within one limit,
+// unless shortToo: then audio within a limit that has such a first pause is cut there too, so that its first
+// words come back without waiting for the whole of it.
 QVector<qint64> planCutsInPauses(const QVector<quint32> &envelope, qint64 limit = limitCentis,
-    qint64 search = searchCentis, qint64 stretch = stretchCentis, qint64 firstAfter = 0);
+    qint64 search = searchCentis, qint64 stretch = stretchCentis, qint64 firstAfter = 0, bool shortToo = false);
 
 // The cuts, ascending, make segments of at most limit of a file that long: a kept plan still fits it.
 bool fitsDuration(const QVector<qint64> &cuts, qint64 durationCentis, qint64 limit = limitCentis);

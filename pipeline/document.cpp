@@ -1,6 +1,7 @@
 #include "pipeline/document.h"
 
 #include "library/atomicfile.h"
+#include "pipeline/datapaths.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -88,7 +89,7 @@ QByteArray sha1Hex(const QByteArray &bytes)
 
 QString recordPath(const QString &dataDir, const QString &documentPath)
 {
-    return dataDir + QStringLiteral("/.quillora/documents/") + QString::fromLatin1(sha1Hex(documentPath.toUtf8()))
+    return DataPaths::own(dataDir) + QStringLiteral("/documents/") + QString::fromLatin1(sha1Hex(documentPath.toUtf8()))
         + QStringLiteral(".sha1");
 }
 

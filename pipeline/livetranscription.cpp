@@ -2,24 +2,15 @@
 
 #include "library/librarypaths.h"
 #include "pipeline/document.h"
-#include "pipeline/localspeechservice.h"
-#include "pipeline/networkfailure.h"
-#include "pipeline/qthttpclass.h"
+#include "pipeline/speechclient.h"
 #include "pipeline/speechprotocol.h"
 #include "pipeline/transcriptwriter.h"
 #include "pipeline/voiceprofile.h"
+#include "pipeline/wavformat.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QTimer>
-#include <QtEndian>
-
-namespace {
-constexpr int tokenTimeoutMs = 8000;
-constexpr int serviceEndGraceMs = 500;
-// The decoder may put a last word's end a few frames past the audio's end: no malformed reply.
-constexpr qint64 replyMarginMs = 100;
-} // namespace
 
 GrowingWav::GrowingWav(const QString &path)
     : file(path)
@@ -30,22 +21,11 @@ QByteArray GrowingWav::readNew()
     if (!file.isOpen() && !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return QByteArray();
     if (readPos < 0) {
-        file.seek(0);
-        const QByteArray head = file.read(4096);
-        if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
-            return QByteArray();
         // ffmpeg puts a LIST chunk before "data"; the sizes are placeholders until it finishes.
-        int at = 12;
-        while (at + 8 <= head.size()) {
-            const quint32 size = qFromLittleEndian<quint32>(head.constData() + at + 4);
-            if (head.mid(at, 4) == "data") {
-                readPos = at + 8;
-                break;
-            }
-            at += 8 + int(size) + int(size & 1);
-        }
-        if (readPos < 0)
+        const WavFormat::DataChunk data = WavFormat::findDataChunk(&file);
+        if (!data.found)
             return QByteArray();
+        readPos = data.start;
     }
     const qint64 available = (file.size() - readPos) & ~qint64(1);
     if (available <= 0 || !file.seek(readPos))
@@ -55,34 +35,23 @@ QByteArray GrowingWav::readNew()
     return bytes;
 }
 
-LiveTranscription::LiveTranscription(
-    const Options &options, LocalSpeechService *sharedService, QString *sharedToken, QObject *parent)
+LiveTranscription::LiveTranscription(const Options &options, SpeechClient *sharedClient, QObject *parent)
     : QObject(parent)
     , opts(options)
-    , service(sharedService)
-    , token(sharedToken)
-    , http(new QtHttpClass(this))
-    , pollTimer(new QTimer(this))
-    , tokenWait(new QTimer(this))
+    , client(sharedClient)
 {
-    connect(http, &QtHttpClass::sigReplyFinish, this, &LiveTranscription::onReply);
-    connect(http, &QtHttpClass::sigReplyError, this, &LiveTranscription::onReplyError);
-    connect(pollTimer, &QTimer::timeout, this, &LiveTranscription::poll);
-    tokenWait->setSingleShot(true);
-    connect(tokenWait, &QTimer::timeout, this, [this] { fail(tr("获取访问令牌超时。")); });
-    if (service) {
-        connect(service, &LocalSpeechService::ready, this, &LiveTranscription::onServiceReady);
-        connect(service, &LocalSpeechService::stopped, this, [this] {
-            if (active && connected)
-                fail(tr("本机语音识别服务意外停止。"));
-        });
-    }
+    connect(client, &SpeechClient::ready, this,
+        [this](bool ok, int, const SpeechResult &failure) { onServiceReady(ok, failure); });
+    connect(client, &SpeechClient::serviceStopped, this, [this] {
+        if (active && connected)
+            fail(tr("本机语音识别服务意外停止。"));
+    });
 }
 
 LiveTranscription::~LiveTranscription()
 {
-    for (QObject *child : children())
-        child->disconnect(this);
+    if (client)
+        client->disconnect(this);
     abortRequests();
 }
 
@@ -91,8 +60,10 @@ void LiveTranscription::start(const QString &path, const QString &recognitionLan
     ++generation;
     active = false;
     abortRequests();
-    http->transferTimeoutMs = opts.requestTimeoutMs;
-    http->setCaFile(opts.service.caFile);
+    SpeechClient::Options clientOptions = client->options();
+    clientOptions.service = opts.service;
+    clientOptions.requestTimeoutMs = opts.requestTimeoutMs;
+    client->setOptions(clientOptions);
     recordingPath = path;
     language = recognitionLanguage;
     words = UserWordList::read(opts.wordsFile.isEmpty() ? UserWordList::storedPath(opts.dataDir) : opts.wordsFile)
@@ -107,18 +78,31 @@ void LiveTranscription::start(const QString &path, const QString &recognitionLan
     failed = false;
     connected = false;
     recordingOver = false;
-    pollTimer->start(opts.pollMs);
-    if (service && LocalSpeechService::isLocalDeployment(opts.service)) {
-        waitingForService = true;
-        service->ensureRunning();
-    } else {
-        waitingForService = true;
-        onServiceReady(true);
-    }
+    watchRecording();
+    waitingForService = true;
+    client->prepare(/*wantWorkers=*/false);
+}
+
+void LiveTranscription::watchRecording()
+{
+    delete watcher;
+    // Told by the file system each time the recorder writes; the folder until the file is there.
+    watcher = new QFileSystemWatcher({QFileInfo(recordingPath).absolutePath()}, this);
+    connect(watcher, &QFileSystemWatcher::fileChanged, this, &LiveTranscription::poll);
+    connect(watcher, &QFileSystemWatcher::directoryChanged, this, &LiveTranscription::poll);
+    poll();
+}
+
+void LiveTranscription::stopWatching()
+{
+    delete watcher;
+    watcher = nullptr;
 }
 
 void LiveTranscription::poll()
 {
+    if (watcher && watcher->files().isEmpty() && QFile::exists(recordingPath))
+        watcher->addPath(recordingPath);
     const QByteArray pcm = wav ? wav->readNew() : QByteArray();
     if (pcm.isEmpty())
         return;
@@ -138,21 +122,13 @@ void LiveTranscription::take(const QVector<UtteranceCutter::Utterance> &utteranc
     sendPending();
 }
 
-void LiveTranscription::onServiceReady(bool ok)
+void LiveTranscription::onServiceReady(bool ok, const SpeechResult &failure)
 {
     if (!active || !waitingForService)
         return;
     waitingForService = false;
     if (!ok) {
-        fail(tr("无法启动语音识别服务。"));
-        return;
-    }
-    // A service started anew knows nothing of the tokens an earlier one issued.
-    if (service && service->startedNewChild())
-        token->clear();
-    if (token->isEmpty()) {
-        http->httpGet(SpeechProtocol::TokenRequest, opts.service.tokenUrl());
-        tokenWait->start(tokenTimeoutMs);
+        fail(failureReason(failure));
         return;
     }
     connected = true;
@@ -163,7 +139,7 @@ void LiveTranscription::sendPending()
 {
     if (!connected || failed)
         return;
-    for (int i = 0; i < pieces.size() && inFlight < opts.requestsAtOnce; ++i) {
+    for (int i = 0; i < pieces.size() && requests.size() < opts.requestsAtOnce; ++i) {
         if (!pieces.at(i).sent)
             send(i);
     }
@@ -173,56 +149,38 @@ void LiveTranscription::send(int index)
 {
     Piece &piece = pieces[index];
     piece.sent = true;
-    ++inFlight;
-    http->httpPost(SpeechProtocol::recognitionRequestId(index), opts.service.recognitionUrl(),
-        SpeechProtocol::buildRecognitionBodyOf(
-            SpeechProtocol::wavOfPcm(piece.pcm), *token, opts.machineId, language, words, voice));
+    SpeechProtocol::RecognitionOptions base;
+    base.machineId = opts.machineId;
+    base.language = language;
+    base.words = words;
+    base.voiceTransform = voice;
+    SpeechRequest *request = client->recognise(
+        QString(), WavFormat::ofPcm(piece.pcm), base, piece.lengthMs, opts.retryPauseMs, /*randomPause=*/false);
+    requests.insert(index, request);
+    const quint64 sentBy = generation;
+    connect(request, &SpeechRequest::finished, this, [this, index, sentBy](const SpeechResult &result) {
+        if (sentBy != generation || !active || failed)
+            return;
+        requests.remove(index);
+        onRecognised(index, result);
+    });
 }
 
-void LiveTranscription::onReply(int id, const QByteArray &body)
+void LiveTranscription::onRecognised(int index, const SpeechResult &result)
 {
-    if (!active || failed)
+    if (index < 0 || index >= pieces.size() || pieces.at(index).done)
         return;
-    if (id == SpeechProtocol::TokenRequest) {
-        tokenWait->stop();
-        const SpeechProtocol::TokenReply reply = SpeechProtocol::decodeTokenReply(body);
-        if (!reply.ok || reply.accessToken.isEmpty()) {
-            fail(tr("获取访问令牌失败。"));
-            return;
-        }
-        *token = reply.accessToken;
-        connected = true;
-        sendPending();
+    if (result.kind != SpeechResult::Answered) {
+        fail(failureReason(result));
         return;
     }
-    const int index = SpeechProtocol::segmentOfRequest(id);
-    if (index < 0 || index >= pieces.size() || !pieces.at(index).sent || pieces.at(index).done)
-        return;
-    --inFlight;
-    onRecognised(index, body);
-}
-
-void LiveTranscription::onRecognised(int index, const QByteArray &body)
-{
     const qint64 lengthMs = pieces.at(index).lengthMs;
-    const SpeechProtocol::RecognitionOutcome outcome
-        = SpeechProtocol::decodeRecognitionReply(body, lengthMs + replyMarginMs);
+    const SpeechProtocol::RecognitionOutcome &outcome = result.outcome;
     using Outcome = SpeechProtocol::RecognitionOutcome;
     // A cough or a click between sentences is an utterance without words, no failure.
     const bool noWords = outcome.kind == Outcome::Fail
         && (outcome.errNo == SpeechErrors::NoSpeech || outcome.errNo == SpeechErrors::AudioTooShort);
-    if (outcome.kind == Outcome::Retry) {
-        const quint64 sentBy = generation;
-        QTimer::singleShot(opts.retryPauseMs, this, [this, sentBy, index] {
-            if (sentBy != generation || failed || !active)
-                return;
-            send(index);
-        });
-        return;
-    }
     if (outcome.kind != Outcome::Success && !noWords) {
-        if (outcome.errNo == SpeechErrors::AuthenticationFailed)
-            token->clear();
         if (outcome.kind == Outcome::Fail)
             fail(outcome.message);
         else if (outcome.kind == Outcome::Ignored)
@@ -243,6 +201,28 @@ void LiveTranscription::onRecognised(int index, const QByteArray &body)
     endIfDone();
 }
 
+QString LiveTranscription::failureReason(const SpeechResult &result) const
+{
+    switch (result.kind) {
+    case SpeechResult::ServiceNotStarted:
+        return result.portHeld.isEmpty() ? tr("无法启动语音识别服务。") : result.portHeld;
+    case SpeechResult::ServiceStopped:
+        return tr("本机语音识别服务意外停止。");
+    case SpeechResult::ServiceLost:
+        return tr("正在使用的本机语音识别服务已随启动它的程序退出，且无法另行启动。");
+    case SpeechResult::TokenTimeout:
+        return tr("获取访问令牌超时。");
+    case SpeechResult::TokenUnparsable:
+        return tr("获取访问令牌失败。");
+    case SpeechResult::Answered:
+        return tr("语音服务器的应答无法解析。");
+    case SpeechResult::NetworkError:
+    case SpeechResult::LocalTimeout:
+        break;
+    }
+    return SpeechProtocol::networkFailureMessage(result.requestId, result.network);
+}
+
 void LiveTranscription::emitInOrder()
 {
     while (emitted < pieces.size() && pieces.at(emitted).done) {
@@ -252,24 +232,12 @@ void LiveTranscription::emitInOrder()
     }
 }
 
-void LiveTranscription::onReplyError(int id, const QByteArray &)
-{
-    if (!active || failed)
-        return;
-    if (service && service->childEnded(serviceEndGraceMs)) {
-        fail(tr("本机语音识别服务意外停止。"));
-        return;
-    }
-    fail(SpeechProtocol::networkFailureMessage(id, http->lastFailure()));
-}
-
 void LiveTranscription::fail(const QString &reason)
 {
     if (failed || !active)
         return;
     failed = true;
-    tokenWait->stop();
-    pollTimer->stop();
+    stopWatching();
     abortRequests();
     if (recordingOver) {
         endIfDone();
@@ -285,7 +253,7 @@ void LiveTranscription::finish()
     if (!active)
         return;
     recordingOver = true;
-    pollTimer->stop();
+    stopWatching();
     if (!failed) {
         poll();
         take(cutter.finish());
@@ -342,7 +310,7 @@ void LiveTranscription::finishForClose()
 {
     if (!active)
         return;
-    pollTimer->stop();
+    stopWatching();
     active = false;
     abortRequests();
     const QSignalBlocker quiet(this);
@@ -361,9 +329,10 @@ QStringList LiveTranscription::texts() const
 
 void LiveTranscription::abortRequests()
 {
-    inFlight = 0;
-    for (QNetworkReply *reply : http->manager->findChildren<QNetworkReply *>()) {
-        if (reply->isRunning())
-            reply->abort();
+    const auto under = requests;
+    requests.clear();
+    for (const QPointer<SpeechRequest> &request : under) {
+        if (request)
+            request->abort();
     }
 }

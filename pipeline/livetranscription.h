@@ -8,16 +8,19 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
 #include <memory>
 
-class LocalSpeechService;
-class QtHttpClass;
-class QTimer;
+class QFileSystemWatcher;
+class SpeechClient;
+class SpeechRequest;
+struct SpeechResult;
 
 // The samples a WAV file gains while another process writes it, from its data chunk on.
 class GrowingWav
@@ -32,7 +35,8 @@ private:
     qint64 readPos = -1; // in the file; -1 until the data chunk is found
 };
 
-// Text of a recording while it is made: reads the recorder's growing file (never its process), cuts
+// Text of a recording while it is made: reads the recorder's growing file (never its process) each time
+// the file system says it grew, cuts
 // it into utterances at pauses, sends each as an ordinary recognition request, and when the recording
 // is over writes the document named after it. A failure of the service ends the live text, never the
 // recording. Widget-free: it speaks only through its signals.
@@ -50,13 +54,11 @@ public:
         QString machineId;
         int requestTimeoutMs = 60000; // a request without progress fails after this long
         int retryPauseMs = 1000; // before a request the service asked to repeat is sent again
-        int pollMs = 100; // how often the growing file is read
         int requestsAtOnce = 2;
         QString wordsFile; // the user's words sent with every request; empty: the stored list in dataDir
     };
-    // The service and the token are shared with the conversion run: one service child, one token.
-    LiveTranscription(
-        const Options &options, LocalSpeechService *service, QString *sharedToken, QObject *parent = nullptr);
+    // The client (its service and token) is shared with the conversion run.
+    LiveTranscription(const Options &options, SpeechClient *client, QObject *parent = nullptr);
     ~LiveTranscription() override;
 
     // Options apply from the next start.
@@ -72,7 +74,6 @@ public:
     bool hasFailed() const { return failed; }
     QStringList texts() const; // recognised so far, in order
     qint64 audioReadMs() const { return samplesRead / 16; }
-    QtHttpClass *httpClient() const { return http; }
 
 signals:
     // The next utterance's text, in order; endMs is where the utterance ended in the recording.
@@ -98,26 +99,24 @@ private:
         QVector<TimedSentence> sentences;
     };
 
+    void watchRecording();
+    void stopWatching();
     void poll();
     void take(const QVector<UtteranceCutter::Utterance> &utterances);
-    void onServiceReady(bool ok);
-    void onReply(int id, const QByteArray &body);
-    void onReplyError(int id, const QByteArray &body);
-    void onRecognised(int piece, const QByteArray &body);
+    void onServiceReady(bool ok, const SpeechResult &failure);
+    void onRecognised(int piece, const SpeechResult &result);
     void sendPending();
     void send(int piece);
     void emitInOrder();
     void fail(const QString &reason);
+    QString failureReason(const SpeechResult &result) const;
     void endIfDone();
     bool writeDocument(QString *message);
     void abortRequests();
 
     Options opts;
-    LocalSpeechService *service = nullptr;
-    QString *token = nullptr;
-    QtHttpClass *http = nullptr;
-    QTimer *pollTimer = nullptr;
-    QTimer *tokenWait = nullptr;
+    QPointer<SpeechClient> client; // may go before us: the window owns both
+    QFileSystemWatcher *watcher = nullptr; // the recording grows: its new samples are read
     UtteranceCutter cutter;
     std::unique_ptr<GrowingWav> wav;
     QString recordingPath;
@@ -126,7 +125,7 @@ private:
     QByteArray voice; // the user's voice adaptation when the recording started
     QVector<Piece> pieces;
     int emitted = 0; // pieces shown, in order
-    int inFlight = 0;
+    QHash<int, QPointer<SpeechRequest>> requests; // piece -> its request under way
     qint64 samplesRead = 0;
     quint64 generation = 0; // a reply or pause of an earlier recording is dropped
     bool active = false;

@@ -1,8 +1,10 @@
 #include "pipeline/speechprotocol.h"
 
+#include "pipeline/languages.h"
+#include "pipeline/wavformat.h"
+
 #include <QCoreApplication>
 #include <QFile>
-#include <QtEndian>
 
 #include <json/json.h>
 
@@ -12,20 +14,6 @@
 namespace SpeechProtocol {
 
 namespace {
-
-struct LanguageRow
-{
-    const char *text; // UTF-8
-    int devPid;
-};
-
-const LanguageRow languageTable[] = {
-    {QT_TRANSLATE_NOOP("Language", "中文近场"), 1537},
-    {QT_TRANSLATE_NOOP("Language", "中文远场"), 1936},
-    {QT_TRANSLATE_NOOP("Language", "英文"), 1737},
-    {QT_TRANSLATE_NOOP("Language", "粤语"), 1637},
-    {QT_TRANSLATE_NOOP("Language", "四川话"), 1837},
-};
 
 struct ErrorRow
 {
@@ -116,16 +104,12 @@ bool decodeSentences(const Json::Value &member, qint64 segmentMs, QVector<TimedS
 
 int devPidForLanguage(const QString &language)
 {
-    for (const LanguageRow &row : languageTable) {
-        if (language == QString::fromUtf8(row.text))
-            return row.devPid;
-    }
-    return -1;
+    return Languages::devPidOf(language);
 }
 
 QString languageDisplayName(const QString &language)
 {
-    return QCoreApplication::translate("Language", language.toUtf8().constData());
+    return Languages::displayName(language);
 }
 
 QString failMessageForErrNo(int errNo)
@@ -137,66 +121,51 @@ QString failMessageForErrNo(int errNo)
     return QString();
 }
 
-QByteArray buildRecognitionBody(const QString &segmentPath, const QString &accessToken, const QString &machineId,
-    const QString &language, const QVector<UserWordEntry> &words, const QByteArray &voiceTransform)
+QByteArray buildRecognitionBody(const QString &segmentPath, const RecognitionOptions &options)
 {
     // An unreadable segment is still sent; the service then reports the problem.
     QByteArray audio;
     QFile file(segmentPath);
     if (file.open(QIODevice::ReadOnly))
         audio = file.readAll();
-    return buildRecognitionBodyOf(std::move(audio), accessToken, machineId, language, words, voiceTransform);
+    return buildRecognitionBodyOf(std::move(audio), options);
+}
+
+QByteArray buildRecognitionBody(const QString &segmentPath, const QString &accessToken, const QString &machineId,
+    const QString &language, const QVector<UserWordEntry> &words, const QByteArray &voiceTransform)
+{
+    return buildRecognitionBody(segmentPath, RecognitionOptions {accessToken, machineId, language, words, voiceTransform});
 }
 
 QByteArray wavOfPcm(const QByteArray &pcm)
 {
-    QByteArray wav;
-    const auto put32 = [&wav](quint32 value) {
-        char bytes[4];
-        qToLittleEndian(value, bytes);
-        wav.append(bytes, 4);
-    };
-    const auto put16 = [&wav](quint16 value) {
-        char bytes[2];
-        qToLittleEndian(value, bytes);
-        wav.append(bytes, 2);
-    };
-    const quint32 size = quint32(pcm.size() & ~1);
-    wav.reserve(44 + int(size));
-    wav.append("RIFF");
-    put32(36 + size);
-    wav.append("WAVEfmt ");
-    put32(16);
-    put16(1); // PCM
-    put16(1); // mono
-    put32(16000);
-    put32(32000);
-    put16(2);
-    put16(16);
-    wav.append("data");
-    put32(size);
-    wav.append(pcm.constData(), int(size));
-    return wav;
+    return WavFormat::ofPcm(pcm);
 }
 
 QByteArray buildRecognitionBodyOf(QByteArray audio, const QString &accessToken, const QString &machineId,
     const QString &language, const QVector<UserWordEntry> &words, const QByteArray &voiceTransform)
 {
+    return buildRecognitionBodyOf(
+        std::move(audio), RecognitionOptions {accessToken, machineId, language, words, voiceTransform});
+}
+
+QByteArray buildRecognitionBodyOf(QByteArray audio, const RecognitionOptions &options)
+{
     Json::Value root(Json::objectValue);
     root["format"] = "wav";
     root["rate"] = 16000;
-    const int devPid = devPidForLanguage(language);
+    const int devPid = devPidForLanguage(options.language);
     if (devPid >= 0)
         root["dev_pid"] = devPid;
     root["channel"] = 1;
-    root["token"] = localBytes(accessToken);
-    root["cuid"] = localBytes(machineId);
+    root["token"] = localBytes(options.accessToken);
+    root["cuid"] = localBytes(options.machineId);
     // The length of the bytes actually sent, so that "len" always agrees with "speech".
     root["len"] = Json::Int(audio.size());
     root["speech"] = "";
-    if (!words.isEmpty()) {
+    if (!options.words.isEmpty()) {
         Json::Value &list = root["words"] = Json::Value(Json::arrayValue);
-        for (const UserWordEntry &word : words) {
+        for (const UserWordEntry &word : options.words) {
             if (word.phones.isEmpty()) {
                 list.append(word.text.toStdString());
             } else {
@@ -207,8 +176,8 @@ QByteArray buildRecognitionBodyOf(QByteArray audio, const QString &accessToken, 
             }
         }
     }
-    if (!voiceTransform.isEmpty())
-        root["mllr"] = voiceTransform.toStdString();
+    if (!options.voiceTransform.isEmpty())
+        root["mllr"] = options.voiceTransform.toStdString();
 
     // The 2.5 MB of Base64 of a full segment needs no escaping, so it is spliced into the writer's text
     // rather than copied through the JSON value and the writer: same bytes, a fraction of the time. The

@@ -22,7 +22,7 @@ int segmentOfRequest(int id);
 // The "workers" of a health reply (GET /healthz), loading or not; 0 when the body has none.
 int decodeHealthWorkers(const QByteArray &body);
 
-// dev_pid for a languageBox text, or -1 when the text is not in the table.
+// dev_pid for a language code or languageBox text, or -1 when it is not in the table.
 int devPidForLanguage(const QString &language);
 
 // What the interface shows for a languageBox text (the text itself stays the key that is sent and saved).
@@ -31,14 +31,26 @@ QString languageDisplayName(const QString &language);
 // The message of a failing err_no of the error table; empty for 3304 and for codes outside the table.
 QString failMessageForErrNo(int errNo);
 
+// What every recognition request carries besides its audio; the client fills it in for each request.
+struct RecognitionOptions
+{
+    QString accessToken;
+    QString machineId;
+    QString language; // a code or a selector text (Languages::codeOf); none: no dev_pid
+    QVector<UserWordEntry> words; // the user's own words; none: no "words" member
+    QByteArray voiceTransform; // the user's voice adaptation; none: no "mllr" member
+};
+
 // The recognition request body as JsonCpp's styled writer writes it (keys ascending, three-space
 // indent, final newline). An unreadable segment gives empty "speech" and "len" 0. The user's words go
 // in a "words" member (absent when there are none): a string per entry, {"text","phones"} with a
 // pronunciation. The user's voice adaptation, when there is one, goes in an "mllr" member (other
 // services ignore both).
+QByteArray buildRecognitionBody(const QString &segmentPath, const RecognitionOptions &options);
 QByteArray buildRecognitionBody(const QString &segmentPath, const QString &accessToken, const QString &machineId,
     const QString &language, const QVector<UserWordEntry> &words = {}, const QByteArray &voiceTransform = QByteArray());
 // The same for audio in hand: the bytes of a WAV file.
+QByteArray buildRecognitionBodyOf(QByteArray wavAudio, const RecognitionOptions &options);
 QByteArray buildRecognitionBodyOf(QByteArray wavAudio, const QString &accessToken, const QString &machineId,
     const QString &language, const QVector<UserWordEntry> &words = {}, const QByteArray &voiceTransform = QByteArray());
 // 16 kHz mono 16-bit samples as the bytes of a WAV file, as a segment file would hold them.

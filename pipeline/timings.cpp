@@ -1,6 +1,7 @@
 #include "pipeline/timings.h"
 
 #include "library/atomicfile.h"
+#include "pipeline/datapaths.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -197,7 +198,7 @@ bool fromJson(const QByteArray &json, Record *record)
 QString recordPath(const QString &dataDir, const QString &documentPath)
 {
     const QByteArray digest = QCryptographicHash::hash(documentPath.toUtf8(), QCryptographicHash::Sha1).toHex();
-    return dataDir + QStringLiteral("/.quillora/timings/") + QString::fromLatin1(digest) + QStringLiteral(".json");
+    return DataPaths::own(dataDir) + QStringLiteral("/timings/") + QString::fromLatin1(digest) + QStringLiteral(".json");
 }
 
 bool write(const QString &dataDir, const QString &documentPath, const Record &record, QString *error)
@@ -248,7 +249,7 @@ bool move(const QString &dataDir, const QString &fromDocument, const QString &to
 
 void renameSource(const QString &dataDir, const QString &fromSource, const QString &toSource)
 {
-    const QDir folder(dataDir + QStringLiteral("/.quillora/timings"));
+    const QDir folder(DataPaths::own(dataDir) + QStringLiteral("/timings"));
     for (const QString &name : folder.entryList({QStringLiteral("*.json")}, QDir::Files)) {
         QFile file(folder.filePath(name));
         Record record;

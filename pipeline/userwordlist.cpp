@@ -1,6 +1,7 @@
 #include "pipeline/userwordlist.h"
 
 #include "library/atomicfile.h"
+#include "pipeline/datapaths.h"
 #include "pipeline/userwordrules.h"
 
 #include <QCoreApplication>
@@ -46,7 +47,7 @@ QString normalPhones(const QString &phones)
 
 QString storedPath(const QString &dataDir)
 {
-    return dataDir + QStringLiteral("/.quillora/words.txt");
+    return DataPaths::own(dataDir) + QStringLiteral("/words.txt");
 }
 
 Parsed parse(const QString &text)

@@ -1,6 +1,7 @@
 #include "pipeline/voiceprofile.h"
 
 #include "library/atomicfile.h"
+#include "pipeline/datapaths.h"
 #include "speechd/voicetransform.h"
 
 #include <QDir>
@@ -22,7 +23,7 @@ const QString dateKey = QStringLiteral("date");
 
 QString path(const QString &dataDir)
 {
-    return dataDir + QStringLiteral("/.quillora/voice.json");
+    return DataPaths::own(dataDir) + QStringLiteral("/voice.json");
 }
 
 QByteArray toJson(const Profile &profile)

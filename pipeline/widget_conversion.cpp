@@ -2,6 +2,11 @@
 
 #include "app/appstate.h"
 #include "library/mylistwidget.h"
+#include "pipeline/conversionengine_p.h"
+#include "pipeline/datapaths.h"
+#include "pipeline/languages.h"
+#include "pipeline/runtexts.h"
+#include "pipeline/speechclient_p.h"
 #include "ui/notice.h"
 
 #include <QComboBox>
@@ -14,11 +19,6 @@
 #include <utility>
 
 namespace {
-
-QString settingsPath()
-{
-    return AppState::dataDir + QStringLiteral("/.quillora/settings.ini");
-}
 
 void appendParagraph(QTextEdit *view, const QString &text)
 {
@@ -50,7 +50,7 @@ ConversionEngine::Options Widget::engineOptions() const
     ConversionEngine::Options options;
     options.service = serviceConfig();
     options.dataDir = AppState::dataDir;
-    options.documentDir = AppState::dataDir + QStringLiteral("/myWordFiles");
+    options.documentDir = DataPaths::documents(AppState::dataDir);
     options.appDir = AppState::appDir;
     options.machineId = AppState::machineId;
     options.retryPauseUnitMs = testSeams.retryPauseUnitMs;
@@ -67,8 +67,8 @@ bool Widget::runActive() const
 void Widget::connectConversionEngine()
 {
     ConversionEngine *engine = conversionEngine;
-    connect(engine, &ConversionEngine::progressText, this, [this](const QString &text) {
-        setStartButtonText(text);
+    connect(engine, &ConversionEngine::progressChanged, this, [this](const ConversionEngine::Progress &progress) {
+        setStartButtonText(RunTexts::progressText(progress));
         beginCoverBtn->setEnabled(false);
     });
     connect(engine, &ConversionEngine::fileStarted, this, &Widget::onFileStarted);
@@ -87,12 +87,14 @@ void Widget::connectConversionEngine()
 
 void Widget::restoreLanguage()
 {
-    const QString saved = QSettings(settingsPath(), QSettings::IniFormat).value(QStringLiteral("language")).toString();
+    const QString saved = QSettings(DataPaths::settings(AppState::dataDir), QSettings::IniFormat)
+                              .value(QStringLiteral("language"))
+                              .toString();
     const int index = languageBox->findData(saved, Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index >= 0)
         languageBox->setCurrentIndex(index);
     connect(languageBox, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int) {
-        QSettings(settingsPath(), QSettings::IniFormat)
+        QSettings(DataPaths::settings(AppState::dataDir), QSettings::IniFormat)
             .setValue(QStringLiteral("language"), languageBox->currentData().toString());
     });
 }
@@ -110,8 +112,8 @@ void Widget::slotBeginCover()
         return;
     }
     conversionEngine->setOptions(engineOptions());
-    const QString language = languageBox->currentData().toString();
-    const QString refusal = conversionEngine->languageRefusal(language);
+    const QString language = Languages::codeOf(languageBox->currentData().toString());
+    const QString refusal = RunTexts::languageRefusal(*conversionEngine, language);
     if (!refusal.isEmpty()) {
         Notice::information(this, refusal);
         return;
@@ -158,19 +160,20 @@ void Widget::adoptWrittenDocument(const QString &documentPath)
     loadOpenTimings();
 }
 
-void Widget::onRunEnded(const QString &message, bool fileWasStarted)
+void Widget::onRunEnded(const ConversionEngine::RunEnd &end)
 {
+    const QString message = RunTexts::endMessage(end);
     setStartButtonText(tr("开始转换"));
     hideTimeLeft();
     beginCoverBtn->setEnabled(true);
     stopCoverBtn->setEnabled(false);
     clearListBtn->setEnabled(true);
     languageBox->setEnabled(true);
-    if (fileWasStarted)
+    if (end.fileWasStarted)
         closeWordBtn->setEnabled(true);
     // A failure says which file it concerns, below the message, unless the message names it already.
     const QString task = std::exchange(conversionTask, QString());
-    const bool named = task.isEmpty() || message.startsWith(ConversionEngine::allConvertedMessage())
+    const bool named = task.isEmpty() || end.succeeded()
         || message.contains(QDir::toNativeSeparators(task)) || message.contains(QFileInfo(task).fileName());
     if (!message.isEmpty())
         Notice::information(this, message, named ? QString() : tr("文件：%1").arg(QDir::toNativeSeparators(task)));
@@ -183,17 +186,17 @@ void Widget::slotStopCover()
 
 void Widget::slotReadJson(int id, QByteArray body)
 {
-    conversionEngine->slotReadJson(id, body);
+    ConversionEngineTestAccess::deliverReply(conversionEngine, id, body);
 }
 
-void Widget::slotReadJsonError(int id, QByteArray body)
+void Widget::slotReadJsonError(int id, QByteArray)
 {
-    conversionEngine->slotReadJsonError(id, body);
+    ConversionEngineTestAccess::deliverError(conversionEngine, id);
 }
 
 void Widget::sltTokenTimeout()
 {
-    conversionEngine->sltTokenTimeout();
+    SpeechClientTestAccess::tokenTimeout(conversionEngine->speechClient());
 }
 
 void Widget::setStartButtonText(const QString &text)

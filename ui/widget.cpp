@@ -1,5 +1,9 @@
 #include "ui/widget.h"
 
+#include "pipeline/conversionengine_p.h"
+#include "pipeline/languages.h"
+#include "pipeline/speechclient_p.h"
+
 #include "app/appstate.h"
 #include "library/mylistwidget.h"
 #include "media/recorder.h"
@@ -98,13 +102,13 @@ void fitItemTexts(QComboBox *combo)
 
 Widget::Widget(QWidget *parent)
     : QLabel(parent)
-    , conversionEngine(new ConversionEngine(ConversionEngine::Options(), this))
-    , lengthProcess(conversionEngine->lengthProcess())
-    , convertProcess(conversionEngine->convertProcess())
-    , cutProcess(conversionEngine->cutProcess())
-    , httpClient(conversionEngine->httpClient())
-    , tokenTimer(conversionEngine->tokenTimer())
-    , accessToken(conversionEngine->accessToken())
+    , conversionEngine(new ConversionEngine(ConversionEngine::Options(), nullptr, this))
+    , lengthProcess(ConversionEngineTestAccess::lengthProcess(conversionEngine))
+    , convertProcess(ConversionEngineTestAccess::convertProcess(conversionEngine))
+    , cutProcess(ConversionEngineTestAccess::cutProcess(conversionEngine))
+    , httpClient(SpeechClientTestAccess::httpClient(conversionEngine->speechClient()))
+    , tokenTimer(SpeechClientTestAccess::tokenTimer(conversionEngine->speechClient()))
+    , accessToken(SpeechClientTestAccess::accessToken(conversionEngine->speechClient()))
 {
     setUpWindow();
     createCaption();
@@ -262,9 +266,8 @@ void Widget::createTaskBar()
     languageBox = new QComboBox(taskBar);
     languageBox->setGeometry(372, 7, 80, 26);
     // Each item keeps the design's text as its data: the key sent to the service and saved between runs.
-    for (const QString &language : {QStringLiteral("中文近场"), QStringLiteral("中文远场"), QStringLiteral("英文"),
-             QStringLiteral("粤语"), QStringLiteral("四川话")})
-        languageBox->addItem(SpeechProtocol::languageDisplayName(language), language);
+    for (const Languages::Language &language : Languages::all())
+        languageBox->addItem(Languages::displayName(language.code), language.text);
     languageBox->setStyleSheet(QString::fromUtf8(Theme::comboBox));
     fitItemTexts(languageBox);
     restoreLanguage();

@@ -234,7 +234,7 @@ public:
     QString conversionTask; // the file the run converts, until its document is written: failures name it
     void onDocumentWritten(const QString &task, const QString &documentPath);
     void adoptWrittenDocument(const QString &documentPath); // the view's text now belongs to it
-    void onRunEnded(const QString &message, bool fileWasStarted);
+    void onRunEnded(const ConversionEngine::RunEnd &end);
     // Progress is the start button's text; every change is announced for those who follow the run.
     void setStartButtonText(const QString &text);
 

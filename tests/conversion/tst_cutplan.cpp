@@ -1,5 +1,8 @@
 #include "pipeline/audioprep.h"
 #include "pipeline/cutplan.h"
+#include "pipeline/wavformat.h"
+
+#include <QBuffer>
 
 #include <QFile>
 #include <QProcess>
@@ -50,6 +53,10 @@ private slots:
     void cuts();
     void fitsDuration_data();
     void fitsDuration();
+    void dataChunk_data();
+    void dataChunk();
+    void shortFileFirstCut_data();
+    void shortFileFirstCut();
     void segmentMuxerArguments_data();
     void segmentMuxerArguments();
     void segmentsJoinedAreTheInput_data();
@@ -157,6 +164,78 @@ void TestCutPlan::fitsDuration()
     QFETCH(qint64, duration);
     QFETCH(bool, fits);
     QCOMPARE(CutPlan::fitsDuration(cuts, duration), fits);
+}
+
+// Where the samples begin, through whatever chunks come before them: the one walker every reader uses.
+void TestCutPlan::dataChunk_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("found");
+    QTest::addColumn<qint64>("start");
+    QTest::addColumn<int>("blockAlign");
+    const QByteArray pcm(3200, '\x01');
+    const QByteArray ours = WavFormat::ofPcm(pcm);
+    const auto chunk = [](const QByteArray &id, const QByteArray &body) {
+        QByteArray bytes = id;
+        const quint32 size = quint32(body.size());
+        bytes.append(reinterpret_cast<const char *>(&size), 4).append(body);
+        return body.size() % 2 ? bytes + '\0' : bytes;
+    };
+    // ffmpeg's header: fmt, then an INFO list (long when the source had long tags), then the data.
+    const auto withList
+        = [&](int listBytes) { return ours.left(36) + chunk("LIST", QByteArray(listBytes, 'x')) + ours.mid(36); };
+    QTest::newRow("ours: 44 bytes") << ours << true << qint64(44) << 2;
+    QTest::newRow("a list before the data") << withList(26) << true << qint64(44 + 34) << 2;
+    QTest::newRow("an odd list, padded") << withList(25) << true << qint64(44 + 34) << 2;
+    QTest::newRow("a list of 10 kB (long tags)") << withList(10000) << true << qint64(44 + 10008) << 2;
+    QTest::newRow("no data chunk yet") << ours.left(36) << false << qint64(0) << 2;
+    QTest::newRow("not RIFF") << QByteArray("RIFX") + ours.mid(4) << false << qint64(0) << 1;
+    QTest::newRow("empty") << QByteArray() << false << qint64(0) << 1;
+}
+
+void TestCutPlan::dataChunk()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, found);
+    QFETCH(qint64, start);
+    QFETCH(int, blockAlign);
+    QBuffer device(&file);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    const WavFormat::DataChunk data = WavFormat::findDataChunk(&device);
+    QCOMPARE(data.found, found);
+    QCOMPARE(data.blockAlign, blockAlign);
+    if (!found)
+        return;
+    QCOMPARE(data.start, start);
+    QCOMPARE(device.pos(), start);
+    QCOMPARE(data.size, quint32(3200));
+    QCOMPARE(file.mid(int(data.start)), QByteArray(3200, '\x01'));
+}
+
+void TestCutPlan::shortFileFirstCut_data()
+{
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<QString>("pauses");
+    QTest::addColumn<QVector<qint64>>("cuts");
+    // A file within a minute gets the same first segment as a longer one, and nothing more.
+    QTest::newRow("55 s, a pause after 10 s") << 55 << "5000-5500 11000-11500 30000-31000" << QVector<qint64> {1130};
+    QTest::newRow("55 s, no sentence's pause: the first shorter one")
+        << 55 << "10500-10800 40000-40600" << QVector<qint64> {1070};
+    QTest::newRow("55 s, no pause: whole") << 55 << "" << QVector<qint64> {};
+    QTest::newRow("60 s, as before a minute") << 60 << "11000-11500" << QVector<qint64> {1130};
+    QTest::newRow("10 s: too short for a first segment") << 10 << "9000-9500" << QVector<qint64> {};
+}
+
+void TestCutPlan::shortFileFirstCut()
+{
+    QFETCH(int, seconds);
+    QFETCH(QString, pauses);
+    QFETCH(QVector<qint64>, cuts);
+    const QByteArray pcm = pcmWithPauses(seconds, pauses);
+    const QVector<quint32> envelope = CutPlan::energyEnvelope(pcm.constData(), pcm.size());
+    QCOMPARE(CutPlan::planCutsInPauses(envelope, CutPlan::limitCentis, CutPlan::searchCentis, CutPlan::stretchCentis,
+                 CutPlan::firstSegmentCentis, /*shortToo=*/true),
+        cuts);
 }
 
 void TestCutPlan::segmentMuxerArguments_data()

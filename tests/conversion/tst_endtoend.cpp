@@ -5,6 +5,7 @@
 #include "common/speechtestutil.h"
 #include "pipeline/audioprep.h"
 #include "pipeline/localspeechservice.h"
+#include "pipeline/speechclient_p.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -31,6 +32,8 @@ private slots:
     void serviceThatStopsAnswering();
     void serviceStartedAgainAfterItDied();
     void serviceEndsWithTheWindow();
+    void serviceOfAnotherProgramEndsMidRun_data();
+    void serviceOfAnotherProgramEndsMidRun();
 
 private:
     SpeechTestUtil::SpeechServiceProcess service;
@@ -238,15 +241,74 @@ void TestEndToEnd::serviceEndsWithTheWindow()
     QTRY_VERIFY_WITH_TIMEOUT(!serviceRunning(), 5000);
 }
 
-// "--start-service APP": the window's speech service started from APP on a free port; prints "ready"
-// once it answers and runs until killed.
+// The window in another program owns the service the run uses; that program ends mid-run. The run
+// starts a service of its own and goes on from the segments it had; where none can be started, it says
+// that the service went away with its owner.
+void TestEndToEnd::serviceOfAnotherProgramEndsMidRun_data()
+{
+    QTest::addColumn<bool>("canStartOne");
+    QTest::addColumn<QStringList>("notices");
+    QTest::newRow("a service of its own") << true << QStringList {"文件已经全部转换完成！"};
+    QTest::newRow("none can be started")
+        << false
+        << QStringList {"正在使用的本机语音识别服务已随启动它的程序退出，且本程序无法另行启动该服务，转换已中断。"
+                        "已识别的部分已保留，请检查程序安装是否完整后重新开始转换。"};
+}
+
+void TestEndToEnd::serviceOfAnotherProgramEndsMidRun()
+{
+    QFETCH(bool, canStartOne);
+    QFETCH(QStringList, notices);
+    QTemporaryDir ownerApp;
+    QVERIFY(
+        QFile::link(QStringLiteral(QUILLORA_BINARY_DIR "/quillora-speechd"), ownerApp.filePath("quillora-speechd")));
+    const int port = SpeechTestUtil::freeLoopbackPort();
+    QProcess owner;
+    owner.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    owner.start(QCoreApplication::applicationFilePath(), {"--start-service", ownerApp.path(), QString::number(port)});
+    QVERIFY(owner.waitForReadyRead(60000));
+    QCOMPARE(owner.readAllStandardOutput().trimmed(), QByteArray("ready"));
+
+    Fixture f;
+    if (canStartOne)
+        QVERIFY(
+            QFile::link(QStringLiteral(QUILLORA_BINARY_DIR "/quillora-speechd"), f.appPath() + "/quillora-speechd"));
+    f.useSpeechService(QStringLiteral("127.0.0.1:%1").arg(port));
+    const QString wav = SpeechTestUtil::makeEnglishWav(f.media.path(), QStringLiteral("owned"), passage);
+    QVERIFY(!wav.isEmpty());
+    f.addTask(wav);
+    QList<int> done;
+    QObject::connect(f.window->conversionEngine, &ConversionEngine::fileProgress,
+        [&](const QString &, int segmentsDone) { done << segmentsDone; });
+    f.window->slotBeginCover();
+    QVERIFY(QTest::qWaitFor([&] { return (!done.isEmpty() && done.last() >= 1) || f.idle(); }, 120000));
+    QVERIFY(!f.idle());
+    owner.kill(); // its service ends with it
+    QVERIFY(owner.waitForFinished(5000));
+    QVERIFY(QTest::qWaitFor([&] { return f.idle(); }, 180000));
+    QCOMPARE(f.notices, notices);
+    if (!canStartOne) {
+        QCOMPARE(f.window->taskFiles, QStringList {wav});
+        return;
+    }
+    QCOMPARE(f.window->taskFiles, QStringList());
+    // Counted on from where it was, one segment after another, to the last.
+    QCOMPARE(done.last(), f.window->conversionEngine->segmentCount());
+    for (int i = 1; i < done.size(); ++i)
+        QCOMPARE(done.at(i), done.at(i - 1) + 1);
+    QVERIFY(QFile::exists(f.appDir.path() + QStringLiteral("/myWordFiles/owned.txt")));
+}
+
+// "--start-service APP [PORT]": the window's speech service started from APP on PORT (a free port unless
+// given); prints "ready" once it answers and runs until killed.
 static int startServiceAndWait(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     Fixture f(QString::fromLocal8Bit(argv[2]));
-    f.useSpeechService(QStringLiteral("127.0.0.1:%1").arg(SpeechTestUtil::freeLoopbackPort()));
+    const int port = argc > 3 ? QString::fromLocal8Bit(argv[3]).toInt() : SpeechTestUtil::freeLoopbackPort();
+    f.useSpeechService(QStringLiteral("127.0.0.1:%1").arg(port));
     f.window->conversionEngine->setOptions(f.window->engineOptions());
-    LocalSpeechService *service = f.window->conversionEngine->speechService();
+    LocalSpeechService *service = SpeechClientTestAccess::speechService(f.window->conversionEngine->speechClient());
     QObject::connect(service, &LocalSpeechService::ready, [](bool ok) {
         fputs(ok ? "ready\n" : "failed\n", stdout);
         fflush(stdout);
@@ -255,5 +317,6 @@ static int startServiceAndWait(int argc, char *argv[])
     return app.exec();
 }
 
-QUILLORA_TEST_MAIN(TestEndToEnd, {{"--start-service", 3, startServiceAndWait}})
+QUILLORA_TEST_MAIN(
+    TestEndToEnd, {{"--start-service", 3, startServiceAndWait}, {"--start-service", 4, startServiceAndWait}})
 #include "tst_endtoend.moc"

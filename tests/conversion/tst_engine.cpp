@@ -2,9 +2,12 @@
 #include "common/scriptedserver.h"
 #include "library/atomicfile.h"
 
-#include "pipeline/conversionengine.h"
+#include "pipeline/conversionengine_p.h"
 #include "pipeline/document.h"
+#include "pipeline/languages.h"
 #include "pipeline/runfolder.h"
+#include "pipeline/runtexts.h"
+#include "pipeline/speechclient_p.h"
 #include "pipeline/speechprotocol.h"
 #include "pipeline/timings.h"
 #include "pipeline/userwordlist.h"
@@ -38,17 +41,18 @@ struct EngineRun
         : engine(options(server, dataDir.isEmpty() ? data.path() : dataDir))
     {
         engine.setObjectName(QStringLiteral("engine"));
-        engine.accessToken() = QStringLiteral("test-token");
-        QObject::connect(&engine, &ConversionEngine::progressText, [this](const QString &text) { progress << text; });
+        SpeechClientTestAccess::accessToken(engine.speechClient()) = QStringLiteral("test-token");
+        QObject::connect(&engine, &ConversionEngine::progressChanged,
+            [this](const ConversionEngine::Progress &p) { progress << RunTexts::progressText(p); });
         QObject::connect(&engine, &ConversionEngine::documentWritten, [this](const QString &task, const QString &doc) {
             documents << doc;
             tasks.removeOne(task);
         });
         QObject::connect(
             &engine, &ConversionEngine::taskMissing, [this](const QString &task) { tasks.removeOne(task); });
-        QObject::connect(&engine, &ConversionEngine::runEnded, [this](const QString &message, bool fileWasStarted) {
-            messages << message;
-            lastEndStartedFile = fileWasStarted;
+        QObject::connect(&engine, &ConversionEngine::runEnded, [this](const ConversionEngine::RunEnd &end) {
+            messages << RunTexts::endMessage(end);
+            lastEndStartedFile = end.fileWasStarted;
         });
     }
 
@@ -182,8 +186,8 @@ void TestEngine::replyForASegmentNotInFlight()
     const QString progress = run.progress.last();
     QSignalSpy recognised(&run.engine, &ConversionEngine::segmentRecognised);
     for (int segment : {2, 3, 40})
-        run.engine.slotReadJson(
-            SpeechProtocol::recognitionRequestId(segment), "{\"err_no\": 0, \"result\": [\"stray\"]}");
+        ConversionEngineTestAccess::deliverReply(
+            &run.engine, SpeechProtocol::recognitionRequestId(segment), "{\"err_no\": 0, \"result\": [\"stray\"]}");
     QCOMPARE(run.progress.last(), progress);
     QCOMPARE(recognised.count(), 0);
     QVERIFY(run.engine.isRunning());
@@ -200,7 +204,7 @@ void TestEngine::languageFixedWhenTheRunStarts()
     QTRY_VERIFY_WITH_TIMEOUT(!server.recognitionRequests().isEmpty(), 30000);
     // Asked again mid-run in another language: refused, and the run goes on in its own.
     QVERIFY(!run.start(QStringLiteral("中文近场")));
-    QCOMPARE(run.engine.language(), QStringLiteral("英文"));
+    QCOMPARE(run.engine.language(), Languages::codeOf(QStringLiteral("英文")));
     server.answerHeld(ScriptedServer::json(R"({"err_no": 0, "result": ["held"]})"));
     QVERIFY(run.waitEnded());
     QCOMPARE(run.messages, QStringList {"文件已经全部转换完成！"});
@@ -592,15 +596,22 @@ void TestEngine::segmentsSentAsTheyAreCut()
         const QStringList files = QDir(run.engine.runFolder()).entryList({"*.wav"}, QDir::Files);
         mostSegments = std::max(mostSegments, int(files.filter(QRegularExpression("^\\d+\\.wav$")).size()));
     });
-    QObject::connect(run.engine.cutProcess(), &QProcess::started, [&] { ffmpegs << "cut"; });
+    QObject::connect(
+        ConversionEngineTestAccess::cutProcess(&run.engine), &QProcess::started, [&] { ffmpegs << "cut"; });
     QVERIFY(run.start());
     QVERIFY(run.waitEnded(120000));
     QCOMPARE(run.messages, QStringList {"文件已经全部转换完成！"});
     QCOMPARE(ffmpegs, QStringList {"cut"});
-    // The cutter is held while enough segments wait; it is looked at every 10 ms, and may cut a few more
-    // meanwhile, but never the whole file ahead of the requests.
+    // The cutter is held while enough segments wait; it may cut a few more before the hold reaches it, but
+    // never the whole file ahead of the requests. Under the address sanitizer our side runs several times
+    // slower while ffmpeg does not: there only the last holds.
+#if defined(__SANITIZE_ADDRESS__)
+    const int allowed = 10;
+#else
+    const int allowed = atOnce + 4;
+#endif
     qInfo("at most %d segment files at once", mostSegments);
-    QVERIFY2(mostSegments <= atOnce + 4, qPrintable(QString::number(mostSegments)));
+    QVERIFY2(mostSegments <= allowed, qPrintable(QString::number(mostSegments)));
     QTemporaryDir scratch;
     QByteArray joined;
     const QList<ScriptedServer::Request> requests = server.recognitionRequests();

@@ -1,6 +1,7 @@
 #include "common/speechtestutil.h"
 
 #include "pipeline/conversionengine.h"
+#include "pipeline/runtexts.h"
 #include "pipeline/subtitles.h"
 #include "pipeline/timings.h"
 
@@ -49,7 +50,8 @@ void TestTimedConversion::subtitlesStartAtTheSpokenSentences()
         tasks.removeOne(done);
         document = path;
     });
-    connect(&engine, &ConversionEngine::runEnded, this, [&](const QString &message) { ends << message; });
+    connect(&engine, &ConversionEngine::runEnded, this,
+        [&](const ConversionEngine::RunEnd &end) { ends << RunTexts::endMessage(end); });
     QVERIFY(engine.start(QStringLiteral("英文"), [&tasks] { return tasks.value(0); }));
     QVERIFY(QTest::qWaitFor([&engine] { return !engine.isRunning(); }, 600000));
     QCOMPARE(ends, QStringList {"文件已经全部转换完成！"});
