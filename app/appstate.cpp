@@ -6,6 +6,7 @@ namespace AppState {
 int screenWidth = 0;
 int screenHeight = 0;
 int availableHeight = 0;
+QList<Screen> screens;
 QString machineId;
 QFont appFont;
 std::unique_ptr<QLockFile> instanceGuard;

@@ -24,12 +24,36 @@ void prepareApplication()
     QApplication::setFont(AppState::appFont);
     AppState::appFont.setPixelSize(AppState::appFont.pointSize() * 90 / 72);
 
+    measureScreens();
+    // A screen plugged in or out, or a panel moved, changes where the window may go.
+    const auto watch = [](QScreen *screen) {
+        QObject::connect(screen, &QScreen::availableGeometryChanged, qApp, &measureScreens);
+        QObject::connect(screen, &QScreen::geometryChanged, qApp, &measureScreens);
+    };
+    for (QScreen *screen : QGuiApplication::screens())
+        watch(screen);
+    QObject::connect(qApp, &QGuiApplication::screenAdded, qApp, [watch](QScreen *screen) {
+        watch(screen);
+        measureScreens();
+    });
+    QObject::connect(qApp, &QGuiApplication::screenRemoved, qApp, [] { QTimer::singleShot(0, qApp, &measureScreens); });
+    QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, qApp, &measureScreens);
+}
+
+void measureScreens()
+{
     const QScreen *primary = QGuiApplication::primaryScreen();
-    if (primary) {
-        const QRect desktop = primary->virtualGeometry();
-        AppState::screenWidth = desktop.width();
-        AppState::screenHeight = desktop.height();
-        AppState::availableHeight = primary->availableGeometry().height();
+    if (!primary)
+        return;
+    const QRect desktop = primary->virtualGeometry();
+    AppState::screenWidth = desktop.width();
+    AppState::screenHeight = desktop.height();
+    AppState::availableHeight = primary->availableGeometry().height();
+    AppState::screens.clear();
+    AppState::screens.append({primary->geometry(), primary->availableGeometry()});
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        if (screen != primary)
+            AppState::screens.append({screen->geometry(), screen->availableGeometry()});
     }
 }
 

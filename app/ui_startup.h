@@ -14,6 +14,9 @@ bool checkDataFolder();
 // the program's name, the application and data folders.
 void prepareApplication();
 
+// The desktop sizes and every screen's areas into AppState; start-up keeps them current afterwards.
+void measureScreens();
+
 // Reads the deployment in force, so that its problems, and a speech service on another machine reached
 // over plain HTTP (credentials in clear text), are told once on standard error at start.
 void reportDeployment();

@@ -133,6 +133,8 @@ int main(int argc, char *argv[])
         BenchUtil::StallMeter stopStalls;
         window->recordBtn->click();
         result.wallMs = wall.elapsed() - clickedAt;
+        // The stop returns at once; the file is final when the record button is usable again.
+        BenchUtil::runUntil([window] { return window->recordBtn->isEnabled(); }, 40000);
         result.path = path;
         result.fileMs = (QFileInfo(path).size() - 44) / 32;
         if (liveOn)

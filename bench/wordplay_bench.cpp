@@ -9,8 +9,8 @@
 #include "common/windowfixture.h"
 #include "media/phononbackend.h"
 
-#include "library/mylistwidget.h"
 #include "pipeline/timings.h"
+#include "ui/library/mylistwidget.h"
 
 #include <QApplication>
 #include <QProcess>

@@ -133,4 +133,23 @@ bool replaceTask(QStringList &taskFiles, const QString &oldPath, const QString &
     return true;
 }
 
+int taskEntry(const QStringList &entryPaths, const QStringList &entryNames, const QString &task)
+{
+    const int carried = entryPaths.indexOf(task);
+    if (carried >= 0)
+        return carried;
+    for (int i = 0; i < entryNames.size(); ++i) {
+        if (entryPaths.value(i).isEmpty() && entryNames.at(i) == fileName(task))
+            return i;
+    }
+    return -1;
+}
+
+int entryTask(const QStringList &taskFiles, const QString &entryPath, const QString &entryName)
+{
+    if (!entryPath.isEmpty())
+        return taskFiles.indexOf(entryPath);
+    return entryName.isEmpty() ? -1 : indexOfName(taskFiles, entryName);
+}
+
 } // namespace LibraryPaths

@@ -56,4 +56,11 @@ QString renamedPath(const QString &oldPath, const QString &newFileName);
 // Replaces every occurrence of oldPath by one newPath at the place of the first; false when absent.
 bool replaceTask(QStringList &taskFiles, const QString &oldPath, const QString &newPath);
 
+// The task selector's entries show file names and carry their task's full path; an entry made
+// without one (by hand) stands for the first task of its name. Two tasks may share a name.
+// The entry standing for task among the entries' paths and names, or -1.
+int taskEntry(const QStringList &entryPaths, const QStringList &entryNames, const QString &task);
+// The index in taskFiles of the task an entry stands for, or -1.
+int entryTask(const QStringList &taskFiles, const QString &entryPath, const QString &entryName);
+
 } // namespace LibraryPaths

@@ -24,7 +24,10 @@ Recorder::Recorder(QObject *parent)
     : QObject(parent)
     , process(new QProcess(this))
     , clock(new QTimer(this))
+    , stopDeadline(new QTimer(this))
 {
+    stopDeadline->setSingleShot(true);
+    connect(stopDeadline, &QTimer::timeout, this, &Recorder::onStopDeadline);
     connect(process, &QProcess::readyReadStandardError, this, [this] {
         ffmpegLog += QString::fromLocal8Bit(process->readAllStandardError());
         if (ffmpegLog.size() > 2 * logLimit)
@@ -32,7 +35,7 @@ Recorder::Recorder(QObject *parent)
     });
     connect(process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this, &Recorder::onProcessEnded);
     connect(process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error != QProcess::FailedToStart || !isRecording())
+        if (error != QProcess::FailedToStart || !isRecording() || stopping)
             return;
         clock->stop();
         emit failed(tr("录音失败，无法启动录音程序 ffmpeg！"));
@@ -71,11 +74,12 @@ void Recorder::start(const CaptureDevices::Device &device, const QString &dataDi
 
 bool Recorder::isRecording() const
 {
-    return clock->isActive();
+    return clock->isActive() || stopping;
 }
 
 void Recorder::endProcess(int waitMs)
 {
+    stopDeadline->stop();
     if (process->state() == QProcess::NotRunning)
         return;
     ending = true;
@@ -101,11 +105,42 @@ qint64 Recorder::keepFile()
 
 void Recorder::stop()
 {
-    // The window waits here on purpose: the file must be complete before it is offered for playing
-    // and converting.
-    endProcess(stopWaitMs);
-    if (clock->isActive())
-        clock->stop();
+    if (stopping)
+        return;
+    if (process->state() == QProcess::NotRunning) {
+        completeStop();
+        return;
+    }
+    // The recording's time ends now; the file is complete only once ffmpeg has ended, and is offered
+    // for playing and converting then.
+    clock->stop();
+    stopping = true;
+    ending = true;
+    process->write("q");
+    stopDeadline->start(stopWaitMs);
+}
+
+void Recorder::onStopDeadline()
+{
+    // ffmpeg finishes the file on SIGTERM as on "q"; left running it would hold the device and the
+    // file and refuse the next recording.
+    if (process->state() == QProcess::NotRunning)
+        return;
+    if (!terminated) {
+        terminated = true;
+        process->terminate();
+        stopDeadline->start(killWaitMs);
+    } else {
+        process->kill();
+    }
+}
+
+void Recorder::completeStop()
+{
+    stopping = false;
+    terminated = false;
+    stopDeadline->stop();
+    clock->stop();
     if (!QFileInfo(filePath).isFile()) {
         emit failed(tr("录音失败，没有生成录音文件！"));
         return;
@@ -121,6 +156,9 @@ void Recorder::finishForClose()
 {
     if (!isRecording())
         return;
+    // A stop under way is finished here without its signals.
+    stopping = false;
+    terminated = false;
     endProcess(closeWaitMs);
     clock->stop();
     keepFile();
@@ -128,7 +166,11 @@ void Recorder::finishForClose()
 
 void Recorder::onProcessEnded()
 {
-    // Ended by this side, or after the recording was over: stop() and finishForClose() see to the file.
+    if (stopping) {
+        completeStop();
+        return;
+    }
+    // Ended by this side, or after the recording was over: finishForClose() sees to the file.
     if (ending || !isRecording())
         return;
     ffmpegLog += QString::fromLocal8Bit(process->readAllStandardError());

@@ -24,9 +24,10 @@ public:
     // Starts recording into dataDir/myWAVFiles/<start time>.wav: started(), or failed() when that file
     // already exists or ffmpeg cannot be found.
     void start(const CaptureDevices::Device &device, const QString &dataDir);
-    // Asks ffmpeg to finish the file and waits for it (blocking, bounded), then stops the clock:
-    // finished(path) when the file holds audio, failed() otherwise.
+    // Asks ffmpeg to finish the file and returns; once it has ended (ended by force when it takes too
+    // long) the clock stops and finished(path) follows when the file holds audio, failed() otherwise.
     void stop();
+    bool isStopping() const { return stopping; } // stop() was asked and its outcome is still to come
     // The same for a window that closes: a shorter wait, no signals; the file is left whole, or removed
     // when it holds no audio, and is listed at the next start.
     void finishForClose();
@@ -50,17 +51,22 @@ signals:
 
 private:
     void onProcessEnded();
-    // Ends ffmpeg: "q", then terminate after waitMs, then kill. Its own end is not reported.
+    // Ends ffmpeg and waits: "q", then terminate after waitMs, then kill. Its own end is not reported.
     void endProcess(int waitMs);
+    void onStopDeadline(); // ffmpeg has not ended since stop(): terminate, then kill
+    void completeStop(); // ffmpeg has ended after stop(): the outcome
     // Puts right the header of the file ffmpeg left; removes a file without audio. The audio kept.
     qint64 keepFile();
 
     QProcess *process = nullptr;
     QTimer *clock = nullptr;
     QElapsedTimer recordTime; // runs from ffmpeg's start
+    QTimer *stopDeadline = nullptr; // bounds the wait for ffmpeg after stop()
     QString filePath;
     QString deviceName;
     QString ffmpegLog; // what the running ffmpeg printed, its last part
     bool flushEachPacket = false;
     bool ending = false; // this side is ending ffmpeg: its exit is expected
+    bool stopping = false; // stop() waits for ffmpeg to end
+    bool terminated = false; // ... and has asked it with SIGTERM
 };

@@ -1192,4 +1192,117 @@ So that the unsaved text in the text view is not lost, "%1" was not opened.</tra
         <translation>OK</translation>
     </message>
 </context>
+<context>
+    <name>LibraryPane</name>
+    <message>
+        <source>音频文件</source>
+        <translation>Audio files</translation>
+    </message>
+    <message>
+        <source>添加到任务</source>
+        <translation>Add to tasks</translation>
+    </message>
+    <message>
+        <source>文本文档</source>
+        <translation>Documents</translation>
+    </message>
+    <message>
+        <source>确定要删除该录音文件吗？</source>
+        <translation>Delete this recording?</translation>
+    </message>
+    <message>
+        <source>确定要删除该文本文件吗？</source>
+        <translation>Delete this text document?</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>Audio File(*.wav)</source>
+        <translation>Audio File(*.wav)</translation>
+    </message>
+    <message>
+        <source>Text File(*.txt);;Text File(*.doc)</source>
+        <translation>Text File(*.txt);;Text File(*.doc)</translation>
+    </message>
+    <message>
+        <source>另存为</source>
+        <translation>Save as</translation>
+    </message>
+    <message>
+        <source>另存为失败，无法写入所选位置！</source>
+        <translation>Save as failed: cannot write to the chosen place!</translation>
+    </message>
+    <message>
+        <source>重命名失败，已存在同名文件“%1”！</source>
+        <translation>Rename failed: a file named "%1" already exists!</translation>
+    </message>
+    <message>
+        <source>重命名失败，没有修改文件夹“%1”的权限！</source>
+        <translation>Rename failed: no permission to change the folder "%1"!</translation>
+    </message>
+    <message>
+        <source>重命名失败，文件正在被使用！</source>
+        <translation>Rename failed: the file is in use!</translation>
+    </message>
+    <message>
+        <source>导出字幕失败：该文本没有时间信息！</source>
+        <translation>Export of subtitles failed: this text has no timings!</translation>
+    </message>
+    <message>
+        <source>导出字幕</source>
+        <translation>Export subtitles</translation>
+    </message>
+    <message>
+        <source>导出字幕失败，无法写入%1：%2</source>
+        <translation>Export of subtitles failed: cannot write %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>PlayerPane</name>
+    <message>
+        <source>播放</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>无法播放“%1”：文件为空、已损坏或格式不受支持！</source>
+        <translation>Cannot play "%1": the file is empty, damaged or in an unsupported format!</translation>
+    </message>
+    <message>
+        <source>无法播放“%1”：文件为空！</source>
+        <translation>Cannot play "%1": the file is empty!</translation>
+    </message>
+</context>
+<context>
+    <name>RecordPane</name>
+    <message>
+        <source>开始录制</source>
+        <translation>Start recording</translation>
+    </message>
+    <message>
+        <source>边录边转</source>
+        <translation>Live text</translation>
+    </message>
+    <message>
+        <source>录音时同时识别，说话的文字随即显示在文本区，录音结束后写成文档</source>
+        <translation>Recognise speech while recording: the words appear in the text view as they are spoken and become a document when the recording ends</translation>
+    </message>
+    <message>
+        <source>停止录制</source>
+        <translation>Stop recording</translation>
+    </message>
+    <message>
+        <source>没有检测到录音设备！</source>
+        <translation>No recording device was found!</translation>
+    </message>
+</context>
 </TS>

@@ -85,16 +85,53 @@ RecordBarLayout recordBarLayout(int width)
     return {QRect(403, 18, slider, 16), QRect(403 + slider + 6, 12, 140, 26)};
 }
 
-ChromeLayout normalLayout(int screenWidth, int screenHeight, int availableHeight)
+int screenOf(const QList<ScreenArea> &screens, const QRect &window)
 {
-    const int w = screenWidth > 0 ? std::clamp(screenWidth, leastWidth, designWidth) : designWidth;
-    const int h = availableHeight > 0 ? std::clamp(availableHeight, leastHeight, designHeight) : designHeight;
-    const int x = std::max(0, std::min((screenWidth - w) / 2, screenWidth - w));
-    const int y = std::max(0, std::min((screenHeight - h) / 2, availableHeight - h));
+    int best = screens.isEmpty() ? -1 : 0;
+    qint64 bestOverlap = 0;
+    for (int i = 0; i < screens.size(); ++i) {
+        if (screens.at(i).geometry.contains(window.center()))
+            return i;
+        const QRect overlap = screens.at(i).geometry.intersected(window);
+        const qint64 area = qint64(overlap.width()) * overlap.height();
+        if (!overlap.isEmpty() && area > bestOverlap) {
+            bestOverlap = area;
+            best = i;
+        }
+    }
+    return best;
+}
+
+namespace {
+// Within [least, design] where the room allows, never more than the room.
+int fitted(int room, int least, int design)
+{
+    return room > 0 ? std::min(room, std::clamp(room, least, design)) : design;
+}
+
+// Where a window of the given size centred on the screen comes to lie inside the available area.
+int placed(int screenStart, int screenSize, int areaStart, int areaSize, int size)
+{
+    const int centred = screenStart + (screenSize - size) / 2;
+    return std::max(areaStart, std::min(centred, areaStart + areaSize - size));
+}
+} // namespace
+
+ChromeLayout normalLayout(const ScreenArea &screen)
+{
+    const QRect &area = screen.available;
+    const int w = fitted(area.width(), leastWidth, designWidth);
+    const int h = fitted(area.height(), leastHeight, designHeight);
+    if (area.isEmpty())
+        return layoutFor(QRect(0, 0, w, h));
+    const int x = placed(screen.geometry.x(), screen.geometry.width(), area.x(), area.width(), w);
+    const int y = placed(screen.geometry.y(), screen.geometry.height(), area.y(), area.height(), h);
     return layoutFor(QRect(x, y, w, h));
 }
 
-ChromeLayout maximisedLayout(int screenWidth, int availableHeight)
+ChromeLayout maximisedLayout(const ScreenArea &screen)
 {
-    return layoutFor(QRect(0, 0, std::max(screenWidth, leastWidth), std::max(availableHeight, leastHeight)));
+    if (screen.available.isEmpty())
+        return layoutFor(QRect(0, 0, leastWidth, leastHeight));
+    return layoutFor(screen.available);
 }

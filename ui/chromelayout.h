@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/appstate.h"
+
+#include <QList>
 #include <QRect>
 
 // Heights of the two file lists for a left panel of the given height and page-button height.
@@ -39,8 +42,15 @@ struct ChromeLayout
     TaskBarLayout taskBar;
     RecordBarLayout recordBar;
 };
-// The design's size, made smaller where the available area (from 0,0: the width of the screens and the
-// height left by the desktop's panels) is smaller, though never under 800 x 560; centred on the
-// screen and moved inside the available area. A size of 0 (no screen known) counts as large.
-ChromeLayout normalLayout(int screenWidth, int screenHeight, int availableHeight);
-ChromeLayout maximisedLayout(int screenWidth, int availableHeight);
+// A screen: its whole geometry and the part of it the desktop's panels leave free, in desktop
+// coordinates (the available area need not start at 0,0: a panel on the left or at the top).
+using ScreenArea = AppState::Screen;
+// The screen a window with the given geometry is on: the one holding its centre, else the one it
+// overlaps most, else the first. -1 when there is none.
+int screenOf(const QList<ScreenArea> &screens, const QRect &window);
+// The design's size, made smaller where the screen's available area is smaller (down to 800 x 560
+// where there is that room, never more than there is), centred on the screen and moved inside the
+// available area. An area of size 0 (no screen known) counts as large.
+ChromeLayout normalLayout(const ScreenArea &screen);
+// The whole available area of the screen.
+ChromeLayout maximisedLayout(const ScreenArea &screen);

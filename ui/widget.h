@@ -11,6 +11,7 @@
 
 #include <functional>
 
+#include "app/appstate.h"
 #include "app/deployment.h"
 #include "library/documentsave.h"
 #include "library/taskintake.h"
@@ -19,9 +20,7 @@
 #include "pipeline/timings.h"
 #include "pipeline/wordalign.h"
 
-#include <phonon/AudioOutput>
 #include <phonon/MediaObject>
-#include <phonon/Path>
 
 class QComboBox;
 class QDragEnterEvent;
@@ -36,11 +35,14 @@ class QTextEdit;
 class QTimer;
 class QKeySequence;
 class QTextCursor;
+class LibraryPane;
 class MyListWidget;
 class VoiceAdaptationDialog;
 struct ChromeLayout;
 class QtHttpClass;
+class PlayerPane;
 class Recorder;
+class RecordPane;
 class LiveTranscription;
 class QCheckBox;
 class DictionaryCheck;
@@ -68,11 +70,6 @@ public:
     QPushButton *minBtn = nullptr;
     QPushButton *maxBtn = nullptr; // maximise, or restore while maximised
     QPushButton *closeBtn = nullptr;
-    QLabel *leftPanel = nullptr; // the page buttons and their lists
-    QPushButton *wavBtn = nullptr; // page button showing wavList
-    QPushButton *txtBtn = nullptr; // page button showing wordList
-    QLabel *rightPanel = nullptr; // record bar, task bar and text view
-    QLabel *recordBar = nullptr; // devices, recorder and player controls
     QLabel *taskBar = nullptr; // task selector and conversion controls
     bool dragging = false; // a left-button drag of the window is under way
     QPoint dragPos; // where inside the window the drag began
@@ -80,16 +77,15 @@ public:
 
     // Sizes and places every part for the normal or maximised state (maxBtn follows `maximised`).
     void applyLayout(const ChromeLayout &layout);
+    // The screen the window is on (at start: the primary one), from what start-up measured.
+    AppState::Screen currentScreen(bool atStart) const;
 
 private:
     void setUpWindow();
     void createCaption();
-    void createLibraryPanel();
-    void createRecordBar();
+    void connectLibrary();
     void createTaskBar();
     void createTextView();
-    void createChildProcesses();
-    void createTimers();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -127,7 +123,7 @@ public:
     bool showShortcutHint(QWidget *control, QEvent *event);
     bool findKey(QEvent *event);
 
-    // ===== Time left: pipeline/widget_timeleft.cpp =====
+    // ===== Time left: ui/tasks/widget_timeleft.cpp =====
 public:
     QLabel *timeLeftLabel = nullptr; // in the task bar while a run has measured its pace
     TimeLeftEstimator timeLeft;
@@ -136,15 +132,21 @@ public:
     void showTimeLeft(const QString &task, int segmentsDone, int segmentCount);
     void hideTimeLeft(); // the run is over
 
-    // ===== Library: library/widget_library.cpp, widget_listops.cpp, widget_subtitles.cpp, widget_viewer.cpp =====
+    QLabel *const rightPanel; // record bar, task bar and text view
+
+    // ===== Library: ui/library/librarypane.cpp; the tasks: ui/widget_tasks.cpp =====
 public:
-    QPushButton *addWavBtn = nullptr; // puts the selected recordings on the task list
-    MyListWidget *wavList = nullptr;
-    QStringList wavFiles; // full paths behind wavList, paired with its items by file name
-    MyListWidget *wordList = nullptr;
-    QStringList wordFiles; // full paths behind wordList, paired with its items by file name
+    LibraryPane *const libraryPane; // the page buttons, the two file lists and their operations
+    QLabel *const leftPanel;
+    QPushButton *const wavBtn; // page button showing wavList
+    QPushButton *const addWavBtn; // puts the selected recordings on the task list
+    QPushButton *const txtBtn; // page button showing wordList
+    MyListWidget *const wavList;
+    MyListWidget *const wordList;
+    QStringList &wavFiles; // full paths behind wavList, paired with its items by file name
+    QStringList &wordFiles; // full paths behind wordList, paired with its items by file name
     QPushButton *uploadBtn = nullptr; // puts files chosen in a dialog on the task list
-    QComboBox *audioCombo = nullptr; // task selector: one entry per task, its file name
+    QComboBox *audioCombo = nullptr; // task selector: one entry per task, its file name, its path as data
     QLineEdit *taskLineEdit = nullptr; // audioCombo's read-only line edit with the placeholder
     QStringList taskFiles; // full paths of the tasks, newest first
     QTextEdit *wordTextEdit = nullptr; // text view of a document, or of the conversion under way
@@ -159,25 +161,24 @@ public:
 
     QStringList &libraryPaths(const QString &kind); // kind "wav" or "word"
     MyListWidget *libraryList(const QString &kind);
-    // Appends path to the library list of kind ("wav" or "word") and its file name to the list widget.
-    void appendLibraryFile(const QString &kind, const QString &path);
     // Puts path at the head of taskFiles and its name at the end of audioCombo, unless already a task.
     // Only a regular file this user may read becomes one: otherwise the reason, naming it.
     QString addTask(const QString &path);
-    // The index of a task's entry in audioCombo (its file name, case-sensitive), or -1.
+    // Each entry of audioCombo carries its task's full path in this role: two tasks may share a name.
+    static constexpr int taskPathRole = Qt::UserRole + 1;
+    void insertTaskEntry(int index, const QString &task);
+    QString selectedTask() const; // the task of audioCombo's current entry, or empty
+    // The index of a task's entry in audioCombo (the entry carrying its path), or -1.
     int taskEntry(const QString &task) const;
     // Takes a task off taskFiles and its entry off audioCombo; nothing when the path is no task.
     void removeTask(const QString &task);
     // A renamed task keeps its place in taskFiles and its entry's place in audioCombo.
     void renameTask(const QString &oldPath, const QString &newPath);
-    void makeFolders(); // myWordFiles, myWAVFiles, myTmpWAVFiles under the application folder
     void loadWavList();
     void loadWordList();
     void delFile(const QString &kind, const QString &name);
     void saveFileAs(const QString &kind, const QString &name);
     void renameFile(const QString &kind, const QString &name);
-    bool hasTimings(const QString &documentName); // a readable timing record that describes the document
-    // Writes the document's cues as SubRip or WebVTT where a save dialog says.
     void exportSubtitles(const QString &documentName);
     // "适应我的声音" (ui/voiceadaptationdialog.*), made when first asked for, over the document list.
     void showVoiceAdaptation();
@@ -198,7 +199,7 @@ public slots:
     void slotWordOpen(QListWidgetItem *item); // opens a document in the text view
     void slotCloseWord(); // closeWordBtn
 
-    // ===== Conversion: pipeline/widget_conversion.cpp presents what the engine's run says =====
+    // ===== Conversion: ui/tasks/widget_conversion.cpp presents what the engine's run says =====
 public:
     QPushButton *beginCoverBtn = nullptr; // starts a conversion; shows its progress as its text
     QPushButton *stopCoverBtn = nullptr; // enabled while a conversion runs
@@ -248,26 +249,24 @@ public slots:
     void slotReadJsonError(int id, QByteArray body); // a request that failed on the network
     void sltTokenTimeout();
 
-    // ===== Recorder: media/widget_devices.cpp, media/widget_recorder.cpp =====
+    // ===== Recorder: ui/record/recordpane.cpp; its live text: ui/record/widget_live.cpp =====
 public:
-    QComboBox *deviceCombo = nullptr; // capture devices
-    QString deviceName; // the chosen capture device
-    QStringList deviceRealms; // how each deviceCombo item is opened, in item order
-    QPushButton *recordBtn = nullptr; // checked while recording
-    QLabel *recordTimeLabel = nullptr; // the record clock
-    Recorder *recorder = nullptr; // ffmpeg capture, its clock and its file
-    QCheckBox *liveCheck = nullptr; // "边录边转": the text of a recording appears while it is made
+    Recorder *const recorder; // ffmpeg capture, its clock and its file
+    RecordPane *const recordPane; // devices, recorder and live box, with the player's controls on it
+    QLabel *const recordBar;
+    QComboBox *const deviceCombo;
+    QString &deviceName; // the chosen capture device
+    QStringList &deviceRealms; // how each deviceCombo item is opened, in item order
+    QPushButton *const recordBtn;
+    QLabel *const recordTimeLabel;
+    QCheckBox *const liveCheck;
     LiveTranscription *live = nullptr; // the text of the recording under way; made at its first use
 
     void getAudioDev(); // fills deviceCombo, once, at construction
-    void createRecorder();
-    QString secondsToClock(int seconds) const;
+    void connectRecorder();
     void onRecordingStarted();
     // Lists the new recording in wavList and puts it at the head of the task list.
     void onRecordingFinished(const QString &path);
-    void onRecordingFailed(const QString &message);
-    // media/widget_live.cpp
-    void createLiveCheck();
     bool liveActive() const;
     bool liveWanted() const; // the next recording is followed by live text
     QString liveRefusal(const QString &language); // why this recording gets no live text; empty when it does
@@ -283,29 +282,21 @@ public slots:
     void sltSetRecordTime(); // record clock tick
     void slotBeginRecord(bool checked); // recordBtn: checked starts a recording, unchecked stops it
 
-    // ===== Player: media/widget_player.cpp =====
+    // ===== Player: ui/player/playerpane.cpp; the window's slots for it: ui/player/widget_player.cpp =====
 public:
     QPushButton *clearListBtn = nullptr; // empties the task list
-    QPushButton *playBtn = nullptr;
-    QPushButton *pauseBtn = nullptr; // shown instead of playBtn while playing
-    QPushButton *stopBtn = nullptr;
-    Phonon::SeekSlider *seekSlider = nullptr;
-    QLabel *playTimeLabel = nullptr;
-    QString playFilePath; // the file last given to the player
-    bool playStarted = false; // a source is loaded in the player
-    bool playbackWanted = false; // play was pressed and neither pause, stop nor the end came since
-    bool playReached = false; // the loaded source has played (or paused) at least once
-    QTimer *playCheckTimer = nullptr; // a moment after a doubtful state: the source failed or ended
-    Phonon::MediaObject mediaObject;
-    Phonon::AudioOutput audioOutput;
-    Phonon::Path audioPath;
+    PlayerPane *const playerPane; // on the record bar
+    QPushButton *const playBtn;
+    QPushButton *const pauseBtn; // shown instead of playBtn while playing
+    QPushButton *const stopBtn;
+    Phonon::SeekSlider *const seekSlider;
+    QLabel *const playTimeLabel;
+    Phonon::MediaObject &mediaObject;
+    QString &playFilePath; // the file last given to the player
+    bool &playStarted; // a source is loaded in the player
+    bool &playbackWanted; // play was pressed and neither pause, stop nor the end came since
 
-    void createPlayer(); // routes mediaObject to audioOutput and follows its signals
-    void showPlayButton(bool play); // play shown, or pause while playback is asked for
-    QString playRefusal(const QString &path) const; // why path cannot be given to the player, or empty
-    void loadAndPlay(const QString &path); // path becomes the player's file and plays from its start
-    void onPlayerStateChanged(Phonon::State newState);
-    void checkPlayback(); // ends playback that failed to start or reached the end without finished()
+    void connectPlayer();
 
 public slots:
     void slotOpenWav(); // clearListBtn: empties the task list
@@ -316,7 +307,7 @@ public slots:
     void updateCurrentTime(); // playback clock
     void playend();
 
-    // ===== Playing the open document's words: library/widget_wordplay.cpp =====
+    // ===== Playing the open document's words: ui/document/widget_wordplay.cpp =====
 public:
     Timings::Record openTimings; // the open document's timings
     bool openTimingsValid = false; // they were read and describe the document's text
@@ -329,14 +320,11 @@ public:
     qint64 pendingSeekMs = -1; // where a source just loaded from the view starts once it can seek
     qint64 seekTargetMs = -1; // a seek asked for that the player's position may not show yet
     QElapsedTimer seekClock; // since seekTargetMs was asked for
-    QTimer *followTimer = nullptr; // moves the spoken word's highlight while the view's source plays
     int spokenOffset = -1; // the highlighted word in the view, or -1
     int spokenLength = 0;
 
     void createWordPlayback(); // the view's keys, its tooltip and the following of playback
     void loadOpenTimings(); // the timings of wordFilePath, when they match its text on disk
-    // The document's record, when it describes the text on disk (a file changed elsewhere has none).
-    static bool readDocumentTimings(const QString &documentPath, Timings::Record *record);
     bool documentTimed() const; // the open document has timings
     void tellStaleTimings(); // once per opening: why its words do not play
     const WordAlign::Timeline &viewTimeline();

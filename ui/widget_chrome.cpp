@@ -2,12 +2,13 @@
 
 #include "app/appstate.h"
 #include "app/deployment.h"
-#include "library/mylistwidget.h"
 #include "media/recorder.h"
 #include "pipeline/livetranscription.h"
 #include "platform/processes.h"
 #include "ui/chromelayout.h"
+#include "ui/library/librarypane.h"
 #include "ui/notice.h"
+#include "ui/player/playerpane.h"
 #include "ui/theme.h"
 #include "ui/windowdrag.h"
 
@@ -19,11 +20,17 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QUrl>
+#include <QWindow>
+
+#include <algorithm>
 
 #include <phonon/SeekSlider>
 
 void Widget::mousePressEvent(QMouseEvent *event)
 {
+    // The platform moves the window where it can (on Wayland nothing else may); elsewhere we do.
+    if (event->button() == Qt::LeftButton && !maximised && windowHandle() && windowHandle()->startSystemMove())
+        return;
     WindowDrag::press(event, dragging, dragPos);
 }
 
@@ -42,8 +49,19 @@ void Widget::mouseMoveEvent(QMouseEvent *event)
 void Widget::slotShowMaxSize()
 {
     maximised = !maximised;
-    applyLayout(maximised ? maximisedLayout(AppState::screenWidth, AppState::availableHeight)
-                          : normalLayout(AppState::screenWidth, AppState::screenHeight, AppState::availableHeight));
+    const ScreenArea screen = currentScreen(false);
+    applyLayout(maximised ? maximisedLayout(screen) : normalLayout(screen));
+}
+
+ScreenArea Widget::currentScreen(bool atStart) const
+{
+    // Only the desktop's sizes are known (the tests give those): one screen from 0,0.
+    if (AppState::screens.isEmpty()) {
+        return {QRect(0, 0, AppState::screenWidth, AppState::screenHeight),
+            QRect(0, 0, AppState::screenWidth, AppState::availableHeight)};
+    }
+    // A window is first placed on the primary screen; later on the screen it is on.
+    return AppState::screens.at(atStart ? 0 : std::max(0, screenOf(AppState::screens, frameGeometry())));
 }
 
 void Widget::applyLayout(const ChromeLayout &layout)
@@ -62,8 +80,7 @@ void Widget::applyLayout(const ChromeLayout &layout)
     leftPanel->setGeometry(layout.leftPanel);
     rightPanel->setGeometry(layout.rightPanel);
     recordBar->setGeometry(0, 0, rightPanel->width(), 50);
-    seekSlider->setGeometry(layout.recordBar.seekSlider);
-    playTimeLabel->setGeometry(layout.recordBar.playClock);
+    playerPane->placeIn(layout.recordBar.seekSlider, layout.recordBar.playClock);
     const TaskBarLayout &bar = layout.taskBar;
     taskBar->setGeometry(0, 50, rightPanel->width(), bar.height);
     uploadBtn->setGeometry(bar.upload);
@@ -107,33 +124,12 @@ void Widget::showHomePage()
     QDesktopServices::openUrl(QUrl(deploymentConfig().homePageAddress));
 }
 
-namespace {
-// Shows or hides one list; the visible lists share the panel height below the two page buttons, the
-// audio list taking the upper half.
-void showPageList(bool checked, QWidget *list, QWidget *other, QWidget *audioList, const ListHeights &heights)
-{
-    if (checked) {
-        if (other->isHidden()) {
-            list->setFixedHeight(heights.full);
-        } else {
-            audioList->setFixedHeight(heights.upper);
-            (audioList == list ? other : list)->setFixedHeight(heights.lower);
-        }
-        list->show();
-    } else {
-        list->hide();
-        if (!other->isHidden())
-            other->setFixedHeight(heights.full);
-    }
-}
-} // namespace
-
 void Widget::slotWavBtnChecked(bool checked)
 {
-    showPageList(checked, wavList, wordList, wavList, listHeights(leftPanel->height(), wavBtn->height()));
+    libraryPane->showWavPage(checked);
 }
 
 void Widget::slotTxtBtnChecked(bool checked)
 {
-    showPageList(checked, wordList, wavList, wavList, listHeights(leftPanel->height(), wavBtn->height()));
+    libraryPane->showTxtPage(checked);
 }

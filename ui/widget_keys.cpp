@@ -1,6 +1,6 @@
 #include "ui/widget.h"
 
-#include "library/mylistwidget.h"
+#include "ui/library/mylistwidget.h"
 #include "ui/theme.h"
 
 #include <QAbstractItemView>

@@ -2,11 +2,11 @@
 #include "conversiontestutil.h"
 
 #include "app/appstate.h"
-#include "library/mylistwidget.h"
 #include "pipeline/audioprep.h"
 #include "pipeline/document.h"
 #include "pipeline/qthttpclass.h"
 #include "pipeline/speechprotocol.h"
+#include "ui/library/mylistwidget.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -2,9 +2,9 @@
 
 #include "common/testmain.h"
 
-#include "library/mylistwidget.h"
 #include "pipeline/audioprep.h"
 #include "pipeline/document.h"
+#include "ui/library/mylistwidget.h"
 
 #include <QComboBox>
 #include <QDir>

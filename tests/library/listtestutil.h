@@ -4,7 +4,7 @@
 // person would.
 
 #include "common/windowfixture.h"
-#include "library/myinput.h"
+#include "ui/library/myinput.h"
 
 #include <QApplication>
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "common/testmain.h"
 #include "listtestutil.h"
 
-#include "library/mylistwidget.h"
+#include "ui/library/mylistwidget.h"
 
 #include <QComboBox>
 #include <QTextCodec>

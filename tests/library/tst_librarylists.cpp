@@ -2,7 +2,7 @@
 #include "listtestutil.h"
 
 #include "library/filedialogfilter.h"
-#include "library/mylistwidget.h"
+#include "ui/library/mylistwidget.h"
 
 #include <QComboBox>
 #include <QFileDialog>

@@ -30,6 +30,8 @@ private slots:
     void renamedPath();
     void replaceTask_data();
     void replaceTask();
+    void taskPairing_data();
+    void taskPairing();
     void forPlatform_data();
     void forPlatform();
     void sortPaths_data();
@@ -257,6 +259,44 @@ void LibraryRulesTest::replaceTask()
     QFETCH(QStringList, after);
     QCOMPARE(LibraryPaths::replaceTask(before, "/old.wav", "/new.wav"), found);
     QCOMPARE(before, after);
+}
+
+// Entries as "path|name" (no path: an entry made by hand); the task looked for; the entry found for
+// it; the entry looked at; the task found for that.
+void LibraryRulesTest::taskPairing_data()
+{
+    QTest::addColumn<QStringList>("tasks");
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QString>("task");
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<int>("looked");
+    QTest::addColumn<int>("found");
+    const QStringList two {"/b/x.wav", "/a/x.wav"};
+    QTest::newRow("same name, the second entry")
+        << two << QStringList {"/a/x.wav|x.wav", "/b/x.wav|x.wav"} << "/b/x.wav" << 1 << 1 << 0;
+    QTest::newRow("same name, the first entry")
+        << two << QStringList {"/a/x.wav|x.wav", "/b/x.wav|x.wav"} << "/a/x.wav" << 0 << 0 << 1;
+    QTest::newRow("entries by hand pair by name") << two << QStringList {"|x.wav"} << "/a/x.wav" << 0 << 0 << 0;
+    QTest::newRow("a path no entry carries") << two << QStringList {"/a/x.wav|x.wav"} << "/b/x.wav" << -1 << 0 << 1;
+    QTest::newRow("a carried path no longer a task")
+        << QStringList {"/b/x.wav"} << QStringList {"/a/x.wav|x.wav"} << "/b/x.wav" << -1 << 0 << -1;
+    QTest::newRow("empty entry") << two << QStringList {"|"} << "/a/x.wav" << -1 << 0 << -1;
+}
+
+void LibraryRulesTest::taskPairing()
+{
+    QFETCH(QStringList, tasks);
+    QFETCH(QStringList, entries);
+    QFETCH(QString, task);
+    QFETCH(int, looked);
+    QStringList paths;
+    QStringList names;
+    for (const QString &entry : entries) {
+        paths << entry.section('|', 0, 0);
+        names << entry.section('|', 1);
+    }
+    QTEST(LibraryPaths::taskEntry(paths, names, task), "entry");
+    QTEST(LibraryPaths::entryTask(tasks, paths.at(looked), names.at(looked)), "found");
 }
 
 void LibraryRulesTest::forPlatform_data()

@@ -1,7 +1,7 @@
 #include "common/testmain.h"
 #include "listtestutil.h"
 
-#include "library/mylistwidget.h"
+#include "ui/library/mylistwidget.h"
 
 #include <QAction>
 #include <QComboBox>

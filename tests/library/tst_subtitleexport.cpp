@@ -1,10 +1,10 @@
 #include "common/testmain.h"
 #include "listtestutil.h"
 
-#include "library/mylistwidget.h"
 #include "pipeline/document.h"
 #include "pipeline/subtitles.h"
 #include "pipeline/timings.h"
+#include "ui/library/mylistwidget.h"
 
 #include <QAction>
 #include <QMenu>

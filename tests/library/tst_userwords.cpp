@@ -4,7 +4,7 @@
 #include "common/testmain.h"
 #include "common/windowfixture.h"
 
-#include "library/mylistwidget.h"
+#include "ui/library/mylistwidget.h"
 #include "pipeline/userwordlist.h"
 #include "ui/newwordsbar.h"
 #include "ui/wordlistdialog.h"

@@ -113,6 +113,8 @@ void TestLive::textAppearsWhileRecording()
     QTest::qWait(int(std::max<qint64>(0, 1000 + spoken.pcm.size() / 32 - speaking.elapsed())));
     window->recordBtn->click();
     const QString recording = window->recorder->recordFilePath();
+    // The stop returns at once; the recording is listed once ffmpeg has finished the file.
+    QTRY_VERIFY_WITH_TIMEOUT(window->recordBtn->isEnabled(), 10000);
     QVERIFY(window->wavFiles.contains(recording));
 
     // The view belongs to the document named after the recording, written with its timings.
@@ -263,6 +265,8 @@ void TestLive::serviceStoppedMidRecording()
     QTest::qWait(3000);
     window->recordBtn->click();
     const QString recording = window->recorder->recordFilePath();
+    // The stop returns at once; the recording is listed once ffmpeg has finished the file.
+    QTRY_VERIFY_WITH_TIMEOUT(window->recordBtn->isEnabled(), 10000);
     QVERIFY(window->wavFiles.contains(recording));
     QCOMPARE(fixture.notices.size(), 1);
     // The whole recording, not the part before the failure: 32000 bytes a second after the header.

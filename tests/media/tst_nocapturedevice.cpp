@@ -1,7 +1,7 @@
 #include "common/testmain.h"
 #include "common/windowfixture.h"
-#include "library/mylistwidget.h"
 #include "media/recorder.h"
+#include "ui/library/mylistwidget.h"
 #include "ui/widget.h"
 
 #include <QComboBox>

@@ -5,6 +5,7 @@
 #include "ui/widget.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -36,6 +37,8 @@ private slots:
     void unplayableFileSaysWhy_data();
     void unplayableFileSaysWhy();
     void seekToTheEndEndsPlayback();
+    void twoTasksOfOneName_data();
+    void twoTasksOfOneName();
 
 private:
     // Tasks ba.wav then a.wav; the selector lists them in the same order.
@@ -298,6 +301,50 @@ void TestPlayer::seekToTheEndEndsPlayback()
     window->playBtn->click();
     QTRY_COMPARE_WITH_TIMEOUT(window->mediaObject.state(), Phonon::PlayingState, 3000);
     QVERIFY(window->mediaObject.currentTime() < 1500);
+    window->stopBtn->click();
+}
+
+// Two tasks named x.wav in two folders, added through the upload rules: each entry plays its own
+// file, and taking one task off the list leaves the other's entry.
+void TestPlayer::twoTasksOfOneName_data()
+{
+    QTest::addColumn<int>("selected"); // entry index: 0 is the first added, folder a
+    QTest::addColumn<int>("removed"); // -1: none; else 0 (a) or 1 (b)
+    QTest::addColumn<QString>("plays"); // folder of the file played
+    QTest::newRow("first selected") << 0 << -1 << "a";
+    QTest::newRow("second selected") << 1 << -1 << "b";
+    QTest::newRow("first removed, the other plays") << 0 << 0 << "b";
+    QTest::newRow("second removed, the other plays") << 0 << 1 << "a";
+}
+
+void TestPlayer::twoTasksOfOneName()
+{
+    QFETCH(int, selected);
+    QFETCH(int, removed);
+    QFETCH(QString, plays);
+    QStringList paths;
+    for (const char *folder : {"a", "b"}) {
+        QVERIFY(QDir().mkpath(dir.filePath(folder)));
+        paths << dir.filePath(QStringLiteral("%1/x.wav").arg(folder));
+        QVERIFY(AudioFiles::makeTone(paths.last(), folder == QLatin1String("a") ? 2.0 : 1.0, 440));
+    }
+    Notice::setNextFileNames({paths.at(0)});
+    window->uploadBtn->click();
+    Notice::setNextFileNames({paths.at(1)});
+    window->uploadBtn->click();
+    QCOMPARE(window->audioCombo->count(), 2);
+    QCOMPARE(window->audioCombo->itemText(0), window->audioCombo->itemText(1));
+    if (removed >= 0) {
+        window->removeTask(paths.at(removed));
+        QCOMPARE(window->audioCombo->count(), 1);
+        QCOMPARE(window->taskFiles, QStringList({paths.at(1 - removed)}));
+    }
+    window->audioCombo->setCurrentIndex(selected);
+    window->playBtn->click();
+    const QString expected = dir.filePath(plays + QStringLiteral("/x.wav"));
+    QCOMPARE(window->playFilePath, expected);
+    QTRY_COMPARE_WITH_TIMEOUT(window->mediaObject.state(), Phonon::PlayingState, 3000);
+    QCOMPARE(window->mediaObject.totalTime(), qint64(plays == QLatin1String("a") ? 2000 : 1000));
     window->stopBtn->click();
 }
 

@@ -2,10 +2,10 @@
 #include "common/smalldisk.h"
 #include "common/testmain.h"
 #include "common/windowfixture.h"
-#include "library/mylistwidget.h"
 #include "media/recorder.h"
 #include "media/recordercommand.h"
 #include "pulsefixture.h"
+#include "ui/library/mylistwidget.h"
 #include "ui/widget.h"
 
 #include <QCheckBox>
@@ -96,6 +96,11 @@ void TestRecorder::recordingIsRegisteredAndPlays()
     const qint64 stopWaitMs = stopping.elapsed();
     const double recordedSeconds = elapsed.elapsed() / 1000.0;
     const QDateTime after = QDateTime::currentDateTime();
+    // The window does not wait for ffmpeg to finish the file; the button does, disabled.
+    QVERIFY2(stopWaitMs < 500, qPrintable(QString::number(stopWaitMs)));
+    QVERIFY(!window.recordBtn->isEnabled());
+    QCOMPARE(window.recordTimeLabel->text(), QStringLiteral("00:00:03"));
+    QTRY_VERIFY_WITH_TIMEOUT(window.recordBtn->isEnabled(), 10000);
 
     QVERIFY(messages.isEmpty());
     QVERIFY(!window.recordBtn->isChecked());
@@ -113,8 +118,8 @@ void TestRecorder::recordingIsRegisteredAndPlays()
     QCOMPARE(info.suffix(), QStringLiteral("wav"));
 
     const AudioFiles::Facts facts = AudioFiles::measure(path);
-    qInfo("recorded %.2f s in %.2f s, mean volume %.1f dB; the window waited %lld ms for ffmpeg to finish",
-        facts.seconds, recordedSeconds, facts.meanVolumeDb, stopWaitMs);
+    qInfo("recorded %.2f s in %.2f s, mean volume %.1f dB; the stop click returned after %lld ms", facts.seconds,
+        recordedSeconds, facts.meanVolumeDb, stopWaitMs);
     QCOMPARE(facts.sampleRate, 16000);
     QCOMPARE(facts.channels, 1);
     QVERIFY2(facts.seconds >= recordedSeconds - 0.7 && facts.seconds <= recordedSeconds + 0.6,
@@ -152,6 +157,7 @@ void TestRecorder::clockKeepsLastTimeUntilFirstTick()
     // On a busy machine ffmpeg may take longer than the clock's first second to open its output.
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(window.recorder->recordFilePath()), 5000);
     window.recordBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window.recordBtn->isEnabled(), 10000);
     QCOMPARE(window.wavFiles.size(), recordingsBefore + 1);
     QVERIFY(QFileInfo(window.wavFiles.last()).isFile());
 }

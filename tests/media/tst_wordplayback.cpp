@@ -3,8 +3,8 @@
 #include "common/windowfixture.h"
 #include "pulsefixture.h"
 
-#include "library/mylistwidget.h"
 #include "pipeline/timings.h"
+#include "ui/library/mylistwidget.h"
 #include "ui/theme.h"
 
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #include "common/testmain.h"
 #include "common/windowfixture.h"
-#include "library/myinput.h"
-#include "library/mylistwidget.h"
+#include "ui/library/myinput.h"
+#include "ui/library/mylistwidget.h"
 
 #include <QAccessible>
 #include <QCheckBox>

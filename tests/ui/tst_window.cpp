@@ -2,8 +2,8 @@
 #include "common/appfolders.h"
 #include "common/scriptedserver.h"
 #include "common/testmain.h"
-#include "library/mylistwidget.h"
 #include "ui/chromelayout.h"
+#include "ui/library/mylistwidget.h"
 #include "ui/notice.h"
 #include "ui/widget.h"
 
@@ -18,6 +18,7 @@
 #include <QTextEdit>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -57,6 +58,7 @@ private slots:
     {
         QVERIFY(appDir.isValid());
         useAppFolder(appDir.path());
+        AppState::screens.clear();
         setDesktop(1920, 1080, 1040);
         window = std::make_unique<Widget>(nullptr);
         window->move(448, 176);
@@ -281,6 +283,54 @@ private slots:
             QVERIFY(window->rect().contains(view));
             QVERIFY(!view.intersects(QRect(window->taskBar->mapTo(window.get(), QPoint()), window->taskBar->size())));
         }
+    }
+
+    // Screens as geometry, available area pairs (the primary first); where the window is moved before
+    // it is maximised (none: it stays where it was placed); then where it is placed, maximised and
+    // restored. The window never lies beyond the available area of its screen.
+    void placementInTheAvailableArea_data()
+    {
+        QTest::addColumn<QVector<QRect>>("screens");
+        QTest::addColumn<QPoint>("moveTo");
+        QTest::addColumn<QRect>("placed");
+        QTest::addColumn<QRect>("maximised");
+        QTest::addColumn<QRect>("restored");
+        QTest::newRow("panel on the left")
+            << QVector<QRect> {{0, 0, 1024, 768}, {48, 0, 976, 768}} << QPoint() << QRect(48, 20, 976, 728)
+            << QRect(48, 0, 976, 768) << QRect(48, 20, 976, 728);
+        QTest::newRow("panel at the top")
+            << QVector<QRect> {{0, 0, 1024, 768}, {0, 32, 1024, 736}} << QPoint() << QRect(0, 32, 1024, 728)
+            << QRect(0, 32, 1024, 736) << QRect(0, 32, 1024, 728);
+        QTest::newRow("two screens, maximised on the second")
+            << QVector<QRect> {{0, 0, 1920, 1080}, {0, 0, 1920, 1040}, {1920, 0, 1280, 1024}, {1920, 24, 1280, 1000}}
+            << QPoint(2000, 100) << QRect(448, 176, 1024, 728) << QRect(1920, 24, 1280, 1000)
+            << QRect(2048, 148, 1024, 728);
+        QTest::newRow("scale 2 on 2560x1800 with a panel")
+            << QVector<QRect> {{0, 0, 1280, 900}, {0, 0, 1280, 860}} << QPoint() << QRect(128, 86, 1024, 728)
+            << QRect(0, 0, 1280, 860) << QRect(128, 86, 1024, 728);
+        QTest::newRow("scale 2 on a screen smaller than the least size")
+            << QVector<QRect> {{0, 0, 700, 500}, {0, 0, 700, 470}} << QPoint() << QRect(0, 0, 700, 470)
+            << QRect(0, 0, 700, 470) << QRect(0, 0, 700, 470);
+    }
+
+    void placementInTheAvailableArea()
+    {
+        QFETCH(QVector<QRect>, screens);
+        QFETCH(QPoint, moveTo);
+        for (int i = 0; i + 1 < screens.size(); i += 2)
+            AppState::screens.append({screens.at(i), screens.at(i + 1)});
+        window = std::make_unique<Widget>(nullptr);
+        QTEST(window->geometry(), "placed");
+        if (!moveTo.isNull())
+            window->move(moveTo);
+        window->maxBtn->click();
+        QTEST(window->geometry(), "maximised");
+        window->maxBtn->click();
+        QTEST(window->geometry(), "restored");
+        QFETCH(QRect, restored);
+        QVERIFY(std::any_of(AppState::screens.cbegin(), AppState::screens.cend(),
+            [&](const AppState::Screen &screen) { return screen.available.contains(restored); }));
+        AppState::screens.clear();
     }
 
     void dragRules_data()

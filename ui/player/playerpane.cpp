@@ -1,11 +1,12 @@
-#include "ui/widget.h"
+#include "ui/player/playerpane.h"
 
 #include "library/librarypaths.h"
 #include "media/clocktext.h"
 #include "media/playerstate.h"
+#include "ui/controls.h"
 #include "ui/notice.h"
+#include "ui/theme.h"
 
-#include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
@@ -13,20 +14,44 @@
 #include <QUrl>
 
 #include <phonon/MediaSource>
+#include <phonon/SeekSlider>
 
 namespace {
 // A backend that cannot load a source goes back to stopped without an error; a valid one passes
 // through stopped on its way to playing within milliseconds.
 constexpr int playCheckMs = 1500;
+// Where the pane begins on the record bar: its controls keep their places on the bar.
+constexpr int paneX = 315;
 } // namespace
 
-void Widget::createPlayer()
+PlayerPane::PlayerPane(QWidget *recordBar)
+    : QWidget(recordBar)
+    , playBtn(Controls::button(this, tr("播放"), Theme::playButton))
+    , pauseBtn(Controls::button(this, tr("暂停"), Theme::pauseButton))
+    , stopBtn(Controls::button(this, tr("停止"), Theme::stopButton))
+    , seekSlider(new Phonon::SeekSlider(this))
+    , playTimeLabel(
+          Controls::label(this, QRect(), QString::fromUtf8(Theme::playClock), QStringLiteral("00:00:00 / 00:00:00")))
+    , playCheckTimer(new QTimer(this))
 {
+    setGeometry(paneX, 0, recordBar->width() - paneX, 50);
+    playBtn->setGeometry(315 - paneX, 7, 36, 36);
+    connect(playBtn, &QPushButton::clicked, this, &PlayerPane::playRequested);
+    pauseBtn->setGeometry(315 - paneX, 7, 36, 36);
+    pauseBtn->hide();
+    connect(pauseBtn, &QPushButton::clicked, this, &PlayerPane::pause);
+    stopBtn->setGeometry(363 - paneX, 13, 24, 24);
+    connect(stopBtn, &QPushButton::clicked, this, &PlayerPane::stop);
+    seekSlider->setOrientation(Qt::Horizontal);
+    seekSlider->setMediaObject(&mediaObject);
+    seekSlider->setStyleSheet(QString::fromUtf8(Theme::seekSlider));
+    placeIn(QRect(403, 18, 271, 16), QRect(680, 12, 140, 26));
+
     audioPath = Phonon::createPath(&mediaObject, &audioOutput);
-    connect(&mediaObject, &Phonon::MediaObject::totalTimeChanged, this, &Widget::updateCurrentTime);
-    connect(&mediaObject, &Phonon::MediaObject::tick, this, &Widget::updateCurrentTime);
-    connect(&mediaObject, &Phonon::MediaObject::finished, this, &Widget::playend);
-    connect(&mediaObject, &Phonon::MediaObject::stateChanged, this, &Widget::onPlayerStateChanged);
+    connect(&mediaObject, &Phonon::MediaObject::totalTimeChanged, this, &PlayerPane::updateCurrentTime);
+    connect(&mediaObject, &Phonon::MediaObject::tick, this, &PlayerPane::updateCurrentTime);
+    connect(&mediaObject, &Phonon::MediaObject::finished, this, &PlayerPane::playend);
+    connect(&mediaObject, &Phonon::MediaObject::stateChanged, this, &PlayerPane::onPlayerStateChanged);
     // The back end's streaming thread waits, for up to the rest of the file, for a next source once it
     // has read a file to its end; a seek meanwhile (the slider, a word, a skip) blocks the window until
     // then. Asking again for playing ends that wait: we never queue a next source.
@@ -34,10 +59,9 @@ void Widget::createPlayer()
         if (mediaObject.state() == Phonon::PlayingState)
             mediaObject.play();
     });
-    playCheckTimer = new QTimer(this);
     playCheckTimer->setSingleShot(true);
     playCheckTimer->setInterval(playCheckMs);
-    connect(playCheckTimer, &QTimer::timeout, this, &Widget::checkPlayback);
+    connect(playCheckTimer, &QTimer::timeout, this, &PlayerPane::checkPlayback);
     connect(&mediaObject, &Phonon::MediaObject::tick, this, [this](qint64 current) {
         if (playbackWanted && current >= mediaObject.totalTime() && mediaObject.totalTime() > 0
             && !playCheckTimer->isActive())
@@ -45,7 +69,15 @@ void Widget::createPlayer()
     });
 }
 
-void Widget::onPlayerStateChanged(Phonon::State newState)
+void PlayerPane::placeIn(const QRect &seekSliderInBar, const QRect &playClockInBar)
+{
+    const QRect bar = parentWidget()->rect();
+    setGeometry(paneX, 0, bar.width() - paneX, bar.height());
+    seekSlider->setGeometry(seekSliderInBar.translated(-paneX, 0));
+    playTimeLabel->setGeometry(playClockInBar.translated(-paneX, 0));
+}
+
+void PlayerPane::onPlayerStateChanged(Phonon::State newState)
 {
     if (newState == Phonon::PlayingState || newState == Phonon::PausedState)
         playReached = true;
@@ -57,7 +89,7 @@ void Widget::onPlayerStateChanged(Phonon::State newState)
         playCheckTimer->start();
 }
 
-void Widget::checkPlayback()
+void PlayerPane::checkPlayback()
 {
     playCheckTimer->stop();
     if (!playbackWanted)
@@ -73,67 +105,51 @@ void Widget::checkPlayback()
     case PlayerState::Verdict::NotPlayable:
         playend();
         Notice::information(
-            this, tr("无法播放“%1”：文件为空、已损坏或格式不受支持！").arg(LibraryPaths::fileName(playFilePath)));
+            window(), tr("无法播放“%1”：文件为空、已损坏或格式不受支持！").arg(LibraryPaths::fileName(playFilePath)));
         return;
     }
 }
 
-void Widget::showPlayButton(bool play)
+void PlayerPane::showPlayButton(bool play)
 {
     // Exactly one of the two shares the place: pause while playback is asked for, play otherwise.
     pauseBtn->setVisible(!play);
     playBtn->setVisible(play);
 }
 
-void Widget::slotOpenWav()
+void PlayerPane::reset()
 {
-    if (runActive())
-        return;
-    taskFiles.clear();
-    audioCombo->clear();
-}
-
-void Widget::slotAudioChanged(QString text)
-{
-    if (text == playFilePath)
-        return;
     playStarted = false;
     playbackWanted = false;
-    playerOnDocument = false;
     if (playBtn->isHidden())
         showPlayButton(true);
     mediaObject.stop();
-    updateSpokenWord();
 }
 
-void Widget::slotPlay()
+void PlayerPane::resume()
 {
-    // A loaded source resumes whatever the task list holds now: the view may have given it.
-    if (taskFiles.isEmpty() && !playStarted)
-        return;
-    if (playStarted) {
-        if (PlayerState::resumeFromStart(mediaObject.totalTime(), mediaObject.currentTime()))
-            mediaObject.seek(0);
-        mediaObject.play();
-    } else {
-        const int index = PlayerState::selectedTaskIndex(taskFiles, audioCombo->currentText());
-        // Playing some other file than the one selected would mislead; with no match there is nothing to play.
-        if (index < 0)
-            return;
-        const QString refusal = playRefusal(taskFiles.at(index));
-        if (!refusal.isEmpty()) {
-            playFilePath = taskFiles.at(index);
-            Notice::information(this, refusal);
-            return;
-        }
-        playerOnDocument = false;
-        loadAndPlay(taskFiles.at(index));
-    }
+    if (PlayerState::resumeFromStart(mediaObject.totalTime(), mediaObject.currentTime()))
+        mediaObject.seek(0);
+    mediaObject.play();
     playbackWanted = true;
     showPlayButton(false);
 }
 
-QString Widget::playRefusal(const QString &path) const
+bool PlayerPane::playTask(const QString &task)
+{
+    const QString refusal = playRefusal(task);
+    if (!refusal.isEmpty()) {
+        playFilePath = task;
+        Notice::information(window(), refusal);
+        return false;
+    }
+    loadAndPlay(task);
+    playbackWanted = true;
+    showPlayButton(false);
+    return true;
+}
+
+QString PlayerPane::playRefusal(const QString &path) const
 {
     // Checked before the backend sees it: opening a named pipe would hang the window, and a
     // missing or empty file would only leave the player silent.
@@ -143,7 +159,7 @@ QString Widget::playRefusal(const QString &path) const
     return refusal;
 }
 
-void Widget::loadAndPlay(const QString &path)
+void PlayerPane::loadAndPlay(const QString &path)
 {
     playFilePath = path;
     playReached = false;
@@ -152,14 +168,14 @@ void Widget::loadAndPlay(const QString &path)
     playStarted = true;
 }
 
-void Widget::slotForward()
+void PlayerPane::stop()
 {
     playbackWanted = false;
     mediaObject.stop();
     showPlayButton(true);
 }
 
-void Widget::slotPause()
+void PlayerPane::pause()
 {
     playbackWanted = false;
     showPlayButton(true);
@@ -167,12 +183,12 @@ void Widget::slotPause()
         mediaObject.pause();
 }
 
-void Widget::updateCurrentTime()
+void PlayerPane::updateCurrentTime()
 {
     playTimeLabel->setText(ClockText::playTime(mediaObject.currentTime(), mediaObject.totalTime()));
 }
 
-void Widget::playend()
+void PlayerPane::playend()
 {
     playbackWanted = false;
     showPlayButton(true);

@@ -1,15 +1,12 @@
-#include "library/mylistwidget.h"
-
-#include "ui/widget.h"
+#include "ui/library/mylistwidget.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QFont>
 #include <QMenu>
 
-MyListWidget::MyListWidget(const QString &kind, Widget *owner, QWidget *parent)
+MyListWidget::MyListWidget(const QString &kind, QWidget *parent)
     : QListWidget(parent)
-    , owner(owner)
     , kind(kind)
 {
     deleteAction = new QAction(tr("删除"), this);
@@ -26,7 +23,7 @@ MyListWidget::MyListWidget(const QString &kind, Widget *owner, QWidget *parent)
     connect(saveAsAction, &QAction::triggered, this, &MyListWidget::slotSaveAs);
     connect(renameAction, &QAction::triggered, this, &MyListWidget::slotRename);
     connect(exportSubtitlesAction, &QAction::triggered, this, &MyListWidget::slotExportSubtitles);
-    connect(adaptVoiceAction, &QAction::triggered, owner, &Widget::showVoiceAdaptation);
+    connect(adaptVoiceAction, &QAction::triggered, this, &MyListWidget::adaptVoiceRequested);
 }
 
 void MyListWidget::contextMenuEvent(QContextMenuEvent *event)
@@ -47,7 +44,7 @@ void MyListWidget::contextMenuEvent(QContextMenuEvent *event)
     menu.addAction(deleteAction);
     menu.addAction(saveAsAction);
     menu.addAction(renameAction);
-    if (kind == QLatin1String("word") && owner->hasTimings(item->text()))
+    if (kind == QLatin1String("word") && subtitlesOffered && subtitlesOffered(item->text()))
         menu.addAction(exportSubtitlesAction);
     menu.exec(event->globalPos());
 }
@@ -55,23 +52,23 @@ void MyListWidget::contextMenuEvent(QContextMenuEvent *event)
 void MyListWidget::slotDelFile()
 {
     if (menuItem)
-        owner->delFile(kind, menuItem->text());
+        emit deleteRequested(kind, menuItem->text());
 }
 
 void MyListWidget::slotSaveAs()
 {
     if (menuItem)
-        owner->saveFileAs(kind, menuItem->text());
+        emit saveAsRequested(kind, menuItem->text());
 }
 
 void MyListWidget::slotRename()
 {
     if (menuItem)
-        owner->renameFile(kind, menuItem->text());
+        emit renameRequested(kind, menuItem->text());
 }
 
 void MyListWidget::slotExportSubtitles()
 {
     if (menuItem)
-        owner->exportSubtitles(menuItem->text());
+        emit exportSubtitlesRequested(menuItem->text());
 }

@@ -1,4 +1,4 @@
-#include "library/myinput.h"
+#include "ui/library/myinput.h"
 
 #include "ui/theme.h"
 

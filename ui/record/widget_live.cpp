@@ -7,34 +7,60 @@
 #include "pipeline/languages.h"
 #include "pipeline/livetranscription.h"
 #include "pipeline/runtexts.h"
+#include "ui/library/librarypane.h"
 #include "ui/notice.h"
+#include "ui/record/recordpane.h"
 #include "ui/theme.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
-#include <QSettings>
 #include <QTextEdit>
 
-namespace {
-const QString liveKey = QStringLiteral("liveTranscription");
-
-QString settingsPath()
+void Widget::connectRecorder()
 {
-    return DataPaths::settings(AppState::dataDir);
+    connect(recordPane, &RecordPane::recordingStarted, this, &Widget::onRecordingStarted);
+    connect(recordPane, &RecordPane::recordingFinished, this, &Widget::onRecordingFinished);
+    connect(recordPane, &RecordPane::recordingFailed, this, &Widget::finishLive);
+    recordPane->setFollowedWhen([this] { return liveWanted(); });
 }
-} // namespace
 
-void Widget::createLiveCheck()
+void Widget::getAudioDev()
 {
-    liveCheck = new QCheckBox(tr("边录边转"), recordBar);
-    liveCheck->setGeometry(104, 10, 80, 30);
-    liveCheck->setStyleSheet(QString::fromUtf8(Theme::liveCheck));
-    liveCheck->setToolTip(
-        Notice::wrappingToolTip(tr("录音时同时识别，说话的文字随即显示在文本区，录音结束后写成文档")));
-    liveCheck->setChecked(QSettings(settingsPath(), QSettings::IniFormat).value(liveKey, false).toBool());
-    connect(liveCheck, &QCheckBox::toggled, this,
-        [](bool on) { QSettings(settingsPath(), QSettings::IniFormat).setValue(liveKey, on); });
+    recordPane->getAudioDev();
+}
+
+void Widget::slotAudioDeviceChanged(QString text)
+{
+    recordPane->slotAudioDeviceChanged(text);
+}
+
+void Widget::sltSetRecordTime()
+{
+    recordPane->sltSetRecordTime();
+}
+
+void Widget::slotBeginRecord(bool checked)
+{
+    recordPane->slotBeginRecord(checked);
+}
+
+void Widget::onRecordingStarted()
+{
+    if (liveCheck->isChecked())
+        startLive();
+}
+
+void Widget::onRecordingFinished(const QString &path)
+{
+    libraryPane->appendLibraryFile(QStringLiteral("wav"), path);
+    insertTaskEntry(0, path);
+    audioCombo->setCurrentIndex(0);
+    if (!taskFiles.contains(path))
+        taskFiles.insert(0, path);
+    if (!wavBtn->isChecked())
+        wavBtn->setChecked(true);
+    finishLive();
 }
 
 bool Widget::liveActive() const

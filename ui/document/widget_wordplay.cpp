@@ -2,7 +2,9 @@
 
 #include "app/appstate.h"
 #include "pipeline/speakerturns.h"
+#include "ui/documenttimings.h"
 #include "ui/notice.h"
+#include "ui/player/playerpane.h"
 #include "ui/theme.h"
 
 #include <QFileInfo>
@@ -10,11 +12,10 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTextEdit>
-#include <QTimer>
 
 namespace {
 constexpr qint64 skipMs = 5000;
-// Often enough that the highlight moves with each word of fast speech.
+// Player ticks this often: the highlight moves with each word of fast speech.
 constexpr int followMs = 50;
 
 QString plainOf(QString rawViewText)
@@ -25,9 +26,12 @@ QString plainOf(QString rawViewText)
 
 void Widget::createWordPlayback()
 {
-    followTimer = new QTimer(this);
-    followTimer->setInterval(followMs);
-    connect(followTimer, &QTimer::timeout, this, &Widget::updateSpokenWord);
+    // The player's own progress moves the highlight, and only while it plays from the view.
+    mediaObject.setTickInterval(followMs);
+    connect(&mediaObject, &Phonon::MediaObject::tick, this, [this] {
+        if (playerOnDocument)
+            updateSpokenWord();
+    });
     connect(&mediaObject, &Phonon::MediaObject::stateChanged, this, &Widget::onDocumentPlayerState);
     connect(&mediaObject, &Phonon::MediaObject::seekableChanged, this,
         [this] { onDocumentPlayerState(mediaObject.state()); });
@@ -46,7 +50,7 @@ void Widget::createWordPlayback()
 
 void Widget::loadOpenTimings()
 {
-    openTimingsValid = readDocumentTimings(wordFilePath, &openTimings);
+    openTimingsValid = readDocumentTimings(AppState::dataDir, wordFilePath, &openTimings);
     Timings::Record stale;
     openTimingsStale = !openTimingsValid && Timings::read(AppState::dataDir, wordFilePath, &stale);
     wordTimelineStale = true;
@@ -94,10 +98,10 @@ bool Widget::playFromWord(int offset)
     if (word < 0)
         return false;
     const QString source = openTimings.sourcePath;
-    if (!QFileInfo::exists(source) || !playRefusal(source).isEmpty()) {
+    if (!QFileInfo::exists(source) || !playerPane->playRefusal(source).isEmpty()) {
         if (!sourceGoneTold)
             Notice::information(this,
-                QFileInfo::exists(source) ? playRefusal(source)
+                QFileInfo::exists(source) ? playerPane->playRefusal(source)
                                           : tr("无法播放原音频：找不到文件“%1”，它可能已被移动或删除。").arg(source));
         sourceGoneTold = true;
         return false;
@@ -110,15 +114,14 @@ bool Widget::playFromWord(int offset)
         mediaObject.play();
     } else {
         if (!(playStarted && playFilePath == source))
-            loadAndPlay(source);
+            playerPane->loadAndPlay(source);
         else
             mediaObject.play();
         pendingSeekMs = at;
     }
     playerOnDocument = true;
     playbackWanted = true;
-    showPlayButton(false);
-    followTimer->start();
+    playerPane->showPlayButton(false);
     updateSpokenWord();
     return true;
 }
@@ -142,7 +145,7 @@ void Widget::seekDocumentBy(qint64 deltaMs)
         pendingSeekMs = to;
     else
         seekDocument(to);
-    followTimer->start();
+    updateSpokenWord();
 }
 
 void Widget::seekDocument(qint64 ms)
@@ -174,8 +177,6 @@ void Widget::onDocumentPlayerState(Phonon::State state)
         seekDocument(pendingSeekMs);
         pendingSeekMs = -1;
     }
-    if (playStarted)
-        followTimer->start();
     updateSpokenWord();
 }
 
@@ -183,8 +184,6 @@ void Widget::updateSpokenWord()
 {
     const Phonon::State state = mediaObject.state();
     const bool following = playerOnDocument && playStarted && documentTimed() && playFilePath == openTimings.sourcePath;
-    if (!following)
-        followTimer->stop();
     const bool sounding = state != Phonon::StoppedState && state != Phonon::ErrorState;
     int offset = -1;
     int length = 0;

@@ -3,7 +3,6 @@
 #include "app/appstate.h"
 #include "library/filedialogfilter.h"
 #include "library/librarypaths.h"
-#include "library/mylistwidget.h"
 #include "ui/notice.h"
 
 #include <QComboBox>
@@ -16,22 +15,6 @@
 #include <QUrl>
 #include <algorithm>
 
-QStringList &Widget::libraryPaths(const QString &kind)
-{
-    return kind == QLatin1String("wav") ? wavFiles : wordFiles;
-}
-
-MyListWidget *Widget::libraryList(const QString &kind)
-{
-    return kind == QLatin1String("wav") ? wavList : wordList;
-}
-
-void Widget::appendLibraryFile(const QString &kind, const QString &path)
-{
-    libraryPaths(kind).append(path);
-    libraryList(kind)->addItem(LibraryPaths::fileName(path));
-}
-
 QString Widget::addTask(const QString &path)
 {
     // A named pipe as a task would hang whoever opens it: the player, the transcoder.
@@ -39,14 +22,33 @@ QString Widget::addTask(const QString &path)
     if (!refusal.isEmpty())
         return refusal;
     if (LibraryPaths::addTask(taskFiles, path))
-        audioCombo->addItem(LibraryPaths::fileName(path));
+        insertTaskEntry(audioCombo->count(), path);
     return QString();
+}
+
+void Widget::insertTaskEntry(int index, const QString &task)
+{
+    audioCombo->insertItem(index, LibraryPaths::fileName(task));
+    audioCombo->setItemData(index, task, taskPathRole);
+}
+
+QString Widget::selectedTask() const
+{
+    const int index = audioCombo->currentIndex();
+    const int task = LibraryPaths::entryTask(
+        taskFiles, audioCombo->itemData(index, taskPathRole).toString(), audioCombo->itemText(index));
+    return taskFiles.value(task);
 }
 
 int Widget::taskEntry(const QString &task) const
 {
-    // On Linux "a.wav" and "A.wav" are two different files, and two entries.
-    return audioCombo->findText(LibraryPaths::fileName(task), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    QStringList paths;
+    QStringList names;
+    for (int i = 0; i < audioCombo->count(); ++i) {
+        paths << audioCombo->itemData(i, taskPathRole).toString();
+        names << audioCombo->itemText(i);
+    }
+    return LibraryPaths::taskEntry(paths, names, task);
 }
 
 void Widget::removeTask(const QString &task)
@@ -67,49 +69,8 @@ void Widget::renameTask(const QString &oldPath, const QString &newPath)
     const int entry = taskEntry(oldPath);
     if (entry >= 0) {
         audioCombo->removeItem(entry);
-        audioCombo->insertItem(entry, LibraryPaths::fileName(newPath), QVariant());
+        insertTaskEntry(entry, newPath);
     }
-}
-
-void Widget::makeFolders()
-{
-    // One level each; a folder that cannot be made shows when something is written into it.
-    for (const char *name : {"/myWordFiles", "/myWAVFiles", "/myTmpWAVFiles"}) {
-        const QString path = AppState::dataDir + QLatin1String(name);
-        if (!QDir(path).exists())
-            QDir().mkdir(path);
-    }
-}
-
-void Widget::loadWavList()
-{
-    const QStringList paths = LibraryPaths::folderFiles(AppState::dataDir + QStringLiteral("/myWAVFiles"));
-    for (const QString &path : paths)
-        appendLibraryFile(QStringLiteral("wav"), path);
-}
-
-void Widget::loadWordList()
-{
-    const QStringList paths = LibraryPaths::folderFiles(AppState::dataDir + QStringLiteral("/myWordFiles"));
-    // Whatever else the user keeps here stays on disk, unlisted; only the program's own leftovers go.
-    for (const QString &path : paths) {
-        if (LibraryPaths::isDocument(path))
-            appendLibraryFile(QStringLiteral("word"), path);
-        else if (LibraryPaths::isUnfinishedWrite(path))
-            QFile::remove(path);
-    }
-}
-
-void Widget::slotAddWav()
-{
-    const QList<QListWidgetItem *> items = wavList->selectedItems();
-    QStringList paths;
-    for (const QListWidgetItem *item : items) {
-        const QString path = LibraryPaths::locate(wavFiles, item->text());
-        if (!path.isEmpty())
-            paths << path;
-    }
-    addTaskFiles(paths, TaskIntake::Origin::Dialog);
 }
 
 void Widget::slotLoadWav()

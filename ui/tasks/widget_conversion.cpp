@@ -1,12 +1,14 @@
 #include "ui/widget.h"
 
+#include "ui/library/librarypane.h"
+
 #include "app/appstate.h"
-#include "library/mylistwidget.h"
 #include "pipeline/conversionengine_p.h"
 #include "pipeline/datapaths.h"
 #include "pipeline/languages.h"
 #include "pipeline/runtexts.h"
 #include "pipeline/speechclient_p.h"
+#include "ui/library/mylistwidget.h"
 #include "ui/notice.h"
 
 #include <QComboBox>
@@ -154,7 +156,7 @@ void Widget::onDocumentWritten(const QString &task, const QString &documentPath)
 void Widget::adoptWrittenDocument(const QString &documentPath)
 {
     if (!wordFiles.contains(documentPath))
-        appendLibraryFile(QStringLiteral("word"), documentPath);
+        libraryPane->appendLibraryFile(QStringLiteral("word"), documentPath);
     wordFilePath = documentPath;
     wordBaseline = DocumentSave::baselineOf(documentPath, wordTextEdit->document()->toRawText());
     loadOpenTimings();
