@@ -62,8 +62,6 @@ public:
         , remaining(files)
         , lines(::isatty(STDERR_FILENO) == 1)
     {
-        // On a terminal the service's request log would break the lines rewritten in place.
-        engine.speechClient()->setServiceLogShown(::isatty(STDERR_FILENO) != 1);
         connect(&engine, &ConversionEngine::progressChanged, this, [this](const ConversionEngine::Progress &progress) {
             writeTo(stderr, lines.progress(RunTexts::progressText(progress)));
         });
@@ -271,8 +269,7 @@ int runConversionCommand(int argc, char *argv[])
     options.service = deploymentConfig();
     LocalSpeechService::warnOfUnencryptedHosts(options.service);
     options.dataDir = AppState::dataDir;
-    const QString outputDir
-        = request.outputDir.isEmpty() ? DataPaths::documents(AppState::dataDir) : request.outputDir;
+    const QString outputDir = request.outputDir.isEmpty() ? DataPaths::documents(AppState::dataDir) : request.outputDir;
     // Subtitles alone: the document they are made from goes to a folder of its own, so that neither a
     // document already there (the window's, an earlier run's) nor its timings are replaced or removed.
     const QString ownFolder = DataPaths::own(AppState::dataDir);

@@ -207,8 +207,7 @@ void ConversionEnginePrivate::endRun(RunEnd end)
     folder.reset();
     abortUploads();
     nextTask = nullptr;
-    if (end.outcome != Outcome::Stopped)
-    {
+    if (end.outcome != Outcome::Stopped) {
         end.renamed = renamed;
         end.speakersNotes = speakersNotes;
     }

@@ -1,6 +1,7 @@
 #include "pipeline/conversionengine_p.h"
 
 #include "pipeline/audioprep.h"
+#include "pipeline/runfolder.h"
 
 #include <QtConcurrent>
 

@@ -95,7 +95,6 @@ LocalSpeechService *SpeechClient::speechService()
         service = new LocalSpeechService(opts.service, this);
         if (!opts.appDir.isEmpty())
             service->setProgramFolder(opts.appDir);
-        service->setChildLogShown(serviceLogShown);
         connect(service, &LocalSpeechService::ready, this, [this](bool ok) {
             if (recovering())
                 onRecovered(ok);
@@ -112,13 +111,6 @@ LocalSpeechService *SpeechClient::speechService()
         });
     }
     return service;
-}
-
-void SpeechClient::setServiceLogShown(bool shown)
-{
-    serviceLogShown = shown;
-    if (service)
-        service->setChildLogShown(shown);
 }
 
 void SpeechClient::prepare(bool workersWanted)

@@ -77,8 +77,6 @@ public:
     // for all callers waiting at that moment.
     void prepare(bool wantWorkers);
     bool hasToken() const { return !token.isEmpty(); }
-    // The child's request log goes to our standard error unless hidden (a terminal's progress lines).
-    void setServiceLogShown(bool shown);
 
     // One recognition request for a WAV file's bytes (or, when wav is empty, the file at path, read off
     // this thread). The request emits finished() once, unless aborted; the client deletes it after.
@@ -119,7 +117,6 @@ private:
     int workers = 1;
     bool ownService = false; // the service in use is the child we started
     bool restartedInPrepare = false; // the check under way has started our service again once
-    bool serviceLogShown = true;
     int nextId = 1000; // below: the ids of the design (token 0, health 1)
     QHash<int, QPointer<SpeechRequest>> inFlight; // request id -> the request it carries
     QList<QPointer<SpeechRequest>> waitingForService; // sent to a service that went away: sent again once one answers

@@ -134,7 +134,8 @@ QByteArray buildRecognitionBody(const QString &segmentPath, const RecognitionOpt
 QByteArray buildRecognitionBody(const QString &segmentPath, const QString &accessToken, const QString &machineId,
     const QString &language, const QVector<UserWordEntry> &words, const QByteArray &voiceTransform)
 {
-    return buildRecognitionBody(segmentPath, RecognitionOptions {accessToken, machineId, language, words, voiceTransform});
+    return buildRecognitionBody(
+        segmentPath, RecognitionOptions {accessToken, machineId, language, words, voiceTransform});
 }
 
 QByteArray wavOfPcm(const QByteArray &pcm)

@@ -198,7 +198,8 @@ bool fromJson(const QByteArray &json, Record *record)
 QString recordPath(const QString &dataDir, const QString &documentPath)
 {
     const QByteArray digest = QCryptographicHash::hash(documentPath.toUtf8(), QCryptographicHash::Sha1).toHex();
-    return DataPaths::own(dataDir) + QStringLiteral("/timings/") + QString::fromLatin1(digest) + QStringLiteral(".json");
+    return DataPaths::own(dataDir) + QStringLiteral("/timings/") + QString::fromLatin1(digest)
+        + QStringLiteral(".json");
 }
 
 bool write(const QString &dataDir, const QString &documentPath, const Record &record, QString *error)

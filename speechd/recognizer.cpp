@@ -120,7 +120,9 @@ std::unique_ptr<Recognizer> Recognizer::variant(const DecoderVariant &variant) c
 
     // The new words join a copy of the dictionary: the user's own pronunciation of a word the dictionary has
     // becomes an alternative of it, any other a word of its own.
-    ngram_model_t *lm = ps_get_lm(decoder, ps_get_search(decoder));
+    // The model the base decoder was loaded with: the library names that search "_default". (Asking for the
+    // current search's name instead, ps_get_search, leaks the library's hash iterator on every call.)
+    ngram_model_t *lm = ps_get_lm(decoder, "_default");
     int variantNumber = firstUserVariant;
     std::string added;
     std::vector<std::string> newWords;

@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="zh_CN">
 <context>
     <name>AdaptCommand</name>
@@ -72,7 +73,7 @@
     </message>
     <message>
         <source>识别语言：%1，也可写语言选择框中的文字；默认为窗口上次选择的语言。</source>
-        <translation>Recognition language: %1, or a text of the window's language selector; by default the language last chosen in the window.</translation>
+        <translation>Recognition language: %1, or a text of the window&apos;s language selector; by default the language last chosen in the window.</translation>
     </message>
     <message>
         <source>文本文档保存到的文件夹；默认为数据文件夹中的 myWordFiles。</source>
@@ -96,7 +97,7 @@
     </message>
     <message>
         <source>未知的语言“%1”，可用的语言：%2。</source>
-        <translation>Unknown language "%1"; the languages are: %2.</translation>
+        <translation>Unknown language &quot;%1&quot;; the languages are: %2.</translation>
     </message>
     <message>
         <source>--output-dir 需要一个文件夹。%1</source>
@@ -174,7 +175,7 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
     </message>
     <message>
         <source>--speakers 的人数应为 1 到 9：“%1”。%2</source>
-        <translation>--speakers takes a count from 1 to 9: "%1". %2</translation>
+        <translation>--speakers takes a count from 1 to 9: &quot;%1&quot;. %2</translation>
     </message>
     <message>
         <source>用给出的音频和它的正确文本（成对给出：音频 文本 音频 文本 …，文本为 UTF-8）适应我的声音，以后的转换都用适应后的声音模型。</source>
@@ -230,7 +231,7 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
     </message>
     <message>
         <source>本机自带的离线语音服务只能识别英文。请选择“英文”，或配置在线语音服务后再转换其他语言。</source>
-        <translation>The built-in offline speech service recognises English only. Choose "English", or configure an online speech service to convert other languages.</translation>
+        <translation>The built-in offline speech service recognises English only. Choose &quot;English&quot;, or configure an online speech service to convert other languages.</translation>
     </message>
     <message>
         <source>请先添加需要转换的文件！</source>
@@ -246,11 +247,11 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
     </message>
     <message>
         <source>找不到文件“%1”，它可能已被移动或删除，已将其从任务列表中移除。</source>
-        <translation>Cannot find the file "%1"; it may have been moved or deleted. It was removed from the task list.</translation>
+        <translation>Cannot find the file &quot;%1&quot;; it may have been moved or deleted. It was removed from the task list.</translation>
     </message>
     <message>
         <source>无法保存文本文档“%1”（%2），该文件仍保留在任务列表中。</source>
-        <translation>Cannot save the text document "%1" (%2); the file stays on the task list.</translation>
+        <translation>Cannot save the text document &quot;%1&quot; (%2); the file stays on the task list.</translation>
     </message>
     <message>
         <source>转写:%1%</source>
@@ -262,7 +263,7 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
     </message>
     <message>
         <source>语音服务器的应答无法解析，转换已停止！</source>
-        <translation>The speech server's reply could not be read; the conversion was stopped!</translation>
+        <translation>The speech server&apos;s reply could not be read; the conversion was stopped!</translation>
     </message>
     <message>
         <source>重申请: %1秒</source>
@@ -278,7 +279,7 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
     </message>
     <message>
         <source>磁盘空间已满，无法在文件夹“%1”中写入音频，请清理磁盘后再试！</source>
-        <translation>The disk is full: cannot write audio in the folder "%1". Please free some space and try again!</translation>
+        <translation>The disk is full: cannot write audio in the folder &quot;%1&quot;. Please free some space and try again!</translation>
     </message>
     <message>
         <source>出现异常，请核验音频后再试！</source>
@@ -298,7 +299,7 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
     </message>
     <message>
         <source>获取访问令牌失败：语音服务器的应答无法解析！</source>
-        <translation>Failed to get an access token: the speech server's reply could not be read!</translation>
+        <translation>Failed to get an access token: the speech server&apos;s reply could not be read!</translation>
     </message>
     <message>
         <source>获取访问令牌超时！</source>
@@ -310,7 +311,7 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
     </message>
     <message>
         <source>“%1”已被修改或不是本程序写入的，为免覆盖，新的文本已保存为“%2”。</source>
-        <translation>"%1" was changed or was not written by Quillora; to keep it, the new text was saved as "%2".</translation>
+        <translation>&quot;%1&quot; was changed or was not written by Quillora; to keep it, the new text was saved as &quot;%2&quot;.</translation>
     </message>
     <message>
         <source>等待语音服务响应...</source>
@@ -326,21 +327,21 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
     </message>
     <message>
         <source>“%1”中只听出 %2 位说话人（要求 %3 位）。</source>
-        <translation>Only %2 speakers were heard in "%1" (%3 asked for).</translation>
+        <translation>Only %2 speakers were heard in &quot;%1&quot; (%3 asked for).</translation>
     </message>
     <message>
         <source>“%1”中只听出一位说话人，文档未标注说话人。</source>
-        <translation>Only one speaker was heard in "%1"; the document has no speaker labels.</translation>
+        <translation>Only one speaker was heard in &quot;%1&quot;; the document has no speaker labels.</translation>
     </message>
     <message>
         <source>“%1”的语音太短，无法区分说话人；文档未标注说话人。</source>
-        <translation>"%1" has too little speech to tell speakers apart; the document has no speaker labels.</translation>
+        <translation>&quot;%1&quot; has too little speech to tell speakers apart; the document has no speaker labels.</translation>
     </message>
     <message>
         <source>无法读取“%1”的音频来区分说话人；文档未标注说话人。</source>
-        <translation>The audio of "%1" could not be read to tell speakers apart; the document has no speaker labels.</translation>
+        <translation>The audio of &quot;%1&quot; could not be read to tell speakers apart; the document has no speaker labels.</translation>
     </message>
-<message>
+    <message>
         <source>正在使用的本机语音识别服务已随启动它的程序退出，且本程序无法另行启动该服务，转换已中断。已识别的部分已保留，请检查程序安装是否完整后重新开始转换。</source>
         <translation>The local speech recognition service in use has ended together with the program that started it, and this program could not start one of its own, so the conversion has stopped. What was recognised is kept; please check that the program is fully installed, then start the conversion again.</translation>
     </message>
@@ -349,19 +350,19 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
     <name>DocumentViewer</name>
     <message>
         <source>无法打开文档“%1”：文件含有二进制数据，不是文本文档！</source>
-        <translation>Cannot open the document "%1": the file holds binary data and is not a text document!</translation>
+        <translation>Cannot open the document &quot;%1&quot;: the file holds binary data and is not a text document!</translation>
     </message>
     <message>
         <source>无法打开文档“%1”：文件编码既不是 UTF-8 也不是 GB18030！</source>
-        <translation>Cannot open the document "%1": the file is encoded neither in UTF-8 nor in GB18030!</translation>
+        <translation>Cannot open the document &quot;%1&quot;: the file is encoded neither in UTF-8 nor in GB18030!</translation>
     </message>
     <message>
         <source>文档保存失败：没有写入“%1”的权限！</source>
-        <translation>Failed to save the document: no permission to write "%1"!</translation>
+        <translation>Failed to save the document: no permission to write &quot;%1&quot;!</translation>
     </message>
     <message>
         <source>文档保存失败：磁盘空间已满，“%1”未能保存！</source>
-        <translation>Failed to save the document: the disk is full and "%1" was not saved!</translation>
+        <translation>Failed to save the document: the disk is full and &quot;%1&quot; was not saved!</translation>
     </message>
     <message>
         <source>文档保存失败，文件可能正在被使用或为只读！</source>
@@ -410,37 +411,108 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
     </message>
 </context>
 <context>
+    <name>LibraryPane</name>
+    <message>
+        <source>音频文件</source>
+        <translation>Audio files</translation>
+    </message>
+    <message>
+        <source>添加到任务</source>
+        <translation>Add to tasks</translation>
+    </message>
+    <message>
+        <source>文本文档</source>
+        <translation>Documents</translation>
+    </message>
+    <message>
+        <source>确定要删除该录音文件吗？</source>
+        <translation>Delete this recording?</translation>
+    </message>
+    <message>
+        <source>确定要删除该文本文件吗？</source>
+        <translation>Delete this text document?</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>Audio File(*.wav)</source>
+        <translation>Audio File(*.wav)</translation>
+    </message>
+    <message>
+        <source>Text File(*.txt);;Text File(*.doc)</source>
+        <translation>Text File(*.txt);;Text File(*.doc)</translation>
+    </message>
+    <message>
+        <source>另存为</source>
+        <translation>Save as</translation>
+    </message>
+    <message>
+        <source>另存为失败，无法写入所选位置！</source>
+        <translation>Save as failed: cannot write to the chosen place!</translation>
+    </message>
+    <message>
+        <source>重命名失败，已存在同名文件“%1”！</source>
+        <translation>Rename failed: a file named &quot;%1&quot; already exists!</translation>
+    </message>
+    <message>
+        <source>重命名失败，没有修改文件夹“%1”的权限！</source>
+        <translation>Rename failed: no permission to change the folder &quot;%1&quot;!</translation>
+    </message>
+    <message>
+        <source>重命名失败，文件正在被使用！</source>
+        <translation>Rename failed: the file is in use!</translation>
+    </message>
+    <message>
+        <source>导出字幕失败：该文本没有时间信息！</source>
+        <translation>Export of subtitles failed: this text has no timings!</translation>
+    </message>
+    <message>
+        <source>导出字幕</source>
+        <translation>Export subtitles</translation>
+    </message>
+    <message>
+        <source>导出字幕失败，无法写入%1：%2</source>
+        <translation>Export of subtitles failed: cannot write %1: %2</translation>
+    </message>
+    <message>
+        <source>字幕已导出：%1</source>
+        <translation>Subtitles exported: %1</translation>
+    </message>
+</context>
+<context>
     <name>LibraryPaths</name>
     <message>
         <source>文件名“%1”含有无法识别的字符（不是 UTF-8 编码），请先在文件管理器中重命名该文件！</source>
-        <translation>The file name "%1" holds characters that cannot be read (not UTF-8). Please rename the file in the file manager first!</translation>
+        <translation>The file name &quot;%1&quot; holds characters that cannot be read (not UTF-8). Please rename the file in the file manager first!</translation>
     </message>
     <message>
         <source>文件“%1”不存在或已被删除！</source>
-        <translation>The file "%1" does not exist or was deleted!</translation>
+        <translation>The file &quot;%1&quot; does not exist or was deleted!</translation>
     </message>
     <message>
         <source>“%1”不是普通文件（如文件夹、命名管道或设备），无法使用！</source>
-        <translation>"%1" is not a regular file (but a folder, named pipe or device) and cannot be used!</translation>
+        <translation>&quot;%1&quot; is not a regular file (but a folder, named pipe or device) and cannot be used!</translation>
     </message>
     <message>
         <source>没有读取文件“%1”的权限！</source>
-        <translation>No permission to read the file "%1"!</translation>
+        <translation>No permission to read the file &quot;%1&quot;!</translation>
     </message>
 </context>
 <context>
     <name>ListOperations</name>
     <message>
         <source>重命名失败，文件名不能为空，也不能只由“.”组成！</source>
-        <translation>Rename failed: the file name cannot be empty or made only of "."!</translation>
+        <translation>Rename failed: the file name cannot be empty or made only of &quot;.&quot;!</translation>
     </message>
     <message>
         <source>重命名失败，文件名不能以“.”开头！</source>
-        <translation>Rename failed: the file name cannot start with "."!</translation>
+        <translation>Rename failed: the file name cannot start with &quot;.&quot;!</translation>
     </message>
     <message>
         <source>重命名失败，文件名不能包含“/”或“\”！</source>
-        <translation>Rename failed: the file name cannot contain "/" or "\"!</translation>
+        <translation>Rename failed: the file name cannot contain &quot;/&quot; or &quot;\&quot;!</translation>
     </message>
     <message>
         <source>重命名失败，文件名过长（最多 %1 字节）！</source>
@@ -471,7 +543,7 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
     </message>
     <message>
         <source>语音服务器的应答无法解析。</source>
-        <translation>The speech server's reply could not be read.</translation>
+        <translation>The speech server&apos;s reply could not be read.</translation>
     </message>
     <message>
         <source>边录边转已停止。%1
@@ -481,9 +553,9 @@ The recording goes on unaffected; the text recognised so far stays in the text v
     </message>
     <message>
         <source>无法保存文本文档“%1”（%2）。录音已保存，可以在录音列表中照常转换这段录音。</source>
-        <translation>The text document "%1" could not be saved (%2). The recording is saved; you can convert it from the recordings list as usual.</translation>
+        <translation>The text document &quot;%1&quot; could not be saved (%2). The recording is saved; you can convert it from the recordings list as usual.</translation>
     </message>
-<message>
+    <message>
         <source>正在使用的本机语音识别服务已随启动它的程序退出，且无法另行启动。</source>
         <translation>The local speech recognition service in use has ended together with the program that started it, and no other could be started.</translation>
     </message>
@@ -647,6 +719,52 @@ The recording goes on unaffected; the text recognised so far stays in the text v
     </message>
 </context>
 <context>
+    <name>PlayerPane</name>
+    <message>
+        <source>播放</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>无法播放“%1”：文件为空、已损坏或格式不受支持！</source>
+        <translation>Cannot play &quot;%1&quot;: the file is empty, damaged or in an unsupported format!</translation>
+    </message>
+    <message>
+        <source>无法播放“%1”：文件为空！</source>
+        <translation>Cannot play &quot;%1&quot;: the file is empty!</translation>
+    </message>
+</context>
+<context>
+    <name>RecordPane</name>
+    <message>
+        <source>开始录制</source>
+        <translation>Start recording</translation>
+    </message>
+    <message>
+        <source>边录边转</source>
+        <translation>Live text</translation>
+    </message>
+    <message>
+        <source>录音时同时识别，说话的文字随即显示在文本区，录音结束后写成文档</source>
+        <translation>Recognise speech while recording: the words appear in the text view as they are spoken and become a document when the recording ends</translation>
+    </message>
+    <message>
+        <source>停止录制</source>
+        <translation>Stop recording</translation>
+    </message>
+    <message>
+        <source>没有检测到录音设备！</source>
+        <translation>No recording device was found!</translation>
+    </message>
+</context>
+<context>
     <name>Recorder</name>
     <message>
         <source>录音失败，无法启动录音程序 ffmpeg！</source>
@@ -673,15 +791,15 @@ The recording goes on unaffected; the text recognised so far stays in the text v
     <name>RecorderCommand</name>
     <message>
         <source>录音已停止：磁盘空间已满，无法继续写入文件夹“%1”。</source>
-        <translation>Recording stopped: the disk is full and the folder "%1" cannot take more.</translation>
+        <translation>Recording stopped: the disk is full and the folder &quot;%1&quot; cannot take more.</translation>
     </message>
     <message>
         <source>录音已停止：录音设备“%1”已断开或音频服务已停止。</source>
-        <translation>Recording stopped: the recording device "%1" was disconnected or the sound service stopped.</translation>
+        <translation>Recording stopped: the recording device &quot;%1&quot; was disconnected or the sound service stopped.</translation>
     </message>
     <message>
         <source>录音失败：无法打开录音设备“%1”。</source>
-        <translation>Recording failed: cannot open the recording device "%1".</translation>
+        <translation>Recording failed: cannot open the recording device &quot;%1&quot;.</translation>
     </message>
     <message>
         <source>%1 秒</source>
@@ -689,7 +807,7 @@ The recording goes on unaffected; the text recognised so far stays in the text v
     </message>
     <message>
         <source>已保存 %1的录音“%2”。</source>
-        <translation> Saved %1of recording as "%2".</translation>
+        <translation> Saved %1of recording as &quot;%2&quot;.</translation>
     </message>
     <message>
         <source>没有保存任何录音。</source>
@@ -844,34 +962,6 @@ All left %2</translation>
         <translation>Close</translation>
     </message>
     <message>
-        <source>音频文件</source>
-        <translation>Audio files</translation>
-    </message>
-    <message>
-        <source>添加到任务</source>
-        <translation>Add to tasks</translation>
-    </message>
-    <message>
-        <source>文本文档</source>
-        <translation>Documents</translation>
-    </message>
-    <message>
-        <source>开始录制</source>
-        <translation>Start recording</translation>
-    </message>
-    <message>
-        <source>播放</source>
-        <translation>Play</translation>
-    </message>
-    <message>
-        <source>暂停</source>
-        <translation>Pause</translation>
-    </message>
-    <message>
-        <source>停止</source>
-        <translation>Stop</translation>
-    </message>
-    <message>
         <source>上传文件</source>
         <translation>Add files</translation>
     </message>
@@ -976,22 +1066,6 @@ All left %2</translation>
         <translation>, </translation>
     </message>
     <message>
-        <source>无法播放“%1”：文件为空、已损坏或格式不受支持！</source>
-        <translation>Cannot play "%1": the file is empty, damaged or in an unsupported format!</translation>
-    </message>
-    <message>
-        <source>无法播放“%1”：文件为空！</source>
-        <translation>Cannot play "%1": the file is empty!</translation>
-    </message>
-    <message>
-        <source>停止录制</source>
-        <translation>Stop recording</translation>
-    </message>
-    <message>
-        <source>没有检测到录音设备！</source>
-        <translation>No recording device was found!</translation>
-    </message>
-    <message>
         <source>打开</source>
         <translation>Open</translation>
     </message>
@@ -1008,64 +1082,12 @@ All left %2</translation>
 </translation>
     </message>
     <message>
-        <source>确定要删除该录音文件吗？</source>
-        <translation>Delete this recording?</translation>
-    </message>
-    <message>
-        <source>确定要删除该文本文件吗？</source>
-        <translation>Delete this text document?</translation>
-    </message>
-    <message>
-        <source>提示</source>
-        <translation>Notice</translation>
-    </message>
-    <message>
-        <source>Audio File(*.wav)</source>
-        <translation>Audio File(*.wav)</translation>
-    </message>
-    <message>
-        <source>Text File(*.txt);;Text File(*.doc)</source>
-        <translation>Text File(*.txt);;Text File(*.doc)</translation>
-    </message>
-    <message>
-        <source>另存为</source>
-        <translation>Save as</translation>
-    </message>
-    <message>
-        <source>另存为失败，无法写入所选位置！</source>
-        <translation>Save as failed: cannot write to the chosen place!</translation>
-    </message>
-    <message>
-        <source>重命名失败，已存在同名文件“%1”！</source>
-        <translation>Rename failed: a file named "%1" already exists!</translation>
-    </message>
-    <message>
-        <source>重命名失败，没有修改文件夹“%1”的权限！</source>
-        <translation>Rename failed: no permission to change the folder "%1"!</translation>
-    </message>
-    <message>
-        <source>重命名失败，文件正在被使用！</source>
-        <translation>Rename failed: the file is in use!</translation>
-    </message>
-    <message>
-        <source>导出字幕失败：该文本没有时间信息！</source>
-        <translation>Export of subtitles failed: this text has no timings!</translation>
-    </message>
-    <message>
-        <source>导出字幕</source>
-        <translation>Export subtitles</translation>
-    </message>
-    <message>
-        <source>导出字幕失败，无法写入%1：%2</source>
-        <translation>Export of subtitles failed: cannot write %1: %2</translation>
-    </message>
-    <message>
         <source>正在转换，请在转换结束后再打开文档！</source>
         <translation>A conversion is running. Please open the document after it ends!</translation>
     </message>
     <message>
         <source>无法打开文档“%1”：%2</source>
-        <translation>Cannot open the document "%1": %2</translation>
+        <translation>Cannot open the document &quot;%1&quot;: %2</translation>
     </message>
     <message>
         <source>
@@ -1094,16 +1116,12 @@ Alt+Left, Alt+Right: back or forward 5 seconds</translation>
         <translation>Live transcription is under way. Start the conversion once the recording is over and its text is written to the document.</translation>
     </message>
     <message>
-        <source>录音时同时识别，说话的文字随即显示在文本区，录音结束后写成文档</source>
-        <translation>Recognise speech while recording: the words appear in the text view as they are spoken and become a document when the recording ends</translation>
-    </message>
-    <message>
         <source>正在转换文件，本次录音不做边录边转；录音结束后可以在录音列表中照常转换。</source>
         <translation>A conversion is running, so this recording gets no live text; when it is over you can convert it from the recordings list as usual.</translation>
     </message>
     <message>
         <source>上一段录音的文字仍在识别中，本次录音不做边录边转；录音结束后可以在录音列表中照常转换。</source>
-        <translation>The previous recording's text is still being recognised, so this recording gets no live text; when it is over you can convert it from the recordings list as usual.</translation>
+        <translation>The previous recording&apos;s text is still being recognised, so this recording gets no live text; when it is over you can convert it from the recordings list as usual.</translation>
     </message>
     <message>
         <source>
@@ -1129,25 +1147,21 @@ So that the changes to the document are not lost, this recording gets no live te
         <source>
 文字仍保留在文本区，可以修改；问题解决后（例如腾出磁盘空间）按“关闭文档”（Ctrl+W）即可保存为“%1”。</source>
         <translation>
-The text stays in the text view, where you can correct it; once the problem is solved (for example by freeing disk space), press "Close doc" (Ctrl+W) to save it as "%1".</translation>
+The text stays in the text view, where you can correct it; once the problem is solved (for example by freeing disk space), press &quot;Close doc&quot; (Ctrl+W) to save it as &quot;%1&quot;.</translation>
     </message>
     <message>
         <source>
 为免丢失文本区中尚未保存的文字，没有打开“%1”。</source>
         <translation>
-So that the unsaved text in the text view is not lost, "%1" was not opened.</translation>
+So that the unsaved text in the text view is not lost, &quot;%1&quot; was not opened.</translation>
     </message>
     <message>
         <source>“%1”在别处被修改过。为免覆盖那些修改，文本区的文字已另存为“%2”。</source>
-        <translation>"%1" was changed elsewhere. So as not to overwrite those changes, the text of the text view was saved as "%2".</translation>
+        <translation>&quot;%1&quot; was changed elsewhere. So as not to overwrite those changes, the text of the text view was saved as &quot;%2&quot;.</translation>
     </message>
     <message>
         <source>“%1”在别处被修改过，它的时间信息描述的是修改前的文字：不能再从词语播放，也不能导出字幕。重新转换原音频可以得到新的时间信息。</source>
-        <translation>"%1" was changed elsewhere, and its timings describe the text as it was before: its words can no longer be played, nor its subtitles exported. Converting the original audio again gives new timings.</translation>
-    </message>
-    <message>
-        <source>字幕已导出：%1</source>
-        <translation>Subtitles exported: %1</translation>
+        <translation>&quot;%1&quot; was changed elsewhere, and its timings describe the text as it was before: its words can no longer be played, nor its subtitles exported. Converting the original audio again gives new timings.</translation>
     </message>
     <message>
         <source>自定义词汇…</source>
@@ -1190,119 +1204,6 @@ So that the unsaved text in the text view is not lost, "%1" was not opened.</tra
     <message>
         <source>确定</source>
         <translation>OK</translation>
-    </message>
-</context>
-<context>
-    <name>LibraryPane</name>
-    <message>
-        <source>音频文件</source>
-        <translation>Audio files</translation>
-    </message>
-    <message>
-        <source>添加到任务</source>
-        <translation>Add to tasks</translation>
-    </message>
-    <message>
-        <source>文本文档</source>
-        <translation>Documents</translation>
-    </message>
-    <message>
-        <source>确定要删除该录音文件吗？</source>
-        <translation>Delete this recording?</translation>
-    </message>
-    <message>
-        <source>确定要删除该文本文件吗？</source>
-        <translation>Delete this text document?</translation>
-    </message>
-    <message>
-        <source>提示</source>
-        <translation>Notice</translation>
-    </message>
-    <message>
-        <source>Audio File(*.wav)</source>
-        <translation>Audio File(*.wav)</translation>
-    </message>
-    <message>
-        <source>Text File(*.txt);;Text File(*.doc)</source>
-        <translation>Text File(*.txt);;Text File(*.doc)</translation>
-    </message>
-    <message>
-        <source>另存为</source>
-        <translation>Save as</translation>
-    </message>
-    <message>
-        <source>另存为失败，无法写入所选位置！</source>
-        <translation>Save as failed: cannot write to the chosen place!</translation>
-    </message>
-    <message>
-        <source>重命名失败，已存在同名文件“%1”！</source>
-        <translation>Rename failed: a file named "%1" already exists!</translation>
-    </message>
-    <message>
-        <source>重命名失败，没有修改文件夹“%1”的权限！</source>
-        <translation>Rename failed: no permission to change the folder "%1"!</translation>
-    </message>
-    <message>
-        <source>重命名失败，文件正在被使用！</source>
-        <translation>Rename failed: the file is in use!</translation>
-    </message>
-    <message>
-        <source>导出字幕失败：该文本没有时间信息！</source>
-        <translation>Export of subtitles failed: this text has no timings!</translation>
-    </message>
-    <message>
-        <source>导出字幕</source>
-        <translation>Export subtitles</translation>
-    </message>
-    <message>
-        <source>导出字幕失败，无法写入%1：%2</source>
-        <translation>Export of subtitles failed: cannot write %1: %2</translation>
-    </message>
-</context>
-<context>
-    <name>PlayerPane</name>
-    <message>
-        <source>播放</source>
-        <translation>Play</translation>
-    </message>
-    <message>
-        <source>暂停</source>
-        <translation>Pause</translation>
-    </message>
-    <message>
-        <source>停止</source>
-        <translation>Stop</translation>
-    </message>
-    <message>
-        <source>无法播放“%1”：文件为空、已损坏或格式不受支持！</source>
-        <translation>Cannot play "%1": the file is empty, damaged or in an unsupported format!</translation>
-    </message>
-    <message>
-        <source>无法播放“%1”：文件为空！</source>
-        <translation>Cannot play "%1": the file is empty!</translation>
-    </message>
-</context>
-<context>
-    <name>RecordPane</name>
-    <message>
-        <source>开始录制</source>
-        <translation>Start recording</translation>
-    </message>
-    <message>
-        <source>边录边转</source>
-        <translation>Live text</translation>
-    </message>
-    <message>
-        <source>录音时同时识别，说话的文字随即显示在文本区，录音结束后写成文档</source>
-        <translation>Recognise speech while recording: the words appear in the text view as they are spoken and become a document when the recording ends</translation>
-    </message>
-    <message>
-        <source>停止录制</source>
-        <translation>Stop recording</translation>
-    </message>
-    <message>
-        <source>没有检测到录音设备！</source>
-        <translation>No recording device was found!</translation>
     </message>
 </context>
 </TS>

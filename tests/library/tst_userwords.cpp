@@ -4,8 +4,8 @@
 #include "common/testmain.h"
 #include "common/windowfixture.h"
 
-#include "ui/library/mylistwidget.h"
 #include "pipeline/userwordlist.h"
+#include "ui/library/mylistwidget.h"
 #include "ui/newwordsbar.h"
 #include "ui/wordlistdialog.h"
 

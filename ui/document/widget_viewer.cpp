@@ -4,6 +4,7 @@
 #include "library/documentsave.h"
 #include "library/documenttext.h"
 #include "library/librarypaths.h"
+#include "ui/library/librarypane.h"
 #include "ui/notice.h"
 
 #include <QCoreApplication>
@@ -132,7 +133,7 @@ QString Widget::writeOpenDocument()
         openTimings.textChecksum.clear();
     wordFilePath = target;
     if (!wordFiles.contains(target))
-        appendLibraryFile(QStringLiteral("word"), target);
+        libraryPane->appendLibraryFile(QStringLiteral("word"), target);
     offerTypedWords(wordBaseline.viewText, raw);
     wordBaseline = DocumentSave::Baseline {raw, DocumentSave::digestOf(bytes), true};
     writeOpenTimings(raw);

@@ -175,8 +175,8 @@ void Widget::onRunEnded(const ConversionEngine::RunEnd &end)
         closeWordBtn->setEnabled(true);
     // A failure says which file it concerns, below the message, unless the message names it already.
     const QString task = std::exchange(conversionTask, QString());
-    const bool named = task.isEmpty() || end.succeeded()
-        || message.contains(QDir::toNativeSeparators(task)) || message.contains(QFileInfo(task).fileName());
+    const bool named = task.isEmpty() || end.succeeded() || message.contains(QDir::toNativeSeparators(task))
+        || message.contains(QFileInfo(task).fileName());
     if (!message.isEmpty())
         Notice::information(this, message, named ? QString() : tr("文件：%1").arg(QDir::toNativeSeparators(task)));
 }
