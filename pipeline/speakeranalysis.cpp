@@ -197,7 +197,9 @@ bool extractFeatures(const QString &audioPath, bool wav, const QVector<Span> &sp
         nullptr, fe_get_args(), TRUE, "-samprate", "16000", "-remove_silence", "no", "-remove_noise", "no", nullptr);
     if (!config)
         return false;
+    // The front end takes a reference of its own to the configuration; ours goes now, whether or not it was made.
     fe_t *fe = fe_init_auto_r(config);
+    cmd_ln_free_r(config);
     if (!fe)
         return false;
     const int ceps = fe_get_output_size(fe);
