@@ -10,6 +10,7 @@
 #include "pipeline/audioprep.h"
 #include "pipeline/conversionengine.h"
 #include "pipeline/qthttpclass.h"
+#include "pipeline/runtexts.h"
 #include "pipeline/speechclient_p.h"
 
 #include <QApplication>
@@ -37,6 +38,7 @@ struct FirstWords
     double wallS = -1; // the whole file converted (only when waited for)
     int segments = 0;
     int atOnce = 0;
+    QString ended; // how the run ended when it ended before any text came
 };
 
 bool recognitionInFlight(ConversionEngine *engine)
@@ -64,6 +66,10 @@ FirstWords convert(SpeechServiceProcess &service, const QString &mp3, bool whole
     };
     QObject::connect(engine, &ConversionEngine::segmentRecognised, textCame);
     QObject::connect(engine, &ConversionEngine::transcriptReplaced, textCame);
+    QObject::connect(engine, &ConversionEngine::runEnded, [&](const ConversionEngine::RunEnd &end) {
+        if (result.textS < 0)
+            result.ended = RunTexts::endMessage(end);
+    });
     clock.start();
     f.window->slotBeginCover();
     if (runUntil([&] { return recognitionInFlight(engine) || f.idle(); }, 600000))
@@ -165,8 +171,10 @@ QString serviceTime(SpeechServiceProcess &service, int logStart)
         .arg(decoded.decodeMs / 1000.0, 0, 'f', 1);
 }
 
+// Of the runs that gave a value (-1: none came).
 double median(QVector<double> values)
 {
+    values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return v < 0; }), values.end());
     std::sort(values.begin(), values.end());
     return values.isEmpty() ? -1 : values.at(values.size() / 2);
 }
@@ -215,6 +223,9 @@ int main(int argc, char **argv)
                 first.segments > 0 ? qPrintable(QStringLiteral("%1 segments").arg(first.segments))
                                    : "before the rest of the file was planned",
                 first.atOnce);
+            if (first.textS < 0)
+                std::printf(
+                    "  no text came: %s\n", first.ended.isEmpty() ? "the run had not ended" : qPrintable(first.ended));
             std::fflush(stdout);
             letServiceSettle(service);
         }
