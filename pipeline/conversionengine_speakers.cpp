@@ -2,6 +2,7 @@
 
 #include "library/librarypaths.h"
 #include "pipeline/audioprep.h"
+#include "pipeline/voiceprofiles.h"
 
 #include <QtConcurrent>
 
@@ -39,7 +40,9 @@ void ConversionEngine::onSpeakersAnalysed(quint64 generation)
     case SpeakerAnalysis::Outcome::Labelled:
         fileRun.speakers.wordSpeaker = result.spanSpeaker;
         fileRun.speakers.wordUncertain = result.spanUncertain;
-        fileRun.speakers.names = runOpts.speakerLabels.names(result.speakers);
+        // Voices the user named in earlier documents by their names, the rest numbered.
+        fileRun.speakers.names = VoiceProfiles::speakerNames(runOpts.dataDir, result.voices, runOpts.speakerLabels);
+        fileRun.speakers.voices = result.voices;
         fileRun.speakers.labelSuffix = runOpts.speakerLabels.suffix;
         if (runOpts.speakers > result.speakers)
             divertedNotes
