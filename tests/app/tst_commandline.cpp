@@ -403,7 +403,7 @@ void TestCommandLine::speakersLabelled()
     QVERIFY2(made.ok, qPrintable(made.error));
     const ProgramCopy::Result result
         = program.run({"--convert", "--language", "en", "--speakers", "--format", "txt,srt,vtt", wav});
-    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.exitCode == 0, qPrintable(result.err));
     const QString documents = program.filePath("myWordFiles");
     QFile document(documents + "/interview.txt");
     QVERIFY(document.open(QIODevice::ReadOnly));
