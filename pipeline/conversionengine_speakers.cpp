@@ -2,6 +2,7 @@
 
 #include "pipeline/audioprep.h"
 #include "pipeline/runfolder.h"
+#include "pipeline/voiceprofiles.h"
 
 #include <QtConcurrent>
 
@@ -42,7 +43,9 @@ void ConversionEnginePrivate::onSpeakersAnalysed(quint64 generation)
     case SpeakerAnalysis::Outcome::Labelled:
         fileRun.speakers.wordSpeaker = result.spanSpeaker;
         fileRun.speakers.wordUncertain = result.spanUncertain;
-        fileRun.speakers.names = runOpts.speakerLabels.names(result.speakers);
+        // Voices the user named in earlier documents by their names, the rest numbered.
+        fileRun.speakers.names = VoiceProfiles::speakerNames(runOpts.dataDir, result.voices, runOpts.speakerLabels);
+        fileRun.speakers.voices = result.voices;
         fileRun.speakers.labelSuffix = runOpts.speakerLabels.suffix;
         if (runOpts.speakers > result.speakers)
             note(Note::FewerThanAsked, result.speakers);

@@ -12,6 +12,8 @@
 #include <QJsonObject>
 #include <QStringList>
 
+#include <cmath>
+
 namespace Timings {
 
 namespace {
@@ -22,6 +24,7 @@ const QString editKey = QStringLiteral("edit");
 const QString replacedEdit = QStringLiteral("replaced");
 const QString insertedEdit = QStringLiteral("inserted");
 const QString lostKey = QStringLiteral("lost");
+const QString voicesKey = QStringLiteral("voices");
 
 QJsonObject spanObject(const QString &key, const QString &text, qint64 startMs, qint64 endMs)
 {
@@ -42,7 +45,48 @@ bool readSpan(const QJsonValue &value, const QString &key, QString *text, qint64
         && double(*endMs) == end.toDouble();
 }
 
+template <size_t size> QJsonArray numbers(const std::array<double, size> &values)
+{
+    QJsonArray array;
+    for (double value : values)
+        array.append(value);
+    return array;
+}
+
+template <size_t size> bool readNumbers(const QJsonValue &json, std::array<double, size> *values)
+{
+    const QJsonArray array = json.toArray();
+    if (!json.isArray() || array.size() != int(size))
+        return false;
+    for (size_t i = 0; i < size; ++i) {
+        const QJsonValue value = array.at(int(i));
+        if (!value.isDouble() || !std::isfinite(value.toDouble()))
+            return false;
+        (*values)[i] = value.toDouble();
+    }
+    return true;
+}
+
 } // namespace
+
+QJsonValue statsToJson(const SpeakerModel::Stats &stats)
+{
+    return QJsonObject {{QStringLiteral("frames"), stats.count}, {QStringLiteral("sum"), numbers(stats.sum)},
+        {QStringLiteral("products"), numbers(stats.products)}};
+}
+
+bool statsFromJson(const QJsonValue &json, SpeakerModel::Stats *stats)
+{
+    const QJsonObject object = json.toObject();
+    SpeakerModel::Stats read;
+    read.count = object.value(QStringLiteral("frames")).toDouble();
+    if (!json.isObject() || !std::isfinite(read.count) || read.count < 2
+        || !readNumbers(object.value(QStringLiteral("sum")), &read.sum)
+        || !readNumbers(object.value(QStringLiteral("products")), &read.products))
+        return false;
+    *stats = read;
+    return true;
+}
 
 QVector<TimedSentence> shiftedSentences(QVector<TimedSentence> sentences, qint64 offsetMs)
 {
@@ -167,6 +211,12 @@ QByteArray toJson(const Record &record)
     if (!record.speakerNames.isEmpty()) {
         root.insert(QStringLiteral("speakers"), QJsonArray::fromStringList(record.speakerNames));
         root.insert(QStringLiteral("labelSuffix"), record.labelSuffix);
+        if (record.voices.size() == size_t(record.speakerNames.size())) {
+            QJsonArray voices;
+            for (const SpeakerModel::Stats &voice : record.voices)
+                voices.append(statsToJson(voice));
+            root.insert(voicesKey, voices);
+        }
     }
     return QJsonDocument(root).toJson(QJsonDocument::Compact);
 }
@@ -187,6 +237,16 @@ bool fromJson(const QByteArray &json, Record *record)
     for (const QJsonValue &name : root.value(QStringLiteral("speakers")).toArray())
         read.speakerNames << name.toString();
     read.labelSuffix = root.value(QStringLiteral("labelSuffix")).toString();
+    // The voices only serve naming later: without them the record still times its document.
+    const QJsonArray voices = root.value(voicesKey).toArray();
+    for (const QJsonValue &voice : voices) {
+        SpeakerModel::Stats stats;
+        if (voices.size() != read.speakerNames.size() || !statsFromJson(voice, &stats)) {
+            read.voices.clear();
+            break;
+        }
+        read.voices.push_back(stats);
+    }
     for (const TimedSentence &sentence : read.sentences) {
         if (sentence.speaker > read.speakerNames.size())
             return false;

@@ -5,7 +5,10 @@
 #include <QStringList>
 #include <QVector>
 
+#include "pipeline/speakermodel.h"
 #include "pipeline/timedtext.h"
+
+#include <vector>
 
 class QJsonArray;
 class QJsonValue;
@@ -25,6 +28,9 @@ struct Record
     // document's labels; empty when speakers were not told apart.
     QStringList speakerNames;
     QString labelSuffix;
+    // voices[k - 1]: the statistics of speaker k's voice, so that naming the speaker later can remember
+    // it; empty for records written before they were kept (or whose voices were unreadable).
+    std::vector<SpeakerModel::Stats> voices;
 };
 
 QVector<TimedSentence> shiftedSentences(QVector<TimedSentence> sentences, qint64 offsetMs);
@@ -41,6 +47,13 @@ QVector<TimedWord> timedWords(const TimedSentence &sentence);
 QJsonArray sentencesToJson(const QVector<TimedSentence> &sentences);
 bool sentencesFromJson(const QJsonValue &json, QVector<TimedSentence> *sentences);
 
+// A voice's statistics as JSON: {"frames", "sum": [12], "products": [78]}; false for anything that is not
+// finite statistics of at least two frames.
+QJsonValue statsToJson(const SpeakerModel::Stats &stats);
+bool statsFromJson(const QJsonValue &json, SpeakerModel::Stats *stats);
+
+// "voices" beside "speakers" when they were kept; a record whose voices do not fit its speakers reads
+// without them, the rest of it intact.
 QByteArray toJson(const Record &record);
 // False for anything that is not a complete, well-formed record: such a record counts as absent.
 bool fromJson(const QByteArray &json, Record *record);

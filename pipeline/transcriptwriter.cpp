@@ -24,6 +24,7 @@ Written write(const QString &dataDir, const QString &folder, const QString &sour
         record.sentences = SpeakerTurns::labelled(record.sentences, speakers->wordSpeaker, speakers->wordUncertain);
         record.speakerNames = speakers->names;
         record.labelSuffix = speakers->labelSuffix;
+        record.voices = speakers->voices;
         documentText = SpeakerTurns::documentText(record.sentences, record.speakerNames, record.labelSuffix);
     }
     record.textChecksum = Timings::checksumOf(documentText);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pipeline/speakermodel.h"
 #include "pipeline/timedtext.h"
 
 #include <QStringList>
@@ -8,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+
+#include <vector>
 
 // Writes recognised text as the document of its source file, by the same rules for a conversion and
 // a live recording: named after the source, atomic, remembered as the program's, with its timings.
@@ -28,6 +31,7 @@ struct Speakers
     QVector<bool> wordUncertain;
     QStringList names;
     QString labelSuffix;
+    std::vector<SpeakerModel::Stats> voices; // kept in the record, for naming them later
 };
 
 // Never replaces a document in `taken` (written earlier by the same run) nor one the user wrote or

@@ -7,6 +7,7 @@
 #include "common/testmain.h"
 #include "pipeline/speechprotocol.h"
 #include "pipeline/timings.h"
+#include "pipeline/voiceprofiles.h"
 
 #include <QDir>
 #include <QHash>
@@ -402,7 +403,7 @@ void TestCommandLine::speakersLabelled()
     QVERIFY2(made.ok, qPrintable(made.error));
     const ProgramCopy::Result result
         = program.run({"--convert", "--language", "en", "--speakers", "--format", "txt,srt,vtt", wav});
-    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.exitCode == 0, qPrintable(result.err));
     const QString documents = program.filePath("myWordFiles");
     QFile document(documents + "/interview.txt");
     QVERIFY(document.open(QIODevice::ReadOnly));
@@ -430,6 +431,33 @@ void TestCommandLine::speakersLabelled()
     QCOMPARE(
         srtText.count(QStringLiteral("说话人 1：")) + srtText.count(QStringLiteral("说话人 2：")), paragraphs.size());
     QCOMPARE(SpeechTestUtil::cuesFfmpegReads(srt.fileName()), srtText.count(" --> "));
+
+    // The user names the first speaker; in another interview of the same two voices (another seed),
+    // that voice has the name and the other a number.
+    QCOMPARE(record.voices.size(), size_t(2));
+    QCOMPARE(VoiceProfiles::rememberSpeaker(program.filePath(""), record, 1, QStringLiteral("王经理")),
+        VoiceProfiles::Change::Done);
+    plan.seed = 9;
+    const Dialogue::Made later = Dialogue::make(plan, media.filePath("later.wav"), media.filePath("pieces"));
+    QVERIFY2(later.ok, qPrintable(later.error));
+    QCOMPARE(program.run({"--convert", "--language", "en", "--speakers", media.filePath("later.wav")}).exitCode, 0);
+    Timings::Record named;
+    QVERIFY(Timings::read(program.filePath(""), documents + "/later.txt", &named));
+    QCOMPARE(named.speakerNames.size(), 2);
+    const int wang = named.speakerNames.indexOf(QStringLiteral("王经理")) + 1;
+    QVERIFY2(
+        wang > 0 && named.speakerNames.contains(QStringLiteral("说话人 1")), qPrintable(named.speakerNames.join('|')));
+    // The named sentences are mostly the voice that was speaker 1 the first time.
+    const int voice = made.sentences.first().speaker;
+    qint64 right = 0, wrong = 0;
+    for (const TimedSentence &sentence : named.sentences) {
+        for (const DiarizationScore::Segment &truth : later.sentences) {
+            const qint64 overlap = std::min(sentence.endMs, truth.endMs) - std::max(sentence.startMs, truth.startMs);
+            if (sentence.speaker == wang && overlap > 0)
+                (truth.speaker == voice ? right : wrong) += overlap;
+        }
+    }
+    QVERIFY2(right > 4 * wrong, qPrintable(QStringLiteral("%1 ms right, %2 ms wrong").arg(right).arg(wrong)));
 }
 
 void TestCommandLine::usersDocumentKept_data()

@@ -81,9 +81,11 @@ Made make(const Plan &plan, const QString &wavPath, const QString &scratch)
     Made made;
     QDir().mkpath(scratch);
     std::mt19937 random(plan.seed);
-    const QVector<Voice> all = voices();
+    const QVector<Voice> all = plan.cast.isEmpty() ? voices() : plan.cast;
     QByteArray audio;
     int sentence = int(random() % 20);
+    if (plan.firstSentence >= 0)
+        sentence = plan.firstSentence;
     int previous = -1;
     for (int t = 0; t < plan.turns; ++t) {
         int speaker = int(random() % quint32(plan.speakers));
@@ -140,6 +142,33 @@ Made make(const Plan &plan, const QString &wavPath, const QString &scratch)
     made.durationMs = msOf(audio.size() / 2);
     made.ok = true;
     return made;
+}
+
+Made monologue(const Voice &voice, int first, qint64 lengthMs, const QString &wavPath, const QString &scratch)
+{
+    Plan plan;
+    plan.speakers = 1;
+    plan.cast = {voice};
+    plan.turns = 2;
+    plan.minTurnMs = plan.maxTurnMs = lengthMs / 2;
+    plan.firstSentence = first;
+    return make(plan, wavPath, scratch);
+}
+
+SpeakerModel::Stats voiceOf(const QString &wavPath, qint64 upToMs, const QString &featurePath)
+{
+    QVector<SpeakerAnalysis::Span> spans = loudSpans(wavPath);
+    while (upToMs > 0 && !spans.isEmpty() && spans.last().startMs >= upToMs)
+        spans.removeLast();
+    if (upToMs > 0 && !spans.isEmpty())
+        spans.last().endMs = std::min(spans.last().endMs, upToMs);
+    SpeakerAnalysis::Settings settings;
+    settings.minSpeechMs = 0;
+    SpeakerModel::Stats all;
+    for (const SpeakerModel::Stats &voice :
+        SpeakerAnalysis::analyse(wavPath, true, spans, featurePath, settings).voices)
+        all.add(voice);
+    return all;
 }
 
 QVector<SpeakerAnalysis::Span> loudSpans(const QString &wavPath)

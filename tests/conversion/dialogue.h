@@ -28,6 +28,8 @@ struct Plan
     qint64 minTurnMs = 1500, maxTurnMs = 15000;
     qint64 minPauseMs = 200, maxPauseMs = 1500;
     double noPauseShare = 0.15; // turns that follow the one before without any pause
+    QVector<Voice> cast; // speaker k's voice is cast[k - 1]; empty: voices()
+    int firstSentence = -1; // the first sentence of the pool spoken; -1: chosen by the seed
 };
 
 struct Made
@@ -41,6 +43,13 @@ struct Made
 
 // Writes the dialogue to wavPath (scratch: a folder for the pieces).
 Made make(const Plan &plan, const QString &wavPath, const QString &scratch);
+
+// One voice speaking the pool's sentences from `first` for about lengthMs (two turns with a pause).
+Made monologue(const Voice &voice, int first, qint64 lengthMs, const QString &wavPath, const QString &scratch);
+
+// The statistics of all the voices the analysis finds in the first upToMs of the file's loud spans
+// (0: all of them), as a conversion sums them.
+SpeakerModel::Stats voiceOf(const QString &wavPath, qint64 upToMs, const QString &featurePath);
 
 // Speech spans found from the audio's loudness (10 ms windows, gaps under 150 ms joined): what the
 // recogniser's words would give, without recognising.

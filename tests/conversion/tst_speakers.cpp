@@ -3,10 +3,16 @@
 #include "pipeline/diarizationscore.h"
 #include "pipeline/speakeranalysis.h"
 #include "pipeline/speakerturns.h"
+#include "pipeline/timings.h"
+#include "pipeline/voiceprofiles.h"
 #include "pipeline/wordalign.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <map>
 
 using DiarizationScore::Segment;
 
@@ -40,7 +46,36 @@ private slots:
     void turnText();
     void voicesInAudio_data();
     void voicesInAudio();
+    void namedVoices_data();
+    void namedVoices();
+    void profileStore_data();
+    void profileStore();
+    void recordVoices_data();
+    void recordVoices();
+
+private:
+    // A voice of Dialogue::voices() speaking the pool's sentences from `first`, summed over its first
+    // upToMs (0: all 20 s); synthesised once per test run.
+    SpeakerModel::Stats voice(int index, int first, qint64 upToMs = 0);
+    std::map<std::tuple<int, int, qint64>, SpeakerModel::Stats> voices;
+    QTemporaryDir voiceDir;
 };
+
+SpeakerModel::Stats TestSpeakers::voice(int index, int first, qint64 upToMs)
+{
+    const auto key = std::make_tuple(index, first, upToMs);
+    if (!voices.count(key)) {
+        const QString wav = voiceDir.filePath(QStringLiteral("voice-%1-%2.wav").arg(index).arg(first));
+        if (!QFile::exists(wav)) {
+            const Dialogue::Made made
+                = Dialogue::monologue(Dialogue::voices().at(index), first, 20000, wav, voiceDir.filePath("pieces"));
+            if (!made.ok)
+                qFatal("%s", qPrintable(made.error));
+        }
+        voices[key] = Dialogue::voiceOf(wav, upToMs, voiceDir.filePath("features"));
+    }
+    return voices[key];
+}
 
 void TestSpeakers::errorRate_data()
 {
@@ -270,6 +305,215 @@ void TestSpeakers::voicesInAudio()
         const DiarizationScore::Score score
             = DiarizationScore::score(made.sentences, Dialogue::segmentsOf(spans, result.spanSpeaker));
         QVERIFY2(score.errorRate() < 0.15, qPrintable(QString::number(score.errorRate())));
+    }
+}
+
+void TestSpeakers::namedVoices_data()
+{
+    QTest::addColumn<QVector<int>>("enrolled"); // voices named in an earlier file (its sentences from the first)
+    QTest::addColumn<QStringList>("profileNames");
+    QTest::addColumn<QVector<int>>("inFile"); // the later file's voices, other sentences
+    QTest::addColumn<qint64>("speechMs"); // of each voice in the later file; 0: 20 s
+    QTest::addColumn<QStringList>("names");
+
+    const QStringList one {QStringLiteral("王经理")};
+    QTest::newRow("the named voice in another recording")
+        << QVector<int> {0} << one << QVector<int> {0, 2} << qint64(0) << QStringList {"王经理", "说话人 1"};
+    QTest::newRow("other voices stay numbered")
+        << QVector<int> {0} << one << QVector<int> {1, 2} << qint64(0) << QStringList {"说话人 1", "说话人 2"};
+    QTest::newRow("each named voice by its name")
+        << QVector<int> {0, 2} << QStringList {"王经理", "李总"} << QVector<int> {2, 1, 0} << qint64(0)
+        << QStringList {"李总", "说话人 1", "王经理"};
+    QTest::newRow("a near voice is someone else")
+        << QVector<int> {0} << one << QVector<int> {5} << qint64(0) << QStringList {"说话人 1"};
+    QTest::newRow("a named voice in ten seconds")
+        << QVector<int> {1} << one << QVector<int> {1, 3} << qint64(10000) << QStringList {"王经理", "说话人 1"};
+    QTest::newRow("two seconds are too little to be anyone")
+        << QVector<int> {1} << one << QVector<int> {1} << qint64(2000) << QStringList {"说话人 1"};
+    QTest::newRow("a profile named like a number: the numbers pass it over") << QVector<int> {
+        0} << QStringList {"说话人 1"} << QVector<int> {1, 0} << qint64(0) << QStringList {"说话人 2", "说话人 1"};
+}
+
+// Real synthesised voices through the analysis's cepstra and sums, then the rule a conversion names by.
+void TestSpeakers::namedVoices()
+{
+    QFETCH(QVector<int>, enrolled);
+    QFETCH(QStringList, profileNames);
+    QFETCH(QVector<int>, inFile);
+    QFETCH(qint64, speechMs);
+    QFETCH(QStringList, names);
+    QTemporaryDir dataDir;
+    VoiceProfiles store(dataDir.path());
+    for (int i = 0; i < enrolled.size(); ++i)
+        QCOMPARE(store.add(profileNames.at(i), voice(enrolled.at(i), 0)), VoiceProfiles::Change::Done);
+    QString error;
+    QVERIFY2(store.save(&error), qPrintable(error));
+    std::vector<SpeakerModel::Stats> file;
+    for (int index : inFile)
+        file.push_back(voice(index, 10, speechMs));
+    const SpeakerTurns::Labels labels {QStringLiteral("说话人 %1"), QStringLiteral("：")};
+    QCOMPARE(VoiceProfiles::speakerNames(dataDir.path(), file, labels), names);
+    // One profile names one voice: the same person twice in a file (a microphone changed) is named where
+    // the voice is nearer, here the very recording it was named from.
+    if (enrolled.size() == 1 && names.contains(profileNames.first())) {
+        file = {voice(enrolled.first(), 10, speechMs), voice(enrolled.first(), 0)};
+        QCOMPARE(VoiceProfiles::speakerNames(dataDir.path(), file, labels),
+            QStringList({labels.nameFormat.arg(profileNames.first() == labels.nameFormat.arg(1) ? 2 : 1),
+                profileNames.first()}));
+    }
+}
+
+void TestSpeakers::profileStore_data()
+{
+    // Steps "add|name|voice", "rename|from|to", "remove|name", "name|speaker|name" (naming a speaker of a
+    // document whose record keeps voices 0 and 1 as speakers 1 and 2), "name old|speaker|name" (a record
+    // written before voices were kept); each reloaded from the folder after it.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QVector<int>>("changes");
+    QTest::addColumn<QString>("profiles"); // name=voices merged, "|" between profiles
+
+    using C = VoiceProfiles::Change;
+    const auto changes = [](std::initializer_list<C> list) {
+        QVector<int> result;
+        for (C change : list)
+            result << int(change);
+        return result;
+    };
+    QTest::newRow("named once") << QStringList {"add|王经理|0"} << changes({C::Done}) << "王经理=0";
+    QTest::newRow("the same voice named twice counts once")
+        << QStringList {"add|王经理|0", "add|王经理|0"} << changes({C::Done, C::Unchanged}) << "王经理=0";
+    QTest::newRow("another voice under the same name merges")
+        << QStringList {"add|王经理|0", "add|王经理|1"} << changes({C::Done, C::Done}) << "王经理=0+1";
+    QTest::newRow("names are kept simplified")
+        << QStringList {"add| 王 经理\n|0", "add|王 经理|1"} << changes({C::Done, C::Done}) << "王 经理=0+1";
+    QTest::newRow("an empty name is refused") << QStringList {"add|  |0"} << changes({C::EmptyName}) << "";
+    QTest::newRow("renamed") << QStringList {"add|A|0", "rename|A|B", "rename|B|B"}
+                             << changes({C::Done, C::Done, C::Unchanged}) << "B=0";
+    QTest::newRow("renamed onto another's name is refused")
+        << QStringList {"add|A|0", "add|B|1", "rename|A|B"} << changes({C::Done, C::Done, C::NameTaken}) << "A=0|B=1";
+    QTest::newRow("renamed to nothing, or one that is not there")
+        << QStringList {"add|A|0", "rename|A| ", "rename|X|Y"} << changes({C::Done, C::EmptyName, C::Missing}) << "A=0";
+    QTest::newRow("removed") << QStringList {"add|A|0", "add|B|1", "remove|A", "remove|A"}
+                             << changes({C::Done, C::Done, C::Done, C::Missing}) << "B=1";
+    QTest::newRow("naming a document's speaker remembers its voice")
+        << QStringList {"name|2|王经理"} << changes({C::Done}) << "王经理=1";
+    QTest::newRow("a slip corrected moves the voice")
+        << QStringList {"name|1|王经里", "name|1|王经理"} << changes({C::Done, C::Done}) << "王经理=0";
+    QTest::newRow("a voice moved out of a shared profile")
+        << QStringList {"name|1|A", "name|2|A", "name|2|B", "name|2|B"}
+        << changes({C::Done, C::Done, C::Done, C::Unchanged}) << "A=0|B=1";
+    QTest::newRow("a record without voices names no one") << QStringList {"name old|1|A", "name|3|A", "name|1| "}
+                                                          << changes({C::Missing, C::Missing, C::EmptyName}) << "";
+}
+
+void TestSpeakers::profileStore()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QVector<int>, changes);
+    QFETCH(QString, profiles);
+    QTemporaryDir dataDir;
+    const std::vector<SpeakerModel::Stats> stored {voice(0, 0), voice(1, 0)};
+    // The documents' records as a conversion leaves them, through the file.
+    Timings::Record record;
+    record.sourcePath = dataDir.filePath("talk.wav");
+    record.sentences = TimedSentences::sentencesOf(QStringLiteral("Hi.@0-300; Hello.@600-900"));
+    record.sentences[0].speaker = 1;
+    record.sentences[1].speaker = 2;
+    record.speakerNames = QStringList {"说话人 1", "说话人 2"};
+    record.labelSuffix = QStringLiteral("：");
+    Timings::Record old = record;
+    record.voices = stored;
+    QString error;
+    QVERIFY(Timings::write(dataDir.path(), "/docs/talk.txt", record, &error));
+    QVERIFY(Timings::write(dataDir.path(), "/docs/old.txt", old, &error));
+    QVERIFY(Timings::read(dataDir.path(), "/docs/talk.txt", &record));
+    QVERIFY(Timings::read(dataDir.path(), "/docs/old.txt", &old));
+    QCOMPARE(record.voices.size(), size_t(2));
+    QVERIFY(old.voices.empty());
+    for (int i = 0; i < steps.size(); ++i) {
+        const QStringList step = steps.at(i).split(QLatin1Char('|'));
+        VoiceProfiles store(dataDir.path());
+        QVERIFY(store.load(&error));
+        VoiceProfiles::Change change;
+        if (step[0] == "add")
+            change = store.add(step[1], stored.at(size_t(step[2].toInt())));
+        else if (step[0] == "rename")
+            change = store.rename(step[1], step[2]);
+        else if (step[0] == "remove")
+            change = store.remove(step[1]);
+        else
+            change = VoiceProfiles::rememberSpeaker(
+                dataDir.path(), step[0] == "name" ? record : old, step[1].toInt(), step[2], &error);
+        QCOMPARE(int(change), changes.at(i));
+        if (!step[0].startsWith("name"))
+            QVERIFY2(store.save(&error), qPrintable(error));
+    }
+    VoiceProfiles store(dataDir.path());
+    QVERIFY2(store.load(&error), qPrintable(error));
+    QStringList found;
+    for (const VoiceProfiles::Profile &profile : store.profiles()) {
+        QStringList merged;
+        SpeakerModel::Stats expected;
+        for (int v = 0; v < int(stored.size()); ++v) {
+            if (profile.voices.contains(VoiceProfiles::fingerprint(stored[size_t(v)]))) {
+                merged << QString::number(v);
+                expected.add(stored[size_t(v)]);
+            }
+        }
+        found << profile.name + "=" + merged.join('+');
+        // The statistics are the voices' own sums, nothing lost in the file.
+        QCOMPARE(profile.stats.count, expected.count);
+        for (int d = 0; d < SpeakerModel::dims; ++d)
+            QVERIFY(qAbs(profile.stats.sum[size_t(d)] - expected.sum[size_t(d)]) <= 1e-6 * expected.count);
+    }
+    QCOMPARE(found.join('|'), profiles);
+}
+
+void TestSpeakers::recordVoices_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<bool>("readable");
+    QTest::addColumn<int>("voices");
+
+    Timings::Record record;
+    record.sourcePath = QStringLiteral("/music/talk.mp3");
+    record.sentences = TimedSentences::sentencesOf(QStringLiteral("Hi.@0-300; Hello.@600-900"));
+    record.sentences[1].speaker = 2;
+    record.speakerNames = QStringList {"Speaker 1", "Speaker 2"};
+    record.labelSuffix = QStringLiteral(": ");
+    const QByteArray without = Timings::toJson(record);
+    record.voices = {voice(0, 0, 3000), voice(1, 0, 3000)};
+    const QByteArray with = Timings::toJson(record);
+    QTest::newRow("voices kept") << with << true << 2;
+    QTest::newRow("a record from before voices were kept") << without << true << 0;
+    QByteArray more = with;
+    more.replace(R"("speakers":["Speaker 1","Speaker 2"])", R"("speakers":["Speaker 1","Speaker 2","3"])");
+    QTest::newRow("voices that do not fit the speakers: read without them") << more << true << 0;
+    QTest::newRow("a voice's numbers as text: read without them")
+        << QByteArray(with).replace(R"("sum":[)", R"("sum":["1",)") << true << 0;
+    Timings::Record oneFrame = record;
+    oneFrame.voices[1].count = 1;
+    QTest::newRow("a voice of one frame: read without them") << Timings::toJson(oneFrame) << true << 0;
+}
+
+// The voices are one more member of the record: old records read as before, and a reader that does not
+// know them finds the record it knows.
+void TestSpeakers::recordVoices()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(bool, readable);
+    QFETCH(int, voices);
+    Timings::Record record;
+    QCOMPARE(Timings::fromJson(json, &record), readable);
+    QCOMPARE(int(record.voices.size()), voices);
+    QCOMPARE(record.sentences.value(1).speaker, 2);
+    QVERIFY(record.speakerNames.size() >= 2);
+    if (voices > 0) {
+        QCOMPARE(Timings::toJson(record), json);
+        QJsonObject root = QJsonDocument::fromJson(json).object();
+        root.remove(QStringLiteral("voices"));
+        record.voices.clear();
+        QCOMPARE(QJsonDocument(root).toJson(QJsonDocument::Compact), Timings::toJson(record));
     }
 }
 
