@@ -2,6 +2,7 @@
 
 #include "app/appstate.h"
 #include "app/installlayout.h"
+#include "pipeline/datapaths.h"
 #include "platform/processes.h"
 
 #include <QDateTime>
@@ -42,7 +43,8 @@ LocalSpeechService::LocalSpeechService(const DeploymentConfig &config, QObject *
     , config(config)
     , programFolder(AppState::appDir)
     , pollTimer(new QTimer(this))
-    , logFile(AppState::dataDir.isEmpty() ? QString() : AppState::dataDir + QStringLiteral("/.quillora/speechd.log"))
+    , logFile(
+          AppState::dataDir.isEmpty() ? QString() : DataPaths::own(AppState::dataDir) + QStringLiteral("/speechd.log"))
 {
     pollTimer->setSingleShot(true);
     connect(pollTimer, &QTimer::timeout, this, &LocalSpeechService::probe);

@@ -1,6 +1,7 @@
 #include "pipeline/voiceprofiles.h"
 
 #include "library/atomicfile.h"
+#include "pipeline/datapaths.h"
 #include "pipeline/timings.h"
 
 #include <QCryptographicHash>
@@ -37,7 +38,7 @@ SpeakerModel::Stats scaled(const SpeakerModel::Stats &stats, double count)
 
 QString VoiceProfiles::path(const QString &dataDir)
 {
-    return dataDir + QStringLiteral("/.quillora/speakers.json");
+    return DataPaths::own(dataDir) + QStringLiteral("/speakers.json");
 }
 
 QString VoiceProfiles::cleanName(const QString &typed)
