@@ -91,13 +91,6 @@ bool LocalSpeechService::ownsRunningChild() const
     return child && child->state() != QProcess::NotRunning;
 }
 
-bool LocalSpeechService::childEnded(int graceMs)
-{
-    if (!child)
-        return false;
-    return child->state() == QProcess::NotRunning || child->waitForFinished(graceMs);
-}
-
 void LocalSpeechService::ensureRunning()
 {
     if (state != State::Idle)

@@ -62,9 +62,6 @@ public:
     // The last ensureRunning found a service new to us (its own child, or the one another client started
     // meanwhile): tokens of an earlier service are worthless to it.
     bool startedNewChild() const { return startedByLastCheck; }
-    // The child this instance started has ended, or ends within graceMs (a connection dropped by a
-    // dying service is seen before the exit is). False when we started none.
-    bool childEnded(int graceMs);
 
 signals:
     void ready(bool ok);

@@ -620,6 +620,10 @@ The recording goes on unaffected; the text recognised so far stays in the text v
         <source>适应我的声音…</source>
         <translation>Adapt to my voice…</translation>
     </message>
+    <message>
+        <source>说话人声音…</source>
+        <translation>Speakers' voices…</translation>
+    </message>
 </context>
 <context>
     <name>NetworkFailure</name>
@@ -941,6 +945,73 @@ All left %2</translation>
     <message>
         <source>使用默认声音模型。</source>
         <translation>Using the default voice model.</translation>
+    </message>
+</context>
+<context>
+    <name>VoiceProfilesDialog</name>
+    <message>
+        <source>名字不能为空。</source>
+        <translation>The name cannot be empty.</translation>
+    </message>
+    <message>
+        <source>已有名为“%1”的声音。</source>
+        <translation>There is already a voice named “%1”.</translation>
+    </message>
+    <message>
+        <source>没有名为“%1”的声音。</source>
+        <translation>There is no voice named “%1”.</translation>
+    </message>
+    <message>
+        <source>无法保存说话人声音：%1</source>
+        <translation>Cannot save the speakers' voices: %1</translation>
+    </message>
+    <message>
+        <source>重命名</source>
+        <translation>Rename</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>说话人声音</source>
+        <translation>Speakers' voices</translation>
+    </message>
+    <message>
+        <source>在文档中为说话人改名后，程序会记住这个声音；以后转换的文件中听到同一声音时，直接标注这个名字。</source>
+        <translation>When you rename a speaker in a document, the program remembers that voice; files converted later label the same voice with that name.</translation>
+    </message>
+    <message>
+        <source>名字</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>无法读取说话人声音：%1</source>
+        <translation>Cannot read the speakers' voices: %1</translation>
+    </message>
+    <message>
+        <source>还没有记住的声音。</source>
+        <translation>No voices remembered yet.</translation>
+    </message>
+    <message>
+        <source>已改名为“%1”。</source>
+        <translation>Renamed to “%1”.</translation>
+    </message>
+    <message>
+        <source>删除声音</source>
+        <translation>Delete voice</translation>
+    </message>
+    <message>
+        <source>删除“%1”的声音？以后的转换不再认出这个说话人。</source>
+        <translation>Delete the voice of “%1”? Later conversions will no longer recognise this speaker.</translation>
+    </message>
+    <message>
+        <source>已删除“%1”。</source>
+        <translation>Deleted “%1”.</translation>
     </message>
 </context>
 <context>

@@ -222,6 +222,8 @@ void Widget::connectLibrary()
     connect(pane, &LibraryPane::tasksRequested, this,
         [this](const QStringList &paths) { addTaskFiles(paths, TaskIntake::Origin::Dialog); });
     connect(pane, &LibraryPane::documentOpenRequested, this, &Widget::slotWordOpen);
+    connect(wordList, &MyListWidget::adaptVoiceRequested, this, &Widget::showVoiceAdaptation);
+    connect(wordList, &MyListWidget::voiceProfilesRequested, this, &Widget::showVoiceProfiles);
     connect(pane, &LibraryPane::recordingRemoved, this, &Widget::removeTask);
     connect(pane, &LibraryPane::recordingRenamed, this, &Widget::renameTask);
     connect(pane, &LibraryPane::documentRemoved, this, [this](const QString &path) {

@@ -182,6 +182,7 @@ public:
     void exportSubtitles(const QString &documentName);
     // "适应我的声音" (ui/voiceadaptationdialog.*), made when first asked for, over the document list.
     void showVoiceAdaptation();
+    void showVoiceProfiles(); // "说话人声音…": the named voices, renamed or removed
     VoiceAdaptationDialog *voiceAdaptationDialog = nullptr;
     // Adds what the sorting rules take as tasks; what they refuse, and why, is named in one message.
     void addTaskFiles(const QStringList &paths, TaskIntake::Origin origin);

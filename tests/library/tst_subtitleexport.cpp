@@ -4,7 +4,10 @@
 #include "pipeline/document.h"
 #include "pipeline/subtitles.h"
 #include "pipeline/timings.h"
+#include "pipeline/voiceprofiles.h"
 #include "ui/library/mylistwidget.h"
+#include "ui/voiceadaptationdialog.h"
+#include "ui/voiceprofilesdialog.h"
 
 #include <QAction>
 #include <QMenu>
@@ -74,6 +77,7 @@ private slots:
     void exportSubtitles();
     void correctionsKeepTheirTimes_data();
     void correctionsKeepTheirTimes();
+    void listOffersTheVoices();
 };
 
 void SubtitleExportTest::menuOffersExportForTimedDocuments()
@@ -282,6 +286,47 @@ void SubtitleExportTest::correctionsKeepTheirTimes()
     Notice::setNextFileNames({fx.path("myWAVFiles/talk.srt")});
     w->exportSubtitles(document);
     QCOMPARE(fx.read("myWAVFiles/talk.srt"), srt);
+}
+
+// Below the documents, what concerns them all: the adaptation to the user's voice and the named voices,
+// which the dialog renames and removes in the store itself.
+void SubtitleExportTest::listOffersTheVoices()
+{
+    WindowFixture fx;
+    Widget *w = startWithTimings(fx);
+    QVERIFY(w);
+    SpeakerModel::Stats voice;
+    for (int i = 0; i < 400; ++i) {
+        SpeakerModel::Frame frame {};
+        for (int d = 0; d < SpeakerModel::dims; ++d)
+            frame[size_t(d)] = float((i * (d + 3)) % 17) - 8.0f;
+        voice.add(frame);
+    }
+    VoiceProfiles stored(AppState::dataDir);
+    QVERIFY(stored.load());
+    QCOMPARE(stored.add(QStringLiteral("王经理"), voice), VoiceProfiles::Change::Done);
+    QCOMPARE(stored.add(QStringLiteral("李老师"), voice), VoiceProfiles::Change::Done);
+    QVERIFY(stored.save());
+
+    w->wordList->adaptVoiceAction->trigger();
+    QVERIFY(w->findChild<VoiceAdaptationDialog *>() && w->findChild<VoiceAdaptationDialog *>()->isVisible());
+    w->wordList->voiceProfilesAction->trigger();
+    auto *dialog = w->findChild<VoiceProfilesDialog *>();
+    QVERIFY(dialog && dialog->isVisible());
+    const auto shown = [dialog] { return itemTexts(dialog->list); };
+    QCOMPARE(shown(), (QStringList {"王经理", "李老师"}));
+    dialog->list->setCurrentRow(0);
+    dialog->nameEdit->setText(QStringLiteral("李老师"));
+    dialog->renameBtn->click();
+    QCOMPARE(dialog->messageLabel->text(), QStringLiteral("已有名为“李老师”的声音。"));
+    dialog->nameEdit->setText(QStringLiteral("  王 总 "));
+    dialog->renameBtn->click();
+    fx.answer = QMessageBox::Yes;
+    dialog->list->setCurrentRow(1);
+    dialog->removeBtn->click();
+    QVERIFY(stored.load());
+    QCOMPARE(stored.names(), QStringList {"王 总"});
+    QCOMPARE(shown(), QStringList {"王 总"});
 }
 
 QUILLORA_TEST_MAIN(SubtitleExportTest)

@@ -14,6 +14,7 @@ MyListWidget::MyListWidget(const QString &kind, QWidget *parent)
     renameAction = new QAction(tr("重命名"), this);
     exportSubtitlesAction = new QAction(tr("导出字幕…"), this);
     adaptVoiceAction = new QAction(tr("适应我的声音…"), this);
+    voiceProfilesAction = new QAction(tr("说话人声音…"), this);
 
     QFont listFont;
     listFont.setPointSize(11);
@@ -24,6 +25,7 @@ MyListWidget::MyListWidget(const QString &kind, QWidget *parent)
     connect(renameAction, &QAction::triggered, this, &MyListWidget::slotRename);
     connect(exportSubtitlesAction, &QAction::triggered, this, &MyListWidget::slotExportSubtitles);
     connect(adaptVoiceAction, &QAction::triggered, this, &MyListWidget::adaptVoiceRequested);
+    connect(voiceProfilesAction, &QAction::triggered, this, &MyListWidget::voiceProfilesRequested);
 }
 
 void MyListWidget::contextMenuEvent(QContextMenuEvent *event)
@@ -35,6 +37,7 @@ void MyListWidget::contextMenuEvent(QContextMenuEvent *event)
         if (kind == QLatin1String("word")) {
             QMenu menu(this);
             menu.addAction(adaptVoiceAction);
+            menu.addAction(voiceProfilesAction);
             menu.exec(event->globalPos());
         }
         return;

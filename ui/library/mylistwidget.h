@@ -30,6 +30,7 @@ public:
     QAction *renameAction = nullptr;
     QAction *exportSubtitlesAction = nullptr;
     QAction *adaptVoiceAction = nullptr; // "适应我的声音…", below the document list's entries
+    QAction *voiceProfilesAction = nullptr; // "说话人声音…", there too
     QListWidgetItem *menuItem = nullptr;
     QString kind;
 
@@ -39,6 +40,7 @@ signals:
     void renameRequested(const QString &kind, const QString &name);
     void exportSubtitlesRequested(const QString &name);
     void adaptVoiceRequested();
+    void voiceProfilesRequested();
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
