@@ -193,7 +193,10 @@ int main(int argc, char *argv[])
     const QString text = makeDocument(&sentences);
     fixture.write(QStringLiteral("myWordFiles/lecture.txt"), text.toUtf8());
     const QString document = fixture.path(QStringLiteral("myWordFiles/lecture.txt"));
-    Timings::Record record {source, Timings::checksumOf(text), sentences};
+    Timings::Record record;
+    record.sourcePath = source;
+    record.textChecksum = Timings::checksumOf(text);
+    record.sentences = sentences;
     Timings::write(AppState::dataDir, document, record, nullptr);
     Widget *w = fixture.start();
     w->resize(1024, 728);
