@@ -415,12 +415,17 @@ Result analyseFeatures(const QString &featurePath, const QVector<Span> &spans, c
     std::vector<Stats> segments(static_cast<size_t>(segmentCount));
     forEachFrame(featurePath, frameCounts, cancel,
         [&](int span, const Frame &frame) { segments[size_t(spanSegment[size_t(span)])].add(frame); });
-    // Neighbours first: merging adjacent segments of one voice leaves the global clustering far fewer.
+    // Neighbours first: merging adjacent segments of one voice leaves the global clustering far fewer. A
+    // segment joins the group before it only when it sounds like that group and like the segment just
+    // before it too: against a group grown long alone, the penalty outweighs what a turn of a few seconds
+    // can gain, and one group would swallow every voice of a dialogue of short turns.
     std::vector<int> segmentGroup(size_t(segmentCount), 0);
     std::vector<Stats> groups;
     for (int s = 0; s < segmentCount; ++s) {
-        if (!groups.empty()
-            && SpeakerModel::deltaBic(groups.back(), segments[size_t(s)], floor, settings.clusterLambda) < 0)
+        const auto alike = [&](const Stats &before) {
+            return SpeakerModel::deltaBic(before, segments[size_t(s)], floor, settings.clusterLambda) < 0;
+        };
+        if (!groups.empty() && alike(groups.back()) && alike(segments[size_t(s) - 1]))
             groups.back().add(segments[size_t(s)]);
         else
             groups.push_back(segments[size_t(s)]);

@@ -265,11 +265,19 @@ void TestSpeakers::voicesInAudio_data()
     QTest::addColumn<qint64>("speechUpToMs"); // only spans starting before this are given; 0: all
     QTest::addColumn<int>("outcome");
     QTest::addColumn<int>("found");
+    QTest::addColumn<QVector<int>>("cast"); // indexes into Dialogue::voices(); empty: the first ones
+    QTest::addColumn<int>("turns"); // of 3-8 s; 16: of 3-10 s
     QTest::newRow("one voice: nothing to label")
-        << 1 << 0 << qint64(0) << int(SpeakerAnalysis::Outcome::OneSpeaker) << 1;
-    QTest::newRow("two voices") << 2 << 0 << qint64(0) << int(SpeakerAnalysis::Outcome::Labelled) << 2;
-    QTest::newRow("two voices, three asked") << 2 << 3 << qint64(0) << int(SpeakerAnalysis::Outcome::Labelled) << 2;
-    QTest::newRow("under 3 s of speech") << 2 << 0 << qint64(2000) << int(SpeakerAnalysis::Outcome::TooShort) << 0;
+        << 1 << 0 << qint64(0) << int(SpeakerAnalysis::Outcome::OneSpeaker) << 1 << QVector<int>() << 6;
+    QTest::newRow("two voices") << 2 << 0 << qint64(0) << int(SpeakerAnalysis::Outcome::Labelled) << 2 << QVector<int>()
+                                << 6;
+    QTest::newRow("two voices, three asked")
+        << 2 << 3 << qint64(0) << int(SpeakerAnalysis::Outcome::Labelled) << 2 << QVector<int>() << 6;
+    QTest::newRow("under 3 s of speech") << 2 << 0 << qint64(2000) << int(SpeakerAnalysis::Outcome::TooShort) << 0
+                                         << QVector<int>() << 6;
+    // Once taken for one voice: the first turns' group grew until no short turn could leave it.
+    QTest::newRow("a man and a woman in sixteen short turns")
+        << 2 << 0 << qint64(0) << int(SpeakerAnalysis::Outcome::Labelled) << 2 << QVector<int> {1, 5} << 16;
 }
 
 // Real synthesised speech through the whole analysis: sphinxbase's cepstra, clustering, re-segmentation.
@@ -280,12 +288,18 @@ void TestSpeakers::voicesInAudio()
     QFETCH(qint64, speechUpToMs);
     QFETCH(int, outcome);
     QFETCH(int, found);
+    QFETCH(QVector<int>, cast);
+    QFETCH(int, turns);
     QTemporaryDir dir;
     Dialogue::Plan plan;
     plan.speakers = voices;
-    plan.turns = 6;
+    plan.turns = turns;
     plan.minTurnMs = 3000;
-    plan.maxTurnMs = 8000;
+    plan.maxTurnMs = turns > 6 ? 10000 : 8000;
+    for (int voice : cast)
+        plan.cast << Dialogue::voices().at(voice);
+    if (!cast.isEmpty())
+        plan.seed = 12;
     const Dialogue::Made made = Dialogue::make(plan, dir.filePath("talk.wav"), dir.filePath("pieces"));
     QVERIFY2(made.ok, qPrintable(made.error));
     QVector<SpeakerAnalysis::Span> spans = Dialogue::loudSpans(dir.filePath("talk.wav"));
