@@ -93,31 +93,84 @@ QString documentText(const QVector<TimedSentence> &sentences, const QStringList 
     return text.isEmpty() ? text : text + QLatin1Char('\n');
 }
 
-QString maskedLabels(const QString &text, const QStringList &names, const QString &suffix)
+namespace {
+bool lineBreak(QChar c)
 {
+    return c == QLatin1Char('\n') || c == QChar::ParagraphSeparator;
+}
+} // namespace
+
+QVector<Label> labelsIn(const QString &text, const QStringList &names, const QString &suffix)
+{
+    QVector<Label> labels;
     if (names.isEmpty())
-        return text;
-    QString masked = text;
+        return labels;
     const QString trimmedSuffix = suffix.trimmed();
-    for (int at = 0; at < masked.size();) {
-        const bool paragraphStart
-            = at == 0 || (at >= 2 && masked.at(at - 1) == QLatin1Char('\n') && masked.at(at - 2) == QLatin1Char('\n'));
-        if (paragraphStart) {
-            for (const QString &name : names) {
-                const QString label = name + trimmedSuffix;
-                if (!name.isEmpty() && masked.midRef(at, label.size()) == label) {
-                    for (int i = at; i < at + label.size(); ++i)
-                        masked[i] = QLatin1Char(' ');
+    for (int at = 0; at < text.size();) {
+        if (at == 0 || (at >= 2 && lineBreak(text.at(at - 1)) && lineBreak(text.at(at - 2)))) {
+            for (int i = 0; i < names.size(); ++i) {
+                const QString &name = names.at(i);
+                if (!name.isEmpty() && text.midRef(at, name.size()) == name
+                    && text.midRef(at + name.size(), trimmedSuffix.size()) == trimmedSuffix) {
+                    labels.append({at, int(name.size()), int(name.size() + trimmedSuffix.size()), i + 1});
                     break;
                 }
             }
         }
-        const int next = masked.indexOf(QLatin1Char('\n'), at);
-        if (next < 0)
+        const auto next = std::find_if(text.cbegin() + at, text.cend(), lineBreak);
+        if (next == text.cend())
             break;
-        at = next + 1;
+        at = int(next - text.cbegin()) + 1;
     }
+    return labels;
+}
+
+int speakerAt(const QVector<Label> &labels, int offset)
+{
+    const auto after = std::upper_bound(
+        labels.cbegin(), labels.cend(), offset, [](int at, const Label &l) { return at < l.offset; });
+    return after == labels.cbegin() ? 0 : (after - 1)->speaker;
+}
+
+QString maskedLabels(const QString &text, const QStringList &names, const QString &suffix)
+{
+    QString masked = text;
+    for (const Label &label : labelsIn(text, names, suffix))
+        masked.replace(label.offset, label.length, QString(label.length, QLatin1Char(' ')));
     return masked;
+}
+
+NameProblem nameProblem(const QStringList &names, int speaker, const QString &name, const QString &suffix)
+{
+    if (std::any_of(name.cbegin(), name.cend(),
+            [](QChar c) { return lineBreak(c) || c == QLatin1Char('\r') || c == QChar::LineSeparator; }))
+        return NameProblem::LineBreak;
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty())
+        return NameProblem::Empty;
+    if (!suffix.trimmed().isEmpty() && trimmed.contains(suffix.trimmed()))
+        return NameProblem::Suffix;
+    for (int i = 0; i < names.size(); ++i) {
+        if (i != speaker - 1 && names.at(i) == trimmed)
+            return NameProblem::Taken;
+    }
+    return NameProblem::None;
+}
+
+Renamed renamed(const QString &text, const QStringList &names, const QString &suffix, int speaker, const QString &name)
+{
+    Renamed result {text, names, {}, int(names.value(speaker - 1).size()), name.trimmed()};
+    if (speaker < 1 || speaker > names.size())
+        return result;
+    for (const Label &label : labelsIn(text, names, suffix)) {
+        if (label.speaker == speaker)
+            result.offsets.append(label.offset);
+    }
+    // From the end, so the offsets still to be replaced stay where they were.
+    for (auto at = result.offsets.crbegin(); at != result.offsets.crend(); ++at)
+        result.text.replace(*at, result.oldLength, result.name);
+    result.names[speaker - 1] = result.name;
+    return result;
 }
 
 } // namespace SpeakerTurns

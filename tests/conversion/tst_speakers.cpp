@@ -44,6 +44,8 @@ private slots:
     void turnRules();
     void turnText_data();
     void turnText();
+    void renameSpeaker_data();
+    void renameSpeaker();
     void voicesInAudio_data();
     void voicesInAudio();
     void namedVoices_data();
@@ -256,6 +258,109 @@ void TestSpeakers::turnText()
     for (const TimedSentence &sentence : realigned)
         after << QStringLiteral("%1 %2").arg(sentence.speaker).arg(sentence.text);
     QCOMPARE(after.join(QLatin1Char('|')), speakersAfter);
+}
+
+void TestSpeakers::renameSpeaker_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<int>("speakers"); // named by the suffix's language: "说话人 %1" or "Speaker %1"
+    QTest::addColumn<QString>("clicked"); // the first place of this in the text is where the user asks
+    QTest::addColumn<int>("speaker"); // whose turn that is
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("problem");
+    QTest::addColumn<QString>("renamedText"); // when there is no problem
+    QTest::addColumn<int>("labels"); // of the speaker renamed
+
+    const QString talk = "说话人 1：甲说。\n\n说话人 2：乙说。\n\n说话人 1：甲又说。\n";
+    QTest::newRow("every label of the speaker, clicked on a label")
+        << talk << "：" << 2 << "说话人 1" << 1 << "王经理"
+        << "none"
+        << "王经理：甲说。\n\n说话人 2：乙说。\n\n王经理：甲又说。\n"
+        << 2;
+    QTest::newRow("clicked within a turn") << talk << "：" << 2 << "乙说" << 2 << "李总"
+                                           << "none"
+                                           << "说话人 1：甲说。\n\n李总：乙说。\n\n说话人 1：甲又说。\n"
+                                           << 1;
+    QTest::newRow("spaces around the name dropped") << talk << "：" << 2 << "甲又" << 1 << "  王经理 "
+                                                    << "none"
+                                                    << "王经理：甲说。\n\n说话人 2：乙说。\n\n王经理：甲又说。\n"
+                                                    << 2;
+    QTest::newRow("a name within a paragraph or after one line break is no label")
+        << "说话人 1：我叫说话人 1：好。\n说话人 1：续。\n"
+        << "：" << 1 << "续" << 1 << "甲"
+        << "none"
+        << "甲：我叫说话人 1：好。\n说话人 1：续。\n"
+        << 1;
+    QTest::newRow("speaker 1 is not speaker 10") << "说话人 10：十。\n\n说话人 1：一。\n"
+                                                 << "：" << 10 << "一" << 1 << "甲"
+                                                 << "none"
+                                                 << "说话人 10：十。\n\n甲：一。\n"
+                                                 << 1;
+    QTest::newRow("the view's raw text, paragraphs by U+2029")
+        << QString("Speaker 1: Hi.\u2029\u2029Speaker 2: Hello.\u2029\u2029Speaker 2: Bye.") << ": " << 2 << "Bye" << 2
+        << "Ann"
+        << "none" << QString("Speaker 1: Hi.\u2029\u2029Ann: Hello.\u2029\u2029Ann: Bye.") << 2;
+    QTest::newRow("before the first label: nobody's turn") << "前言。\n\n说话人 1：甲说。\n"
+                                                           << "：" << 1 << "前言" << 0 << "甲"
+                                                           << "none"
+                                                           << "前言。\n\n说话人 1：甲说。\n"
+                                                           << 0;
+    QTest::newRow("the same name again changes nothing") << talk << "：" << 2 << "甲说" << 1 << "说话人 1"
+                                                         << "none" << talk << 2;
+    QTest::newRow("empty") << talk << "：" << 2 << "甲说" << 1 << " \t "
+                           << "empty"
+                           << "" << 0;
+    QTest::newRow("a line break") << talk << "：" << 2 << "甲说" << 1 << "王\n经理"
+                                  << "line break"
+                                  << "" << 0;
+    QTest::newRow("a line break at the end") << talk << "：" << 2 << "甲说" << 1 << "王经理\r\n"
+                                             << "line break"
+                                             << "" << 0;
+    QTest::newRow("the label's suffix") << talk << "：" << 2 << "甲说" << 1 << "王：经理"
+                                        << "suffix"
+                                        << "" << 0;
+    QTest::newRow("the English suffix without its space") << "Speaker 1: Hi.\n"
+                                                          << ": " << 2 << "Hi" << 1 << "Dr: Who"
+                                                          << "suffix"
+                                                          << "" << 0;
+    QTest::newRow("another speaker's name") << talk << "：" << 2 << "甲说" << 1 << " 说话人 2"
+                                            << "taken"
+                                            << "" << 0;
+}
+
+void TestSpeakers::renameSpeaker()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, suffix);
+    QFETCH(int, speakers);
+    QFETCH(QString, clicked);
+    QFETCH(QString, name);
+    QFETCH(QString, renamedText);
+    const SpeakerTurns::Labels format {suffix.trimmed() == "：" ? "说话人 %1" : "Speaker %1", suffix};
+    const QStringList names = format.names(speakers);
+    const int speaker = SpeakerTurns::speakerAt(SpeakerTurns::labelsIn(text, names, suffix), text.indexOf(clicked));
+    QTEST(speaker, "speaker");
+    if (speaker == 0)
+        return;
+    const QMap<SpeakerTurns::NameProblem, QString> problems {{SpeakerTurns::NameProblem::None, "none"},
+        {SpeakerTurns::NameProblem::Empty, "empty"}, {SpeakerTurns::NameProblem::LineBreak, "line break"},
+        {SpeakerTurns::NameProblem::Suffix, "suffix"}, {SpeakerTurns::NameProblem::Taken, "taken"}};
+    QTEST(problems.value(SpeakerTurns::nameProblem(names, speaker, name, suffix)), "problem");
+    if (renamedText.isEmpty())
+        return;
+    const SpeakerTurns::Renamed renamed = SpeakerTurns::renamed(text, names, suffix, speaker, name);
+    QCOMPARE(renamed.text, renamedText);
+    QTEST(int(renamed.offsets.size()), "labels");
+    QCOMPARE(renamed.names.at(speaker - 1), name.trimmed());
+    // The new labels are found as labels again, where the old names were.
+    QVector<int> found;
+    const int grown = renamed.name.size() - renamed.oldLength;
+    for (const SpeakerTurns::Label &label : SpeakerTurns::labelsIn(renamed.text, renamed.names, suffix)) {
+        if (label.speaker == speaker)
+            found << label.offset - grown * found.size();
+    }
+    QCOMPARE(found, renamed.offsets);
 }
 
 void TestSpeakers::voicesInAudio_data()
