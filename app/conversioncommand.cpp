@@ -284,8 +284,7 @@ int runConversionCommand(int argc, char *argv[])
     options.appDir = AppState::appDir;
     options.machineId = readMachineId();
     options.speakers = request.speakers;
-    options.speakerLabels = {QCoreApplication::translate("ConversionCommand", "说话人 %1"),
-        QCoreApplication::translate("ConversionCommand", "：")};
+    options.speakerLabels = RunTexts::speakerLabels();
     const QString outputProblem = prepareOutputDir(outputDir);
     if (!outputProblem.isEmpty()) {
         writeTo(stderr, QStringLiteral("quillora: %1\n").arg(outputProblem));

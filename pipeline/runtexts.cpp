@@ -160,4 +160,10 @@ QString languageRefusal(const ConversionEngine &engine, const QString &language)
         "ConversionEngine", "本机自带的离线语音服务只能识别英文。请选择“英文”，或配置在线语音服务后再转换其他语言。");
 }
 
+SpeakerTurns::Labels speakerLabels()
+{
+    return {QCoreApplication::translate("ConversionCommand", "说话人 %1"),
+        QCoreApplication::translate("ConversionCommand", "：")};
+}
+
 } // namespace RunTexts

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pipeline/conversionengine.h"
+#include "pipeline/speakerturns.h"
 
 #include <QString>
 
@@ -19,6 +20,8 @@ QString outcomeMessage(const ConversionEngine::RunEnd &end);
 QStringList renamedNotes(const ConversionEngine::RunEnd &end);
 // The lines said after a run: the documents renamed, then the files whose speakers were not all told apart.
 QStringList notes(const ConversionEngine::RunEnd &end);
+// How speakers are named in documents and subtitles: "说话人 %1" and "：" in the Chinese interface.
+SpeakerTurns::Labels speakerLabels();
 // Why `language` cannot be converted with this engine's deployment; empty when it can.
 QString languageRefusal(const ConversionEngine &engine, const QString &language);
 

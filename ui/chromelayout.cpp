@@ -18,6 +18,7 @@ constexpr int leastHeight = 560;
 constexpr int designTaskSelector = 272;
 constexpr int leastTaskSelector = 150;
 constexpr int timeLeftWidth = 104;
+constexpr int speakersWidth = 124;
 
 // Lays out buttons of the given widths from x, with the gaps between them, at y.
 int row(int x, int y, std::initializer_list<std::pair<QRect *, int>> items, std::initializer_list<int> gaps)
@@ -55,22 +56,25 @@ TaskBarLayout taskBarLayout(int width)
     TaskBarLayout bar;
     bar.closeWord = QRect(width - 85, 5, 80, 30);
     // What one row needs besides the task selector: every other control and the gaps between them.
-    const int others = 5 + 80 + 8 + 7 + 80 + 8 + 80 + 10 + 90 + 10 + 80 + 6 + timeLeftWidth + 6 + 85;
+    const int others
+        = 5 + 80 + 8 + 7 + 80 + 8 + speakersWidth + 8 + 80 + 10 + 90 + 10 + 80 + 6 + timeLeftWidth + 6 + 85;
     const int selector = std::min(designTaskSelector, width - others);
     if (selector >= leastTaskSelector) {
         bar.height = 40;
         bar.upload = QRect(5, 5, 80, 30);
         bar.tasks = QRect(93, 7, selector, 26);
         row(93 + selector + 7, 5,
-            {{&bar.language, 80}, {&bar.clearList, 80}, {&bar.beginCover, 90}, {&bar.stopCover, 80},
-                {&bar.timeLeft, timeLeftWidth}},
-            {8, 10, 10, 6});
+            {{&bar.language, 80}, {&bar.speakers, speakersWidth}, {&bar.clearList, 80}, {&bar.beginCover, 90},
+                {&bar.stopCover, 80}, {&bar.timeLeft, timeLeftWidth}},
+            {8, 8, 10, 10, 6});
         bar.language.adjust(0, 2, 0, -2);
+        bar.speakers.adjust(0, 2, 0, -2);
         return bar;
     }
     bar.height = 80;
     bar.upload = QRect(5, 5, 80, 30);
-    bar.language = QRect(width - 85, 7, 80, 26);
+    bar.speakers = QRect(width - 5 - speakersWidth, 7, speakersWidth, 26);
+    bar.language = QRect(bar.speakers.x() - 8 - 80, 7, 80, 26);
     bar.tasks = QRect(93, 7, bar.language.x() - 7 - 93, 26);
     const int end = row(5, 45, {{&bar.clearList, 80}, {&bar.beginCover, 90}, {&bar.stopCover, 80}}, {10, 10});
     bar.timeLeft = QRect(end + 6, 45, width - 85 - 6 - (end + 6), 30);

@@ -19,7 +19,7 @@ ListHeights listHeights(int panelHeight, int buttonHeight);
 struct TaskBarLayout
 {
     int height; // 40 for one row, 80 for two
-    QRect upload, tasks, language, clearList, beginCover, stopCover, timeLeft, closeWord;
+    QRect upload, tasks, language, speakers, clearList, beginCover, stopCover, timeLeft, closeWord;
 };
 TaskBarLayout taskBarLayout(int width);
 

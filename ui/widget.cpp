@@ -1,6 +1,7 @@
 #include "ui/widget.h"
 
 #include "pipeline/conversionengine_p.h"
+#include "pipeline/datapaths.h"
 #include "pipeline/languages.h"
 #include "pipeline/speechclient_p.h"
 
@@ -15,6 +16,7 @@
 #include "ui/player/playerpane.h"
 #include "ui/record/recordpane.h"
 #include "ui/resources.h"
+#include "ui/tasks/speakerchoice.h"
 #include "ui/theme.h"
 
 #include <QAbstractItemView>
@@ -182,6 +184,7 @@ void Widget::createTaskBar()
     languageBox->setStyleSheet(QString::fromUtf8(Theme::comboBox));
     fitItemTexts(languageBox);
     restoreLanguage();
+    speakerChoice = new SpeakerChoice(DataPaths::settings(AppState::dataDir), taskBar);
 
     const struct
     {

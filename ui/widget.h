@@ -43,6 +43,7 @@ class QtHttpClass;
 class PlayerPane;
 class Recorder;
 class RecordPane;
+class SpeakerChoice;
 class LiveTranscription;
 class QCheckBox;
 class DictionaryCheck;
@@ -205,6 +206,7 @@ public:
     QPushButton *beginCoverBtn = nullptr; // starts a conversion; shows its progress as its text
     QPushButton *stopCoverBtn = nullptr; // enabled while a conversion runs
     QComboBox *languageBox = nullptr; // recognition language, remembered between runs; fixed while one runs
+    SpeakerChoice *speakerChoice = nullptr; // whether and how many speakers a run tells apart, the same way
     ConversionEngine *const conversionEngine; // owns the run: its processes, requests, files and token
     // The engine's objects, under the names the window has always given them.
     QProcess *const lengthProcess; // ffmpeg probing the duration

@@ -9,6 +9,7 @@
 #include "ui/library/librarypane.h"
 #include "ui/notice.h"
 #include "ui/player/playerpane.h"
+#include "ui/tasks/speakerchoice.h"
 #include "ui/theme.h"
 #include "ui/windowdrag.h"
 
@@ -86,6 +87,7 @@ void Widget::applyLayout(const ChromeLayout &layout)
     uploadBtn->setGeometry(bar.upload);
     audioCombo->setGeometry(bar.tasks);
     languageBox->setGeometry(bar.language);
+    speakerChoice->setGeometry(bar.speakers);
     clearListBtn->setGeometry(bar.clearList);
     beginCoverBtn->setGeometry(bar.beginCover);
     stopCoverBtn->setGeometry(bar.stopCover);

@@ -1,6 +1,7 @@
 #include "ui/widget.h"
 
 #include "ui/library/mylistwidget.h"
+#include "ui/tasks/speakerchoice.h"
 #include "ui/theme.h"
 
 #include <QAbstractItemView>
@@ -85,8 +86,8 @@ void Widget::setTabOrderThroughControls()
     QWidget *seekHandle = seekSlider->findChild<QSlider *>();
     const QList<QWidget *> order
         = {wavBtn, addWavBtn, wavList, txtBtn, wordList, deviceCombo, liveCheck, recordBtn, playBtn, pauseBtn, stopBtn,
-            seekHandle ? seekHandle : seekSlider, uploadBtn, audioCombo, languageBox, clearListBtn, beginCoverBtn,
-            stopCoverBtn, closeWordBtn, wordTextEdit, findEdit, homePageBtn, minBtn, maxBtn, closeBtn};
+            seekHandle ? seekHandle : seekSlider, uploadBtn, audioCombo, languageBox, speakerChoice, clearListBtn,
+            beginCoverBtn, stopCoverBtn, closeWordBtn, wordTextEdit, findEdit, homePageBtn, minBtn, maxBtn, closeBtn};
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
 }

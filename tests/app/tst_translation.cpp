@@ -1,6 +1,7 @@
 #include "app/translation.h"
 #include "common/testmain.h"
 #include "common/windowfixture.h"
+#include "ui/tasks/speakerchoice.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -111,18 +112,20 @@ private slots:
                 qPrintable(
                     QStringLiteral("%1: %2 px in %3").arg(text).arg(needed).arg(window->beginCoverBtn->width() - 4)));
         }
-        QComboBox *languages = window->languageBox;
-        languages->ensurePolished();
-        QStyleOptionComboBox option;
-        option.initFrom(languages);
-        const int room = languages->style()
-                             ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, languages)
-                             .width()
-            - 8; // the text's margins inside the field
-        for (int i = 0; i < languages->count(); ++i) {
-            const int needed = languages->fontMetrics().horizontalAdvance(languages->itemText(i));
-            QVERIFY2(needed <= room,
-                qPrintable(QStringLiteral("%1: %2 px in %3").arg(languages->itemText(i)).arg(needed).arg(room)));
+        // The choices of language and of speakers, each item in the field that shows it.
+        for (QComboBox *choice : {window->languageBox, static_cast<QComboBox *>(window->speakerChoice)}) {
+            choice->ensurePolished();
+            QStyleOptionComboBox option;
+            option.initFrom(choice);
+            const int room = choice->style()
+                                 ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, choice)
+                                 .width()
+                - 8; // the text's margins inside the field
+            for (int i = 0; i < choice->count(); ++i) {
+                const int needed = choice->fontMetrics().horizontalAdvance(choice->itemText(i));
+                QVERIFY2(needed <= room,
+                    qPrintable(QStringLiteral("%1: %2 px in %3").arg(choice->itemText(i)).arg(needed).arg(room)));
+            }
         }
         // A long tooltip wraps (at about 80 characters) instead of running on in one line off the screen,
         // and keeps its line breaks.

@@ -2,6 +2,7 @@
 #include "common/windowfixture.h"
 #include "ui/library/myinput.h"
 #include "ui/library/mylistwidget.h"
+#include "ui/tasks/speakerchoice.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -256,8 +257,8 @@ private slots:
         QVERIFY(seekHandle && !seekHandle->isEnabled());
         const QList<QWidget *> expected = {window->wavBtn, window->addWavBtn, window->txtBtn, window->deviceCombo,
             window->liveCheck, window->recordBtn, window->playBtn, window->stopBtn, window->uploadBtn,
-            window->audioCombo, window->languageBox, window->clearListBtn, window->beginCoverBtn, window->closeWordBtn,
-            window->homePageBtn, window->minBtn, window->maxBtn, window->closeBtn};
+            window->audioCombo, window->languageBox, window->speakerChoice, window->clearListBtn, window->beginCoverBtn,
+            window->closeWordBtn, window->homePageBtn, window->minBtn, window->maxBtn, window->closeBtn};
         QStringList visitedNames;
         for (QWidget *w : visited)
             visitedNames << QString::fromLatin1(w->metaObject()->className()) + ":" + w->accessibleName();

@@ -5,6 +5,7 @@
 #include "ui/chromelayout.h"
 #include "ui/library/mylistwidget.h"
 #include "ui/notice.h"
+#include "ui/tasks/speakerchoice.h"
 #include "ui/widget.h"
 
 #include <QCheckBox>
@@ -126,8 +127,13 @@ private slots:
         QCOMPARE(window->beginCoverBtn->text(), QStringLiteral("开始转换"));
         QCOMPARE(window->recordTimeLabel->text(), QStringLiteral("00:00:00"));
         QCOMPARE(window->playTimeLabel->text(), QStringLiteral("00:00:00 / 00:00:00"));
-        QCOMPARE(window->wordTextEdit->geometry(), QRect(200, 120, 824, 608));
-        QCOMPARE(window->closeWordBtn->geometry(), QRect(739, 5, 80, 30));
+        // The speakers' choice beside the language takes the design's width past one row of the task bar.
+        QCOMPARE(window->wordTextEdit->geometry(), QRect(200, 160, 824, 568));
+        QCOMPARE(window->closeWordBtn->geometry(), QRect(739, 45, 80, 30));
+        QCOMPARE(window->speakerChoice->currentText(), QStringLiteral("不区分说话人"));
+        QCOMPARE(window->speakerChoice->speakers(), -1);
+        QCOMPARE(window->speakerChoice->itemText(1), QStringLiteral("自动区分说话人"));
+        QCOMPARE(window->speakerChoice->itemText(2), QStringLiteral("2 位说话人"));
         QStringList languages;
         for (int i = 0; i < window->languageBox->count(); ++i)
             languages << window->languageBox->itemText(i);
@@ -215,7 +221,7 @@ private slots:
         QCOMPARE(window->pos(), QPoint(448, 176));
         QCOMPARE(window->maxBtn->toolTip(), QStringLiteral("最大化"));
         QCOMPARE(window->closeBtn->x(), 994);
-        QCOMPARE(window->wordTextEdit->size(), QSize(824, 598));
+        QCOMPARE(window->wordTextEdit->size(), QSize(824, 558));
         QCOMPARE(window->wavList->height(), 597);
         QVERIFY(window->wordList->isHidden());
     }

@@ -10,6 +10,7 @@
 #include "pipeline/speechclient_p.h"
 #include "ui/library/mylistwidget.h"
 #include "ui/notice.h"
+#include "ui/tasks/speakerchoice.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -58,6 +59,7 @@ ConversionEngine::Options Widget::engineOptions() const
     options.retryPauseUnitMs = testSeams.retryPauseUnitMs;
     options.requestTimeoutMs = testSeams.requestTimeoutMs;
     options.stallNoticeMs = testSeams.stallNoticeMs;
+    speakerChoice->applyTo(&options);
     return options;
 }
 
@@ -132,6 +134,7 @@ void Widget::slotBeginCover()
     stopCoverBtn->setEnabled(true);
     // The run keeps the language it starts with; the selector says so until it ends.
     languageBox->setEnabled(false);
+    speakerChoice->setEnabled(false);
     conversionEngine->start(language, [this] { return taskFiles.value(0); });
 }
 
@@ -171,6 +174,7 @@ void Widget::onRunEnded(const ConversionEngine::RunEnd &end)
     stopCoverBtn->setEnabled(false);
     clearListBtn->setEnabled(true);
     languageBox->setEnabled(true);
+    speakerChoice->setEnabled(true);
     if (end.fileWasStarted)
         closeWordBtn->setEnabled(true);
     // A failure says which file it concerns, below the message, unless the message names it already.
