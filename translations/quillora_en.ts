@@ -819,6 +819,29 @@ The recording goes on unaffected; the text recognised so far stays in the text v
     </message>
 </context>
 <context>
+    <name>SpeakerChoice</name>
+    <message>
+        <source>不区分说话人</source>
+        <translation>Speakers: off</translation>
+    </message>
+    <message>
+        <source>自动区分说话人</source>
+        <translation>Speakers: auto</translation>
+    </message>
+    <message>
+        <source>%1 位说话人</source>
+        <translation>%1 speakers</translation>
+    </message>
+    <message>
+        <source>区分说话人：文档按说话人分段，每段以说话人的名称开头</source>
+        <translation>Tell speakers apart: the document comes in turns, each beginning with the speaker&apos;s name</translation>
+    </message>
+    <message>
+        <source>区分说话人</source>
+        <translation>Tell speakers apart</translation>
+    </message>
+</context>
+<context>
     <name>SpeechProtocol</name>
     <message>
         <source>语音识别结果实际为空！</source>
@@ -1237,6 +1260,30 @@ So that the unsaved text in the text view is not lost, &quot;%1&quot; was not op
     <message>
         <source>自定义词汇…</source>
         <translation>Custom words…</translation>
+    </message>
+    <message>
+        <source>重命名说话人…</source>
+        <translation>Rename speaker…</translation>
+    </message>
+    <message>
+        <source>重命名说话人</source>
+        <translation>Rename speaker</translation>
+    </message>
+    <message>
+        <source>说话人的名称不能为空！</source>
+        <translation>A speaker&apos;s name cannot be empty!</translation>
+    </message>
+    <message>
+        <source>说话人的名称不能换行！</source>
+        <translation>A speaker&apos;s name cannot contain a line break!</translation>
+    </message>
+    <message>
+        <source>说话人的名称不能含有“%1”，它用来隔开名称和说的话！</source>
+        <translation>A speaker&apos;s name cannot contain “%1”: it separates the name from what was said!</translation>
+    </message>
+    <message>
+        <source>已有说话人名为“%1”，请换一个名称！</source>
+        <translation>Another speaker is already named “%1”. Please choose another name!</translation>
     </message>
 </context>
 <context>

@@ -18,7 +18,7 @@ constexpr int leastHeight = 560;
 constexpr int designTaskSelector = 272;
 constexpr int leastTaskSelector = 150;
 constexpr int timeLeftWidth = 104;
-constexpr int speakersWidth = 124;
+constexpr int speakersWidth = 132;
 
 // Lays out buttons of the given widths from x, with the gaps between them, at y.
 int row(int x, int y, std::initializer_list<std::pair<QRect *, int>> items, std::initializer_list<int> gaps)

@@ -28,6 +28,7 @@ class QDragMoveEvent;
 class QDropEvent;
 class QLineEdit;
 class QListWidgetItem;
+class QMenu;
 class QMouseEvent;
 class QProcess;
 class QPushButton;
@@ -342,6 +343,16 @@ public:
     bool wordClick(QEvent *event); // Ctrl+click on the view: true when it plays
     // After the view's text was written: the timings follow the edits, in a rewritten record.
     void writeOpenTimings(const QString &rawViewText);
+
+    // ===== Naming the open document's speakers: ui/document/widget_speakers.cpp =====
+public:
+    // "重命名说话人…" in the view's menu when the offset lies in a speaker's turn.
+    void addSpeakerRename(QMenu *menu, int offset);
+    // Asks for a name; every label of the speaker and its name in the timings change as one edit.
+    void renameSpeaker(int speaker);
+    void setSpeakerNames(const QStringList &names);
+    // A speaker the user named: the place to keep its voice (does nothing yet).
+    void rememberRenamedSpeaker(int speaker, const QString &name);
 
     // ===== The user's own words: ui/widget_words.cpp =====
 public:

@@ -26,6 +26,7 @@ void Widget::createUserWords()
     connect(wordTextEdit, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
         QMenu *menu = wordTextEdit->createStandardContextMenu(at);
         menu->addSeparator();
+        addSpeakerRename(menu, wordTextEdit->cursorForPosition(at).position());
         menu->addAction(tr("自定义词汇…"), this, &Widget::editUserWords);
         menu->setAttribute(Qt::WA_DeleteOnClose);
         menu->popup(wordTextEdit->viewport()->mapToGlobal(at));

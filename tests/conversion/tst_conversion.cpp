@@ -7,6 +7,7 @@
 #include "pipeline/qthttpclass.h"
 #include "pipeline/speechprotocol.h"
 #include "ui/library/mylistwidget.h"
+#include "ui/tasks/speakerchoice.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -329,7 +330,7 @@ void TestConversion::changesDuringRun()
         if (changed)
             return;
         changed = true;
-        selectorEnabledDuringRun = f.window->languageBox->isEnabled();
+        selectorEnabledDuringRun = f.window->languageBox->isEnabled() || f.window->speakerChoice->isEnabled();
         if (change == "add") {
             f.addTask(other);
         } else if (change == "clear") {
@@ -356,6 +357,7 @@ void TestConversion::changesDuringRun()
     // The run keeps the language it started with, and the selector says so while it runs.
     QVERIFY(!selectorEnabledDuringRun);
     QVERIFY(f.window->languageBox->isEnabled());
+    QVERIFY(f.window->speakerChoice->isEnabled());
     const QByteArray english = "\"dev_pid\" : " + QByteArray::number(SpeechProtocol::devPidForLanguage("英文"));
     for (const ScriptedServer::Request &request : f.server.recognitionRequests())
         QVERIFY(request.body.contains(english));

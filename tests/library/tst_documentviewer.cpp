@@ -3,9 +3,15 @@
 #include "common/testmain.h"
 #include "listtestutil.h"
 
+#include "common/timedsentences.h"
+#include "pipeline/runtexts.h"
+#include "pipeline/timings.h"
 #include "ui/library/mylistwidget.h"
+#include "ui/tasks/speakerchoice.h"
 
 #include <QComboBox>
+#include <QMenu>
+#include <QPointer>
 #include <QTextCodec>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -55,6 +61,7 @@ private slots:
     void saveFailureSaysWhy();
     void outsideChangesAreKept_data();
     void outsideChangesAreKept();
+    void renameSpeaker();
 };
 
 void DocumentViewerTest::closeWithoutEditsKeepsBytes_data()
@@ -377,4 +384,96 @@ void DocumentViewerTest::outsideChangesAreKept()
 }
 
 QUILLORA_TEST_MAIN(DocumentViewerTest, {}, SmallDisk::enterPrivateMounts)
+// A labelled document with its timings: one speaker renamed from the view's menu, every label of it at
+// once, undone and redone as one edit, and the name in the record once saved. The speakers' choice is
+// remembered for the next window.
+void DocumentViewerTest::renameSpeaker()
+{
+    WindowFixture fx;
+    const QString text = "说话人 1：大家好。\n\n说话人 2：你好。\n\n说话人 1：开始吧。\n";
+    const QString document = fx.path("myWordFiles/talk.txt");
+    QVERIFY(fx.write("myWordFiles/talk.txt", text.toUtf8()));
+    Timings::Record record;
+    record.sourcePath = fx.path("myWAVFiles/talk.wav");
+    record.textChecksum = Timings::checksumOf(text);
+    record.sentences = TimedSentences::sentencesOf("大家好。@0-900; 你好。@1000-1800; 开始吧。@2000-2900");
+    for (int i = 0; i < record.sentences.size(); ++i)
+        record.sentences[i].speaker = i == 1 ? 2 : 1;
+    record.speakerNames = RunTexts::speakerLabels().names(2);
+    record.labelSuffix = RunTexts::speakerLabels().suffix;
+    QString error;
+    QVERIFY2(Timings::write(AppState::dataDir, document, record, &error), qPrintable(error));
+    Widget *w = fx.start();
+    w->speakerChoice->setCurrentIndex(w->speakerChoice->findData(0));
+    w->slotWordOpen(w->wordList->item(0));
+    QTextEdit *view = w->wordTextEdit;
+    QVERIFY(w->documentTimed());
+
+    // The view's menu at the first place of `at`: its rename entry, or none; the menu is closed again.
+    const auto renameEntry = [&](const QString &at) {
+        QTextCursor cursor(view->document());
+        cursor.setPosition(view->toPlainText().indexOf(at) + 1);
+        emit view->customContextMenuRequested(view->cursorRect(cursor).center());
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QAction *found = nullptr;
+        for (QAction *action : menu ? menu->actions() : QList<QAction *>()) {
+            if (action->text() == QStringLiteral("重命名说话人…"))
+                found = action;
+        }
+        return std::make_pair(menu, found);
+    };
+    const auto rename = [&](const QString &at, const QString &name) {
+        auto [shown, entry] = renameEntry(at);
+        QVERIFY(entry);
+        const QPointer<QMenu> menu(shown); // a modal dialog closes it
+        QString offered;
+        answerRenameDialog(name, RenameAnswer::Ok, &offered);
+        entry->trigger();
+        if (menu)
+            menu->close();
+        QCOMPARE(offered, QStringLiteral("说话人 1"));
+    };
+
+    rename("开始吧", "说话人 2");
+    QCOMPARE(fx.notices, QStringList {"已有说话人名为“说话人 2”，请换一个名称！"});
+    QCOMPARE(view->toPlainText(), text);
+    rename("说话人 1", "王经理");
+    const QString renamed = "王经理：大家好。\n\n说话人 2：你好。\n\n王经理：开始吧。\n";
+    QCOMPARE(view->toPlainText(), renamed);
+    QCOMPARE(w->openTimings.speakerNames, QStringList({"王经理", "说话人 2"}));
+    // The new labels are no spoken words: the word at the last one is the sentence after it.
+    const int lastLabel = renamed.lastIndexOf("王经理");
+    QCOMPARE(w->viewTimeline().word(w->viewTimeline().wordAt(lastLabel)).offset, renamed.indexOf("开始吧"));
+
+    view->undo();
+    QCOMPARE(view->toPlainText(), text);
+    QCOMPARE(w->openTimings.speakerNames, record.speakerNames);
+    view->redo();
+    QCOMPARE(view->toPlainText(), renamed);
+    w->closeWordBtn->click();
+    QCOMPARE(QString::fromUtf8(fx.read("myWordFiles/talk.txt")), renamed);
+    Timings::Record saved;
+    QVERIFY(Timings::read(AppState::dataDir, document, &saved));
+    QCOMPARE(saved.speakerNames, QStringList({"王经理", "说话人 2"}));
+    QCOMPARE(saved.textChecksum, Timings::checksumOf(renamed));
+    QStringList speakers;
+    for (const TimedSentence &sentence : saved.sentences)
+        speakers << QStringLiteral("%1 %2").arg(sentence.speaker).arg(sentence.text);
+    QCOMPARE(speakers, QStringList({"1 大家好。", "2 你好。", "1 开始吧。"}));
+    QCOMPARE(fx.notices.size(), 1);
+
+    // A document without speakers offers no renaming.
+    QVERIFY(fx.write("myWordFiles/plain.txt", "没有说话人。\n"));
+    w->loadWordList();
+    w->slotWordOpen(w->wordList->findItems("plain.txt", Qt::MatchExactly).value(0));
+    auto [menu, entry] = renameEntry("没有");
+    QVERIFY(menu && !entry);
+    menu->close();
+
+    Widget *next = fx.start();
+    QCOMPARE(next->speakerChoice->currentText(), QStringLiteral("自动区分说话人"));
+    QCOMPARE(next->engineOptions().speakers, 0);
+    QCOMPARE(next->engineOptions().speakerLabels.nameFormat, QStringLiteral("说话人 %1"));
+}
+
 #include "tst_documentviewer.moc"

@@ -1,0 +1,111 @@
+#include "ui/widget.h"
+
+#include "pipeline/speakerturns.h"
+#include "ui/library/myinput.h"
+#include "ui/notice.h"
+
+#include <QAbstractUndoItem>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+
+#include <functional>
+#include <utility>
+
+namespace {
+
+// The speakers' names change with the labels in one step of the view's undo: undone and redone with them.
+class SpeakerNamesEdit : public QAbstractUndoItem
+{
+public:
+    SpeakerNamesEdit(std::function<void(const QStringList &)> apply, QStringList before, QStringList after)
+        : apply(std::move(apply))
+        , before(std::move(before))
+        , after(std::move(after))
+    { }
+    void undo() override { apply(before); }
+    void redo() override { apply(after); }
+
+private:
+    const std::function<void(const QStringList &)> apply;
+    const QStringList before;
+    const QStringList after;
+};
+
+} // namespace
+
+void Widget::addSpeakerRename(QMenu *menu, int offset)
+{
+    if (!documentTimed() || openTimings.speakerNames.isEmpty())
+        return;
+    const int speaker = SpeakerTurns::speakerAt(SpeakerTurns::labelsIn(wordTextEdit->document()->toRawText(),
+                                                    openTimings.speakerNames, openTimings.labelSuffix),
+        offset);
+    if (speaker > 0)
+        menu->addAction(tr("重命名说话人…"), this, [this, speaker] { renameSpeaker(speaker); });
+}
+
+void Widget::renameSpeaker(int speaker)
+{
+    const QString current = openTimings.speakerNames.value(speaker - 1);
+    MyInput input(this);
+    input.titleLabel->setText(tr("重命名说话人"));
+    input.nameEdit->setText(current);
+    input.nameEdit->selectAll();
+    input.exec();
+    // The dialog is modal but the document may have been closed behind it (by a run's end, say).
+    if (input.cancelled || !documentTimed() || openTimings.speakerNames.value(speaker - 1) != current)
+        return;
+    const QString name = input.nameEdit->text();
+    const QString suffix = openTimings.labelSuffix;
+    switch (SpeakerTurns::nameProblem(openTimings.speakerNames, speaker, name, suffix)) {
+    case SpeakerTurns::NameProblem::None:
+        break;
+    case SpeakerTurns::NameProblem::Empty:
+        Notice::information(this, tr("说话人的名称不能为空！"));
+        return;
+    case SpeakerTurns::NameProblem::LineBreak:
+        Notice::information(this, tr("说话人的名称不能换行！"));
+        return;
+    case SpeakerTurns::NameProblem::Suffix:
+        Notice::information(this, tr("说话人的名称不能含有“%1”，它用来隔开名称和说的话！").arg(suffix.trimmed()));
+        return;
+    case SpeakerTurns::NameProblem::Taken:
+        Notice::information(this, tr("已有说话人名为“%1”，请换一个名称！").arg(name.trimmed()));
+        return;
+    }
+    const SpeakerTurns::Renamed renamed
+        = SpeakerTurns::renamed(wordTextEdit->document()->toRawText(), openTimings.speakerNames, suffix, speaker, name);
+    if (renamed.names == openTimings.speakerNames)
+        return;
+    // One edit block: a single undo brings back every label and the old name.
+    QTextCursor cursor(wordTextEdit->document());
+    cursor.beginEditBlock();
+    for (auto at = renamed.offsets.crbegin(); at != renamed.offsets.crend(); ++at) {
+        cursor.setPosition(*at);
+        cursor.setPosition(*at + renamed.oldLength, QTextCursor::KeepAnchor);
+        cursor.insertText(renamed.name);
+    }
+    wordTextEdit->document()->appendUndoItem(new SpeakerNamesEdit(
+        [this](const QStringList &names) { setSpeakerNames(names); }, openTimings.speakerNames, renamed.names));
+    cursor.endEditBlock();
+    setSpeakerNames(renamed.names);
+    rememberRenamedSpeaker(speaker, renamed.name);
+}
+
+void Widget::setSpeakerNames(const QStringList &names)
+{
+    // Saving the document writes them into its timings, with the labels' text.
+    openTimings.speakerNames = names;
+    wordTimelineStale = true;
+}
+
+void Widget::rememberRenamedSpeaker(int speaker, const QString &name)
+{
+    // Where a named speaker will be kept as a voice to know again; nothing is kept yet.
+    Q_UNUSED(speaker)
+    Q_UNUSED(name)
+}
