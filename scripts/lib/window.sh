@@ -40,10 +40,10 @@ close_window() { click 1135 101 1; }     # the program ends the speech service i
 convert_audio_entry() {
   click 200 "$1"       # the entry
   click 300 141        # 添加到任务
-  click 633 186 0.6    # language box: open, then pick 英文
+  click 966 186 0.6    # language box (beside the speakers' choice): open, then pick 英文
   xdotool key Down Down Return
   sleep 0.4
-  click 816 186        # 开始转换
+  click 468 226        # 开始转换, on the task bar's second row
   wait_window 提示 "${2:-240}" >/dev/null || return 1
   sleep 0.5
   xdotool key Return   # "文件已经全部转换完成！"
