@@ -622,7 +622,7 @@ The recording goes on unaffected; the text recognised so far stays in the text v
     </message>
     <message>
         <source>说话人声音…</source>
-        <translation>Speakers' voices…</translation>
+        <translation>Speakers&apos; voices…</translation>
     </message>
 </context>
 <context>
@@ -986,7 +986,7 @@ All left %2</translation>
     </message>
     <message>
         <source>无法保存说话人声音：%1</source>
-        <translation>Cannot save the speakers' voices: %1</translation>
+        <translation>Cannot save the speakers&apos; voices: %1</translation>
     </message>
     <message>
         <source>重命名</source>
@@ -998,7 +998,7 @@ All left %2</translation>
     </message>
     <message>
         <source>说话人声音</source>
-        <translation>Speakers' voices</translation>
+        <translation>Speakers&apos; voices</translation>
     </message>
     <message>
         <source>在文档中为说话人改名后，程序会记住这个声音；以后转换的文件中听到同一声音时，直接标注这个名字。</source>
@@ -1014,7 +1014,7 @@ All left %2</translation>
     </message>
     <message>
         <source>无法读取说话人声音：%1</source>
-        <translation>Cannot read the speakers' voices: %1</translation>
+        <translation>Cannot read the speakers&apos; voices: %1</translation>
     </message>
     <message>
         <source>还没有记住的声音。</source>
@@ -1284,6 +1284,10 @@ So that the unsaved text in the text view is not lost, &quot;%1&quot; was not op
     <message>
         <source>已有说话人名为“%1”，请换一个名称！</source>
         <translation>Another speaker is already named “%1”. Please choose another name!</translation>
+    </message>
+    <message>
+        <source>说话人已重命名，但无法记住“%1”的声音：%2</source>
+        <translation>The speaker was renamed, but the voice of “%1” could not be remembered: %2</translation>
     </message>
 </context>
 <context>

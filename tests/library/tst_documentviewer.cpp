@@ -6,6 +6,7 @@
 #include "common/timedsentences.h"
 #include "pipeline/runtexts.h"
 #include "pipeline/timings.h"
+#include "pipeline/voiceprofiles.h"
 #include "ui/library/mylistwidget.h"
 #include "ui/tasks/speakerchoice.h"
 
@@ -401,6 +402,14 @@ void DocumentViewerTest::renameSpeaker()
         record.sentences[i].speaker = i == 1 ? 2 : 1;
     record.speakerNames = RunTexts::speakerLabels().names(2);
     record.labelSuffix = RunTexts::speakerLabels().suffix;
+    // Each speaker's voice, as a labelled conversion keeps it: naming one remembers it.
+    for (int k = 0; k < 2; ++k) {
+        SpeakerModel::Stats voice;
+        voice.count = 300;
+        voice.sum.fill(30.0 * (k + 1));
+        voice.products.fill(300.0 * (k + 2));
+        record.voices.push_back(voice);
+    }
     QString error;
     QVERIFY2(Timings::write(AppState::dataDir, document, record, &error), qPrintable(error));
     Widget *w = fx.start();
@@ -441,6 +450,11 @@ void DocumentViewerTest::renameSpeaker()
     const QString renamed = "王经理：大家好。\n\n说话人 2：你好。\n\n王经理：开始吧。\n";
     QCOMPARE(view->toPlainText(), renamed);
     QCOMPARE(w->openTimings.speakerNames, QStringList({"王经理", "说话人 2"}));
+    VoiceProfiles named(AppState::dataDir);
+    QVERIFY(named.load());
+    QCOMPARE(named.profiles().size(), 1);
+    QCOMPARE(named.profiles().first().name, QStringLiteral("王经理"));
+    QCOMPARE(named.profiles().first().stats.count, record.voices.front().count);
     // The new labels are no spoken words: the word at the last one is the sentence after it.
     const int lastLabel = renamed.lastIndexOf("王经理");
     QCOMPARE(w->viewTimeline().word(w->viewTimeline().wordAt(lastLabel)).offset, renamed.indexOf("开始吧"));

@@ -1,6 +1,8 @@
 #include "ui/widget.h"
 
+#include "app/appstate.h"
 #include "pipeline/speakerturns.h"
+#include "pipeline/voiceprofiles.h"
 #include "ui/library/myinput.h"
 #include "ui/notice.h"
 
@@ -105,7 +107,10 @@ void Widget::setSpeakerNames(const QStringList &names)
 
 void Widget::rememberRenamedSpeaker(int speaker, const QString &name)
 {
-    // Where a named speaker will be kept as a voice to know again; nothing is kept yet.
-    Q_UNUSED(speaker)
-    Q_UNUSED(name)
+    // The named voice is known again in later files; a record that kept no voice names nothing.
+    QString error;
+    if (VoiceProfiles::rememberSpeaker(AppState::dataDir, openTimings, speaker, name, &error)
+        == VoiceProfiles::Change::NotSaved) {
+        Notice::information(this, tr("说话人已重命名，但无法记住“%1”的声音：%2").arg(name, error));
+    }
 }
