@@ -193,6 +193,15 @@ void DocumentViewerTest::refusedDuringConversion()
     QCOMPARE(w->wordFilePath, fx.path("myWordFiles/run.txt"));
     QCOMPARE(w->wordTextEdit->toPlainText(), QStringLiteral("recognised so far"));
     QCOMPARE(fx.read("myWordFiles/a.txt"), QByteArray("文档A"));
+    // A double-click on the entry, as the window system delivers it, is one request, refused once.
+    w->txtBtn->click();
+    fx.notices.clear();
+    QWidget *entries = w->wordList->viewport();
+    const QPoint entry = w->wordList->visualItemRect(w->wordList->item(0)).center();
+    QTest::mouseClick(entries, Qt::LeftButton, {}, entry);
+    QTest::mouseDClick(entries, Qt::LeftButton, {}, entry);
+    QTest::mouseRelease(entries, Qt::LeftButton, {}, entry);
+    QCOMPARE(fx.notices, QStringList {"正在转换，请在转换结束后再打开文档！"});
     w->slotStopCover();
 }
 
