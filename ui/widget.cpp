@@ -19,8 +19,6 @@
 #include "ui/theme.h"
 
 #include <QAbstractItemView>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
