@@ -881,6 +881,57 @@ The recording goes on unaffected; the text recognised so far stays in the text v
     </message>
 </context>
 <context>
+    <name>TaskPane</name>
+    <message>
+        <source>上传文件</source>
+        <translation>Add files</translation>
+    </message>
+    <message>
+        <source>支持所有主流[音/视频]格式</source>
+        <translation>Audio/video files</translation>
+    </message>
+    <message>
+        <source>清空列表</source>
+        <translation>Clear list</translation>
+    </message>
+    <message>
+        <source>开始转换</source>
+        <translation>Convert</translation>
+    </message>
+    <message>
+        <source>停止转换</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>关闭文档</source>
+        <translation>Close doc</translation>
+    </message>
+    <message>
+        <source>以下文件不是音频或视频文件，未添加到任务：
+</source>
+        <translation>These files are not audio or video files and were not added to the tasks:
+</translation>
+    </message>
+    <message>
+        <source>以下文件未添加到任务：
+</source>
+        <translation>These files were not added to the tasks:
+</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>文件：%1</source>
+        <translation>File: %1</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+</context>
+<context>
     <name>TimeLeft</name>
     <message>
         <source>文件剩余 %1
@@ -1056,30 +1107,6 @@ All left %2</translation>
         <translation>Close</translation>
     </message>
     <message>
-        <source>上传文件</source>
-        <translation>Add files</translation>
-    </message>
-    <message>
-        <source>支持所有主流[音/视频]格式</source>
-        <translation>Audio/video files</translation>
-    </message>
-    <message>
-        <source>清空列表</source>
-        <translation>Clear list</translation>
-    </message>
-    <message>
-        <source>开始转换</source>
-        <translation>Convert</translation>
-    </message>
-    <message>
-        <source>停止转换</source>
-        <translation>Stop</translation>
-    </message>
-    <message>
-        <source>关闭文档</source>
-        <translation>Close doc</translation>
-    </message>
-    <message>
         <source>还原</source>
         <translation>Restore</translation>
     </message>
@@ -1156,26 +1183,6 @@ All left %2</translation>
         <translation>Please add the files to convert first!</translation>
     </message>
     <message>
-        <source>，</source>
-        <translation>, </translation>
-    </message>
-    <message>
-        <source>打开</source>
-        <translation>Open</translation>
-    </message>
-    <message>
-        <source>以下文件不是音频或视频文件，未添加到任务：
-</source>
-        <translation>These files are not audio or video files and were not added to the tasks:
-</translation>
-    </message>
-    <message>
-        <source>以下文件未添加到任务：
-</source>
-        <translation>These files were not added to the tasks:
-</translation>
-    </message>
-    <message>
         <source>正在转换，请在转换结束后再打开文档！</source>
         <translation>A conversion is running. Please open the document after it ends!</translation>
     </message>
@@ -1232,10 +1239,6 @@ So that the changes to the document are not lost, this recording gets no live te
     <message>
         <source>正在边录边转，请在录音结束、文字写入文档后再打开文档！</source>
         <translation>Live transcription is under way. Open the document once the recording is over and its text is written to the document.</translation>
-    </message>
-    <message>
-        <source>文件：%1</source>
-        <translation>File: %1</translation>
     </message>
     <message>
         <source>

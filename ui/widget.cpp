@@ -2,7 +2,6 @@
 
 #include "pipeline/conversionengine_p.h"
 #include "pipeline/datapaths.h"
-#include "pipeline/languages.h"
 #include "pipeline/speechclient_p.h"
 
 #include "app/appstate.h"
@@ -16,44 +15,16 @@
 #include "ui/player/playerpane.h"
 #include "ui/record/recordpane.h"
 #include "ui/resources.h"
-#include "ui/tasks/speakerchoice.h"
+#include "ui/tasks/taskpane.h"
 #include "ui/theme.h"
 
 #include <QAbstractItemView>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QStyleOptionComboBox>
 #include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <phonon/SeekSlider>
-
-namespace {
-// The selector's width is fixed: a name wider than its field (English ones are) takes a smaller font.
-void fitItemTexts(QComboBox *combo)
-{
-    combo->ensurePolished();
-    QStyleOptionComboBox option;
-    option.initFrom(combo);
-    // Less the margins the text keeps inside the field on either side.
-    const int room
-        = combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo).width() - 8;
-    QFont font = combo->font();
-    const int designSize = font.pixelSize();
-    for (; font.pixelSize() > 10; font.setPixelSize(font.pixelSize() - 1)) {
-        const QFontMetrics metrics(font);
-        int widest = 0;
-        for (int i = 0; i < combo->count(); ++i)
-            widest = std::max(widest, metrics.horizontalAdvance(combo->itemText(i)));
-        if (widest <= room)
-            break;
-    }
-    if (font.pixelSize() != designSize)
-        combo->setStyleSheet(combo->styleSheet() + QStringLiteral(" QComboBox {font:%1px}").arg(font.pixelSize()));
-}
-} // namespace
 
 Widget::Widget(QWidget *parent)
     : QLabel(parent)
@@ -94,10 +65,23 @@ Widget::Widget(QWidget *parent)
     , playFilePath(playerPane->playFilePath)
     , playStarted(playerPane->playStarted)
     , playbackWanted(playerPane->playbackWanted)
+    , taskPane(new TaskPane(conversionEngine, DataPaths::settings(AppState::dataDir), rightPanel))
+    , taskBar(taskPane)
+    , uploadBtn(taskPane->uploadBtn)
+    , audioCombo(taskPane->audioCombo)
+    , taskLineEdit(taskPane->taskLineEdit)
+    , languageBox(taskPane->languageBox)
+    , speakerChoice(taskPane->speakerChoice)
+    , clearListBtn(taskPane->clearListBtn)
+    , beginCoverBtn(taskPane->beginCoverBtn)
+    , stopCoverBtn(taskPane->stopCoverBtn)
+    , closeWordBtn(taskPane->closeWordBtn)
+    , timeLeftLabel(taskPane->timeLeftLabel)
+    , taskFiles(taskPane->taskFiles)
 {
     createCaption();
     connectLibrary();
-    createTaskBar();
+    connectTaskBar();
     createTextView();
     connectRecorder();
     connectConversionEngine();
@@ -158,59 +142,6 @@ void Widget::createCaption()
     connect(closeBtn, &QPushButton::clicked, this, &Widget::slotClose);
 }
 
-void Widget::createTaskBar()
-{
-    taskBar = Controls::label(rightPanel, QRect(0, 50, rightPanel->width(), 40), QString::fromUtf8(Theme::strip));
-
-    uploadBtn = Controls::button(taskBar, QString(), Theme::actionButton);
-    uploadBtn->setGeometry(5, 5, 80, 30);
-    uploadBtn->setText(tr("上传文件"));
-    connect(uploadBtn, &QPushButton::clicked, this, &Widget::slotLoadWav);
-
-    taskLineEdit = new QLineEdit(this);
-    taskLineEdit->setReadOnly(true);
-    taskLineEdit->setPlaceholderText(tr("支持所有主流[音/视频]格式"));
-    audioCombo = Controls::comboBox(taskBar, QRect(93, 7, 272, 26));
-    audioCombo->setEditable(true);
-    audioCombo->setLineEdit(taskLineEdit);
-    connect(audioCombo, qOverload<int>(&QComboBox::currentIndexChanged), this,
-        [this](int index) { slotAudioChanged(audioCombo->itemText(index)); });
-
-    languageBox = new QComboBox(taskBar);
-    languageBox->setGeometry(372, 7, 80, 26);
-    // Each item keeps the design's text as its data: the key sent to the service and saved between runs.
-    for (const Languages::Language &language : Languages::all())
-        languageBox->addItem(Languages::displayName(language.code), language.text);
-    languageBox->setStyleSheet(QString::fromUtf8(Theme::comboBox));
-    fitItemTexts(languageBox);
-    restoreLanguage();
-    speakerChoice = new SpeakerChoice(DataPaths::settings(AppState::dataDir), taskBar);
-
-    const struct
-    {
-        QPushButton **button;
-        const char *sheet;
-        QRect geometry;
-        QString text;
-        void (Widget::*slot)();
-    } actions[] = {
-        {&clearListBtn, Theme::clearListButton, QRect(460, 5, 80, 30), tr("清空列表"), &Widget::slotOpenWav},
-        {&beginCoverBtn, Theme::actionButton, QRect(550, 5, 90, 30), tr("开始转换"), &Widget::slotBeginCover},
-        {&stopCoverBtn, Theme::actionButton, QRect(650, 5, 80, 30), tr("停止转换"), &Widget::slotStopCover},
-        {&closeWordBtn, Theme::actionButton, QRect(taskBar->width() - 85, 5, 80, 30), tr("关闭文档"),
-            &Widget::slotCloseWord},
-    };
-    for (const auto &action : actions) {
-        *action.button = Controls::button(taskBar, QString(), action.sheet);
-        (*action.button)->setGeometry(action.geometry);
-        (*action.button)->setText(action.text);
-        connect(*action.button, &QPushButton::clicked, this, action.slot);
-    }
-    stopCoverBtn->setEnabled(false);
-    timeLeftLabel = Controls::label(taskBar, QRect(), QString::fromUtf8(Theme::timeLeft));
-    timeLeftLabel->hide();
-}
-
 void Widget::createTextView()
 {
     wordTextEdit = new QTextEdit(this);
@@ -222,13 +153,13 @@ void Widget::createTextView()
 void Widget::connectLibrary()
 {
     LibraryPane *pane = libraryPane;
-    connect(pane, &LibraryPane::tasksRequested, this,
-        [this](const QStringList &paths) { addTaskFiles(paths, TaskIntake::Origin::Dialog); });
+    connect(pane, &LibraryPane::tasksRequested, taskPane,
+        [this](const QStringList &paths) { taskPane->addTaskFiles(paths, TaskIntake::Origin::Dialog); });
     connect(pane, &LibraryPane::documentOpenRequested, this, &Widget::slotWordOpen);
     connect(wordList, &MyListWidget::adaptVoiceRequested, this, &Widget::showVoiceAdaptation);
     connect(wordList, &MyListWidget::voiceProfilesRequested, this, &Widget::showVoiceProfiles);
-    connect(pane, &LibraryPane::recordingRemoved, this, &Widget::removeTask);
-    connect(pane, &LibraryPane::recordingRenamed, this, &Widget::renameTask);
+    connect(pane, &LibraryPane::recordingRemoved, taskPane, &TaskPane::removeTask);
+    connect(pane, &LibraryPane::recordingRenamed, taskPane, &TaskPane::renameTask);
     connect(pane, &LibraryPane::documentRemoved, this, [this](const QString &path) {
         if (wordFilePath == path)
             wordFilePath.clear();

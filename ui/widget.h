@@ -14,9 +14,7 @@
 #include "app/appstate.h"
 #include "app/deployment.h"
 #include "library/documentsave.h"
-#include "library/taskintake.h"
 #include "pipeline/conversionengine.h"
-#include "pipeline/timeleft.h"
 #include "pipeline/timings.h"
 #include "pipeline/wordalign.h"
 
@@ -45,6 +43,7 @@ class PlayerPane;
 class Recorder;
 class RecordPane;
 class SpeakerChoice;
+class TaskPane;
 class LiveTranscription;
 class QCheckBox;
 class DictionaryCheck;
@@ -72,7 +71,6 @@ public:
     QPushButton *minBtn = nullptr;
     QPushButton *maxBtn = nullptr; // maximise, or restore while maximised
     QPushButton *closeBtn = nullptr;
-    QLabel *taskBar = nullptr; // task selector and conversion controls
     bool dragging = false; // a left-button drag of the window is under way
     QPoint dragPos; // where inside the window the drag began
     bool maximised = false;
@@ -86,7 +84,7 @@ private:
     void setUpWindow();
     void createCaption();
     void connectLibrary();
-    void createTaskBar();
+    void connectTaskBar();
     void createTextView();
 
 protected:
@@ -125,15 +123,8 @@ public:
     bool showShortcutHint(QWidget *control, QEvent *event);
     bool findKey(QEvent *event);
 
-    // ===== Time left: ui/tasks/widget_timeleft.cpp =====
+    // ===== The right panel, made before the panes on it =====
 public:
-    QLabel *timeLeftLabel = nullptr; // in the task bar while a run has measured its pace
-    TimeLeftEstimator timeLeft;
-    QElapsedTimer runClock;
-    // A file of the run has segmentsDone of segmentCount recognised: the estimate follows.
-    void showTimeLeft(const QString &task, int segmentsDone, int segmentCount);
-    void hideTimeLeft(); // the run is over
-
     QLabel *const rightPanel; // record bar, task bar and text view
 
     // ===== Library: ui/library/librarypane.cpp; the tasks: ui/widget_tasks.cpp =====
@@ -147,12 +138,7 @@ public:
     MyListWidget *const wordList;
     QStringList &wavFiles; // full paths behind wavList, paired with its items by file name
     QStringList &wordFiles; // full paths behind wordList, paired with its items by file name
-    QPushButton *uploadBtn = nullptr; // puts files chosen in a dialog on the task list
-    QComboBox *audioCombo = nullptr; // task selector: one entry per task, its file name, its path as data
-    QLineEdit *taskLineEdit = nullptr; // audioCombo's read-only line edit with the placeholder
-    QStringList taskFiles; // full paths of the tasks, newest first
     QTextEdit *wordTextEdit = nullptr; // text view of a document, or of the conversion under way
-    QPushButton *closeWordBtn = nullptr; // saves the document in the view and hides the view
     QString wordFilePath; // the document the view belongs to; empty while it belongs to none
     DocumentSave::Baseline
         wordBaseline; // wordFilePath as the view last matched it: closing it unchanged writes nothing
@@ -163,19 +149,6 @@ public:
 
     QStringList &libraryPaths(const QString &kind); // kind "wav" or "word"
     MyListWidget *libraryList(const QString &kind);
-    // Puts path at the head of taskFiles and its name at the end of audioCombo, unless already a task.
-    // Only a regular file this user may read becomes one: otherwise the reason, naming it.
-    QString addTask(const QString &path);
-    // Each entry of audioCombo carries its task's full path in this role: two tasks may share a name.
-    static constexpr int taskPathRole = Qt::UserRole + 1;
-    void insertTaskEntry(int index, const QString &task);
-    QString selectedTask() const; // the task of audioCombo's current entry, or empty
-    // The index of a task's entry in audioCombo (the entry carrying its path), or -1.
-    int taskEntry(const QString &task) const;
-    // Takes a task off taskFiles and its entry off audioCombo; nothing when the path is no task.
-    void removeTask(const QString &task);
-    // A renamed task keeps its place in taskFiles and its entry's place in audioCombo.
-    void renameTask(const QString &oldPath, const QString &newPath);
     void loadWavList();
     void loadWordList();
     void delFile(const QString &kind, const QString &name);
@@ -186,8 +159,6 @@ public:
     void showVoiceAdaptation();
     void showVoiceProfiles(); // "说话人声音…": the named voices, renamed or removed
     VoiceAdaptationDialog *voiceAdaptationDialog = nullptr;
-    // Adds what the sorting rules take as tasks; what they refuse, and why, is named in one message.
-    void addTaskFiles(const QStringList &paths, TaskIntake::Origin origin);
     // A drag or drop of local files over a child that would take them as text; true when taken.
     bool takeFileDrop(QEvent *event);
 
@@ -202,12 +173,8 @@ public slots:
     void slotWordOpen(QListWidgetItem *item); // opens a document in the text view
     void slotCloseWord(); // closeWordBtn
 
-    // ===== Conversion: ui/tasks/widget_conversion.cpp presents what the engine's run says =====
+    // ===== Conversion: ui/tasks/widget_conversion.cpp starts the engine's run and gives it the view =====
 public:
-    QPushButton *beginCoverBtn = nullptr; // starts a conversion; shows its progress as its text
-    QPushButton *stopCoverBtn = nullptr; // enabled while a conversion runs
-    QComboBox *languageBox = nullptr; // recognition language, remembered between runs; fixed while one runs
-    SpeakerChoice *speakerChoice = nullptr; // whether and how many speakers a run tells apart, the same way
     ConversionEngine *const conversionEngine; // owns the run: its processes, requests, files and token
     // The engine's objects, under the names the window has always given them.
     QProcess *const lengthProcess; // ffmpeg probing the duration
@@ -234,9 +201,7 @@ public:
     ConversionEngine::Options engineOptions() const;
     bool runActive() const;
     void connectConversionEngine();
-    void restoreLanguage();
     void onFileStarted(const QString &task);
-    QString conversionTask; // the file the run converts, until its document is written: failures name it
     void onDocumentWritten(const QString &task, const QString &documentPath);
     void adoptWrittenDocument(const QString &documentPath); // the view's text now belongs to it
     void onRunEnded(const ConversionEngine::RunEnd &end);
@@ -288,7 +253,6 @@ public slots:
 
     // ===== Player: ui/player/playerpane.cpp; the window's slots for it: ui/player/widget_player.cpp =====
 public:
-    QPushButton *clearListBtn = nullptr; // empties the task list
     PlayerPane *const playerPane; // on the record bar
     QPushButton *const playBtn;
     QPushButton *const pauseBtn; // shown instead of playBtn while playing
@@ -310,6 +274,25 @@ public slots:
     void slotPause();
     void updateCurrentTime(); // playback clock
     void playend();
+
+    // ===== Task bar: ui/tasks/taskpane.cpp; the window's part: ui/widget_tasks.cpp =====
+public:
+    TaskPane *const taskPane; // the task list, the run's language, speakers, controls and time left
+    QLabel *const taskBar;
+    QPushButton *const uploadBtn; // puts files chosen in a dialog on the task list
+    QComboBox *const audioCombo; // task selector: one entry per task, its file name, its path as data
+    QLineEdit *const taskLineEdit; // audioCombo's read-only line edit with the placeholder
+    QComboBox *const languageBox; // recognition language, remembered between runs; fixed while one runs
+    SpeakerChoice *const speakerChoice; // whether and how many speakers a run tells apart, the same way
+    QPushButton *const clearListBtn; // empties the task list
+    QPushButton *const beginCoverBtn; // starts a conversion; shows its progress as its text
+    QPushButton *const stopCoverBtn; // enabled while a conversion runs
+    QPushButton *const closeWordBtn; // saves the document in the view and hides the view
+    QLabel *const timeLeftLabel; // while a run has measured its pace
+    QStringList &taskFiles; // full paths of the tasks, newest first
+
+    QString addTask(const QString &path); // the task list's own; the reason it refused path, or empty
+    void removeTask(const QString &task);
 
     // ===== Playing the open document's words: ui/document/widget_wordplay.cpp =====
 public:

@@ -9,11 +9,10 @@
 #include "ui/library/librarypane.h"
 #include "ui/notice.h"
 #include "ui/player/playerpane.h"
-#include "ui/tasks/speakerchoice.h"
+#include "ui/tasks/taskpane.h"
 #include "ui/theme.h"
 #include "ui/windowdrag.h"
 
-#include <QComboBox>
 #include <QDesktopServices>
 #include <QFile>
 #include <QMouseEvent>
@@ -82,18 +81,8 @@ void Widget::applyLayout(const ChromeLayout &layout)
     rightPanel->setGeometry(layout.rightPanel);
     recordBar->setGeometry(0, 0, rightPanel->width(), 50);
     playerPane->placeIn(layout.recordBar.seekSlider, layout.recordBar.playClock);
-    const TaskBarLayout &bar = layout.taskBar;
-    taskBar->setGeometry(0, 50, rightPanel->width(), bar.height);
-    uploadBtn->setGeometry(bar.upload);
-    audioCombo->setGeometry(bar.tasks);
-    languageBox->setGeometry(bar.language);
-    speakerChoice->setGeometry(bar.speakers);
-    clearListBtn->setGeometry(bar.clearList);
-    beginCoverBtn->setGeometry(bar.beginCover);
-    stopCoverBtn->setGeometry(bar.stopCover);
-    timeLeftLabel->setGeometry(bar.timeLeft);
-    closeWordBtn->setGeometry(bar.closeWord);
-    wordTextEdit->setGeometry(QRect(rightPanel->mapTo(this, QPoint(0, 50 + bar.height)), layout.textView));
+    taskPane->placeIn(layout.taskBar);
+    wordTextEdit->setGeometry(QRect(rightPanel->mapTo(this, QPoint(0, 50 + layout.taskBar.height)), layout.textView));
 
     // Toggling the checked page buttons shares the new panel height between the visible lists.
     for (QPushButton *pageButton : {wavBtn, txtBtn}) {

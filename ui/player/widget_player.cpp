@@ -1,8 +1,7 @@
 #include "ui/widget.h"
 
 #include "ui/player/playerpane.h"
-
-#include <QComboBox>
+#include "ui/tasks/taskpane.h"
 
 void Widget::connectPlayer()
 {
@@ -11,10 +10,7 @@ void Widget::connectPlayer()
 
 void Widget::slotOpenWav()
 {
-    if (runActive())
-        return;
-    taskFiles.clear();
-    audioCombo->clear();
+    taskPane->clearTasks();
 }
 
 void Widget::slotAudioChanged(QString text)
@@ -35,7 +31,7 @@ void Widget::slotPlay()
         playerPane->resume();
         return;
     }
-    const QString task = selectedTask();
+    const QString task = taskPane->selectedTask();
     // Playing some other file than the one selected would mislead; with no match there is nothing to play.
     if (task.isEmpty())
         return;

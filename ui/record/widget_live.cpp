@@ -4,12 +4,12 @@
 #include "library/librarypaths.h"
 #include "media/recorder.h"
 #include "pipeline/datapaths.h"
-#include "pipeline/languages.h"
 #include "pipeline/livetranscription.h"
 #include "pipeline/runtexts.h"
 #include "ui/library/librarypane.h"
 #include "ui/notice.h"
 #include "ui/record/recordpane.h"
+#include "ui/tasks/taskpane.h"
 #include "ui/theme.h"
 
 #include <QCheckBox>
@@ -54,10 +54,7 @@ void Widget::onRecordingStarted()
 void Widget::onRecordingFinished(const QString &path)
 {
     libraryPane->appendLibraryFile(QStringLiteral("wav"), path);
-    insertTaskEntry(0, path);
-    audioCombo->setCurrentIndex(0);
-    if (!taskFiles.contains(path))
-        taskFiles.insert(0, path);
+    taskPane->addRecording(path);
     if (!wavBtn->isChecked())
         wavBtn->setChecked(true);
     finishLive();
@@ -92,7 +89,7 @@ QString Widget::liveRefusal(const QString &language)
 
 void Widget::startLive()
 {
-    const QString language = Languages::codeOf(languageBox->currentData().toString());
+    const QString language = taskPane->languageCode();
     const QString refusal = liveRefusal(language);
     if (!refusal.isEmpty()) {
         Notice::information(this, refusal);

@@ -5,21 +5,15 @@
 #include "app/appstate.h"
 #include "pipeline/conversionengine_p.h"
 #include "pipeline/datapaths.h"
-#include "pipeline/languages.h"
 #include "pipeline/runtexts.h"
 #include "pipeline/speechclient_p.h"
 #include "ui/library/mylistwidget.h"
 #include "ui/notice.h"
 #include "ui/tasks/speakerchoice.h"
+#include "ui/tasks/taskpane.h"
 
-#include <QComboBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QPushButton>
-#include <QSettings>
 #include <QTextEdit>
-
-#include <utility>
 
 namespace {
 
@@ -71,10 +65,6 @@ bool Widget::runActive() const
 void Widget::connectConversionEngine()
 {
     ConversionEngine *engine = conversionEngine;
-    connect(engine, &ConversionEngine::progressChanged, this, [this](const ConversionEngine::Progress &progress) {
-        setStartButtonText(RunTexts::progressText(progress));
-        beginCoverBtn->setEnabled(false);
-    });
     connect(engine, &ConversionEngine::fileStarted, this, &Widget::onFileStarted);
     connect(engine, &ConversionEngine::segmentRecognised, this,
         [this](const QString &text) { appendParagraph(wordTextEdit, text); });
@@ -84,23 +74,7 @@ void Widget::connectConversionEngine()
             appendParagraph(wordTextEdit, text);
     });
     connect(engine, &ConversionEngine::documentWritten, this, &Widget::onDocumentWritten);
-    connect(engine, &ConversionEngine::taskMissing, this, &Widget::removeTask);
-    connect(engine, &ConversionEngine::fileProgress, this, &Widget::showTimeLeft);
     connect(engine, &ConversionEngine::runEnded, this, &Widget::onRunEnded);
-}
-
-void Widget::restoreLanguage()
-{
-    const QString saved = QSettings(DataPaths::settings(AppState::dataDir), QSettings::IniFormat)
-                              .value(QStringLiteral("language"))
-                              .toString();
-    const int index = languageBox->findData(saved, Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (index >= 0)
-        languageBox->setCurrentIndex(index);
-    connect(languageBox, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int) {
-        QSettings(DataPaths::settings(AppState::dataDir), QSettings::IniFormat)
-            .setValue(QStringLiteral("language"), languageBox->currentData().toString());
-    });
 }
 
 void Widget::slotBeginCover()
@@ -116,8 +90,7 @@ void Widget::slotBeginCover()
         return;
     }
     conversionEngine->setOptions(engineOptions());
-    const QString language = Languages::codeOf(languageBox->currentData().toString());
-    const QString refusal = RunTexts::languageRefusal(*conversionEngine, language);
+    const QString refusal = RunTexts::languageRefusal(*conversionEngine, taskPane->languageCode());
     if (!refusal.isEmpty()) {
         Notice::information(this, refusal);
         return;
@@ -128,19 +101,11 @@ void Widget::slotBeginCover()
         Notice::information(this, saveFailure + tr("\n为免丢失文档中的修改，转换没有开始。"));
         return;
     }
-    beginCoverBtn->setEnabled(false);
-    // The run takes its tasks from the list one by one: it stays as it is until the run ends.
-    clearListBtn->setEnabled(false);
-    stopCoverBtn->setEnabled(true);
-    // The run keeps the language it starts with; the selector says so until it ends.
-    languageBox->setEnabled(false);
-    speakerChoice->setEnabled(false);
-    conversionEngine->start(language, [this] { return taskFiles.value(0); });
+    taskPane->startRun();
 }
 
-void Widget::onFileStarted(const QString &task)
+void Widget::onFileStarted(const QString &)
 {
-    conversionTask = task;
     // The view shows this run's text but belongs to no document until the run writes one: closing it
     // after a stop or a failure must not overwrite the earlier document with a partial text.
     wordFilePath.clear();
@@ -151,7 +116,6 @@ void Widget::onFileStarted(const QString &task)
 
 void Widget::onDocumentWritten(const QString &task, const QString &documentPath)
 {
-    conversionTask.clear();
     adoptWrittenDocument(documentPath);
     removeTask(task);
 }
@@ -167,22 +131,11 @@ void Widget::adoptWrittenDocument(const QString &documentPath)
 
 void Widget::onRunEnded(const ConversionEngine::RunEnd &end)
 {
-    const QString message = RunTexts::endMessage(end);
-    setStartButtonText(tr("开始转换"));
-    hideTimeLeft();
-    beginCoverBtn->setEnabled(true);
-    stopCoverBtn->setEnabled(false);
-    clearListBtn->setEnabled(true);
-    languageBox->setEnabled(true);
-    speakerChoice->setEnabled(true);
+    taskPane->endRun();
+    // The view the run took is the user's again, before the end is said.
     if (end.fileWasStarted)
         closeWordBtn->setEnabled(true);
-    // A failure says which file it concerns, below the message, unless the message names it already.
-    const QString task = std::exchange(conversionTask, QString());
-    const bool named = task.isEmpty() || end.succeeded() || message.contains(QDir::toNativeSeparators(task))
-        || message.contains(QFileInfo(task).fileName());
-    if (!message.isEmpty())
-        Notice::information(this, message, named ? QString() : tr("文件：%1").arg(QDir::toNativeSeparators(task)));
+    taskPane->tellRunEnd(end);
 }
 
 void Widget::slotStopCover()
@@ -207,6 +160,5 @@ void Widget::sltTokenTimeout()
 
 void Widget::setStartButtonText(const QString &text)
 {
-    beginCoverBtn->setText(text);
-    emit startButtonTextChanged(text);
+    taskPane->setStartButtonText(text);
 }
