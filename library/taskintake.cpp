@@ -5,6 +5,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
+
+#include <algorithm>
 
 namespace TaskIntake {
 
@@ -41,6 +45,24 @@ Sorted sortPaths(const QStringList &paths, Origin origin)
         }
     }
     return sorted;
+}
+
+bool carriesLocalFiles(const QMimeData *data)
+{
+    if (!data || !data->hasUrls())
+        return false;
+    const QList<QUrl> urls = data->urls();
+    return std::any_of(urls.begin(), urls.end(), [](const QUrl &url) { return url.isLocalFile(); });
+}
+
+QStringList droppedPaths(const QMimeData *data)
+{
+    QStringList paths;
+    if (data && data->hasUrls()) {
+        for (const QUrl &url : data->urls())
+            paths << (url.isLocalFile() ? url.toLocalFile() : url.toString());
+    }
+    return paths;
 }
 
 } // namespace TaskIntake

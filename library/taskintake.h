@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+class QMimeData;
+
 // Which of the paths a user hands over (chosen in the open dialog, or dropped on the window) become
 // tasks, and which are refused.
 namespace TaskIntake {
@@ -22,5 +24,10 @@ struct Sorted
 // audio and video files, not its subfolders; a folder without any is refused. A path that is neither
 // a regular file nor a folder (missing, a pipe, a device) is always refused.
 Sorted sortPaths(const QStringList &paths, Origin origin);
+
+// Whether a drag carries at least one local file or folder: only such a drag is taken as tasks.
+bool carriesLocalFiles(const QMimeData *data);
+// The local files and folders a drag carries; other addresses are kept as they are, to be refused.
+QStringList droppedPaths(const QMimeData *data);
 
 } // namespace TaskIntake

@@ -347,6 +347,95 @@ Exit status: 0 all converted, 1 some file not converted (the reason is on standa
     </message>
 </context>
 <context>
+    <name>DocumentPane</name>
+    <message>
+        <source>文档内容</source>
+        <translation>Document text</translation>
+    </message>
+    <message>
+        <source>
+为免丢失文本区中尚未保存的文字，没有打开“%1”。</source>
+        <translation>
+So that the unsaved text in the text view is not lost, &quot;%1&quot; was not opened.</translation>
+    </message>
+    <message>
+        <source>无法打开文档“%1”：%2</source>
+        <translation>Cannot open the document &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>“%1”在别处被修改过。为免覆盖那些修改，文本区的文字已另存为“%2”。</source>
+        <translation>&quot;%1&quot; was changed elsewhere. So as not to overwrite those changes, the text of the text view was saved as &quot;%2&quot;.</translation>
+    </message>
+    <message>
+        <source>查找</source>
+        <translation>Find</translation>
+    </message>
+    <message>
+        <source>Enter 下一个，Shift+Enter 上一个，Esc 关闭</source>
+        <translation>Enter next, Shift+Enter previous, Esc close</translation>
+    </message>
+    <message>
+        <source>在文档中查找</source>
+        <translation>Find in document</translation>
+    </message>
+    <message>
+        <source>查找结果</source>
+        <translation>Find results</translation>
+    </message>
+    <message>
+        <source>无结果</source>
+        <translation>No results</translation>
+    </message>
+    <message>
+        <source>重命名说话人…</source>
+        <translation>Rename speaker…</translation>
+    </message>
+    <message>
+        <source>重命名说话人</source>
+        <translation>Rename speaker</translation>
+    </message>
+    <message>
+        <source>说话人的名称不能为空！</source>
+        <translation>A speaker&apos;s name cannot be empty!</translation>
+    </message>
+    <message>
+        <source>说话人的名称不能换行！</source>
+        <translation>A speaker&apos;s name cannot contain a line break!</translation>
+    </message>
+    <message>
+        <source>说话人的名称不能含有“%1”，它用来隔开名称和说的话！</source>
+        <translation>A speaker&apos;s name cannot contain “%1”: it separates the name from what was said!</translation>
+    </message>
+    <message>
+        <source>已有说话人名为“%1”，请换一个名称！</source>
+        <translation>Another speaker is already named “%1”. Please choose another name!</translation>
+    </message>
+    <message>
+        <source>说话人已重命名，但无法记住“%1”的声音：%2</source>
+        <translation>The speaker was renamed, but the voice of “%1” could not be remembered: %2</translation>
+    </message>
+    <message>
+        <source>Ctrl+单击词语：从该词起播放原音频
+F4：从光标处播放或暂停
+Alt+←、Alt+→：后退、前进 5 秒</source>
+        <translation>Ctrl+click a word: play the recording from that word
+F4: play or pause from the cursor
+Alt+Left, Alt+Right: back or forward 5 seconds</translation>
+    </message>
+    <message>
+        <source>“%1”在别处被修改过，它的时间信息描述的是修改前的文字：不能再从词语播放，也不能导出字幕。重新转换原音频可以得到新的时间信息。</source>
+        <translation>&quot;%1&quot; was changed elsewhere, and its timings describe the text as it was before: its words can no longer be played, nor its subtitles exported. Converting the original audio again gives new timings.</translation>
+    </message>
+    <message>
+        <source>无法播放原音频：找不到文件“%1”，它可能已被移动或删除。</source>
+        <translation>Cannot play the recording: the file “%1” was not found; it may have been moved or deleted.</translation>
+    </message>
+    <message>
+        <source>自定义词汇…</source>
+        <translation>Custom words…</translation>
+    </message>
+</context>
+<context>
     <name>DocumentViewer</name>
     <message>
         <source>无法打开文档“%1”：文件含有二进制数据，不是文本文档！</source>
@@ -1111,14 +1200,6 @@ All left %2</translation>
         <translation>Restore</translation>
     </message>
     <message>
-        <source>查找</source>
-        <translation>Find</translation>
-    </message>
-    <message>
-        <source>Enter 下一个，Shift+Enter 上一个，Esc 关闭</source>
-        <translation>Enter next, Shift+Enter previous, Esc close</translation>
-    </message>
-    <message>
         <source>音频文件列表</source>
         <translation>Audio file list</translation>
     </message>
@@ -1151,18 +1232,6 @@ All left %2</translation>
         <translation>Playback time</translation>
     </message>
     <message>
-        <source>文档内容</source>
-        <translation>Document text</translation>
-    </message>
-    <message>
-        <source>在文档中查找</source>
-        <translation>Find in document</translation>
-    </message>
-    <message>
-        <source>查找结果</source>
-        <translation>Find results</translation>
-    </message>
-    <message>
         <source>剩余时间</source>
         <translation>Time left</translation>
     </message>
@@ -1175,10 +1244,6 @@ All left %2</translation>
         <translation>Horizontal scroll bar</translation>
     </message>
     <message>
-        <source>无结果</source>
-        <translation>No results</translation>
-    </message>
-    <message>
         <source>请先添加需要转换的文件！</source>
         <translation>Please add the files to convert first!</translation>
     </message>
@@ -1187,26 +1252,10 @@ All left %2</translation>
         <translation>A conversion is running. Please open the document after it ends!</translation>
     </message>
     <message>
-        <source>无法打开文档“%1”：%2</source>
-        <translation>Cannot open the document &quot;%1&quot;: %2</translation>
-    </message>
-    <message>
         <source>
 为免丢失文档中的修改，转换没有开始。</source>
         <translation>
 The conversion was not started, so that the changes to the document are not lost.</translation>
-    </message>
-    <message>
-        <source>Ctrl+单击词语：从该词起播放原音频
-F4：从光标处播放或暂停
-Alt+←、Alt+→：后退、前进 5 秒</source>
-        <translation>Ctrl+click a word: play the recording from that word
-F4: play or pause from the cursor
-Alt+Left, Alt+Right: back or forward 5 seconds</translation>
-    </message>
-    <message>
-        <source>无法播放原音频：找不到文件“%1”，它可能已被移动或删除。</source>
-        <translation>Cannot play the recording: the file “%1” was not found; it may have been moved or deleted.</translation>
     </message>
     <message>
         <source>边录边转</source>
@@ -1247,50 +1296,8 @@ So that the changes to the document are not lost, this recording gets no live te
 The text stays in the text view, where you can correct it; once the problem is solved (for example by freeing disk space), press &quot;Close doc&quot; (Ctrl+W) to save it as &quot;%1&quot;.</translation>
     </message>
     <message>
-        <source>
-为免丢失文本区中尚未保存的文字，没有打开“%1”。</source>
-        <translation>
-So that the unsaved text in the text view is not lost, &quot;%1&quot; was not opened.</translation>
-    </message>
-    <message>
-        <source>“%1”在别处被修改过。为免覆盖那些修改，文本区的文字已另存为“%2”。</source>
-        <translation>&quot;%1&quot; was changed elsewhere. So as not to overwrite those changes, the text of the text view was saved as &quot;%2&quot;.</translation>
-    </message>
-    <message>
-        <source>“%1”在别处被修改过，它的时间信息描述的是修改前的文字：不能再从词语播放，也不能导出字幕。重新转换原音频可以得到新的时间信息。</source>
-        <translation>&quot;%1&quot; was changed elsewhere, and its timings describe the text as it was before: its words can no longer be played, nor its subtitles exported. Converting the original audio again gives new timings.</translation>
-    </message>
-    <message>
         <source>自定义词汇…</source>
         <translation>Custom words…</translation>
-    </message>
-    <message>
-        <source>重命名说话人…</source>
-        <translation>Rename speaker…</translation>
-    </message>
-    <message>
-        <source>重命名说话人</source>
-        <translation>Rename speaker</translation>
-    </message>
-    <message>
-        <source>说话人的名称不能为空！</source>
-        <translation>A speaker&apos;s name cannot be empty!</translation>
-    </message>
-    <message>
-        <source>说话人的名称不能换行！</source>
-        <translation>A speaker&apos;s name cannot contain a line break!</translation>
-    </message>
-    <message>
-        <source>说话人的名称不能含有“%1”，它用来隔开名称和说的话！</source>
-        <translation>A speaker&apos;s name cannot contain “%1”: it separates the name from what was said!</translation>
-    </message>
-    <message>
-        <source>已有说话人名为“%1”，请换一个名称！</source>
-        <translation>Another speaker is already named “%1”. Please choose another name!</translation>
-    </message>
-    <message>
-        <source>说话人已重命名，但无法记住“%1”的声音：%2</source>
-        <translation>The speaker was renamed, but the voice of “%1” could not be remembered: %2</translation>
     </message>
 </context>
 <context>

@@ -10,6 +10,7 @@
 #include "pipeline/speechprotocol.h"
 #include "ui/chromelayout.h"
 #include "ui/controls.h"
+#include "ui/document/documentpane.h"
 #include "ui/library/librarypane.h"
 #include "ui/library/mylistwidget.h"
 #include "ui/player/playerpane.h"
@@ -78,18 +79,27 @@ Widget::Widget(QWidget *parent)
     , closeWordBtn(taskPane->closeWordBtn)
     , timeLeftLabel(taskPane->timeLeftLabel)
     , taskFiles(taskPane->taskFiles)
+    , documentPane(new DocumentPane(playerPane, rightPanel, this))
+    , wordTextEdit(documentPane)
+    , findBar(documentPane->findBar)
+    , findEdit(documentPane->findEdit)
+    , findCountLabel(documentPane->findCountLabel)
+    , newWordsBar(documentPane->newWordsBar)
+    , wordFilePath(documentPane->wordFilePath)
+    , openTimings(documentPane->openTimings)
+    , playerOnDocument(documentPane->playerOnDocument)
+    , pendingSeekMs(documentPane->pendingSeekMs)
+    , spokenOffset(documentPane->spokenOffset)
 {
     createCaption();
     connectLibrary();
     connectTaskBar();
-    createTextView();
+    connectDocument();
     connectRecorder();
     connectConversionEngine();
     connectPlayer();
     getAudioDev();
     createKeys();
-    createWordPlayback();
-    createUserWords();
     applyLayout(normalLayout(currentScreen(true)));
     // Until the first maximise or restore the view reaches the window's bottom edge.
     wordTextEdit->resize(wordTextEdit->width(), height() - wordTextEdit->y());
@@ -105,6 +115,7 @@ Widget::~Widget()
     for (QObject *child : findChildren<QObject *>())
         child->disconnect(this);
     mediaObject.disconnect(this); // the player's, which has no parent
+    mediaObject.disconnect(documentPane); // the view follows playback, and outlives the player
     recorder->disconnect(this);
 }
 
@@ -142,14 +153,6 @@ void Widget::createCaption()
     connect(closeBtn, &QPushButton::clicked, this, &Widget::slotClose);
 }
 
-void Widget::createTextView()
-{
-    wordTextEdit = new QTextEdit(this);
-    wordTextEdit->setStyleSheet(QString::fromUtf8(Theme::textView));
-    wordTextEdit->setGeometry(rightPanel->x(), rightPanel->y() + 90, rightPanel->width(), rightPanel->height() - 90);
-    wordTextEdit->hide();
-}
-
 void Widget::connectLibrary()
 {
     LibraryPane *pane = libraryPane;
@@ -160,14 +163,8 @@ void Widget::connectLibrary()
     connect(wordList, &MyListWidget::voiceProfilesRequested, this, &Widget::showVoiceProfiles);
     connect(pane, &LibraryPane::recordingRemoved, taskPane, &TaskPane::removeTask);
     connect(pane, &LibraryPane::recordingRenamed, taskPane, &TaskPane::renameTask);
-    connect(pane, &LibraryPane::documentRemoved, this, [this](const QString &path) {
-        if (wordFilePath == path)
-            wordFilePath.clear();
-    });
-    connect(pane, &LibraryPane::documentRenamed, this, [this](const QString &oldPath, const QString &newPath) {
-        if (wordFilePath == oldPath)
-            wordFilePath = newPath;
-    });
+    connect(pane, &LibraryPane::documentRemoved, documentPane, &DocumentPane::documentRemoved);
+    connect(pane, &LibraryPane::documentRenamed, documentPane, &DocumentPane::documentRenamed);
 }
 
 QStringList &Widget::libraryPaths(const QString &kind)

@@ -3,7 +3,6 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QLabel>
-#include <QList>
 #include <QMap>
 #include <QPoint>
 #include <QString>
@@ -13,7 +12,7 @@
 
 #include "app/appstate.h"
 #include "app/deployment.h"
-#include "library/documentsave.h"
+#include "library/taskintake.h"
 #include "pipeline/conversionengine.h"
 #include "pipeline/timings.h"
 #include "pipeline/wordalign.h"
@@ -26,14 +25,12 @@ class QDragMoveEvent;
 class QDropEvent;
 class QLineEdit;
 class QListWidgetItem;
-class QMenu;
 class QMouseEvent;
 class QProcess;
 class QPushButton;
 class QTextEdit;
 class QTimer;
 class QKeySequence;
-class QTextCursor;
 class LibraryPane;
 class MyListWidget;
 class VoiceAdaptationDialog;
@@ -46,7 +43,7 @@ class SpeakerChoice;
 class TaskPane;
 class LiveTranscription;
 class QCheckBox;
-class DictionaryCheck;
+class DocumentPane;
 class NewWordsBar;
 namespace Phonon {
 class SeekSlider;
@@ -85,7 +82,7 @@ private:
     void createCaption();
     void connectLibrary();
     void connectTaskBar();
-    void createTextView();
+    void connectDocument();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -100,28 +97,17 @@ public slots:
     void slotWavBtnChecked(bool checked); // shows or hides the audio list
     void slotTxtBtnChecked(bool checked); // shows or hides the document list
 
-    // ===== Keys, names and find: ui/widget_keys.cpp =====
+    // ===== Keys and names: ui/widget_keys.cpp =====
 public:
-    QLabel *findBar = nullptr; // over the text view's top right corner while finding
-    QLineEdit *findEdit = nullptr;
-    QLabel *findCountLabel = nullptr; // "current/count"
-    QList<QTextCursor> findMatches; // of findEdit's text in the view, in document order
-    int findCurrent = -1;
     QHash<QWidget *, QString> shortcutHints; // control -> its key, shown after its tooltip
 
-    void createKeys(); // shortcuts, the find bar, the Tab order and every control's accessible name
+    void createKeys(); // shortcuts, the Tab order and every control's accessible name
     // A window-wide shortcut running action; its key is shown after hintOn's tooltip.
     void bindKey(QWidget *hintOn, const QKeySequence &key, const std::function<void()> &action);
     void setTabOrderThroughControls();
     void nameControls();
     void triggerPlayPause();
-    void showFindBar();
-    void closeFindBar();
-    void updateFindMatches();
-    void findNext(bool forward);
-    void highlightMatches();
     bool showShortcutHint(QWidget *control, QEvent *event);
-    bool findKey(QEvent *event);
 
     // ===== The right panel, made before the panes on it =====
 public:
@@ -138,14 +124,6 @@ public:
     MyListWidget *const wordList;
     QStringList &wavFiles; // full paths behind wavList, paired with its items by file name
     QStringList &wordFiles; // full paths behind wordList, paired with its items by file name
-    QTextEdit *wordTextEdit = nullptr; // text view of a document, or of the conversion under way
-    QString wordFilePath; // the document the view belongs to; empty while it belongs to none
-    DocumentSave::Baseline
-        wordBaseline; // wordFilePath as the view last matched it: closing it unchanged writes nothing
-    // Writes the view's text into wordFilePath unless that would not change it, or beside it (and says so)
-    // when the file was changed elsewhere meanwhile; the message when it failed.
-    QString writeOpenDocument();
-    bool viewHoldsUnwrittenText() const; // the view's document has never been written: its text is only here
 
     QStringList &libraryPaths(const QString &kind); // kind "wav" or "word"
     MyListWidget *libraryList(const QString &kind);
@@ -159,8 +137,6 @@ public:
     void showVoiceAdaptation();
     void showVoiceProfiles(); // "说话人声音…": the named voices, renamed or removed
     VoiceAdaptationDialog *voiceAdaptationDialog = nullptr;
-    // A drag or drop of local files over a child that would take them as text; true when taken.
-    bool takeFileDrop(QEvent *event);
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -203,7 +179,8 @@ public:
     void connectConversionEngine();
     void onFileStarted(const QString &task);
     void onDocumentWritten(const QString &task, const QString &documentPath);
-    void adoptWrittenDocument(const QString &documentPath); // the view's text now belongs to it
+    // The view's text now belongs to it, and the document list shows it.
+    void adoptWrittenDocument(const QString &documentPath);
     void onRunEnded(const ConversionEngine::RunEnd &end);
     // Progress is the start button's text; every change is announced for those who follow the run.
     void setStartButtonText(const QString &text);
@@ -242,8 +219,6 @@ public:
     void startLive();
     void finishLive(); // the recording is over: its rest is recognised and its document written
     void onLiveDocumentWritten(const QString &recordingPath, const QString &documentPath);
-    // The document could not be written: the view keeps its text, belonging to it, for a later save.
-    void keepUnwrittenDocument(const QString &documentPath, const Timings::Record &timings);
     void onLiveEnded(const QString &message);
 
 public slots:
@@ -294,57 +269,29 @@ public:
     QString addTask(const QString &path); // the task list's own; the reason it refused path, or empty
     void removeTask(const QString &task);
 
-    // ===== Playing the open document's words: ui/document/widget_wordplay.cpp =====
+    // ===== The text view and its document: ui/document/documentpane.cpp; the window's part of it:
+    // ui/document/widget_viewer.cpp =====
 public:
-    Timings::Record openTimings; // the open document's timings
-    bool openTimingsValid = false; // they were read and describe the document's text
-    bool sourceGoneTold = false; // the open document's source could not play, and the user was told
-    bool openTimingsStale = false; // it has a record, but for the text before it was changed elsewhere
-    bool staleTimingsTold = false;
-    WordAlign::Timeline wordTimeline; // the view's words and their times, rebuilt after edits
-    bool wordTimelineStale = true;
-    bool playerOnDocument = false; // the player's file came from the view, at one of its words
-    qint64 pendingSeekMs = -1; // where a source just loaded from the view starts once it can seek
-    qint64 seekTargetMs = -1; // a seek asked for that the player's position may not show yet
-    QElapsedTimer seekClock; // since seekTargetMs was asked for
-    int spokenOffset = -1; // the highlighted word in the view, or -1
-    int spokenLength = 0;
+    DocumentPane *const documentPane; // the view, the open document, its timings, finding, its words played
+    QTextEdit *const wordTextEdit; // text view of a document, or of the conversion under way
+    QLabel *const findBar; // over the text view's top right corner while finding
+    QLineEdit *const findEdit;
+    QLabel *const findCountLabel; // "current/count"
+    NewWordsBar *const newWordsBar; // offers the words a saved correction brought
+    QString &wordFilePath; // the document the view belongs to; empty while it belongs to none
+    Timings::Record &openTimings; // the open document's timings
+    bool &playerOnDocument; // the player's file came from the view, at one of its words
+    qint64 &pendingSeekMs; // where a source just loaded from the view starts once it can seek
+    int &spokenOffset; // the highlighted word in the view, or -1
 
-    void createWordPlayback(); // the view's keys, its tooltip and the following of playback
-    void loadOpenTimings(); // the timings of wordFilePath, when they match its text on disk
+    // Writes the view's text into wordFilePath unless that would not change it, or beside it (and says so)
+    // when the file was changed elsewhere meanwhile; the message when it failed.
+    QString writeOpenDocument();
+    bool viewHoldsUnwrittenText() const; // the view's document has never been written: its text is only here
     bool documentTimed() const; // the open document has timings
-    void tellStaleTimings(); // once per opening: why its words do not play
     const WordAlign::Timeline &viewTimeline();
-    bool playFromWord(int offset); // plays the source from the word at a view offset; false when it cannot
     void playPauseFromCaret();
-    void seekDocumentBy(qint64 deltaMs);
-    void seekDocument(qint64 ms);
-    qint64 documentPlayTime(); // the player's position, or where it is going
     void updateSpokenWord();
-    void onDocumentPlayerState(Phonon::State state);
-    void applyViewSelections(); // the find matches and the spoken word
-    bool wordClick(QEvent *event); // Ctrl+click on the view: true when it plays
-    // After the view's text was written: the timings follow the edits, in a rewritten record.
-    void writeOpenTimings(const QString &rawViewText);
-
-    // ===== Naming the open document's speakers: ui/document/widget_speakers.cpp =====
-public:
-    // "重命名说话人…" in the view's menu when the offset lies in a speaker's turn.
-    void addSpeakerRename(QMenu *menu, int offset);
     // Asks for a name; every label of the speaker and its name in the timings change as one edit.
     void renameSpeaker(int speaker);
-    void setSpeakerNames(const QStringList &names);
-    // A speaker the user named: the place to keep its voice (does nothing yet).
-    void rememberRenamedSpeaker(int speaker, const QString &name);
-
-    // ===== The user's own words: ui/widget_words.cpp =====
-public:
-    NewWordsBar *newWordsBar = nullptr; // offers the words a saved correction brought
-    DictionaryCheck *dictionaryCheck = nullptr;
-
-    void createUserWords(); // the view's context menu entry, the offer bar
-    void editUserWords(); // "自定义词汇…"
-    // After a correction was saved: offers the words typed into it that the dictionary lacks.
-    void offerTypedWords(const QString &before, const QString &after);
-    void addOfferedWords(const QStringList &words);
 };

@@ -1,15 +1,14 @@
 #include "ui/widget.h"
 
+#include "ui/document/documentpane.h"
 #include "ui/library/mylistwidget.h"
 #include "ui/tasks/speakerchoice.h"
-#include "ui/theme.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHelpEvent>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -31,29 +30,9 @@ void Widget::createKeys()
     shortcutHints.insert(pauseBtn, shortcutHints.value(playBtn));
     pauseBtn->installEventFilter(this);
     bindKey(closeWordBtn, QKeySequence(Qt::CTRL + Qt::Key_W), click(closeWordBtn));
-    bindKey(nullptr, QKeySequence::Find, [this] { showFindBar(); });
-    bindKey(nullptr, QKeySequence(Qt::Key_F3), [this] { findNext(true); });
-    bindKey(nullptr, QKeySequence(Qt::SHIFT + Qt::Key_F3), [this] { findNext(false); });
-
-    findBar = new QLabel(wordTextEdit);
-    findBar->setObjectName(QStringLiteral("findBar"));
-    findBar->setStyleSheet(QString::fromUtf8(Theme::findBar));
-    findBar->resize(300, 36);
-    findEdit = new QLineEdit(findBar);
-    findEdit->setGeometry(6, 4, 220, 28);
-    findEdit->setPlaceholderText(tr("查找"));
-    findEdit->setToolTip(tr("Enter 下一个，Shift+Enter 上一个，Esc 关闭"));
-    findEdit->installEventFilter(this);
-    findCountLabel = new QLabel(findBar);
-    findCountLabel->setGeometry(232, 4, 62, 28);
-    findBar->hide();
-    connect(findEdit, &QLineEdit::textChanged, this, &Widget::updateFindMatches);
-    connect(wordTextEdit, &QTextEdit::textChanged, this, [this] {
-        if (!findBar->isHidden())
-            updateFindMatches();
-    });
-    wordTextEdit->installEventFilter(this);
-    wordTextEdit->viewport()->installEventFilter(this);
+    bindKey(nullptr, QKeySequence::Find, [this] { documentPane->showFindBar(); });
+    bindKey(nullptr, QKeySequence(Qt::Key_F3), [this] { documentPane->findNext(true); });
+    bindKey(nullptr, QKeySequence(Qt::SHIFT + Qt::Key_F3), [this] { documentPane->findNext(false); });
 
     setTabOrderThroughControls();
     nameControls();
@@ -114,102 +93,9 @@ void Widget::nameControls()
         handle->setAccessibleName(tr("播放进度"));
     recordTimeLabel->setAccessibleName(tr("录音时长"));
     playTimeLabel->setAccessibleName(tr("播放时间"));
-    wordTextEdit->setAccessibleName(tr("文档内容"));
-    findEdit->setAccessibleName(tr("在文档中查找"));
-    findCountLabel->setAccessibleName(tr("查找结果"));
     timeLeftLabel->setAccessibleName(tr("剩余时间"));
     for (QScrollBar *bar : findChildren<QScrollBar *>())
         bar->setAccessibleName(bar->orientation() == Qt::Vertical ? tr("垂直滚动条") : tr("水平滚动条"));
-}
-
-void Widget::showFindBar()
-{
-    if (wordTextEdit->isHidden())
-        return;
-    findBar->move(wordTextEdit->width() - findBar->width() - 24, 4);
-    findBar->show();
-    findBar->raise();
-    findEdit->setFocus(Qt::ShortcutFocusReason);
-    findEdit->selectAll();
-    updateFindMatches();
-}
-
-void Widget::closeFindBar()
-{
-    const bool hadFocus = findEdit->hasFocus();
-    findBar->hide();
-    findMatches.clear();
-    findCurrent = -1;
-    applyViewSelections();
-    if (hadFocus && !wordTextEdit->isHidden())
-        wordTextEdit->setFocus(Qt::OtherFocusReason);
-}
-
-void Widget::updateFindMatches()
-{
-    findMatches.clear();
-    findCurrent = -1;
-    const QString needle = findEdit->text();
-    QTextDocument *document = wordTextEdit->document();
-    if (!needle.isEmpty()) {
-        for (QTextCursor match = document->find(needle); !match.isNull(); match = document->find(needle, match))
-            findMatches << match;
-    }
-    // The match at or after the view's cursor comes first, so finding starts where the reader is.
-    const int from = wordTextEdit->textCursor().selectionStart();
-    for (int i = 0; i < findMatches.size() && findCurrent < 0; ++i) {
-        if (findMatches.at(i).selectionStart() >= from)
-            findCurrent = i;
-    }
-    if (findCurrent < 0 && !findMatches.isEmpty())
-        findCurrent = 0;
-    highlightMatches();
-}
-
-void Widget::findNext(bool forward)
-{
-    if (wordTextEdit->isHidden())
-        return;
-    if (findBar->isHidden()) {
-        showFindBar();
-        return;
-    }
-    if (findMatches.isEmpty())
-        return;
-    const int count = findMatches.size();
-    findCurrent = (findCurrent + (forward ? 1 : count - 1)) % count;
-    highlightMatches();
-}
-
-void Widget::highlightMatches()
-{
-    applyViewSelections();
-    if (findCurrent >= 0) {
-        // Only the cursor moves: the text and its undo history stay as they are.
-        QTextCursor at = wordTextEdit->textCursor();
-        at.setPosition(findMatches.at(findCurrent).selectionStart());
-        wordTextEdit->setTextCursor(at);
-        wordTextEdit->ensureCursorVisible();
-    }
-    findCountLabel->setText(findEdit->text().isEmpty() ? QString()
-            : findMatches.isEmpty()                    ? tr("无结果")
-                                    : QStringLiteral("%1/%2").arg(findCurrent + 1).arg(findMatches.size()));
-}
-
-bool Widget::findKey(QEvent *event)
-{
-    if (event->type() != QEvent::KeyPress)
-        return false;
-    const auto *key = static_cast<QKeyEvent *>(event);
-    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-        findNext(!(key->modifiers() & Qt::ShiftModifier));
-        return true;
-    }
-    if (key->key() == Qt::Key_Escape) {
-        closeFindBar();
-        return true;
-    }
-    return false;
 }
 
 bool Widget::showShortcutHint(QWidget *control, QEvent *event)
@@ -229,14 +115,6 @@ bool Widget::showShortcutHint(QWidget *control, QEvent *event)
 
 bool Widget::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == wordTextEdit->viewport())
-        return wordClick(event) || takeFileDrop(event);
-    if (watched == findEdit)
-        return findKey(event);
-    if (watched == wordTextEdit && event->type() == QEvent::Hide)
-        closeFindBar();
-    if (watched == wordTextEdit && event->type() == QEvent::Resize)
-        findBar->move(wordTextEdit->width() - findBar->width() - 24, 4);
     auto *control = qobject_cast<QPushButton *>(watched);
     if (control && event->type() == QEvent::ToolTipChange && control->text().isEmpty())
         control->setAccessibleName(control->toolTip());

@@ -7,11 +7,14 @@
 #include "pipeline/runtexts.h"
 #include "pipeline/timings.h"
 #include "pipeline/voiceprofiles.h"
+#include "ui/document/documentpane.h"
 #include "ui/library/mylistwidget.h"
+#include "ui/player/playerpane.h"
 #include "ui/tasks/speakerchoice.h"
 
 #include <QComboBox>
 #include <QMenu>
+#include <QMimeData>
 #include <QPointer>
 #include <QTextCodec>
 #include <QTextCursor>
@@ -63,6 +66,8 @@ private slots:
     void outsideChangesAreKept_data();
     void outsideChangesAreKept();
     void renameSpeaker();
+    void paneWithoutWindow_data();
+    void paneWithoutWindow();
 };
 
 void DocumentViewerTest::closeWithoutEditsKeepsBytes_data()
@@ -391,6 +396,79 @@ void DocumentViewerTest::outsideChangesAreKept()
         fx.notices, QStringList {"“doc.txt”在别处被修改过。为免覆盖那些修改，文本区的文字已另存为“" + copy + "”。"});
     QVERIFY(w->wordFiles.contains(fx.path("myWordFiles/" + copy)));
     QCOMPARE(w->wordList->findItems(copy, Qt::MatchExactly).size(), 1);
+}
+
+// The pane serves without the window: what it wrote and the files dropped on it are said by its signals
+// alone, for whoever lists documents and takes tasks.
+void DocumentViewerTest::paneWithoutWindow_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("elsewhere"); // written over the document while it is open, unless empty
+    QTest::addColumn<QStringList>("dropped"); // names of files dropped on the view
+    QTest::addColumn<QStringList>("written"); // the names documentWritten gives, in order
+    QTest::addColumn<QByteArray>("kept"); // the document after closing
+
+    QTest::newRow("unchanged, nothing written")
+        << "" << QByteArray() << QStringList() << QStringList() << QByteArray("原文");
+    QTest::newRow("edited in place") << "，改过" << QByteArray() << QStringList() << QStringList {"doc.txt"}
+                                     << QByteArray("原文，改过");
+    QTest::newRow("changed elsewhere, written beside")
+        << "，改过" << QByteArray("别处的") << QStringList() << QStringList {"doc (2).txt"} << QByteArray("别处的");
+    QTest::newRow("files dropped, asked for as tasks")
+        << "" << QByteArray() << QStringList {"a.wav", "b c.mp3"} << QStringList() << QByteArray("原文");
+}
+
+void DocumentViewerTest::paneWithoutWindow()
+{
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, elsewhere);
+    QFETCH(QStringList, dropped);
+    QFETCH(QStringList, written);
+    QFETCH(QByteArray, kept);
+    WindowFixture fx;
+    QVERIFY(fx.write("myWordFiles/doc.txt", "原文"));
+    QWidget host;
+    auto *area = new QWidget(&host);
+    auto *pane = new DocumentPane(new PlayerPane(new QWidget(area)), area, &host);
+    QSignalSpy writes(pane, &DocumentPane::documentWritten);
+    QSignalSpy drops(pane, &DocumentPane::filesDropped);
+
+    pane->openDocument(fx.path("myWordFiles/doc.txt"), QStringLiteral("doc.txt"));
+    QVERIFY(!pane->isHidden());
+    appendInView(pane, typed);
+    if (!elsewhere.isEmpty())
+        QVERIFY(fx.write("myWordFiles/doc.txt", elsewhere));
+    QList<QUrl> urls;
+    QStringList paths;
+    for (const QString &name : dropped) {
+        QVERIFY(fx.write("in/" + name, "RIFF"));
+        paths << fx.path("in/" + name);
+        urls << QUrl::fromLocalFile(paths.last());
+    }
+    if (!urls.isEmpty()) {
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(pane->viewport(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(pane->viewport(), &drop);
+        QVERIFY(drop.isAccepted());
+    }
+    QCOMPARE(pane->toPlainText(), "原文" + typed);
+    pane->closeDocument();
+
+    QVERIFY(pane->isHidden());
+    QCOMPARE(drops.size(), dropped.isEmpty() ? 0 : 1);
+    QCOMPARE(drops.value(0).value(0).toStringList(), paths);
+    QStringList names;
+    for (const QList<QVariant> &signal : writes)
+        names << QFileInfo(signal.at(0).toString()).fileName();
+    QCOMPARE(names, written);
+    for (const QString &name : written)
+        QCOMPARE(QString::fromUtf8(fx.read("myWordFiles/" + name)), "原文" + typed);
+    QCOMPARE(fx.read("myWordFiles/doc.txt"), kept);
+    QCOMPARE(fx.notices.size(), elsewhere.isEmpty() ? 0 : 1);
 }
 
 QUILLORA_TEST_MAIN(DocumentViewerTest, {}, SmallDisk::enterPrivateMounts)

@@ -6,6 +6,7 @@
 #include "pipeline/datapaths.h"
 #include "pipeline/livetranscription.h"
 #include "pipeline/runtexts.h"
+#include "ui/document/documentpane.h"
 #include "ui/library/librarypane.h"
 #include "ui/notice.h"
 #include "ui/record/recordpane.h"
@@ -112,15 +113,13 @@ void Widget::startLive()
         connect(live, &LiveTranscription::documentWritten, this, &Widget::onLiveDocumentWritten);
         connect(live, &LiveTranscription::documentNotWritten, this,
             [this](const QString &, const QString &path, const Timings::Record &timings) {
-                keepUnwrittenDocument(path, timings);
+                documentPane->keepUnwrittenDocument(path, timings);
             });
         connect(live, &LiveTranscription::ended, this, &Widget::onLiveEnded);
     }
     live->setOptions(options);
     // Like a conversion's text, it belongs to no document until the document is written.
-    wordFilePath.clear();
-    wordTextEdit->show();
-    wordTextEdit->clear();
+    documentPane->takeForRecognition();
     closeWordBtn->setEnabled(false);
     languageBox->setEnabled(false);
     live->start(recorder->recordFilePath(), language);
@@ -135,18 +134,6 @@ void Widget::finishLive()
 void Widget::onLiveDocumentWritten(const QString &, const QString &documentPath)
 {
     adoptWrittenDocument(documentPath);
-}
-
-void Widget::keepUnwrittenDocument(const QString &documentPath, const Timings::Record &timings)
-{
-    wordFilePath = documentPath;
-    wordBaseline = DocumentSave::baselineOf(documentPath, QString());
-    wordBaseline.written = false;
-    openTimings = timings;
-    openTimingsValid = true;
-    openTimingsStale = false;
-    wordTimelineStale = true;
-    sourceGoneTold = false;
 }
 
 void Widget::onLiveEnded(const QString &message)

@@ -1,5 +1,6 @@
 #include "ui/widget.h"
 
+#include "ui/document/documentpane.h"
 #include "ui/library/librarypane.h"
 
 #include "app/appstate.h"
@@ -108,9 +109,7 @@ void Widget::onFileStarted(const QString &)
 {
     // The view shows this run's text but belongs to no document until the run writes one: closing it
     // after a stop or a failure must not overwrite the earlier document with a partial text.
-    wordFilePath.clear();
-    wordTextEdit->show();
-    wordTextEdit->clear();
+    documentPane->takeForRecognition();
     closeWordBtn->setEnabled(false);
 }
 
@@ -118,15 +117,6 @@ void Widget::onDocumentWritten(const QString &task, const QString &documentPath)
 {
     adoptWrittenDocument(documentPath);
     removeTask(task);
-}
-
-void Widget::adoptWrittenDocument(const QString &documentPath)
-{
-    if (!wordFiles.contains(documentPath))
-        libraryPane->appendLibraryFile(QStringLiteral("word"), documentPath);
-    wordFilePath = documentPath;
-    wordBaseline = DocumentSave::baselineOf(documentPath, wordTextEdit->document()->toRawText());
-    loadOpenTimings();
 }
 
 void Widget::onRunEnded(const ConversionEngine::RunEnd &end)

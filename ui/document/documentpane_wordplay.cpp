@@ -1,4 +1,4 @@
-#include "ui/widget.h"
+#include "ui/document/documentpane.h"
 
 #include "app/appstate.h"
 #include "pipeline/speakerturns.h"
@@ -24,31 +24,31 @@ QString plainOf(QString rawViewText)
 }
 } // namespace
 
-void Widget::createWordPlayback()
+void DocumentPane::createWordPlayback()
 {
     // The player's own progress moves the highlight, and only while it plays from the view.
-    mediaObject.setTickInterval(followMs);
-    connect(&mediaObject, &Phonon::MediaObject::tick, this, [this] {
+    player->mediaObject.setTickInterval(followMs);
+    connect(&player->mediaObject, &Phonon::MediaObject::tick, this, [this] {
         if (playerOnDocument)
             updateSpokenWord();
     });
-    connect(&mediaObject, &Phonon::MediaObject::stateChanged, this, &Widget::onDocumentPlayerState);
-    connect(&mediaObject, &Phonon::MediaObject::seekableChanged, this,
-        [this] { onDocumentPlayerState(mediaObject.state()); });
-    connect(wordTextEdit->document(), &QTextDocument::contentsChanged, this, [this] { wordTimelineStale = true; });
+    connect(&player->mediaObject, &Phonon::MediaObject::stateChanged, this, &DocumentPane::onDocumentPlayerState);
+    connect(&player->mediaObject, &Phonon::MediaObject::seekableChanged, this,
+        [this] { onDocumentPlayerState(player->mediaObject.state()); });
+    connect(document(), &QTextDocument::contentsChanged, this, [this] { wordTimelineStale = true; });
     // Keys of the view alone, none of them an editing key.
     const auto viewKey = [this](const QKeySequence &key, const std::function<void()> &action) {
-        auto *shortcut = new QShortcut(key, wordTextEdit, nullptr, nullptr, Qt::WidgetShortcut);
+        auto *shortcut = new QShortcut(key, this, nullptr, nullptr, Qt::WidgetShortcut);
         connect(shortcut, &QShortcut::activated, this, action);
     };
     viewKey(QKeySequence(Qt::Key_F4), [this] { playPauseFromCaret(); });
     viewKey(QKeySequence(Qt::ALT + Qt::Key_Left), [this] { seekDocumentBy(-skipMs); });
     viewKey(QKeySequence(Qt::ALT + Qt::Key_Right), [this] { seekDocumentBy(skipMs); });
-    wordTextEdit->setToolTip(Notice::wrappingToolTip(
+    setToolTip(Notice::wrappingToolTip(
         tr("Ctrl+单击词语：从该词起播放原音频\nF4：从光标处播放或暂停\nAlt+←、Alt+→：后退、前进 5 秒")));
 }
 
-void Widget::loadOpenTimings()
+void DocumentPane::loadOpenTimings()
 {
     openTimingsValid = readDocumentTimings(AppState::dataDir, wordFilePath, &openTimings);
     Timings::Record stale;
@@ -59,36 +59,35 @@ void Widget::loadOpenTimings()
     updateSpokenWord();
 }
 
-bool Widget::documentTimed() const
+bool DocumentPane::documentTimed() const
 {
-    return openTimingsValid && !wordFilePath.isEmpty() && !wordTextEdit->isHidden();
+    return openTimingsValid && !wordFilePath.isEmpty() && !isHidden();
 }
 
-const WordAlign::Timeline &Widget::viewTimeline()
+const WordAlign::Timeline &DocumentPane::viewTimeline()
 {
     if (wordTimelineStale) {
-        wordTimeline = documentTimed()
-            ? WordAlign::Timeline(SpeakerTurns::maskedLabels(wordTextEdit->document()->toRawText(),
-                                      openTimings.speakerNames, openTimings.labelSuffix),
-                openTimings.sentences)
-            : WordAlign::Timeline();
+        wordTimeline = documentTimed() ? WordAlign::Timeline(SpeakerTurns::maskedLabels(document()->toRawText(),
+                                                                 openTimings.speakerNames, openTimings.labelSuffix),
+                           openTimings.sentences)
+                                       : WordAlign::Timeline();
         wordTimelineStale = false;
     }
     return wordTimeline;
 }
 
-void Widget::tellStaleTimings()
+void DocumentPane::tellStaleTimings()
 {
-    if (!openTimingsStale || staleTimingsTold || wordFilePath.isEmpty() || wordTextEdit->isHidden())
+    if (!openTimingsStale || staleTimingsTold || wordFilePath.isEmpty() || isHidden())
         return;
     staleTimingsTold = true;
-    Notice::information(this,
+    Notice::information(window(),
         tr("“%1”在别处被修改过，它的时间信息描述的是修改前的文字：不能再从词语播放，也不能导出字幕。"
            "重新转换原音频可以得到新的时间信息。")
             .arg(QFileInfo(wordFilePath).fileName()));
 }
 
-bool Widget::playFromWord(int offset)
+bool DocumentPane::playFromWord(int offset)
 {
     if (!documentTimed()) {
         tellStaleTimings();
@@ -98,48 +97,48 @@ bool Widget::playFromWord(int offset)
     if (word < 0)
         return false;
     const QString source = openTimings.sourcePath;
-    if (!QFileInfo::exists(source) || !playerPane->playRefusal(source).isEmpty()) {
+    if (!QFileInfo::exists(source) || !player->playRefusal(source).isEmpty()) {
         if (!sourceGoneTold)
-            Notice::information(this,
-                QFileInfo::exists(source) ? playerPane->playRefusal(source)
+            Notice::information(window(),
+                QFileInfo::exists(source) ? player->playRefusal(source)
                                           : tr("无法播放原音频：找不到文件“%1”，它可能已被移动或删除。").arg(source));
         sourceGoneTold = true;
         return false;
     }
     const qint64 at = viewTimeline().startMs(word);
-    const Phonon::State state = mediaObject.state();
-    if (playStarted && playFilePath == source && (state == Phonon::PlayingState || state == Phonon::PausedState)
-        && mediaObject.isSeekable()) {
+    const Phonon::State state = player->mediaObject.state();
+    if (player->playStarted && player->playFilePath == source
+        && (state == Phonon::PlayingState || state == Phonon::PausedState) && player->mediaObject.isSeekable()) {
         seekDocument(at);
-        mediaObject.play();
+        player->mediaObject.play();
     } else {
-        if (!(playStarted && playFilePath == source))
-            playerPane->loadAndPlay(source);
+        if (!(player->playStarted && player->playFilePath == source))
+            player->loadAndPlay(source);
         else
-            mediaObject.play();
+            player->mediaObject.play();
         pendingSeekMs = at;
     }
     playerOnDocument = true;
-    playbackWanted = true;
-    playerPane->showPlayButton(false);
+    player->playbackWanted = true;
+    player->showPlayButton(false);
     updateSpokenWord();
     return true;
 }
 
-void Widget::playPauseFromCaret()
+void DocumentPane::playPauseFromCaret()
 {
-    if (playerOnDocument && playbackWanted)
-        slotPause();
+    if (playerOnDocument && player->playbackWanted)
+        player->pause();
     else
-        playFromWord(wordTextEdit->textCursor().position());
+        playFromWord(textCursor().position());
 }
 
-void Widget::seekDocumentBy(qint64 deltaMs)
+void DocumentPane::seekDocumentBy(qint64 deltaMs)
 {
-    if (!playerOnDocument || !playStarted)
+    if (!playerOnDocument || !player->playStarted)
         return;
     const qint64 from = documentPlayTime();
-    const qint64 total = mediaObject.totalTime();
+    const qint64 total = player->mediaObject.totalTime();
     const qint64 to = qBound<qint64>(0, from + deltaMs, total > 0 ? total : from + deltaMs);
     if (pendingSeekMs >= 0)
         pendingSeekMs = to;
@@ -148,18 +147,18 @@ void Widget::seekDocumentBy(qint64 deltaMs)
     updateSpokenWord();
 }
 
-void Widget::seekDocument(qint64 ms)
+void DocumentPane::seekDocument(qint64 ms)
 {
-    mediaObject.seek(ms);
+    player->mediaObject.seek(ms);
     seekTargetMs = ms;
     seekClock.start();
 }
 
-qint64 Widget::documentPlayTime()
+qint64 DocumentPane::documentPlayTime()
 {
     if (pendingSeekMs >= 0)
         return pendingSeekMs;
-    const qint64 current = mediaObject.currentTime();
+    const qint64 current = player->mediaObject.currentTime();
     // Until the backend reports the new position the old one would flash up, scrolling the view away.
     if (seekTargetMs >= 0 && (current < seekTargetMs - 50 || current > seekTargetMs + 1000)
         && seekClock.elapsed() < 1000)
@@ -168,22 +167,23 @@ qint64 Widget::documentPlayTime()
     return current;
 }
 
-void Widget::onDocumentPlayerState(Phonon::State state)
+void DocumentPane::onDocumentPlayerState(Phonon::State state)
 {
     if (!playerOnDocument)
         return;
     const bool ready = state == Phonon::PlayingState || state == Phonon::PausedState;
-    if (pendingSeekMs >= 0 && ready && mediaObject.isSeekable()) {
+    if (pendingSeekMs >= 0 && ready && player->mediaObject.isSeekable()) {
         seekDocument(pendingSeekMs);
         pendingSeekMs = -1;
     }
     updateSpokenWord();
 }
 
-void Widget::updateSpokenWord()
+void DocumentPane::updateSpokenWord()
 {
-    const Phonon::State state = mediaObject.state();
-    const bool following = playerOnDocument && playStarted && documentTimed() && playFilePath == openTimings.sourcePath;
+    const Phonon::State state = player->mediaObject.state();
+    const bool following
+        = playerOnDocument && player->playStarted && documentTimed() && player->playFilePath == openTimings.sourcePath;
     const bool sounding = state != Phonon::StoppedState && state != Phonon::ErrorState;
     int offset = -1;
     int length = 0;
@@ -203,17 +203,17 @@ void Widget::updateSpokenWord()
     if (offset < 0)
         return;
     // Kept in sight by scrolling alone: the caret stays where the user is typing.
-    QTextCursor at(wordTextEdit->document());
+    QTextCursor at(document());
     at.setPosition(offset);
-    const QRect word = wordTextEdit->cursorRect(at);
-    const QRect shown = wordTextEdit->viewport()->rect();
+    const QRect word = cursorRect(at);
+    const QRect shown = viewport()->rect();
     if (!shown.contains(word)) {
-        QScrollBar *bar = wordTextEdit->verticalScrollBar();
+        QScrollBar *bar = verticalScrollBar();
         bar->setValue(bar->value() + word.top() - shown.height() / 3);
     }
 }
 
-void Widget::applyViewSelections()
+void DocumentPane::applyViewSelections()
 {
     QList<QTextEdit::ExtraSelection> selections;
     for (int i = 0; i < findMatches.size(); ++i) {
@@ -224,31 +224,31 @@ void Widget::applyViewSelections()
     }
     if (spokenOffset >= 0) {
         QTextEdit::ExtraSelection spoken;
-        spoken.cursor = QTextCursor(wordTextEdit->document());
+        spoken.cursor = QTextCursor(document());
         spoken.cursor.setPosition(spokenOffset);
         spoken.cursor.setPosition(spokenOffset + spokenLength, QTextCursor::KeepAnchor);
         spoken.format.setBackground(QColor(Theme::spokenWordColour));
         selections << spoken;
     }
-    wordTextEdit->setExtraSelections(selections);
+    setExtraSelections(selections);
 }
 
-bool Widget::wordClick(QEvent *event)
+bool DocumentPane::wordClick(QEvent *event)
 {
     if (event->type() != QEvent::MouseButtonPress)
         return false;
     const auto *mouse = static_cast<QMouseEvent *>(event);
     if (mouse->button() != Qt::LeftButton || mouse->modifiers() != Qt::ControlModifier)
         return false;
-    QTextCursor clicked = wordTextEdit->cursorForPosition(mouse->pos());
+    QTextCursor clicked = cursorForPosition(mouse->pos());
     if (!playFromWord(clicked.position()))
         return false;
     // The caret follows the click, so F4 pauses and plays on from the same word.
-    wordTextEdit->setTextCursor(clicked);
+    setTextCursor(clicked);
     return true;
 }
 
-void Widget::writeOpenTimings(const QString &rawViewText)
+void DocumentPane::writeOpenTimings(const QString &rawViewText)
 {
     if (!openTimingsValid || wordFilePath.isEmpty())
         return;

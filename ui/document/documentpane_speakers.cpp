@@ -1,4 +1,4 @@
-#include "ui/widget.h"
+#include "ui/document/documentpane.h"
 
 #include "app/appstate.h"
 #include "pipeline/speakerturns.h"
@@ -39,21 +39,20 @@ private:
 
 } // namespace
 
-void Widget::addSpeakerRename(QMenu *menu, int offset)
+void DocumentPane::addSpeakerRename(QMenu *menu, int offset)
 {
     if (!documentTimed() || openTimings.speakerNames.isEmpty())
         return;
-    const int speaker = SpeakerTurns::speakerAt(SpeakerTurns::labelsIn(wordTextEdit->document()->toRawText(),
-                                                    openTimings.speakerNames, openTimings.labelSuffix),
-        offset);
+    const int speaker = SpeakerTurns::speakerAt(
+        SpeakerTurns::labelsIn(document()->toRawText(), openTimings.speakerNames, openTimings.labelSuffix), offset);
     if (speaker > 0)
         menu->addAction(tr("重命名说话人…"), this, [this, speaker] { renameSpeaker(speaker); });
 }
 
-void Widget::renameSpeaker(int speaker)
+void DocumentPane::renameSpeaker(int speaker)
 {
     const QString current = openTimings.speakerNames.value(speaker - 1);
-    MyInput input(this);
+    MyInput input(window());
     input.titleLabel->setText(tr("重命名说话人"));
     input.nameEdit->setText(current);
     input.nameEdit->selectAll();
@@ -67,50 +66,50 @@ void Widget::renameSpeaker(int speaker)
     case SpeakerTurns::NameProblem::None:
         break;
     case SpeakerTurns::NameProblem::Empty:
-        Notice::information(this, tr("说话人的名称不能为空！"));
+        Notice::information(window(), tr("说话人的名称不能为空！"));
         return;
     case SpeakerTurns::NameProblem::LineBreak:
-        Notice::information(this, tr("说话人的名称不能换行！"));
+        Notice::information(window(), tr("说话人的名称不能换行！"));
         return;
     case SpeakerTurns::NameProblem::Suffix:
-        Notice::information(this, tr("说话人的名称不能含有“%1”，它用来隔开名称和说的话！").arg(suffix.trimmed()));
+        Notice::information(window(), tr("说话人的名称不能含有“%1”，它用来隔开名称和说的话！").arg(suffix.trimmed()));
         return;
     case SpeakerTurns::NameProblem::Taken:
-        Notice::information(this, tr("已有说话人名为“%1”，请换一个名称！").arg(name.trimmed()));
+        Notice::information(window(), tr("已有说话人名为“%1”，请换一个名称！").arg(name.trimmed()));
         return;
     }
     const SpeakerTurns::Renamed renamed
-        = SpeakerTurns::renamed(wordTextEdit->document()->toRawText(), openTimings.speakerNames, suffix, speaker, name);
+        = SpeakerTurns::renamed(document()->toRawText(), openTimings.speakerNames, suffix, speaker, name);
     if (renamed.names == openTimings.speakerNames)
         return;
     // One edit block: a single undo brings back every label and the old name.
-    QTextCursor cursor(wordTextEdit->document());
+    QTextCursor cursor(document());
     cursor.beginEditBlock();
     for (auto at = renamed.offsets.crbegin(); at != renamed.offsets.crend(); ++at) {
         cursor.setPosition(*at);
         cursor.setPosition(*at + renamed.oldLength, QTextCursor::KeepAnchor);
         cursor.insertText(renamed.name);
     }
-    wordTextEdit->document()->appendUndoItem(new SpeakerNamesEdit(
+    document()->appendUndoItem(new SpeakerNamesEdit(
         [this](const QStringList &names) { setSpeakerNames(names); }, openTimings.speakerNames, renamed.names));
     cursor.endEditBlock();
     setSpeakerNames(renamed.names);
     rememberRenamedSpeaker(speaker, renamed.name);
 }
 
-void Widget::setSpeakerNames(const QStringList &names)
+void DocumentPane::setSpeakerNames(const QStringList &names)
 {
     // Saving the document writes them into its timings, with the labels' text.
     openTimings.speakerNames = names;
     wordTimelineStale = true;
 }
 
-void Widget::rememberRenamedSpeaker(int speaker, const QString &name)
+void DocumentPane::rememberRenamedSpeaker(int speaker, const QString &name)
 {
     // The named voice is known again in later files; a record that kept no voice names nothing.
     QString error;
     if (VoiceProfiles::rememberSpeaker(AppState::dataDir, openTimings, speaker, name, &error)
         == VoiceProfiles::Change::NotSaved) {
-        Notice::information(this, tr("说话人已重命名，但无法记住“%1”的声音：%2").arg(name, error));
+        Notice::information(window(), tr("说话人已重命名，但无法记住“%1”的声音：%2").arg(name, error));
     }
 }
