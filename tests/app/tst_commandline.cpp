@@ -17,6 +17,27 @@
 
 using namespace ConversionTest;
 
+namespace {
+// One run of a fresh copy of the program, under LANG `lang` (the test's own when empty) and DISPLAY
+// `display` (none when empty), ended after 30 s at the latest; the copy's folder stays for the checks.
+struct ShortRun
+{
+    ShortRun(const QString &serviceHost, const QStringList &arguments, const QString &lang = QString(),
+        const QString &display = QString())
+        : program(serviceHost)
+    {
+        program.setLang(lang);
+        if (!display.isEmpty())
+            program.setVariable("DISPLAY", display);
+        if (program.isValid())
+            result = program.run(arguments, 30000);
+    }
+
+    ProgramCopy program;
+    ProgramCopy::Result result;
+};
+} // namespace
+
 // quillora --convert as a real process with no display, against our own speech service (and the scripted
 // one where a run must be caught in the middle), and the rules it prints and exits by.
 class TestCommandLine : public QObject
@@ -200,13 +221,13 @@ void TestCommandLine::usage()
     QFETCH(int, exitCode);
     QFETCH(QString, stdoutHas);
     QFETCH(QString, stderrHas);
-    ProgramCopy program(service.hostAndPort());
-    QVERIFY(program.isValid());
-    const ProgramCopy::Result result = program.run(arguments, 30000);
-    QVERIFY2(result.out.contains(stdoutHas) && result.err.contains(stderrHas), qPrintable(result.out + result.err));
-    QCOMPARE(result.exitCode, exitCode);
-    QCOMPARE(result.out.isEmpty(), stdoutHas.isEmpty());
-    QCOMPARE(QDir(program.filePath("myWordFiles")).entryList(QDir::Files), QStringList());
+    const ShortRun run(service.hostAndPort(), arguments);
+    QVERIFY(run.program.isValid());
+    QVERIFY2(run.result.out.contains(stdoutHas) && run.result.err.contains(stderrHas),
+        qPrintable(run.result.out + run.result.err));
+    QCOMPARE(run.result.exitCode, exitCode);
+    QCOMPARE(run.result.out.isEmpty(), stdoutHas.isEmpty());
+    QCOMPARE(QDir(run.program.filePath("myWordFiles")).entryList(QDir::Files), QStringList());
 }
 
 void TestCommandLine::usageInLocale_data()
@@ -246,12 +267,11 @@ void TestCommandLine::usageInLocale()
     QFETCH(QStringList, arguments);
     QFETCH(QString, stdoutHas);
     QFETCH(QString, stderrIs);
-    ProgramCopy program(service.hostAndPort());
-    QVERIFY(program.isValid());
-    program.setLang(lang);
-    const ProgramCopy::Result result = program.run(arguments, 30000);
-    QCOMPARE(result.err, stderrIs);
-    QVERIFY2(result.out.contains(stdoutHas) && result.out.isEmpty() == stdoutHas.isEmpty(), qPrintable(result.out));
+    const ShortRun run(service.hostAndPort(), arguments, lang);
+    QVERIFY(run.program.isValid());
+    QCOMPARE(run.result.err, stderrIs);
+    QVERIFY2(run.result.out.contains(stdoutHas) && run.result.out.isEmpty() == stdoutHas.isEmpty(),
+        qPrintable(run.result.out));
 }
 
 void TestCommandLine::windowStart_data()
@@ -287,15 +307,11 @@ void TestCommandLine::windowStart()
     QFETCH(int, exitCode);
     QFETCH(QString, stderrIs);
     QVERIFY(!QFileInfo::exists("/tmp/.X11-unix/X987"));
-    ProgramCopy program(service.hostAndPort());
-    QVERIFY(program.isValid());
-    program.setLang(lang);
-    if (!display.isEmpty())
-        program.setVariable("DISPLAY", display);
-    const ProgramCopy::Result result = program.run(arguments, 30000);
-    QCOMPARE(result.err, stderrIs);
-    QCOMPARE(result.exitCode, exitCode);
-    QCOMPARE(result.out, QString());
+    const ShortRun run(service.hostAndPort(), arguments, lang, display);
+    QVERIFY(run.program.isValid());
+    QCOMPARE(run.result.err, stderrIs);
+    QCOMPARE(run.result.exitCode, exitCode);
+    QCOMPARE(run.result.out, QString());
 }
 
 void TestCommandLine::convert_data()

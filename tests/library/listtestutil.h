@@ -7,6 +7,7 @@
 #include "ui/library/myinput.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -20,6 +21,14 @@ inline QStringList itemTexts(const QListWidget *list)
     QStringList texts;
     for (int i = 0; i < list->count(); ++i)
         texts << list->item(i)->text();
+    return texts;
+}
+
+inline QStringList comboTexts(const QComboBox *combo)
+{
+    QStringList texts;
+    for (int i = 0; i < combo->count(); ++i)
+        texts << combo->itemText(i);
     return texts;
 }
 

@@ -44,6 +44,30 @@ void appendInView(QTextEdit *view, const QString &text)
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(text);
 }
+
+// A window over the documents a.txt ("文档A") and b.txt ("文档B") with a.txt open in the view; null when
+// they could not be written.
+Widget *startWithFirstOfTwoOpen(WindowFixture &fx)
+{
+    if (!fx.write("myWordFiles/a.txt", "文档A") || !fx.write("myWordFiles/b.txt", "文档B"))
+        return nullptr;
+    Widget *w = fx.start();
+    w->slotWordOpen(w->wordList->item(0));
+    return w;
+}
+
+// Begins converting a recording; the run stays in its first step, making sure of the scripted service,
+// until it is stopped. False when it did not begin.
+bool beginWaitingRun(const WindowFixture &fx, Widget *w, const ScriptedServer &service)
+{
+    w->testSeams.serviceHost = service.hostAndPort();
+    w->languageBox->setCurrentText(QStringLiteral("英文"));
+    if (!fx.write("myWAVFiles/run.wav", "RIFF"))
+        return false;
+    w->addTask(fx.path("myWAVFiles/run.wav"));
+    w->slotBeginCover();
+    return w->runActive();
+}
 } // namespace
 
 class DocumentViewerTest : public QObject
@@ -141,10 +165,8 @@ void DocumentViewerTest::closeBeforeAnythingOpened()
 void DocumentViewerTest::openingAnotherDropsEdits()
 {
     WindowFixture fx;
-    QVERIFY(fx.write("myWordFiles/a.txt", "文档A"));
-    QVERIFY(fx.write("myWordFiles/b.txt", "文档B"));
-    Widget *w = fx.start();
-    w->slotWordOpen(w->wordList->item(0));
+    Widget *w = startWithFirstOfTwoOpen(fx);
+    QVERIFY(w);
     w->wordTextEdit->setPlainText("changed A");
     w->slotWordOpen(w->wordList->item(1));
 
@@ -160,10 +182,8 @@ void DocumentViewerTest::openingAnotherDropsEdits()
 void DocumentViewerTest::missingDocumentChangesNothing()
 {
     WindowFixture fx;
-    QVERIFY(fx.write("myWordFiles/a.txt", "文档A"));
-    QVERIFY(fx.write("myWordFiles/b.txt", "文档B"));
-    Widget *w = fx.start();
-    w->slotWordOpen(w->wordList->item(0));
+    Widget *w = startWithFirstOfTwoOpen(fx);
+    QVERIFY(w);
     w->wordTextEdit->setPlainText("文档A, edited");
     QVERIFY(QFile::remove(fx.path("myWordFiles/b.txt")));
     w->slotWordOpen(w->wordList->item(1));
@@ -185,12 +205,7 @@ void DocumentViewerTest::refusedDuringConversion()
     w->wordTextEdit->show();
     // A run that is still making sure of its service when the document is asked for.
     ScriptedServer service;
-    w->testSeams.serviceHost = service.hostAndPort();
-    w->languageBox->setCurrentText(QStringLiteral("英文"));
-    QVERIFY(fx.write("myWAVFiles/run.wav", "RIFF"));
-    w->addTask(fx.path("myWAVFiles/run.wav"));
-    w->slotBeginCover();
-    QVERIFY(w->runActive());
+    QVERIFY(beginWaitingRun(fx, w, service));
 
     w->slotWordOpen(w->wordList->item(0));
 
@@ -377,12 +392,7 @@ void DocumentViewerTest::outsideChangesAreKept()
         w->closeWordBtn->click();
         QVERIFY(!w->wordTextEdit->isVisible());
     } else {
-        w->testSeams.serviceHost = service.hostAndPort();
-        w->languageBox->setCurrentText(QStringLiteral("英文"));
-        QVERIFY(fx.write("myWAVFiles/run.wav", "RIFF"));
-        w->addTask(fx.path("myWAVFiles/run.wav"));
-        w->slotBeginCover();
-        QVERIFY(w->runActive());
+        QVERIFY(beginWaitingRun(fx, w, service));
         w->slotStopCover();
     }
 

@@ -12,6 +12,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+// The task list holds these files of `folder`, in this order, and the selector shows `selector`.
+void compareTasks(const WindowFixture &fx, const Widget *w, const QString &folder, const QStringList &tasks,
+    const QStringList &selector)
+{
+    QStringList expectedTasks;
+    for (const QString &name : tasks)
+        expectedTasks << fx.path(folder + name);
+    QCOMPARE(w->taskFiles, expectedTasks);
+    QCOMPARE(comboTexts(w->audioCombo), selector);
+}
+} // namespace
+
 class LibraryListsTest : public QObject
 {
     Q_OBJECT
@@ -129,16 +142,9 @@ void LibraryListsTest::uploadOrdersAndDeduplicates()
         Notice::setNextFileNames(chosen);
         w->uploadBtn->click();
     }
-    QStringList expectedTasks;
-    for (const QString &name : tasks)
-        expectedTasks << fx.path("outside/" + name);
-    QCOMPARE(w->taskFiles, expectedTasks);
-    QStringList shown;
-    for (int i = 0; i < w->audioCombo->count(); ++i) {
-        shown << w->audioCombo->itemText(i);
+    compareTasks(fx, w, "outside/", tasks, selector);
+    for (int i = 0; i < w->audioCombo->count(); ++i)
         QVERIFY(!w->audioCombo->itemData(i).isValid());
-    }
-    QCOMPARE(shown, selector);
     for (const QString &task : w->taskFiles)
         QVERIFY2(QFile::exists(task), qPrintable(task));
     // The chosen files stay where they are.
@@ -277,14 +283,7 @@ void LibraryListsTest::addSelectedToTasks()
     select(selected);
     w->addWavBtn->click();
 
-    QStringList expectedTasks;
-    for (const QString &name : tasks)
-        expectedTasks << fx.path("myWAVFiles/" + name);
-    QCOMPARE(w->taskFiles, expectedTasks);
-    QStringList shown;
-    for (int i = 0; i < w->audioCombo->count(); ++i)
-        shown << w->audioCombo->itemText(i);
-    QCOMPARE(shown, selector);
+    compareTasks(fx, w, "myWAVFiles/", tasks, selector);
     QCOMPARE(w->wavList->selectedItems().size(), selected.size());
 }
 

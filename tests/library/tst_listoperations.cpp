@@ -11,14 +11,6 @@
 #include <QtTest>
 
 namespace {
-QStringList comboTexts(const QComboBox *combo)
-{
-    QStringList texts;
-    for (int i = 0; i < combo->count(); ++i)
-        texts << combo->itemText(i);
-    return texts;
-}
-
 // A window whose audio folder holds a.wav, b.wav and talk.mp3 and text folder x.txt and y.txt, with
 // a.wav and talk.mp3 on the task list (added in that order) and an outside file on it too.
 Widget *startLibrary(WindowFixture &fx)
@@ -41,10 +33,23 @@ QStringList relative(const WindowFixture &fx, const QStringList &paths)
         names << QString(path).remove(fx.appDir.path() + '/');
     return names;
 }
-// The library list of kind, its items, the task list and the selector, paths relative to the fixture.
-void compareLists(const WindowFixture &fx, Widget *w, const QString &kind, const QStringList &paths,
-    const QStringList &items, const QStringList &tasks, const QStringList &selector)
+// The columns a row ends with: the library list of its kind afterwards (paths relative to the fixture), its
+// items, the task list (relative) and the selector.
+void addListColumns()
 {
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QStringList>("tasks");
+    QTest::addColumn<QStringList>("selector");
+}
+
+// The lists as the current row's list columns expect them.
+void compareLists(const WindowFixture &fx, Widget *w, const QString &kind)
+{
+    QFETCH(QStringList, paths);
+    QFETCH(QStringList, items);
+    QFETCH(QStringList, tasks);
+    QFETCH(QStringList, selector);
     QCOMPARE(relative(fx, w->libraryPaths(kind)), paths);
     QCOMPARE(itemTexts(w->libraryList(kind)), items);
     QCOMPARE(relative(fx, w->taskFiles), tasks);
@@ -80,10 +85,7 @@ void ListOperationsTest::deleteFile_data()
     QTest::addColumn<bool>("yes");
     QTest::addColumn<bool>("goneBehindBack");
     QTest::addColumn<QString>("question");
-    QTest::addColumn<QStringList>("paths"); // library paths afterwards, relative
-    QTest::addColumn<QStringList>("items");
-    QTest::addColumn<QStringList>("tasks");
-    QTest::addColumn<QStringList>("selector");
+    addListColumns();
 
     const QString askWav = "确定要删除该录音文件吗？";
     const QStringList allTasks = {"myWAVFiles/talk.mp3", "outside/a.wav", "myWAVFiles/a.wav"};
@@ -118,10 +120,6 @@ void ListOperationsTest::deleteFile()
     QFETCH(bool, yes);
     QFETCH(bool, goneBehindBack);
     QFETCH(QString, question);
-    QFETCH(QStringList, paths);
-    QFETCH(QStringList, items);
-    QFETCH(QStringList, tasks);
-    QFETCH(QStringList, selector);
     WindowFixture fx;
     Widget *w = startLibrary(fx);
     const QString file = fx.path((kind == "wav" ? "myWAVFiles/" : "myWordFiles/") + name);
@@ -133,7 +131,7 @@ void ListOperationsTest::deleteFile()
 
     QCOMPARE(fx.notices, QStringList {question});
     QCOMPARE(QFile::exists(file), !yes && !goneBehindBack);
-    compareLists(fx, w, kind, paths, items, tasks, selector);
+    compareLists(fx, w, kind);
     if (QTest::currentTestFailed())
         return;
 }
@@ -146,10 +144,7 @@ void ListOperationsTest::renameFile_data()
     QTest::addColumn<int>("answer");
     QTest::addColumn<QString>("offered");
     QTest::addColumn<QString>("message");
-    QTest::addColumn<QStringList>("paths");
-    QTest::addColumn<QStringList>("items");
-    QTest::addColumn<QStringList>("tasks");
-    QTest::addColumn<QStringList>("selector");
+    addListColumns();
 
     const int ok = int(RenameAnswer::Ok);
     const QStringList wavPaths = {"myWAVFiles/a.wav", "myWAVFiles/b.wav", "myWAVFiles/talk.mp3"};
@@ -238,10 +233,6 @@ void ListOperationsTest::renameFile()
     QFETCH(int, answer);
     QFETCH(QString, offered);
     QFETCH(QString, message);
-    QFETCH(QStringList, paths);
-    QFETCH(QStringList, items);
-    QFETCH(QStringList, tasks);
-    QFETCH(QStringList, selector);
     WindowFixture fx;
     Widget *w = startLibrary(fx);
     const QString folder = kind == "wav" ? "myWAVFiles/" : "myWordFiles/";
@@ -253,10 +244,11 @@ void ListOperationsTest::renameFile()
 
     QCOMPARE(shown, offered);
     QCOMPARE(fx.notices, message.isEmpty() ? QStringList() : QStringList {message});
-    compareLists(fx, w, kind, paths, items, tasks, selector);
+    compareLists(fx, w, kind);
     if (QTest::currentTestFailed())
         return;
     // Disk and lists agree, and the content moved with the name.
+    QFETCH(QStringList, items);
     QStringList onDisk = QDir(fx.path(folder)).entryList(QDir::Files);
     QStringList listed = items;
     onDisk.sort();
