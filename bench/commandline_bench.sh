@@ -4,9 +4,7 @@
 # 4- and a 20-minute file. Argument: "wall" or "memory" for one half only. QUILLORA_BUILD_DIR chooses the
 # build (default build/).
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${QUILLORA_BUILD_DIR:-$root/build}"
-[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2 --target bench_commandline quillora quillora-speechd >/dev/null
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+build_targets bench_commandline quillora quillora-speechd
 echo "\$ $build/tests/conversion/bench_commandline ${1:-}"
 "$build/tests/conversion/bench_commandline" ${1:+"$1"}

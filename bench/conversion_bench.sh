@@ -4,9 +4,7 @@
 # with as many as the service has workers (wall times and their ratio, longest event-loop stall, peak memory). Arguments: minutes of MP3 (default 60) and copies of the
 # 153.5 s English passage (default 4, about 10 minutes). QUILLORA_BUILD_DIR chooses the build (default build/).
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${QUILLORA_BUILD_DIR:-$root/build}"
-[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2 --target bench_conversion quillora-speechd >/dev/null
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+build_targets bench_conversion quillora-speechd
 echo "\$ $build/tests/conversion/bench_conversion ${1:-60} ${2:-4}"
 "$build/tests/conversion/bench_conversion" "${1:-60}" "${2:-4}"

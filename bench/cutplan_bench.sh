@@ -3,10 +3,8 @@
 # the time of a bare ffmpeg transcode of 60 minutes of MP3 and of the segment muxer cutting the result.
 # BENCH_BUILD_DIR chooses the benchmark build (default build/bench).
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-bench_build="${BENCH_BUILD_DIR:-$root/build/bench}"
-cmake -S "$root/bench" -B "$bench_build" >/dev/null
-cmake --build "$bench_build" -j2 --target bench_cutplan >/dev/null
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+build_bench_targets bench_cutplan
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 ffmpeg -nostdin -y -loglevel error -f lavfi -i "sine=frequency=300:sample_rate=44100:duration=3600" -ac 2 \

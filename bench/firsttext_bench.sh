@@ -5,9 +5,7 @@
 # Arguments: minutes for the first words (default 60; "55s" for seconds), minutes for the wall comparison (default 10), runs
 # (default 3). QUILLORA_BUILD_DIR chooses the build (default build/).
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${QUILLORA_BUILD_DIR:-$root/build}"
-[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2 --target bench_firsttext quillora-speechd >/dev/null
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+build_targets bench_firsttext quillora-speechd
 echo "\$ $build/tests/conversion/bench_firsttext ${1:-60} ${2:-10} ${3:-3}   # $(uptime | sed 's/.*load/load/')"
 "$build/tests/conversion/bench_firsttext" "${1:-60}" "${2:-10}" "${3:-3}"

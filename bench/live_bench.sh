@@ -6,9 +6,7 @@
 # conversion of the same recording. Argument: copies of the ten-sentence passage (default 6, about five
 # minutes). Run it under `unshare --ipc` when another copy of the program runs. Not part of CI.
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${QUILLORA_BUILD_DIR:-$root/build}"
-[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2 --target bench_live quillora-speechd >/dev/null
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+build_targets bench_live quillora-speechd
 echo "\$ $build/tests/media/bench_live ${1:-6}"
 LANGUAGE=zh_CN "$build/tests/media/bench_live" "${1:-6}"

@@ -6,8 +6,6 @@
 # Speech spans come from the audio's loudness here; the real path takes them from the recogniser's words.
 # Usage: bench/speakers_bench.sh [dialogues|hour] [seeds=N] [name=value ...]
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${QUILLORA_BUILD_DIR:-$root/build}"
-[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2 --target bench_speakers >/dev/null
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+build_targets bench_speakers
 "$build/tests/conversion/bench_speakers" "${@:-dialogues}"

@@ -3,13 +3,9 @@
 # and the client's time to build the request body for a full 60-second segment.
 # QUILLORA_BUILD_DIR chooses the main build (default build/); BENCH_BUILD_DIR the benchmark build.
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${QUILLORA_BUILD_DIR:-$root/build}"
-bench_build="${BENCH_BUILD_DIR:-$build/bench}"
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 "$root/scripts/deps.sh"
-[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2 --target quillora-speechd >/dev/null
-cmake -S "$root/bench" -B "$bench_build" >/dev/null
-cmake --build "$bench_build" -j2 >/dev/null
+build_targets quillora-speechd
+build_bench_targets
 python3 "$root/bench/speech_bench.py" "$build/quillora-speechd" "${RUNS:-3}"
 "$bench_build/bench_body" 30

@@ -5,8 +5,6 @@
 # naming of the voices found in two-voice dialogues.
 # Usage: bench/voices_bench.sh [enrol=SECONDS] [thresholds=a,b,...]
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${QUILLORA_BUILD_DIR:-$root/build}"
-[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2 --target bench_voices >/dev/null
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+build_targets bench_voices
 "$build/tests/conversion/bench_voices" "$@"

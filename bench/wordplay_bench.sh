@@ -5,9 +5,7 @@
 # "mp3" as the argument makes the source a 128 kbit/s MP3 instead of WAV. Needs PulseAudio and about
 # 200 MB in the temporary folder. QUILLORA_BUILD_DIR chooses the build (default build/).
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${QUILLORA_BUILD_DIR:-$root/build}"
-[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2 --target bench_wordplay >/dev/null
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+build_targets bench_wordplay
 echo "\$ $build/tests/media/bench_wordplay $*"
 "$build/tests/media/bench_wordplay" "$@"
