@@ -65,10 +65,13 @@ void LiveTranscription::start(const QString &path, const QString &recognitionLan
     clientOptions.requestTimeoutMs = opts.requestTimeoutMs;
     client->setOptions(clientOptions);
     recordingPath = path;
-    language = recognitionLanguage;
-    words = UserWordList::read(opts.wordsFile.isEmpty() ? UserWordList::storedPath(opts.dataDir) : opts.wordsFile)
-                .parsed.entries;
-    voice = VoiceProfile::voiceOf(opts.dataDir);
+    recognition = SpeechProtocol::RecognitionOptions();
+    recognition.machineId = opts.machineId;
+    recognition.language = recognitionLanguage;
+    recognition.words
+        = UserWordList::read(opts.wordsFile.isEmpty() ? UserWordList::storedPath(opts.dataDir) : opts.wordsFile)
+              .parsed.entries;
+    recognition.voiceTransform = VoiceProfile::voiceOf(opts.dataDir);
     wav = std::make_unique<GrowingWav>(path);
     cutter = UtteranceCutter();
     pieces.clear();
@@ -149,16 +152,11 @@ void LiveTranscription::send(int index)
 {
     Piece &piece = pieces[index];
     piece.sent = true;
-    SpeechProtocol::RecognitionOptions base;
-    base.machineId = opts.machineId;
-    base.language = language;
-    base.words = words;
-    base.voiceTransform = voice;
-    SpeechRequest *request = client->recognise(
-        QString(), WavFormat::ofPcm(piece.pcm), base, piece.lengthMs, opts.retryPauseMs, /*randomPause=*/false);
-    requests.insert(index, request);
+    SpeechRequest *sent = client->recognise(
+        QString(), WavFormat::ofPcm(piece.pcm), recognition, piece.lengthMs, opts.retryPauseMs, /*randomPause=*/false);
+    requests.insert(index, sent);
     const quint64 sentBy = generation;
-    connect(request, &SpeechRequest::finished, this, [this, index, sentBy](const SpeechResult &result) {
+    connect(sent, &SpeechRequest::finished, this, [this, index, sentBy](const SpeechResult &result) {
         if (sentBy != generation || !active || failed)
             return;
         requests.remove(index);

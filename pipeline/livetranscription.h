@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/deployment.h"
+#include "pipeline/speechprotocol.h"
 #include "pipeline/timedtext.h"
 #include "pipeline/timings.h"
 #include "pipeline/userwordlist.h"
@@ -120,9 +121,8 @@ private:
     UtteranceCutter cutter;
     std::unique_ptr<GrowingWav> wav;
     QString recordingPath;
-    QString language;
-    QVector<UserWordEntry> words; // read at the start
-    QByteArray voice; // the user's voice adaptation when the recording started
+    // Who asks, the language, the user's words and voice adaptation, as they were when the recording started.
+    SpeechProtocol::RecognitionOptions recognition;
     QVector<Piece> pieces;
     int emitted = 0; // pieces shown, in order
     QHash<int, QPointer<SpeechRequest>> requests; // piece -> its request under way
