@@ -17,6 +17,7 @@
 #include <QtConcurrent>
 
 #include <signal.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,22 +25,34 @@ const char *const generationProperty = "quilloraRunGeneration";
 // Below this, a failed write into the temporary folder is taken for a full disk.
 const qint64 nearlyFullBytes = 4 * 1024 * 1024;
 
+// ffmpeg in a process group of its own: a signal that tells the program to end (Ctrl+C, a hang-up, timeout, the
+// session ending, or the hang-up an orphaned group with a held cutter gets) must not end ffmpeg first, where its
+// exit would read as audio it could not cut; the program ends the run, and its children, itself.
+class FfmpegProcess : public QProcess
+{
+public:
+    using QProcess::QProcess;
+
+protected:
+    void setupChildProcess() override { ::setpgid(0, 0); }
+};
+
 } // namespace
 
 void ConversionEnginePrivate::createProcesses()
 {
     // The probe's diagnostics are read as its standard output.
-    probe = new QProcess(this);
+    probe = new FfmpegProcess(this);
     probe->setProcessChannelMode(QProcess::MergedChannels);
     connect(probe, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
         &ConversionEnginePrivate::slotGetAudioLengthFinish);
     connect(probe, &QProcess::readyRead, this, &ConversionEnginePrivate::onReadOutput);
-    cutter = new QProcess(this);
+    cutter = new FfmpegProcess(this);
     connect(cutter, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
         &ConversionEnginePrivate::slotCutAudioFinish);
     // The muxer names each segment on its standard output once the segment is complete.
     connect(cutter, &QProcess::readyReadStandardOutput, this, &ConversionEnginePrivate::onSegmentListed);
-    transcoder = new QProcess(this);
+    transcoder = new FfmpegProcess(this);
     connect(transcoder, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
         &ConversionEnginePrivate::slotConvertAudioFormatFinish);
     for (QProcess *process : {probe, cutter, transcoder})

@@ -12,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <unistd.h>
+
 using namespace ConversionTest;
 
 // Preparing task files with the real ffmpeg: transcode, probe, segments, up to the first request.
@@ -237,14 +240,17 @@ void TestPreparation::stopDuringTranscodeThenRestart()
 void TestPreparation::transcodeCutShortLeavesNoFile_data()
 {
     QTest::addColumn<QByteArray>("afterWriting"); // what the transcode does once its output exists
+    QTest::addColumn<bool>("toldToEnd"); // the program's process group gets SIGTERM and SIGCONT before the stop
     QTest::addColumn<QStringList>("notices");
-    QTest::newRow("stopped") << QByteArray("exec sleep 30") << QStringList();
-    QTest::newRow("failed") << QByteArray("exit 1") << QStringList {"出现异常，请核验音频后再试！"};
+    QTest::newRow("stopped") << QByteArray("exec sleep 30") << false << QStringList();
+    QTest::newRow("failed") << QByteArray("exit 1") << false << QStringList {"出现异常，请核验音频后再试！"};
+    QTest::newRow("told to end, as by timeout") << QByteArray("exec sleep 30") << true << QStringList();
 }
 
 void TestPreparation::transcodeCutShortLeavesNoFile()
 {
     QFETCH(QByteArray, afterWriting);
+    QFETCH(bool, toldToEnd);
     QFETCH(QStringList, notices);
     Fixture f;
     // A transcode that has begun its output and then hangs or fails.
@@ -258,12 +264,26 @@ void TestPreparation::transcodeCutShortLeavesNoFile()
     const QString source = f.media.filePath("cut short.wav");
     QVERIFY(makeNoiseWav(source, 16000));
     f.addTask(source);
+    // The test and its children in a group of their own, so that signalling the group reaches nothing else.
+    if (toldToEnd)
+        QVERIFY(::getpgid(0) == ::getpid() || ::setpgid(0, 0) == 0);
 
     f.window->slotBeginCover();
     QString partial;
     if (notices.isEmpty()) {
         QTRY_VERIFY_WITH_TIMEOUT(
             QFile::exists(partial = AudioPrep::transcodedPathIn(f.window->conversionEngine->runFolder())), 5000);
+        if (toldToEnd) {
+            // A terminal's Ctrl+C or hang-up, `timeout` and the session's end signal the whole process group (the
+            // last two continue it too); the program's own handler then stops the run. This test is that program.
+            struct sigaction handled = {}, kept = {};
+            handled.sa_handler = [](int) {};
+            QVERIFY(::sigaction(SIGTERM, &handled, &kept) == 0);
+            ::kill(0, SIGTERM);
+            ::kill(0, SIGCONT);
+            QTest::qWait(500);
+            ::sigaction(SIGTERM, &kept, nullptr);
+        }
         f.window->slotStopCover();
     }
     QTRY_VERIFY_WITH_TIMEOUT(f.idle(), 5000);
