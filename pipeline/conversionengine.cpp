@@ -382,8 +382,6 @@ void ConversionEnginePrivate::sendSegment(int segment, const QString &path)
     uploads.insert(segment, path);
     if (!stallWatch->isActive())
         stallWatch->start(runOpts.stallNoticeMs);
-    if (!stallWatch->isActive())
-        stallWatch->start(runOpts.stallNoticeMs);
     SpeechProtocol::RecognitionOptions base;
     base.machineId = runOpts.machineId;
     base.language = runLanguage;
