@@ -105,6 +105,9 @@ void Widget::slotClose()
         if (!failure.isEmpty())
             Notice::information(this, failure);
     }
+    // The run ends as stopped first: its ffmpeg killed under it would read as audio it could not cut.
+    if (runActive())
+        conversionEngine->stop();
     killRunningProcesses({recorder->recordProcess(), convertProcess, lengthProcess, cutProcess});
     QFile::remove(AppState::dataDir + QStringLiteral("/recordTest.wav"));
     close();

@@ -240,17 +240,21 @@ void TestPreparation::stopDuringTranscodeThenRestart()
 void TestPreparation::transcodeCutShortLeavesNoFile_data()
 {
     QTest::addColumn<QByteArray>("afterWriting"); // what the transcode does once its output exists
-    QTest::addColumn<bool>("toldToEnd"); // the program's process group gets SIGTERM and SIGCONT before the stop
+    // How a run that waits on it ends: the stop button; the program's process group told to end (SIGTERM and
+    // SIGCONT), then the stop; the window closed.
+    QTest::addColumn<QString>("ending");
     QTest::addColumn<QStringList>("notices");
-    QTest::newRow("stopped") << QByteArray("exec sleep 30") << false << QStringList();
-    QTest::newRow("failed") << QByteArray("exit 1") << false << QStringList {"出现异常，请核验音频后再试！"};
-    QTest::newRow("told to end, as by timeout") << QByteArray("exec sleep 30") << true << QStringList();
+    QTest::newRow("stopped") << QByteArray("exec sleep 30") << "stop" << QStringList();
+    QTest::newRow("failed") << QByteArray("exit 1") << QString() << QStringList {"出现异常，请核验音频后再试！"};
+    QTest::newRow("told to end, as by timeout") << QByteArray("exec sleep 30") << "signal" << QStringList();
+    QTest::newRow("window closed") << QByteArray("exec sleep 30") << "close" << QStringList();
 }
 
 void TestPreparation::transcodeCutShortLeavesNoFile()
 {
     QFETCH(QByteArray, afterWriting);
-    QFETCH(bool, toldToEnd);
+    QFETCH(QString, ending);
+    const bool toldToEnd = ending == QLatin1String("signal");
     QFETCH(QStringList, notices);
     Fixture f;
     // A transcode that has begun its output and then hangs or fails.
@@ -284,7 +288,10 @@ void TestPreparation::transcodeCutShortLeavesNoFile()
             QTest::qWait(500);
             ::sigaction(SIGTERM, &kept, nullptr);
         }
-        f.window->slotStopCover();
+        if (ending == QLatin1String("close"))
+            f.window->slotClose();
+        else
+            f.window->slotStopCover();
     }
     QTRY_VERIFY_WITH_TIMEOUT(f.idle(), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(f.window->convertProcess->state(), QProcess::NotRunning, 5000);
